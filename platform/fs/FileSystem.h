@@ -1,0 +1,50 @@
+// File-system helpers that stand in for the Windows calls the engine was described with.
+// Paths are byte strings (UTF-8 on this platform) with "/" as the separator.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ostrivane::fs {
+
+// Windows-style attribute bits as this platform maps them: a directory has 0x10; a file its
+// owner cannot write has 0x01; every regular file also carries the archive bit 0x20; a name
+// beginning with "." carries hidden 0x02; system 0x04 never occurs.
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+inline constexpr std::uint32_t kAttrNormal = 0x80;
+
+// The attributes of `path` (following a final symbolic link), or nothing when it cannot be
+// read.
+std::optional<std::uint32_t> FileAttributes(const std::string& path);
+
+// True when `path` names an existing directory (following symbolic links).
+bool IsDirectory(const std::string& path);
+// True when `path` names an existing regular file (following symbolic links).
+bool IsRegularFile(const std::string& path);
+
+// The system's temporary folder: $TMPDIR when it names a folder, else "/tmp", always with a
+// trailing "/".
+std::string SystemTempPath();
+
+// Creates `path` and every missing parent folder. True when the folder exists afterwards.
+bool CreateDirectories(const std::string& path);
+
+// Creates a new empty file named `folder` + `prefix` + hexadecimal number + ".tmp", exclusively
+// (O_EXCL), as the Windows unique-name call does; `folder` ends with "/". Returns the full path,
+// or nothing when no file could be created.
+std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
+                                                const std::string& prefix);
+
+// Renames `from` to `to` without ever replacing an existing `to`. False (errno set) when the
+// rename did not happen.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
+// The folder of the running executable, with a trailing "/".
+std::string ExecutableFolder();
+
+} // namespace ostrivane::fs
