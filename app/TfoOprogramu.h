@@ -1,0 +1,41 @@
+// The about dialog: program name, version, picture, notice line and a link to the maker's site.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+class TfoOprogramu : public QDialog {
+    Q_OBJECT
+public:
+    // Opens a web address; the default hands it to QDesktopServices::openUrl.
+    using UrlOpener = std::function<void(const QUrl&)>;
+
+    explicit TfoOprogramu(QWidget* parent = nullptr);
+
+    // The maker's web address shown by Label1.
+    static QString WebAddress();
+
+    // Replaces the way Label1Click opens the address (tests use it to watch the call).
+    void SetUrlOpener(UrlOpener opener);
+
+public slots:
+    void BitBtn1Click();
+    void Label1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormShow();
+    void WM_MyMessage();
+
+    UrlOpener urlOpener_;
+};
