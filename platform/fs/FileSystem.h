@@ -22,6 +22,10 @@ inline constexpr std::uint32_t kAttrNormal = 0x80;
 // read.
 std::optional<std::uint32_t> FileAttributes(const std::string& path);
 
+// The attribute bits of a file with the stat mode `mode` and the bare name `name`: directory
+// 0x10, owner cannot write 0x01, regular file 0x20, name beginning with "." 0x02.
+std::uint32_t AttributesFromMode(unsigned mode, const std::string& name);
+
 // True when `path` names an existing directory (following symbolic links).
 bool IsDirectory(const std::string& path);
 // True when `path` names an existing regular file (following symbolic links).

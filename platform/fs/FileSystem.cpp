@@ -1,0 +1,147 @@
+// File-system helpers on POSIX calls.
+#include "platform/fs/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <vector>
+
+namespace ostrivane::fs {
+
+namespace {
+
+std::string BareName(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    auto slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+} // namespace
+
+std::uint32_t AttributesFromMode(unsigned mode, const std::string& name) {
+    std::uint32_t attr = 0;
+    if (S_ISDIR(mode))
+        attr |= kAttrDirectory;
+    if (S_ISREG(mode))
+        attr |= kAttrArchive;
+    if (!(mode & S_IWUSR))
+        attr |= kAttrReadOnly;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+        attr |= kAttrHidden;
+    return attr;
+}
+
+std::optional<std::uint32_t> FileAttributes(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return AttributesFromMode(st.st_mode, BareName(path));
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string SystemTempPath() {
+    std::string dir;
+    if (const char* env = std::getenv("TMPDIR"); env && *env && IsDirectory(env))
+        dir = env;
+    else
+        dir = "/tmp";
+    if (dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+bool CreateDirectories(const std::string& path) {
+    if (path.empty())
+        return false;
+    // Each prefix that ends before a "/" is created in turn, then the whole path.
+    for (std::size_t pos = path.find('/', 1); pos != std::string::npos;
+         pos = path.find('/', pos + 1)) {
+        std::string prefix = path.substr(0, pos);
+        if (!prefix.empty() && prefix.back() != '/')
+            ::mkdir(prefix.c_str(), 0777);
+    }
+    ::mkdir(path.c_str(), 0777);
+    return IsDirectory(path);
+}
+
+std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
+                                                const std::string& prefix) {
+    static std::atomic<unsigned> counter{0};
+    std::string dir = folder.empty() ? std::string("./") : folder;
+    if (dir.back() != '/')
+        dir += '/';
+    // Start from a number that differs between processes and calls, then count up through
+    // the 16-bit range as the Windows call does.
+    auto ticks =
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFF);
+    unsigned start = (ticks ^ static_cast<unsigned>(::getpid()) ^ (counter++ * 7919u)) & 0xFFFF;
+    for (unsigned i = 0; i < 0x10000; ++i) {
+        unsigned n = ((start + i) & 0xFFFF);
+        if (n == 0)
+            continue;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%X", n);
+        std::string name = dir + prefix + hex + ".tmp";
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return std::nullopt; // errno tells why (EROFS, EACCES, ENOENT ...)
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    if (::unlink(from.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(to.c_str());
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
+std::string ExecutableFolder() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return "./";
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<std::size_t>(n));
+            auto slash = path.rfind('/');
+            return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace ostrivane::fs
