@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/TCompHeaderObj.h"
+#include "archive/TInternalMask.h"
 #include "archive/TStream.h"
 #include "archive/TZipCommon.h"
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 struct TFindData;
 
@@ -99,8 +101,12 @@ protected:
     void SetCurrentEntryInfo(const TEntryInfo& info);
 
 private:
-    struct OwnArchiveIdentity;
+    // Learns the identity of the archive's folder and of its series' folder before a scan.
+    void PrepareOwnArchiveLookup();
+    // True for the archive being written and its numbered copies (B + "_" + n + ".cab").
     bool IsArchiveOrSeries(const TFindData& data) const;
+    // True when an ExcludeSpec line, turned by the stored-name rule, matches `storedName`.
+    bool Excluded(const std::string& storedName);
     void SettleDefaultDir();
 
     bool entriesFound_ = false;
@@ -109,9 +115,16 @@ private:
     std::uint64_t archiveDirDev_ = 0, archiveDirIno_ = 0;
     bool archiveDirKnown_ = false;
     std::string archiveName_;
-    std::uint64_t seriesDirDev_ = 0, seriesDirIno_ = 0;
-    bool seriesDirKnown_ = false;
-    std::string seriesPrefix_;               // name part of B + "_"
+    std::uint64_t archiveDev_ = 0, archiveIno_ = 0;
+    bool archiveKnown_ = false;
+    struct SeriesPlace {
+        std::uint64_t dev = 0, ino = 0; // folder holding the numbered copies
+        std::string prefix;             // name part of B + "_"
+    };
+    std::vector<SeriesPlace> series_;
+    std::string excludeRoot_; // GroupRoot the compiled exclude masks belong to
+    std::vector<TInternalMask> excludeMasks_;
+    bool excludeCompiled_ = false;
     std::set<std::string> reportedTooLarge_; // 4 GiB files already reported in this run
     double tooLargeBytes_ = 0.0;             // their bytes, kept out of the progress total
 };

@@ -1,0 +1,206 @@
+// The component's entry handler for the scanner: stored names, the exclude list, the engine's
+// own files, duplicates, files too large for a cabinet, and the append to the entry list.
+#include "archive/TCompBase.h"
+#include "archive/TvrkFileScan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t kCabinetFileLimit = 0x100000000ull; // 4 GiB
+
+bool StatIdentity(const std::string& path, std::uint64_t& dev, std::uint64_t& ino) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    dev = static_cast<std::uint64_t>(st.st_dev);
+    ino = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+// Folder part of `path` (without trailing "/"; "/" for the root; "." for a bare name).
+std::string FolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// A folder is empty when it holds no files; subfolders do not count.
+bool FolderHoldsNoFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return true;
+    bool empty = true;
+    while (const dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISDIR(st.st_mode)) {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return empty;
+}
+
+} // namespace
+
+void TCompBase::PrepareOwnArchiveLookup() {
+    reportedTooLarge_.clear();
+    tooLargeBytes_ = 0.0;
+    excludeCompiled_ = false;
+    series_.clear();
+    archiveDirKnown_ = StatIdentity(FolderOf(archiveFile_), archiveDirDev_, archiveDirIno_);
+    archiveName_ = NameOf(archiveFile_);
+    archiveKnown_ = StatIdentity(archiveFile_, archiveDev_, archiveIno_);
+
+    // The numbered copies are named from B, the part of the path before its first "."; the
+    // part of the file name before its first "." is covered as well.
+    std::vector<std::string> bases;
+    if (auto dot = archiveFile_.find('.'); dot != std::string::npos)
+        bases.push_back(archiveFile_.substr(0, dot));
+    std::string folder = FolderOf(archiveFile_);
+    std::string name = NameOf(archiveFile_);
+    if (auto dot = name.find('.'); dot != std::string::npos) {
+        std::string base = archiveFile_.substr(0, archiveFile_.size() - name.size() + dot);
+        if (std::find(bases.begin(), bases.end(), base) == bases.end())
+            bases.push_back(base);
+    }
+    for (const std::string& base : bases) {
+        std::string sample = base + "_1.cab";
+        SeriesPlace place;
+        if (StatIdentity(FolderOf(sample), place.dev, place.ino)) {
+            std::string sampleName = NameOf(sample);
+            place.prefix = sampleName.substr(0, sampleName.size() - std::string("1.cab").size());
+            series_.push_back(place);
+        }
+    }
+}
+
+bool TCompBase::IsArchiveOrSeries(const TFindData& data) const {
+    if (archiveKnown_ && data.Device == archiveDev_ && data.Inode == archiveIno_)
+        return true;
+    if (archiveDirKnown_ && data.DirDevice == archiveDirDev_ && data.DirInode == archiveDirIno_ &&
+        data.Name == archiveName_)
+        return true;
+    for (const SeriesPlace& place : series_) {
+        if (data.DirDevice != place.dev || data.DirInode != place.ino)
+            continue;
+        const std::string& n = data.Name;
+        const std::string tail = ".cab";
+        if (n.size() <= place.prefix.size() + tail.size() ||
+            n.compare(0, place.prefix.size(), place.prefix) != 0 ||
+            n.compare(n.size() - tail.size(), tail.size(), tail) != 0)
+            continue;
+        std::string digits =
+            n.substr(place.prefix.size(), n.size() - place.prefix.size() - tail.size());
+        if (!digits.empty() && digits[0] != '0' &&
+            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return true;
+    }
+    return false;
+}
+
+bool TCompBase::Excluded(const std::string& storedName) {
+    if (excludeSpec_.empty())
+        return false;
+    if (!excludeCompiled_ || excludeRoot_ != GroupRoot) {
+        excludeMasks_.clear();
+        for (const std::string& line : excludeSpec_)
+            excludeMasks_.emplace_back(StoredNameFor(storedDirNames_, line, GroupRoot, DefaultDir));
+        excludeRoot_ = GroupRoot;
+        excludeCompiled_ = true;
+    }
+    for (const TInternalMask& mask : excludeMasks_)
+        if (mask.Matches(storedName))
+            return true;
+    return false;
+}
+
+void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
+                                TCompHeaderObj& entries) {
+    const bool isFolder = data.IsDirectory();
+    const std::string fullPath = isFolder ? dir : dir + data.Name;
+
+    if (!ExtensionList.empty()) {
+        std::string ext = LowerAscii(isFolder ? std::string() : PathExtension(data.Name));
+        if (std::find(ExtensionList.begin(), ExtensionList.end(), ext) != ExtensionList.end()) {
+            if (OnExtensionExcluded)
+                OnExtensionExcluded(this, fullPath);
+            return;
+        }
+    }
+
+    if (!isFolder) {
+        SetStoredName(fullPath);
+    } else if (!StoreEmptyDirs || FolderHoldsNoFiles(fullPath)) {
+        CurrentEntry.StoredName = fullPath;
+    } else {
+        return;
+    }
+
+    // The archive being written, its numbered copies and the engine's temporary files never
+    // go into the archive (a destination inside a source folder).
+    if (!isFolder && (IsArchiveOrSeries(data) || IsOwnFile(fullPath, data.Device, data.Inode)))
+        return;
+
+    if (Excluded(CurrentEntry.StoredName))
+        return;
+
+    if (entries.Count() > 0) {
+        if (entries.IndexOf(CurrentEntry.StoredName) >= 0)
+            return;
+        if (specHadSeveralLines_ && entries.IndexOf(fullPath) >= 0)
+            return;
+    }
+
+    // A cabinet records sizes in 32 bits: a file of 4 GiB or more is left out and reported.
+    if (!isFolder && data.Size >= kCabinetFileLimit) {
+        if (reportedTooLarge_.insert(fullPath).second) {
+            tooLargeBytes_ += static_cast<double>(data.Size);
+            DoError(fullPath, "", kErrFileTooLarge, "0");
+        }
+        return;
+    }
+
+    TEntryInfo info;
+    info.DosDateTime = DosDateTimeFromTime(data.LastWriteTime);
+    info.DateTime = DosDateToDateTime(info.DosDateTime);
+    info.Size = data.Size;
+    info.Attributes = data.Attributes;
+    NewestDosDate = std::max(NewestDosDate, info.DosDateTime);
+
+    if (OperationMode == omUpdate)
+        return;
+    int headSize = GetHeadSize();
+    if (headSize == 0 || (isFolder && !StoreEmptyDirs))
+        return;
+    int index = entries.Add(fullPath, static_cast<int>(GroupRoot.size()), GetHeadPtr(),
+                            static_cast<std::size_t>(headSize));
+    if (std::uint8_t* header = entries.Header(index))
+        PutEntryInfo(header, info);
+    entriesFound_ = true;
+}
