@@ -135,17 +135,18 @@ TEST(THandleStream32Test, SeekFailuresComeBackAsMinusOne) {
     EXPECT_EQ(stream.Seek(std::int64_t{-1}, soFromBeginning), std::int64_t{0xFFFFFFFF});
 }
 
-TEST(THandleStream32Test, OutOfRangeValuesRaiseRangeCheckError) {
+TEST(THandleStream32Test, SixtyFourBitValues) {
     TestFolder folder;
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "a.bin", fmCreate, error);
+    // The handle stream's own 64-bit Seek passes only the low 32 bits to the system.
+    EXPECT_EQ(stream.Seek((std::int64_t{1} << 32) + 5, soFromBeginning), 5);
     try {
-        stream.Seek(std::int64_t{1} << 32, soFromBeginning);
+        stream.SetSize(std::int64_t{0x80000000});
         FAIL() << "no exception";
     } catch (const EStreamError& e) {
         EXPECT_STREQ(e.what(), "Range check error");
     }
-    EXPECT_THROW(stream.SetSize(std::int64_t{0x80000000}), EStreamError);
     EXPECT_EQ(stream.GetSize(), 0);
 }
 

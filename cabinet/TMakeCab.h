@@ -1,0 +1,113 @@
+// The cabinet archive component: drives the FCI of libcabinet.so to write the archive as a
+// Microsoft Cabinet file. It compresses nothing itself; the library reads the sources and writes
+// the cabinet through the component's file handler and callbacks.
+#pragma once
+
+#include "archive/TCabInterface.h"
+#include "cabinet/TStreamCabinetFileHandler.h"
+#include "platform/fci/fci.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TMakeCab : public TCabInterface {
+public:
+    // The component as the main window's form sets it up: atCab, cmMsZip, DefaultExt ".cab",
+    // doAllowUndo, RecurseDirs off, TempDir "C:\WINDOWS\TEMP\" (read back, that stored value
+    // gives way to the system's temporary folder).
+    explicit TMakeCab(TComponent* owner = nullptr);
+    ~TMakeCab() override;
+
+    // --- Overrides ---
+    // The whole cabinet build: checks, OnActivate, FCI context, scan and entry walk, flush,
+    // destroy, OnElapsedTime, OnDeactivate. Never lets an exception out; errors go to OnError.
+    void ExecuteCompress(TCompHeaderObj& entries) override;
+    // Adds entry `index` to the cabinet. `stream` is not used.
+    void CompressFile(TStream* stream, int index, bool& done, TCompHeaderObj& entries) override;
+    void GetEntryInfo(const std::uint8_t* header, int kind, TEntryInfo& info) override;
+    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override;
+    int GetHeadSize() override { return kCabHeadSize; }
+    int GetHeadSizeEx() override { return kCabHeadSize; }
+    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
+    // Always atCab; appends DefaultExt to an ArchiveFile without extension (not while loading).
+    void SetArcType(TArcType value) override;
+    void RenameEntry(TCompHeaderObj&, int) override {}
+    void FinishArchive() override {}
+    bool WriteArchiveEnd() override { return true; }
+    // Counts the reports made while a file is being added, then reports as the base does.
+    void DoError(const std::string& fileName, const std::string& extendedMsg, int eCode,
+                 const std::string& volumeID) override;
+
+    // --- New operations ---
+    // Fires OnGetNextCabinet.
+    virtual void DoGetNextCabinet(CCAB& ccab, std::string& newName, int prevSize, bool& abort);
+    // A new temporary file in TempDir (registered as the engine's own file); Ok is false only
+    // when no file could be made.
+    virtual void GetTempFileName(std::string& name, bool& ok);
+    // Opens a source file for the library: its attributes, DOS date and time and a handle.
+    virtual void OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
+                                std::uint16_t& attribs, std::int32_t& handle, int& err);
+
+    // --- Events ---
+    std::function<void(TComponent*, CCAB& cabParameters, std::string& newCabFileName,
+                       int previousCabEstimatedSize, bool& abortCreation)>
+        OnGetNextCabinet;
+    std::function<void(TComponent*, const std::string& archiveFile, bool& writeToFile)>
+        OnNonWriteableArchive;
+
+    // --- State ---
+    // The handler the library's file callbacks go through; replaceable (for instance by a
+    // handler that simulates failures) between builds.
+    std::unique_ptr<TCabinetFileHandler> FileHandler;
+    HFCI CabContext = nullptr;
+    ERF CabError{};
+    std::uint32_t FileBytesTotal = 0;
+    std::uint8_t ProgressByFile = 0;
+    std::uint8_t ProgressByArchive = 0;
+
+protected:
+    void CreateCabContext(const std::string& cabFileName, const std::string& diskName,
+                          std::uint16_t setID, std::uint32_t folderThreshold,
+                          std::uint32_t maxCabinetSize);
+    // True when the library took the file.
+    bool AddFileToCabinet(const std::string& sourceFile, bool execute);
+    // True when the library wrote the cabinet.
+    bool FlushCabinet(bool getNextCab);
+    void DestroyCabContext();
+
+private:
+    // The checks before a build writes anything; false ends the build.
+    bool ArchivePathAcceptable();
+    bool ArchiveWritable();
+    void ListExistingArchive();
+    void ReportFailedAdd(const std::string& sourceFile);
+    void ReportFailedFlush();
+    void NotifyProgress();
+    bool CancelCheck(int* err);
+
+    static int FciFilePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
+    static void* FciAlloc(FCI_ULONG cb);
+    static void FciFree(void* memory);
+    static FCI_INT_PTR FciOpen(char* file, int oflag, int pmode, int* err, void* pv);
+    static FCI_UINT FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static FCI_UINT FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static int FciClose(FCI_INT_PTR hf, int* err, void* pv);
+    static long FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* pv);
+    static int FciDelete(char* file, int* err, void* pv);
+    static FCI_BOOL FciGetTempFile(char* tempName, int cbTempName, void* pv);
+    static FCI_BOOL FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv);
+    static long FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG cb2, void* pv);
+    static FCI_INT_PTR FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
+                                      FCI_USHORT* attribs, int* err, void* pv);
+
+    CCAB ccab_{};
+    // The source being added and whether its stored name went to the library as UTF-8.
+    std::string addingSource_;
+    bool storedNameIsUtf_ = false;
+    bool adding_ = false;
+    int errorsDuringAdd_ = 0;
+    bool diskFullReported_ = false;
+    bool addSucceeded_ = false;
+};
