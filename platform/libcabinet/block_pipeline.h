@@ -1,0 +1,70 @@
+// Worker threads that encode blocks while the caller's thread reads the next ones. Jobs come
+// back strictly in the order they were submitted; the workers touch no callback.
+#pragma once
+
+#include "platform/libcabinet/fci_failure.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace ostrivane::cabinet {
+
+// Uncompressed bytes of one block, filled by the caller's thread and shared read-only after.
+struct BlockData {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+
+    static std::shared_ptr<BlockData> make();
+    std::span<const std::uint8_t> view() const { return {bytes.get(), size}; }
+};
+
+struct BlockJob {
+    std::uint64_t sequence = 0;
+    TCOMP type = tcompTYPE_NONE;
+    std::shared_ptr<const BlockData> input;
+    std::shared_ptr<const BlockData> dictionary; // the folder's previous block, or none
+    std::vector<std::uint8_t> record;            // the CFDATA record, once done
+    std::optional<FciFailure> failure;
+    bool done = false;
+};
+
+// Threads to use: OSTRIVANE_CAB_THREADS when set to 1..256, else one per core.
+unsigned blockThreadCount();
+
+class BlockPipeline {
+public:
+    BlockPipeline(unsigned threads, int level, unsigned reserve);
+    BlockPipeline(const BlockPipeline&) = delete;
+    BlockPipeline& operator=(const BlockPipeline&) = delete;
+    ~BlockPipeline();
+
+    // Jobs in flight at most before the caller waits for the oldest.
+    std::size_t window() const { return window_; }
+    std::size_t inFlight() const;
+    void submit(std::shared_ptr<BlockJob> job);
+    bool frontDone() const;
+    // Waits for the oldest job in flight and hands it back.
+    std::shared_ptr<BlockJob> takeFront();
+
+private:
+    void work(int level);
+
+    unsigned reserve_;
+    std::size_t window_;
+    mutable std::mutex mutex_;
+    std::condition_variable workReady_;
+    std::condition_variable jobDone_;
+    std::deque<std::shared_ptr<BlockJob>> waiting_;
+    std::deque<std::shared_ptr<BlockJob>> inOrder_;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+} // namespace ostrivane::cabinet
