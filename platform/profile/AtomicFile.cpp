@@ -1,0 +1,151 @@
+#include "platform/profile/AtomicFile.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostrivane::profile {
+
+namespace {
+
+// Owns one file descriptor.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    // Closes the descriptor; false when close reports an error (a failed delayed write).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    void Reset() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a symbolic link at `path` leads to, else `path` itself.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    std::array<char, PATH_MAX> resolved{};
+    if (::realpath(path.c_str(), resolved.data()) == nullptr)
+        return path;
+    return resolved.data();
+}
+
+// Creates a new file "<target>.tmpXXXXXX" exclusively; its name goes to `tempPath`.
+UniqueFd CreateTemporary(const std::string& target, std::string& tempPath) {
+    static constexpr std::string_view kLetters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device entropy;
+    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = target + ".tmp";
+        for (int i = 0; i < 6; ++i)
+            candidate.push_back(kLetters[pick(entropy)]);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            tempPath = std::move(candidate);
+            return UniqueFd(fd);
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return UniqueFd();
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+    contents.clear();
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid())
+        return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            contents.clear();
+            return false;
+        }
+        if (got == 0)
+            return true;
+        contents.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
+    const std::string target = ResolveTarget(path);
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0))
+        return false;
+
+    std::string tempPath;
+    UniqueFd fd = CreateTemporary(target, tempPath);
+    if (!fd.Valid())
+        return false;
+    bool ok = true;
+    if (exists) {
+        ok = ::fchmod(fd.Get(), existing.st_mode & 07777) == 0;
+        // Keeping the owner needs privileges unless it is this user; without them the new file
+        // belongs to this user, as any rewrite by this user would.
+        [[maybe_unused]] const bool ownerKept =
+            ::fchown(fd.Get(), existing.st_uid, existing.st_gid) == 0;
+    }
+    ok = ok && WriteAll(fd.Get(), contents) && ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
+    ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Valid())
+        ::fsync(folder.Get());
+    return true;
+}
+
+} // namespace ostrivane::profile
