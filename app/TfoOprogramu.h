@@ -14,13 +14,15 @@ class QPushButton;
 class TfoOprogramu : public QDialog {
     Q_OBJECT
 public:
-    // Opens a web address; the default hands it to QDesktopServices::openUrl.
+    // Opens a web address; the default hands it to the desktop's browser.
     using UrlOpener = std::function<void(const QUrl&)>;
 
     explicit TfoOprogramu(QWidget* parent = nullptr);
 
-    // The maker's web address shown by Label1.
+    // The maker's web address shown and opened by Label1.
     static QString WebAddress();
+    // The maker's notice line shown by NoticeLabel.
+    static QString NoticeText();
 
     // Replaces the way Label1Click opens the address (tests use it to watch the call).
     void SetUrlOpener(UrlOpener opener);
@@ -30,12 +32,23 @@ public slots:
     void Label1Click();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void FormShow();
     void WM_MyMessage();
+    void CentreOnDesktop();
 
     UrlOpener urlOpener_;
+    QFrame* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* ProductName = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* NoticeLabel = nullptr;
+    QPushButton* BitBtn1 = nullptr;
 };

@@ -1,13 +1,60 @@
 #include "desktop/Autostart.h"
 
+#include "desktop/DesktopEntryText.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace ostrivane::desktop {
 
-AutostartResult WriteAutostartEntry(bool, const QString&) {
-    return AutostartResult::WriteFailed;
+namespace {
+
+const QString kEntryName = QStringLiteral("quenza Ostrivane");
+
+QString AutostartEntryText(bool enabled, const QString& executablePath) {
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Name=") + kEntryName + u'\n';
+    text +=
+        QStringLiteral("Exec=") + ExecValue({executablePath, QStringLiteral("/systray")}) + u'\n';
+    text += QStringLiteral("Icon=") + IconValueFor(executablePath) + u'\n';
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("Hidden=") +
+            (enabled ? QStringLiteral("false") : QStringLiteral("true")) + u'\n';
+    return text;
 }
 
+} // namespace
+
 QString AutostartEntryPath() {
-    return {};
+    const QString config = ConfigFolder();
+    if (config.isEmpty())
+        return {};
+    return config + QStringLiteral("/autostart/") + kEntryName + QStringLiteral(".desktop");
+}
+
+AutostartResult WriteAutostartEntry(bool enabled, const QString& executablePath) {
+    const QString path = AutostartEntryPath();
+    if (path.isEmpty())
+        return AutostartResult::FolderNotWritable;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return AutostartResult::FolderNotWritable;
+    const QFileInfo folderInfo(folder);
+    if (!folderInfo.isDir() || !folderInfo.isWritable())
+        return AutostartResult::FolderNotWritable;
+
+    switch (WriteEntryFile(path, AutostartEntryText(enabled, executablePath))) {
+    case EntryWriteResult::Written:
+        return AutostartResult::Written;
+    case EntryWriteResult::OpenFailed:
+        // The temporary file beside the entry could not be created: the folder takes no files.
+        return AutostartResult::FolderNotWritable;
+    case EntryWriteResult::WriteFailed:
+        break;
+    }
+    return AutostartResult::WriteFailed;
 }
 
 } // namespace ostrivane::desktop

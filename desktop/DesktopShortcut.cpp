@@ -1,13 +1,82 @@
 #include "desktop/DesktopShortcut.h"
 
+#include "app/TextTrim.h"
+#include "desktop/DesktopEntryText.h"
+#include "desktop/UserDirs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 namespace ostrivane::desktop {
 
-ShortcutResult CreateDesktopShortcut(const QString&) {
-    return ShortcutResult::WriteFailed;
+namespace {
+
+const QString kShortcutName = QStringLiteral("quenza Ostrivane");
+
+QString ShortcutText(const QString& target) {
+    QString folder = QFileInfo(target).absolutePath();
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Name=") + kShortcutName + u'\n';
+    text += QStringLiteral("Comment=") + kShortcutName + u'\n';
+    text += QStringLiteral("Exec=") + ExecValue({target}) + u'\n';
+    text += QStringLiteral("Path=") + EscapeStringValue(TrimBlanks(folder)) + u'\n';
+    text += QStringLiteral("Icon=") + IconValueFor(target) + u'\n';
+    text += QStringLiteral("Terminal=false\n");
+    return text;
 }
 
+// The desktop folder exists afterwards, or could not be made: only its last level is created,
+// a missing parent means the folder is wrong rather than merely absent.
+bool EnsureFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (info.exists())
+        return false;
+    return QDir().mkdir(folder) && QFileInfo(folder).isDir();
+}
+
+} // namespace
+
 QString DesktopFolder() {
-    return {};
+    const QString home = HomeFolder();
+    const QString config = ConfigFolder();
+    if (!config.isEmpty()) {
+        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+        if (dirs.open(QIODevice::ReadOnly)) {
+            const QString folder = UserDirFromText(QString::fromUtf8(dirs.readAll()),
+                                                   QStringLiteral("XDG_DESKTOP_DIR"), home);
+            if (!folder.isEmpty())
+                return folder;
+        }
+    }
+    if (home.isEmpty())
+        return {};
+    return home + QStringLiteral("/Desktop");
+}
+
+ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
+    const QString target = TrimBlanks(executablePath);
+    const QString folder = DesktopFolder();
+    if (folder.isEmpty() || !EnsureFolder(folder))
+        return ShortcutResult::NoDesktopFolder;
+
+    const QString path = (folder == QStringLiteral("/") ? QString() : folder) + u'/' +
+                         kShortcutName + QStringLiteral(".desktop");
+    if (WriteEntryFile(path, ShortcutText(target)) != EntryWriteResult::Written)
+        return ShortcutResult::WriteFailed;
+    // A launcher on the desktop is only started when it is executable.
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                      QFileDevice::ExeOther;
+    if (!QFile::setPermissions(path, mode))
+        return ShortcutResult::WriteFailed;
+    return ShortcutResult::Written;
 }
 
 } // namespace ostrivane::desktop

@@ -1,0 +1,117 @@
+#include "desktop/DesktopEntryText.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace ostrivane::desktop {
+
+namespace {
+
+// Characters that make an Exec argument need quotes.
+bool IsReservedInExec(QChar c) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    return reserved.contains(c);
+}
+
+// Inside double quotes these must carry a backslash.
+bool NeedsBackslashInQuotes(QChar c) {
+    return c == u'"' || c == u'`' || c == u'$' || c == u'\\';
+}
+
+} // namespace
+
+QString EscapeStringValue(const QString& value) {
+    QString out;
+    out.reserve(value.size());
+    for (QChar c : value) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString QuoteExecArgument(const QString& argument) {
+    const bool quote =
+        argument.isEmpty() ||
+        std::any_of(argument.begin(), argument.end(), [](QChar c) { return IsReservedInExec(c); });
+    QString out;
+    if (quote)
+        out += u'"';
+    for (QChar c : argument) {
+        if (c == u'%') {
+            out += QStringLiteral("%%");
+            continue;
+        }
+        if (quote && NeedsBackslashInQuotes(c))
+            out += u'\\';
+        out += c;
+    }
+    if (quote)
+        out += u'"';
+    return out;
+}
+
+QString ExecValue(const QStringList& programAndArguments) {
+    QStringList quoted;
+    for (const QString& argument : programAndArguments)
+        quoted << QuoteExecArgument(argument);
+    return EscapeStringValue(quoted.join(u' '));
+}
+
+QString IconValueFor(const QString& executablePath) {
+    const QString besideExecutable =
+        QFileInfo(executablePath).absolutePath() + QStringLiteral("/ostrivane.png");
+    if (QFileInfo(besideExecutable).isFile())
+        return EscapeStringValue(besideExecutable);
+    return QStringLiteral("ostrivane");
+}
+
+QString HomeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home))
+        return {};
+    return QDir::cleanPath(home);
+}
+
+QString ConfigFolder() {
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!config.isEmpty() && QDir::isAbsolutePath(config))
+        return QDir::cleanPath(config);
+    const QString home = HomeFolder();
+    if (home.isEmpty())
+        return {};
+    return home + QStringLiteral("/.config");
+}
+
+EntryWriteResult WriteEntryFile(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return EntryWriteResult::OpenFailed;
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return EntryWriteResult::WriteFailed;
+    }
+    if (!file.commit())
+        return EntryWriteResult::WriteFailed;
+    return EntryWriteResult::Written;
+}
+
+} // namespace ostrivane::desktop

@@ -1,0 +1,38 @@
+// Pieces of the freedesktop.org desktop-entry format that the autostart entry and the desktop
+// launcher share: escaping of values, quoting of the command line, and writing the file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace ostrivane::desktop {
+
+// A value of type string: backslash, newline, tab and carriage return become \\, \n, \t, \r, so
+// the whole value stays on its line.
+QString EscapeStringValue(const QString& value);
+
+// One argument of an Exec key before the string escaping above: an argument holding a blank or
+// another reserved character goes in double quotes with ", `, $ and \ preceded by a backslash;
+// every % is doubled since a single one would start a field code.
+QString QuoteExecArgument(const QString& argument);
+
+// The complete Exec value (already string-escaped) for a program and its arguments.
+QString ExecValue(const QStringList& programAndArguments);
+
+// The launcher's icon: the picture installed beside the executable when it is there, else the
+// theme name under which the package installs the same picture.
+QString IconValueFor(const QString& executablePath);
+
+// The user's home folder from $HOME; empty when it is not set or not absolute.
+QString HomeFolder();
+
+// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; empty when neither is known.
+QString ConfigFolder();
+
+enum class EntryWriteResult { Written, OpenFailed, WriteFailed };
+
+// Writes `text` as UTF-8 to `path` through a temporary file in the same folder that is renamed
+// over the old file only once it is complete, so no reader ever sees half an entry.
+EntryWriteResult WriteEntryFile(const QString& path, const QString& text);
+
+} // namespace ostrivane::desktop
