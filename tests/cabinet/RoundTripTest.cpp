@@ -1,0 +1,175 @@
+// Cabinets written by TMakeCab through the built libcabinet.so, checked and unpacked by
+// cabextract, 7-Zip and gcab, and compared byte for byte with the sources.
+#include "CabTestSupport.h"
+#include "TestFolder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+class RoundTripTest : public ::testing::Test {
+protected:
+    // Writes every file of `tree` below `root`.
+    static void MakeTree(const std::string& root, const Tree& tree) {
+        for (const auto& [name, bytes] : tree) {
+            WriteFile(root + "/" + name, bytes);
+        }
+    }
+
+    // Builds `archive` from `specs`; expects no error report and `expectedAdded` files.
+    void Build(const std::string& archive, const std::vector<std::string>& specs, bool recurse,
+               int expectedAdded) {
+        TMakeCab cab;
+        ErrorRecorder errors(cab);
+        ConfigureAsBackupRun(cab, archive, specs, recurse);
+        EXPECT_EQ(cab.Compress(), expectedAdded) << errors.Describe();
+        EXPECT_TRUE(errors.Errors().empty()) << errors.Describe();
+    }
+
+    // The three readers test and unpack the cabinet; each must restore exactly `expected`.
+    void ExpectReadersRestore(const std::string& archive, const Tree& expected) {
+        std::string output;
+        EXPECT_EQ(RunCommand("cabextract -q -t " + ShellQuote(archive), &output), 0) << output;
+        EXPECT_EQ(RunCommand("7zz t " + ShellQuote(archive), &output), 0) << output;
+        const std::map<std::string, std::string> commands = {
+            {"cabextract", "cabextract -q -d {dir} {cab}"},
+            {"7zz", "7zz x -y -o{dir} {cab}"},
+            {"gcab", "gcab -x -C {dir} {cab}"},
+        };
+        for (const auto& [tool, pattern] : commands) {
+            const std::string dir = work / ("x-" + tool);
+            std::filesystem::create_directories(dir);
+            std::string command = pattern;
+            command.replace(command.find("{dir}"), 5, ShellQuote(dir));
+            command.replace(command.find("{cab}"), 5, ShellQuote(archive));
+            ASSERT_EQ(RunCommand(command, &output), 0) << tool << ": " << output;
+            const Tree restored = TreeContents(dir);
+            ASSERT_EQ(restored.size(), expected.size()) << tool;
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(restored[i].first, expected[i].first) << tool;
+                EXPECT_TRUE(restored[i].second == expected[i].second)
+                    << tool << ": contents of " << expected[i].first << " differ";
+            }
+        }
+    }
+
+    static Tree Sorted(Tree tree) {
+        std::sort(tree.begin(), tree.end());
+        return tree;
+    }
+
+    TestFolder work;
+};
+
+} // namespace
+
+TEST_F(RoundTripTest, SizesAroundTheBlockBoundaryAndMixedData) {
+    const Tree files = Sorted({
+        {"empty.txt", ""},
+        {"block.bin", RandomBytes(32768, 1)},
+        {"block-plus-one.bin", RandomBytes(32769, 2)},
+        {"random.bin", RandomBytes(300000, 3)},
+        {"text.txt", CompressibleText(1500000)},
+        {"one.txt", "x"},
+    });
+    MakeTree(work / "src", files);
+    const std::string archive = work / "out/backup.cab";
+    std::filesystem::create_directories(work / "out");
+    Build(archive, {work / "src/*.*"}, false, 6);
+    Tree expected;
+    for (const auto& [name, bytes] : files) {
+        expected.emplace_back("src/" + name, bytes);
+    }
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_TRUE(dir.Valid);
+    ASSERT_FALSE(dir.FolderCompression.empty());
+    for (std::uint16_t type : dir.FolderCompression) {
+        EXPECT_EQ(type & 0x000F, 1) << "MSZIP expected";
+    }
+    EXPECT_LT(std::filesystem::file_size(archive), 1500000u / 4 + 300000u + 70000u);
+    ExpectReadersRestore(archive, Sorted(expected));
+}
+
+TEST_F(RoundTripTest, AThousandSmallFilesInNestedFolders) {
+    Tree files;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string folder = "level" + std::to_string(i % 7) + "/sub" + std::to_string(i % 3);
+        files.emplace_back(folder + "/file" + std::to_string(i) + ".txt",
+                           "file number " + std::to_string(i) + "\n" +
+                               RandomBytes(static_cast<std::size_t>(i % 50), i));
+    }
+    files = Sorted(files);
+    MakeTree(work / "src", files);
+    const std::string archive = work / "many.cab";
+    Build(archive, {work / "src/*.*"}, true, 1000);
+    // With sdRelativeStoreStart the start folder's name leads every stored name.
+    Tree expected;
+    for (const auto& [name, bytes] : files) {
+        expected.emplace_back("src/" + name, bytes);
+    }
+    ExpectReadersRestore(archive, Sorted(expected));
+}
+
+TEST_F(RoundTripTest, CzechAndNonLatinNamesAreStoredAsUtf8) {
+    const Tree files = Sorted({
+        {"Příliš žluťoučký kůň.txt", "kůň"},
+        {"složka/úpěl ďábelské ódy.txt", "ódy"},
+        {"Ελληνικά.txt", "greek"},
+        {"日本語/ファイル.txt", "japanese"},
+        {"plain.txt", "ascii"},
+    });
+    MakeTree(work / "Dokumenty", files);
+    const std::string archive = work / "names.cab";
+    Build(archive, {work / "Dokumenty/*"}, true, 5);
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_TRUE(dir.Valid);
+    ASSERT_EQ(dir.Files.size(), 5u);
+    for (const CabFileRecord& file : dir.Files) {
+        const bool ascii = file.Name == "Dokumenty\\plain.txt";
+        EXPECT_EQ((file.Attribs & 0x80) != 0, !ascii) << file.Name;
+        EXPECT_EQ(file.Name.find('/'), std::string::npos) << file.Name;
+    }
+    Tree expected;
+    for (const auto& [name, bytes] : files) {
+        expected.emplace_back("Dokumenty/" + name, bytes);
+    }
+    ExpectReadersRestore(archive, Sorted(expected));
+}
+
+TEST_F(RoundTripTest, WithoutTranslationNamesKeepTheirBytesUnmarked) {
+    WriteFile(work / "src/čeština.txt", "x");
+    WriteFile(work / "src/ascii.txt", "y");
+    const std::string archive = work / "raw.cab";
+    TMakeCab cab;
+    ErrorRecorder errors(cab);
+    ConfigureAsBackupRun(cab, archive, {work / "src/*.txt"}, false);
+    cab.SetTranslateOemChar(false);
+    EXPECT_EQ(cab.Compress(), 2) << errors.Describe();
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_EQ(dir.Files.size(), 2u);
+    std::vector<std::string> names;
+    for (const CabFileRecord& file : dir.Files) {
+        EXPECT_EQ(file.Attribs & 0x80, 0) << file.Name;
+        names.push_back(file.Name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"src\\ascii.txt", "src\\čeština.txt"}));
+}
+
+TEST_F(RoundTripTest, TwoSourceGroupsStoreTheirOwnStartFolders) {
+    WriteFile(work / "D/Data/x.txt", "data x");
+    WriteFile(work / "E/Docs/Work/y.txt", "work y");
+    const std::string archive = work / "groups.cab";
+    // Whatever the order of the groups.
+    Build(archive, {work / "E/Docs/Work/*.txt", work / "D/Data/*.*"}, false, 2);
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_EQ(dir.Files.size(), 2u);
+    EXPECT_EQ(dir.Files[0].Name, "Work\\y.txt");
+    EXPECT_EQ(dir.Files[1].Name, "Data\\x.txt");
+    ExpectReadersRestore(archive, {{"Data/x.txt", "data x"}, {"Work/y.txt", "work y"}});
+}
