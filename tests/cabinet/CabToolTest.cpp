@@ -1,0 +1,96 @@
+// The ostrivane-cab front end, run as a user runs it.
+#include "CabTestSupport.h"
+#include "TestFolder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+
+int RunTool(const std::string& arguments, std::string* output) {
+    return RunCommand(ShellQuote(kTool) + " " + arguments, output);
+}
+
+} // namespace
+
+TEST(CabToolTest, PacksTheSpecsAndExitsZero) {
+    TestFolder work;
+    WriteFile(work / "docs/a.txt", "alpha");
+    WriteFile(work / "docs/deep/b.txt", "beta");
+    WriteFile(work / "other/c.dat", "gamma");
+    WriteFile(work / "other/skip.txt", "not matched");
+    std::string output;
+    ASSERT_EQ(RunTool("--recurse --threads 2 " + ShellQuote(work / "out") + " " +
+                          ShellQuote(work / "docs/*.txt") + " " + ShellQuote(work / "other/*.dat"),
+                      &output),
+              0)
+        << output;
+    // The default extension was added; progress went to standard error.
+    EXPECT_NE(output.find("archive 100%"), std::string::npos) << output;
+    const CabDirectory dir = ReadCabDirectory(work / "out.cab");
+    ASSERT_TRUE(dir.Valid);
+    std::vector<std::string> names;
+    for (const CabFileRecord& f : dir.Files) {
+        names.push_back(f.Name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"docs\\a.txt", "docs\\deep\\b.txt", "other\\c.dat"}));
+}
+
+TEST(CabToolTest, QuietWithoutRecursion) {
+    TestFolder work;
+    WriteFile(work / "docs/a.txt", "alpha");
+    WriteFile(work / "docs/deep/b.txt", "beta");
+    std::string output;
+    ASSERT_EQ(
+        RunTool("--quiet " + ShellQuote(work / "out.cab") + " " + ShellQuote(work / "docs/*.*"),
+                &output),
+        0)
+        << output;
+    EXPECT_EQ(output, "");
+    const CabDirectory dir = ReadCabDirectory(work / "out.cab");
+    ASSERT_EQ(dir.Files.size(), 1u);
+    EXPECT_EQ(dir.Files[0].Name, "docs\\a.txt");
+}
+
+TEST(CabToolTest, ErrorReportsGiveExitStatusOne) {
+    TestFolder work;
+    std::string output;
+    EXPECT_EQ(
+        RunTool("--quiet " + ShellQuote(work / "out.cab") + " " + ShellQuote(work / "missing/*.*"),
+                &output),
+        1);
+    EXPECT_NE(output.find("error 25268: Nothing to do: " + work / "out.cab"), std::string::npos)
+        << output;
+}
+
+TEST(CabToolTest, WithoutTheLibraryBesideItNothingIsWritten) {
+    TestFolder work;
+    WriteFile(work / "docs/a.txt", "alpha");
+    const std::string copy = work / "bin/ostrivane-cab";
+    std::filesystem::create_directories(work / "bin");
+    std::filesystem::copy_file(kTool, copy);
+    std::string output;
+    EXPECT_EQ(RunCommand(ShellQuote(copy) + " --quiet " + ShellQuote(work / "out.cab") + " " +
+                             ShellQuote(work / "docs/*.*"),
+                         &output),
+              1);
+    EXPECT_NE(output.find("error 25261: Cabinet.dll not found: " + work / "out.cab"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(FileExists(work / "out.cab"));
+}
+
+TEST(CabToolTest, BadUsageGivesExitStatusTwo) {
+    std::string output;
+    EXPECT_EQ(RunTool("", &output), 2);
+    EXPECT_NE(output.find("usage:"), std::string::npos);
+    EXPECT_EQ(RunTool("only-an-archive.cab", &output), 2);
+    EXPECT_EQ(RunTool("--threads 0 a.cab x/*", &output), 2);
+    EXPECT_EQ(RunTool("--threads", &output), 2);
+    EXPECT_EQ(RunTool("--frobnicate a.cab x/*", &output), 2);
+}
