@@ -1,0 +1,60 @@
+#include "app/LeaveField.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QObject>
+#include <QWidget>
+
+namespace ostrivane::ui {
+
+namespace {
+
+// Set while a leave handler runs or the focus is being put back: focus changes during that time
+// are the handler's own doing.
+bool handlingLeave = false;
+
+class LeaveFieldFilter : public QObject {
+public:
+    LeaveFieldFilter(QWidget* field, std::function<void()> onLeave)
+        : QObject(field), onLeave_(std::move(onLeave)) {
+        field->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::FocusOut || handlingLeave)
+            return false;
+        switch (static_cast<QFocusEvent*>(event)->reason()) {
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::MouseFocusReason:
+        case Qt::ShortcutFocusReason:
+        case Qt::OtherFocusReason:
+            break;
+        default:
+            return false;
+        }
+        handlingLeave = true;
+        onLeave_();
+        handlingLeave = false;
+        return false;
+    }
+
+private:
+    std::function<void()> onLeave_;
+};
+
+} // namespace
+
+void OnLeaveField(QWidget* field, std::function<void()> onLeave) {
+    new LeaveFieldFilter(field, std::move(onLeave)); // owned by the field
+}
+
+void ReturnFocus(QWidget* field) {
+    const bool wasHandling = handlingLeave;
+    handlingLeave = true;
+    field->setFocus(Qt::OtherFocusReason);
+    handlingLeave = wasHandling;
+}
+
+} // namespace ostrivane::ui

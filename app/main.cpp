@@ -1,0 +1,37 @@
+// Program start: the application, its title, the three windows, the restore method on the
+// session bus, and the event loop. Closing the main window ends the program.
+#include "app/ApplicationTitle.h"
+#include "app/RestoreAppService.h"
+#include "app/TfoHlavni.h"
+#include "app/TfoOprogramu.h"
+#include "app/TfoVyberSouboru.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    Q_INIT_RESOURCE(ostrivane);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ostrivane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0.2"));
+    // Only the main window's close ends the program: a dialog closed while the main window is
+    // hidden in the tray must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
+
+    TfoHlavni foHlavni;
+    QApplication::setWindowIcon(foHlavni.windowIcon());
+    TfoVyberSouboru foVyberSouboru(&foHlavni);
+    TfoOprogramu foOprogramu;
+    foOprogramu.setAttribute(Qt::WA_QuitOnClose, false);
+    foHlavni.SetSourceDialog(&foVyberSouboru);
+    foHlavni.SetAboutDialog(&foOprogramu);
+    QObject::connect(&foHlavni, &TfoHlavni::Closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    // Without a session bus the program runs on without the method.
+    RestoreAppService restoreApp([&foHlavni] { foHlavni.WMRestoreApp(); });
+    restoreApp.Register();
+
+    foHlavni.show();
+    return QApplication::exec();
+}
