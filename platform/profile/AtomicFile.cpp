@@ -93,14 +93,14 @@ UniqueFd CreateTemporary(const std::string& target, std::string& tempPath) {
 
 } // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents) {
+ReadResult ReadWholeFile(const std::string& path, std::string& contents) {
     contents.clear();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid())
-        return false;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
+        return ReadResult::Unreadable;
     std::array<char, 65536> buffer{};
     for (;;) {
         const ssize_t got = ::read(fd.Get(), buffer.data(), buffer.size());
@@ -108,10 +108,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
             if (errno == EINTR)
                 continue;
             contents.clear();
-            return false;
+            return ReadResult::Unreadable;
         }
         if (got == 0)
-            return true;
+            return ReadResult::Read;
         contents.append(buffer.data(), static_cast<std::size_t>(got));
     }
 }

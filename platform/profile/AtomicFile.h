@@ -8,8 +8,11 @@
 
 namespace ostrivane::profile {
 
-// Reads the whole file; nothing (false) when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& contents);
+enum class ReadResult { Read, Missing, Unreadable };
+
+// Reads the whole file into `contents` (empty unless Read). Missing: no file of that name (or
+// its folder is missing); Unreadable: something is there that cannot be read as a file.
+ReadResult ReadWholeFile(const std::string& path, std::string& contents);
 
 // Replaces (or creates) `path` with `contents`. False, with the old file untouched and no
 // temporary file left behind, when the folder cannot be written, the disk is full, `path` is a

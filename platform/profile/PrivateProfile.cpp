@@ -43,18 +43,35 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
     return text;
 }
 
+// The text of the file's bytes. The file is Windows-1250; one that an editor saved as UTF-8
+// with a byte-order mark is read as UTF-8 when all of it fits Windows-1250 (it is then written
+// back in Windows-1250), since the mark would otherwise spoil the first line.
+std::string DecodeFile(std::string_view bytes) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kUtf8Mark)) {
+        const std::string_view rest = bytes.substr(kUtf8Mark.size());
+        if (IsWindows1250Representable(rest))
+            return std::string(rest);
+    }
+    return DecodeWindows1250(bytes);
+}
+
 } // namespace
 
 struct PrivateProfile::Document {
     IniDocument ini;
     bool changed = false;
+    // A file that exists but could not be read is never replaced: its contents would be lost.
+    bool unreadable = false;
 };
 
 PrivateProfile::PrivateProfile(std::string path)
     : path_(std::move(path)), doc_(std::make_unique<Document>()) {
     std::string bytes;
-    if (ReadWholeFile(path_, bytes))
-        doc_->ini = IniDocument(DecodeWindows1250(bytes));
+    const ReadResult result = ReadWholeFile(path_, bytes);
+    if (result == ReadResult::Read)
+        doc_->ini = IniDocument(DecodeFile(bytes));
+    doc_->unreadable = result == ReadResult::Unreadable;
 }
 
 PrivateProfile::~PrivateProfile() = default;
@@ -99,6 +116,8 @@ void PrivateProfile::EraseSection(std::string_view section) {
 bool PrivateProfile::Flush() {
     if (!doc_->changed)
         return true;
+    if (doc_->unreadable)
+        return false;
     // Every line was decoded from Windows-1250 or checked when written, so this cannot fail.
     const auto bytes = EncodeWindows1250(doc_->ini.Text());
     if (!bytes || !ReplaceFileAtomically(path_, *bytes))

@@ -49,6 +49,20 @@ TEST_F(ProfileFlush, AReadOnlyFolderIsNotWritten) {
     EXPECT_EQ(folder_.Listing(), "Ostrivane.ini");
 }
 
+TEST_F(ProfileFlush, AFileThatCouldNotBeReadIsNotReplaced) {
+    WriteBytes(Path(), kOldFile);
+    ASSERT_EQ(::chmod(Path().c_str(), 0200), 0);
+    const auto flushed = testing::RunUnprivileged(folder_.Path(), [&] {
+        PrivateProfile ini(Path());
+        return ini.GetString("S", "k", "-") == "-" && ini.WriteString("S", "other", "v") &&
+               ini.Flush();
+    });
+    if (!flushed)
+        GTEST_SKIP() << "running as root and no unprivileged user 'nobody' exists";
+    EXPECT_FALSE(*flushed) << "writing would lose the keys that could not be read";
+    EXPECT_EQ(ReadBytes(Path()), kOldFile);
+}
+
 TEST_F(ProfileFlush, ADirectoryInThePlaceOfTheFileIsNotReplaced) {
     std::filesystem::create_directory(Path());
     WriteBytes(Path() + "/inside", "x");

@@ -67,6 +67,11 @@ TEST_F(ProfileRead, LfOnlyLinesAndAMissingFinalLineEndAreRead) {
     EXPECT_EQ(ini.GetString("S", "c", "-"), "3");
 }
 
+TEST_F(ProfileRead, AUtf8FileWithAByteOrderMarkIsReadAsUtf8) {
+    const auto ini = Load("\xEF\xBB\xBF[Nastaven\xC3\xAD]\r\nHloubka z\xC3\xA1lohy=3\r\n");
+    EXPECT_EQ(ini.GetString("Nastavení", "Hloubka zálohy", "-"), "3");
+}
+
 TEST_F(ProfileRead, AMissingFileReadsAsEmpty) {
     const PrivateProfile ini(folder_.File("none.ini"));
     EXPECT_EQ(ini.GetString("S", "k", "default"), "default");
