@@ -126,8 +126,9 @@ bool PrivateProfile::Flush() {
     return true;
 }
 
+// A line break or NUL is in the code page, but no value of a line-based file can hold it.
 bool PrivateProfile::IsRepresentable(std::string_view text) {
-    return IsWindows1250Representable(text);
+    return !HasLineBreakOrNul(text) && IsWindows1250Representable(text);
 }
 
 } // namespace ostrivane::profile

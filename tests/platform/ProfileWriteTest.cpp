@@ -122,6 +122,7 @@ TEST_F(ProfileWrite, UnrepresentableOrMalformedTextsChangeNothing) {
     EXPECT_TRUE(ini.Flush());
     EXPECT_EQ(ReadBytes(Path()), before);
     EXPECT_FALSE(PrivateProfile::IsRepresentable("mañana"));
+    EXPECT_FALSE(PrivateProfile::IsRepresentable("folder\nname"));
     EXPECT_TRUE(PrivateProfile::IsRepresentable("Adresář zálohy"));
 }
 
