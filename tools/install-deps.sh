@@ -10,6 +10,7 @@ packages=(
     dbus dbus-bin
     cabextract gcab 7zip pigz time
     xvfb xauth openbox imagemagick x11-utils
+    tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev
 )
 
