@@ -483,3 +483,25 @@ TEST_F(MakeCabTest, ListingAnExistingCabinet) {
     EXPECT_EQ(numbers, (std::vector<int>{0, 1}));
     EXPECT_TRUE(ReadCabDirectory(archive).Valid);
 }
+
+TEST_F(MakeCabTest, AddRefusedByTheLibraryIsReportedAndNotCounted) {
+    // A stored name beyond the 255 bytes a cabinet's file record holds.
+    const std::string tooLong =
+        work / ("src/" + std::string(120, 'f') + "/" + std::string(200, 'n') + ".txt");
+    WriteFile(tooLong, "long");
+    WriteFile(work / "src/short.txt", "short");
+    const std::string archive = work / "out.cab";
+    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, true);
+    EXPECT_EQ(cab.Compress(), 1);
+    ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
+    EXPECT_EQ(errors.Errors()[0].Code, kErrWritingFile);
+    EXPECT_EQ(errors.Errors()[0].FileName, archive);
+    EXPECT_EQ(errors.Errors()[0].ExtendedMsg, tooLong);
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_TRUE(dir.Valid);
+    ASSERT_EQ(dir.Files.size(), 1u);
+    EXPECT_EQ(dir.Files[0].Name, "src\\short.txt");
+    for (const Event& e : EventsOf("end")) {
+        EXPECT_EQ(e.A, e.File == tooLong ? 0 : 1) << e.File;
+    }
+}
