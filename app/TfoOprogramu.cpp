@@ -1,5 +1,6 @@
 #include "app/TfoOprogramu.h"
 
+#include "app/EnterAsTab.h"
 #include "app/JpegImage.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QEvent>
 #include <QFont>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -102,6 +102,8 @@ TfoOprogramu::TfoOprogramu(QWidget* parent)
     BitBtn1->setAutoDefault(false);
     BitBtn1->setDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &TfoOprogramu::BitBtn1Click);
+
+    new ostrivane::ui::EnterAsTab(this); // owned by the dialog
 }
 
 QString TfoOprogramu::WebAddress() {
@@ -134,15 +136,6 @@ bool TfoOprogramu::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void TfoOprogramu::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        focusNextChild();
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void TfoOprogramu::showEvent(QShowEvent* event) {

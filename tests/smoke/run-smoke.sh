@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Starts the program on a private Xvfb display with the xcb platform plugin and the openbox
+# window manager, takes a screenshot of the whole screen into BUILD/smoke-screenshot.png, and
+# reads the main window's tab captions back from the pixels with tesseract.
+#
+# The program runs from a temporary copy of its folder with a temporary HOME, so that the
+# settings file it writes beside itself and any desktop files stay out of the build and the
+# user's home.
+#
+# usage: run-smoke.sh BUILD_DIR
+set -euo pipefail
+
+build=${1:?usage: run-smoke.sh BUILD_DIR}
+build=$(cd "$build" && pwd)
+screenshot=$build/smoke-screenshot.png
+expected_tabs=("Soubory" "Automat" "Nastavení")
+title="quenza Ostrivane"
+
+fail() {
+    echo "smoke: $*" >&2
+    exit 1
+}
+
+for tool in Xvfb openbox xwininfo import convert tesseract; do
+    command -v "$tool" > /dev/null || fail "$tool is missing (run tools/install-deps.sh)"
+done
+[[ -x $build/ostrivane ]] || fail "$build/ostrivane is not built"
+[[ -f $build/libcabinet.so ]] || fail "$build/libcabinet.so is not built"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ostrivane-smoke.XXXXXX")
+pids=()
+cleanup() {
+    local pid
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        pid=${pids[i]}
+        kill "$pid" 2> /dev/null || true
+        wait "$pid" 2> /dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/program" "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$build/ostrivane" "$build/libcabinet.so" "$work/program/"
+[[ -f $build/ostrivane.png ]] && cp "$build/ostrivane.png" "$work/program/"
+
+# A display of our own; Xvfb writes its number to the descriptor once it accepts clients.
+exec {display_fd}> "$work/display"
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp -noreset \
+    > "$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec {display_fd}>&-
+for _ in $(seq 100); do
+    [[ -s $work/display ]] && break
+    sleep 0.1
+done
+[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+export HOME=$work/home
+export XDG_CONFIG_HOME=$work/home/.config
+export XDG_RUNTIME_DIR=$work/runtime
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+openbox --sm-disable > "$work/openbox.log" 2>&1 &
+pids+=($!)
+
+"$work/program/ostrivane" > "$work/program.log" 2>&1 &
+program_pid=$!
+pids+=("$program_pid")
+
+# Wait for the main window to be mapped, then give it a moment to paint.
+geometry=""
+for _ in $(seq 150); do
+    kill -0 "$program_pid" 2> /dev/null || fail "the program ended early: $(cat "$work/program.log")"
+    if info=$(xwininfo -name "$title" 2> /dev/null) && grep -q 'Map State: IsViewable' <<< "$info"; then
+        x=$(awk '/Absolute upper-left X/ {print $NF}' <<< "$info")
+        y=$(awk '/Absolute upper-left Y/ {print $NF}' <<< "$info")
+        w=$(awk '/Width:/ {print $NF}' <<< "$info")
+        h=$(awk '/Height:/ {print $NF}' <<< "$info")
+        geometry="${w}x${h}+${x}+${y}"
+        break
+    fi
+    sleep 0.2
+done
+[[ -n $geometry ]] || fail "no window \"$title\" appeared: $(xwininfo -root -tree | head -40)"
+echo "smoke: main window at $geometry on $DISPLAY"
+sleep 2
+
+import -window root "$screenshot"
+echo "smoke: screenshot in $screenshot"
+
+# OCR reads small UI text far better three times larger and in grey.
+convert "$screenshot" -crop "$geometry" +repage -colorspace Gray -resize 300% \
+    "$work/window-large.png"
+tesseract "$work/window-large.png" "$work/ocr" -l ces+eng --psm 11 > /dev/null 2>&1 ||
+    fail "tesseract failed"
+text=$(cat "$work/ocr.txt")
+
+missing=()
+for tab in "${expected_tabs[@]}"; do
+    grep -qw -- "$tab" <<< "$text" || missing+=("$tab")
+done
+if ((${#missing[@]} > 0)); then
+    echo "smoke: OCR text of the window:" >&2
+    sed 's/^/    /' "$work/ocr.txt" >&2
+    fail "tab captions not found on screen: ${missing[*]}"
+fi
+echo "smoke: tab captions on screen: ${expected_tabs[*]}"
