@@ -1,0 +1,100 @@
+// A cabinet that would grow past `cb`: the next-cabinet callback decides. Files are never split.
+#include "CabCheck.h"
+#include "FciHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace libcabinet_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> randomFiles(const fs::path& folder, int count, std::size_t size) {
+    std::vector<fs::path> files;
+    for (int i = 0; i < count; ++i) {
+        files.push_back(folder / ("part" + std::to_string(i) + ".bin"));
+        writeRandomFile(files.back(), size, 100 + i);
+    }
+    return files;
+}
+
+} // namespace
+
+TEST(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
+    ScratchFolder scratch;
+    const auto files = randomFiles(scratch.path(), 4, 100000);
+    FciHarness harness(scratch.path());
+    harness.ccab.cb = 250000;
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(harness.add(context, files[0], "part0.bin"));
+    ASSERT_TRUE(harness.add(context, files[1], "part1.bin"));
+    EXPECT_FALSE(harness.add(context, files[2], "part2.bin"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_USER_ABORT);
+    ASSERT_EQ(harness.nextCabinetSizes.size(), 1u);
+    EXPECT_GT(harness.nextCabinetSizes[0], 200000u);
+    EXPECT_LE(harness.nextCabinetSizes[0], 250000u);
+    // The refusal wiped the names in the record it was shown; the cabinet keeps its own.
+    ASSERT_TRUE(harness.flush(context)) << harness.erf.erfOper;
+    FCIDestroy(context);
+    EXPECT_TRUE(harness.tempFilesLive.empty());
+    EXPECT_LE(fs::file_size(harness.cabinetPath()), 250000u);
+    const CabInfo info = inspectCabinet(harness.cabinetPath());
+    EXPECT_EQ(info.files.size(), 2u);
+    expectTestersAccept(harness.cabinetPath());
+    expectExtractsTo(harness.cabinetPath(), {{"part0.bin", files[0]}, {"part1.bin", files[1]}});
+}
+
+TEST(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
+    ScratchFolder scratch;
+    const auto files = randomFiles(scratch.path(), 5, 100000);
+    FciHarness harness(scratch.path());
+    harness.ccab.cb = 250000;
+    harness.ccab.setID = 4242;
+    harness.acceptNextCabinet = true;
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(harness.add(context, files[i], "part" + std::to_string(i) + ".bin"))
+            << i << " error " << harness.erf.erfOper;
+    }
+    ASSERT_TRUE(harness.flush(context));
+    FCIDestroy(context);
+    ASSERT_EQ(harness.nextCabinetNames, (std::vector<std::string>{"test1.cab", "test2.cab"}));
+    const std::vector<std::string> cabinets = {"test.cab", "test1.cab", "test2.cab"};
+    const std::vector<std::vector<int>> contents = {{0, 1}, {2, 3}, {4}};
+    for (std::size_t c = 0; c < cabinets.size(); ++c) {
+        SCOPED_TRACE(cabinets[c]);
+        const fs::path path = scratch.path() / cabinets[c];
+        ASSERT_TRUE(fs::exists(path));
+        EXPECT_LE(fs::file_size(path), 250000u);
+        const CabInfo info = inspectCabinet(path);
+        EXPECT_EQ(info.index, c);
+        EXPECT_EQ(info.setId, 4242);
+        EXPECT_EQ(info.flags, 0);
+        std::map<std::string, fs::path> expected;
+        for (int i : contents[c]) {
+            expected["part" + std::to_string(i) + ".bin"] = files[i];
+        }
+        EXPECT_EQ(info.files.size(), expected.size());
+        expectTestersAccept(path);
+        expectExtractsTo(path, expected);
+    }
+}
+
+TEST(LibcabinetCabinetSet, AFileLargerThanAnEmptyCabinetIsAFormatLimit) {
+    ScratchFolder scratch;
+    const auto files = randomFiles(scratch.path(), 1, 100000);
+    FciHarness harness(scratch.path());
+    harness.ccab.cb = 50000;
+    harness.acceptNextCabinet = true;
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    EXPECT_FALSE(harness.add(context, files[0], "part0.bin"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
+    EXPECT_TRUE(harness.nextCabinetSizes.empty());
+    EXPECT_TRUE(harness.flush(context));
+    EXPECT_FALSE(fs::exists(harness.cabinetPath()));
+    FCIDestroy(context);
+    EXPECT_TRUE(harness.tempFilesLive.empty());
+}

@@ -1,0 +1,97 @@
+// A POSIX callback set for driving the FCI entry points directly, with counters of handles and
+// temporary files and switches that make single callbacks fail the way callers do.
+#pragma once
+
+#include "platform/fci/fci.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace libcabinet_test {
+
+struct StatusCall {
+    FCI_UINT type;
+    FCI_ULONG first;
+    FCI_ULONG second;
+};
+
+class FciHarness {
+public:
+    explicit FciHarness(const std::filesystem::path& folder,
+                        const std::string& cabinetName = "test.cab");
+    ~FciHarness();
+    FciHarness(const FciHarness&) = delete;
+    FciHarness& operator=(const FciHarness&) = delete;
+
+    // FCICreate with the callbacks below; nullptr on failure (erf says why).
+    HFCI create();
+    // FCIAddFile for a path with the harness's get-open-info callback.
+    bool add(HFCI context, const std::filesystem::path& source, const std::string& storedName,
+             TCOMP type = tcompTYPE_MSZIP, bool execute = false);
+    bool flush(HFCI context, bool getNextCabinet = false);
+
+    std::filesystem::path cabinetPath() const;
+
+    ERF erf{};
+    CCAB ccab{};
+    std::filesystem::path folder;
+
+    // Switches.
+    std::string failReadOf;              // source path whose reads fail ...
+    std::uint64_t failReadAfter = 0;     // ... once this many bytes were delivered
+    bool windowsStyleShortReads = false; // a short read leaves a stale non-zero error
+    int abortStatusAfter = -1;           // the status call with this index returns -1
+    int abortStatusOfType = -1;          // the next status call of this type returns -1, once
+    bool acceptNextCabinet = false;
+    bool failTempNames = false;
+    std::uint16_t attributesToAdd = 0; // or-ed into what get-open-info reports
+
+    // Records.
+    int statusCalls = 0;
+    std::vector<StatusCall> statusLog;
+    std::vector<std::pair<std::string, long>> placed;
+    std::vector<std::string> nextCabinetNames;
+    std::vector<FCI_ULONG> nextCabinetSizes;
+    std::set<std::string> tempFilesLive;
+    int tempFilesMade = 0;
+    std::map<int, std::string> openHandles;
+    std::map<int, std::uint64_t> bytesRead;
+
+    // The callbacks, public so that tests can hand them to the entry points themselves.
+    static int filePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
+    static void* alloc(FCI_ULONG cb);
+    static void release(void* memory);
+    static FCI_INT_PTR open(char* file, int flags, int mode, int* err, void* pv);
+    static FCI_UINT read(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static FCI_UINT write(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static int close(FCI_INT_PTR hf, int* err, void* pv);
+    static long seek(FCI_INT_PTR hf, long distance, int origin, int* err, void* pv);
+    static int remove(char* file, int* err, void* pv);
+    static FCI_BOOL tempName(char* name, int size, void* pv);
+    static FCI_BOOL nextCabinet(CCAB* ccab, FCI_ULONG previousSize, void* pv);
+    static long status(FCI_UINT type, FCI_ULONG first, FCI_ULONG second, void* pv);
+    static FCI_INT_PTR openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
+                                FCI_USHORT* attributes, int* err, void* pv);
+};
+
+// Fills a file with `size` bytes: random ones, or text-like compressible ones.
+void writeRandomFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
+void writeTextFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
+std::vector<std::uint8_t> readAll(const std::filesystem::path& path);
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace libcabinet_test

@@ -1,0 +1,141 @@
+// What the library refuses instead of writing a wrong cabinet.
+#include "CabCheck.h"
+#include "FciHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace libcabinet_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+void makeSparse(const fs::path& path, std::uint64_t size) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    ::close(fd);
+}
+
+} // namespace
+
+TEST(LibcabinetRefusal, LzxAndQuantumAreRefusedAndTheContextGoesOn) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.path() / "f.txt";
+    writeTextFile(file, 5000, 1);
+    FciHarness harness(scratch.path());
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    const TCOMP lzx = static_cast<TCOMP>(tcompTYPE_LZX | (21 << 8));
+    const TCOMP quantum = static_cast<TCOMP>(tcompTYPE_QUANTUM | (7 << 4) | (21 << 8));
+    EXPECT_FALSE(harness.add(context, file, "lzx.txt", lzx));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_BAD_COMPR_TYPE);
+    EXPECT_TRUE(harness.erf.fError);
+    EXPECT_FALSE(harness.add(context, file, "quantum.txt", quantum));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_BAD_COMPR_TYPE);
+    EXPECT_EQ(harness.openHandles.size(), 2u) << "only the two temporary files are open";
+    ASSERT_TRUE(harness.add(context, file, "zip.txt"));
+    ASSERT_TRUE(harness.flush(context));
+    FCIDestroy(context);
+    const CabInfo info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.files.size(), 1u);
+    EXPECT_EQ(info.files[0].name, "zip.txt");
+    expectTestersAccept(harness.cabinetPath());
+}
+
+TEST(LibcabinetRefusal, StoredNamesLongerThan255BytesAreRefused) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.path() / "f.txt";
+    writeTextFile(file, 100, 1);
+    FciHarness harness(scratch.path());
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    const std::string longest = std::string(200, 'd') + "\\" + std::string(54, 'n');
+    ASSERT_EQ(longest.size(), 255u);
+    EXPECT_TRUE(harness.add(context, file, longest));
+    EXPECT_FALSE(harness.add(context, file, longest + "x"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
+    ASSERT_TRUE(harness.flush(context));
+    FCIDestroy(context);
+    const CabInfo info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.files.size(), 1u);
+    EXPECT_EQ(info.files[0].name, longest);
+    expectTestersAccept(harness.cabinetPath());
+}
+
+TEST(LibcabinetRefusal, CabinetNamesWithoutRoomForTheirEndAreRefusedAtCreate) {
+    ScratchFolder scratch;
+    FciHarness harness(scratch.path());
+    std::memset(harness.ccab.szCab, 'a', sizeof harness.ccab.szCab);
+    EXPECT_EQ(harness.create(), nullptr);
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FILE);
+    EXPECT_TRUE(harness.erf.fError);
+    EXPECT_TRUE(harness.tempFilesLive.empty());
+
+    FciHarness other(scratch.path());
+    std::memset(other.ccab.szCabPath, 'p', sizeof other.ccab.szCabPath);
+    EXPECT_EQ(other.create(), nullptr);
+    EXPECT_EQ(other.erf.erfOper, FCIERR_CAB_FILE);
+}
+
+TEST(LibcabinetRefusal, TempFilesThatCannotBeMadeFailTheCreate) {
+    ScratchFolder scratch;
+    FciHarness harness(scratch.path());
+    harness.failTempNames = true;
+    EXPECT_EQ(harness.create(), nullptr);
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_TEMP_FILE);
+    EXPECT_TRUE(harness.tempFilesLive.empty());
+}
+
+TEST(LibcabinetRefusal, MissingSourceReportsOpenErrorAndTheNextFileIsAdded) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.path() / "there.txt";
+    writeTextFile(file, 1000, 1);
+    FciHarness harness(scratch.path());
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    EXPECT_FALSE(harness.add(context, scratch.path() / "missing.txt", "missing.txt"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_OPEN_SRC);
+    EXPECT_EQ(harness.erf.erfType, ENOENT);
+    EXPECT_TRUE(harness.add(context, file, "there.txt"));
+    ASSERT_TRUE(harness.flush(context));
+    FCIDestroy(context);
+    expectExtractsTo(harness.cabinetPath(), {{"there.txt", file}});
+}
+
+TEST(LibcabinetRefusal, FilesBeyondOneFolderOrOf4GiBAreRefusedWithoutReading) {
+    ScratchFolder scratch;
+    const fs::path huge = scratch.path() / "huge.bin";
+    const fs::path tooBig = scratch.path() / "too-big.bin";
+    makeSparse(huge, 4ull << 30);
+    makeSparse(tooBig, (5ull << 30) / 2);
+    FciHarness harness(scratch.path());
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    EXPECT_FALSE(harness.add(context, huge, "huge.bin"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
+    EXPECT_FALSE(harness.add(context, tooBig, "too-big.bin"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
+    EXPECT_TRUE(harness.statusLog.empty());
+    EXPECT_EQ(harness.openHandles.size(), 2u) << "only the two temporary files are open";
+    FCIDestroy(context);
+}
+
+TEST(LibcabinetRefusal, FlushWithNothingAddedWritesNoCabinet) {
+    ScratchFolder scratch;
+    FciHarness harness(scratch.path());
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(harness.tempFilesMade, 2);
+    EXPECT_TRUE(harness.flush(context));
+    EXPECT_TRUE(FCIFlushFolder(context, FciHarness::nextCabinet, FciHarness::status));
+    EXPECT_FALSE(fs::exists(harness.cabinetPath()));
+    EXPECT_TRUE(FCIDestroy(context));
+    EXPECT_TRUE(harness.tempFilesLive.empty());
+    EXPECT_TRUE(harness.openHandles.empty());
+    EXPECT_FALSE(FCIDestroy(nullptr));
+}
