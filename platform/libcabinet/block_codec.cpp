@@ -17,9 +17,11 @@ constexpr std::size_t kRecordHeader = 8;
 constexpr int kRawDeflateWindowBits = -15;
 constexpr int kMemLevel = 8;
 
-// Level 4 measured on the benchmark corpus (bench/cabinet): with the previous block as history
-// it packs slightly smaller than `gcab -z` while costing about half the CPU time of level 6;
-// levels 1-3 are faster still but produce larger cabinets than gcab.
+// Level 4, chosen on the benchmark corpus (bench/cabinet: headers, shared libraries, random
+// and zero data, 274 MB): with the previous block as history it writes 0.983 of the size of
+// `gcab -z` for 0.54 of gcab's CPU time. Level 3 is 3 % faster but writes 1.010 of gcab's size,
+// levels 1 and 2 1.056 and 1.030; level 5 costs 1.3 times and level 6 1.9 times the CPU time of
+// level 4 for 2 % and 3 % less. The strategy is zlib's default.
 constexpr int kDefaultLevel = 4;
 
 } // namespace
