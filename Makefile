@@ -1,11 +1,14 @@
 # Front door of the project: every target first makes sure the Debian packages are there.
 BUILD      ?= build
 SANBUILD   ?= build-sanitize
+FUZZBUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 15
+FUZZ_TARGETS = fuzz_profile fuzz_timeofday fuzz_mask fuzz_cabinet
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build run test test-sanitize install package bench clean
+.PHONY: all deps configure build run test test-sanitize fuzz install package bench clean
 
 all: build
 
@@ -22,15 +25,23 @@ run: build
 	$(BUILD)/ostrivane
 
 # Every test of the program, then the engine's tests once more under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer, then a short run of every fuzz target.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	$(MAKE) --no-print-directory test-sanitize
+	$(MAKE) --no-print-directory fuzz
 
 test-sanitize: deps
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DOSTRIVANE_GUI=OFF -DOSTRIVANE_SANITIZE=ON
 	cmake --build $(SANBUILD) -j$(JOBS)
 	ctest --test-dir $(SANBUILD) --output-on-failure -j$(JOBS)
+
+# The libFuzzer targets (clang), each run for FUZZ_SECONDS with a fixed seed.
+fuzz: deps
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	    -DCMAKE_CXX_COMPILER=clang++ -DOSTRIVANE_FUZZ=ON -DOSTRIVANE_GUI=OFF
+	cmake --build $(FUZZBUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
+	tests/fuzz/run-fuzzers.sh $(FUZZBUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 install: build
 	cmake --install $(BUILD) --prefix $(DESTDIR)$(PREFIX)

@@ -1,0 +1,205 @@
+// The cabinet writer end to end: a few files with names and contents taken from the input are
+// packed by TMakeCab through libcabinet.so, configured as the backup run configures it; the
+// cabinet must pass `cabextract -t` and extract to the same names and bytes.
+//
+// Input layout: one byte of options (bit 0 stored instead of MSZIP, bits 1-2 the number of
+// files less one), then per file: a name length, that many name bytes (each picks a piece of a
+// name from a table of plain, Czech, other non-ASCII and punctuation characters), a folder byte
+// (bit 0: in a subfolder; bits 1-3: repetitions of the contents, for files past one 32 KiB
+// block), a 16-bit little-endian contents length and the contents.
+#include "FuzzScratch.h"
+#include "cabinet/CabinetLibrary.h"
+#include "cabinet/TMakeCab.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kPieces[] = {
+    "a", "b", "k", "Z", "Q",  "0",  "7",  " ",  "-",  "_", ".", "(", ")", "'", "~", "+",
+    "=", "#", "%", "&", "@",  "!",  ",",  "č",  "Ř",  "ž", "ů", "é", "Á", "ß", "ø", "ł",
+    "ő", "Ж", "я", "Ω", "中", "文", "字", "한", "ア", "ع", "😀", "€", "ﬁ", "ǅ", "ı", "İ",
+    "x", "y", "M", "N", "1",  "2",  "3",  "4",  "5",  "6", "8", "9", "Ä", "ö", "Ü", "$"};
+constexpr std::size_t kMostContents = 256 * 1024;
+
+class Reader {
+public:
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool Empty() const { return pos_ >= size_; }
+    std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    std::string Bytes(std::size_t n) {
+        n = std::min(n, size_ - std::min(pos_, size_));
+        std::string out(reinterpret_cast<const char*>(data_ + pos_), n);
+        pos_ += n;
+        return out;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// Runs a program with its output thrown away; its exit status, -1 when it could not run.
+int Run(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Every regular file below `dir`, by its path relative to `base`.
+void Collect(const std::string& base, const std::string& dir,
+             std::map<std::string, std::string>& files) {
+    DIR* stream = ::opendir(dir.c_str());
+    if (stream == nullptr)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(stream)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(stream);
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            Collect(base, path, files);
+        else if (S_ISREG(st.st_mode))
+            files[path.substr(base.size() + 1)] = fuzzing::ReadWholeFile(path);
+    }
+}
+
+} // namespace
+
+// The library is bound before the first input, as the program binds it at start.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!LoadCabinetLibrary(std::string(OSTRIVANE_BUILD_DIR) + "/libcabinet.so"))
+        fuzzing::Fail("libcabinet.so not loaded: " + CabinetLoadError());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Reader in(data, size);
+    const std::uint8_t options = in.Byte();
+    const int fileCount = 1 + ((options >> 1) & 3);
+
+    const std::string root = fuzzing::ScratchFolder() + "/run";
+    const std::string src = root + "/src";
+    fuzzing::RemoveTree(root);
+    ::mkdir(root.c_str(), 0755);
+    ::mkdir(src.c_str(), 0755);
+
+    std::size_t total = 0;
+    int made = 0;
+    for (int f = 0; f < fileCount && !in.Empty(); ++f) {
+        const std::size_t nameLength = 1 + in.Byte() % 24;
+        std::string name;
+        for (std::size_t i = 0; i < nameLength; ++i)
+            name += kPieces[in.Byte() % std::size(kPieces)];
+        if (name[0] == '.') // names with a leading dot are hidden and never packed
+            name.insert(0, "f");
+        const std::uint8_t placement = in.Byte();
+        const std::size_t length = in.Byte() | static_cast<std::size_t>(in.Byte()) << 8;
+        const std::string piece = in.Bytes(length);
+        std::string contents;
+        for (int r = 0; r <= ((placement >> 1) & 7); ++r)
+            contents += piece;
+        if (total + contents.size() > kMostContents)
+            contents.resize(kMostContents - total);
+        std::string folder = src;
+        if (placement & 1) {
+            folder += "/sub " + std::to_string(f % 2) + "č";
+            ::mkdir(folder.c_str(), 0755);
+        }
+        struct stat st {};
+        const std::string path = folder + "/" + name;
+        if (::lstat(path.c_str(), &st) == 0)
+            continue; // the name is taken (by a file or a folder)
+        fuzzing::WriteWholeFile(path, contents);
+        total += contents.size();
+        ++made;
+    }
+    if (made == 0)
+        return 0;
+    std::map<std::string, std::string> expected;
+    Collect(root, src, expected);
+
+    const std::string archive = root + "/archive.cab";
+    int errors = 0;
+    std::string report;
+    {
+        TMakeCab cab;
+        cab.OnError = [&](TComponent*, const std::string& file, const std::string& extended,
+                          const std::string&, int code) {
+            ++errors;
+            report += std::to_string(code) + " " + file + " " + extended + "\n";
+        };
+        cab.SetArchiveFile(archive);
+        cab.SetDateAttribute(daFileDate);
+        cab.SetStoredDirNames(sdRelativeStoreStart);
+        cab.SetRecurseDirs(true);
+        cab.SetTempDir(root);
+        cab.SetFileSpec({src + "/*.*"});
+        for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly})
+            cab.SetAttribute(a, true);
+        cab.SetCompressMethod((options & 1) != 0 ? cmStore : cmMsZip);
+        const int added = cab.Compress();
+        if (errors != 0 || added != static_cast<int>(expected.size()))
+            fuzzing::Fail("build reported errors or left files out (" + std::to_string(added) +
+                          " of " + std::to_string(expected.size()) + "):\n" + report);
+    }
+
+    if (Run({"cabextract", "-q", "-t", archive}) != 0)
+        fuzzing::Fail("cabextract -t refuses the cabinet");
+    const std::string out = root + "/out";
+    ::mkdir(out.c_str(), 0755);
+    if (Run({"cabextract", "-q", "-d", out, archive}) != 0)
+        fuzzing::Fail("cabextract cannot extract the cabinet");
+    std::map<std::string, std::string> extracted;
+    Collect(out, out, extracted);
+    if (extracted != expected) {
+        std::string names;
+        for (const auto& [name, bytes] : extracted)
+            names += "  out: " + name + " (" + std::to_string(bytes.size()) + ")\n";
+        for (const auto& [name, bytes] : expected)
+            names += "  in:  " + name + " (" + std::to_string(bytes.size()) + ")\n";
+        fuzzing::Fail("extracted files differ from the sources:\n" + names);
+    }
+    // Nothing of the build is left behind but the cabinet itself.
+    std::map<std::string, std::string> leftovers;
+    Collect(root, root, leftovers);
+    for (const auto& [name, bytes] : leftovers)
+        if (name != "archive.cab" && name.rfind("src/", 0) != 0 && name.rfind("out/", 0) != 0)
+            fuzzing::Fail("stray file after the build: " + name);
+    return 0;
+}
