@@ -150,6 +150,11 @@ void TfoHlavni::BuildControls() {
     Timer1->setTimerType(Qt::PreciseTimer);
 
     BuildTrayMenu();
+
+    // The schedule controls start as an unticked switch and unticked days have them.
+    Panel1->setEnabled(false);
+    for (QLineEdit* edit : EditTime)
+        edit->setEnabled(false);
 }
 
 void TfoHlavni::BuildFilesTab() {
