@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 struct TEntryActionRecord {
@@ -46,5 +45,15 @@ private:
     std::vector<TEntryActionRecord> actions_;
     std::vector<std::uint8_t> blocks_; // Count() blocks of headSize_ bytes
     std::size_t headSize_ = 0;
-    std::unordered_multimap<std::string, int> index_; // name -> indexes, for IndexOf
+    // Open-addressing index over names_ for IndexOf: slots hold entry index + 1 (0 = free)
+    // next to the name's hash. Renames mark it stale; it is rebuilt by the next IndexOf.
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t entry = 0;
+    };
+    void IndexInsert(std::uint64_t hash, int index);
+    void RebuildIndex();
+    std::vector<Slot> slots_;
+    std::vector<std::uint64_t> hashes_; // per entry
+    bool indexStale_ = false;
 };
