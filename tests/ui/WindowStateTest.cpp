@@ -249,6 +249,25 @@ TEST_F(WindowState, StartedWithoutArgumentStaysShown) {
     EXPECT_FALSE(w.InTray());
 }
 
+TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    w.HideToTray();
+    // A stale activation of the hidden program changes nothing.
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_TRUE(w.InTray());
+    // Another window of the program becoming active activates the program.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_FALSE(w.InTray());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+}
+
 TEST_F(WindowState, WithoutATrayHidingMinimisesInstead) {
     TfoHlavni& w = NewWindow();
     w.SetTrayAvailability([] { return false; });
