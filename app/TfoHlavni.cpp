@@ -103,6 +103,10 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     resize(kClientWidth, kClientHeight);
     setMinimumSize(kClientWidth, kClientHeight);
     setWindowIcon(TrayIconHandle());
+    // The layout is made for small dialog text (8 points).
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     BuildControls();
     SetTabOrder();
@@ -117,7 +121,7 @@ TfoHlavni::~TfoHlavni() = default;
 void TfoHlavni::BuildControls() {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(4, 4, 350, 324);
+    PageControl1->setGeometry(4, 4, 354, 324);
 
     BuildFilesTab();
     BuildScheduleTab();
@@ -125,13 +129,13 @@ void TfoHlavni::BuildControls() {
     PageControl1->setCurrentIndex(0);
 
     BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("&O programu"), this);
-    BitBtn7->setGeometry(358, 26, 75, 25);
+    BitBtn7->setGeometry(362, 26, 72, 25);
     BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Zálohovat !"), this);
-    BitBtn3->setGeometry(358, 60, 75, 25);
+    BitBtn3->setGeometry(362, 60, 72, 25);
     BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Skrýt"), this);
-    BitBtn2->setGeometry(358, 268, 75, 25);
+    BitBtn2->setGeometry(362, 268, 72, 25);
     BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Konec"), this);
-    BitBtn1->setGeometry(358, 300, 75, 25);
+    BitBtn1->setGeometry(362, 300, 72, 25);
 
     Gauge2 = MakeGauge(QStringLiteral("Gauge2"), this);
     Gauge1 = MakeGauge(QStringLiteral("Gauge1"), this);
@@ -164,7 +168,7 @@ void TfoHlavni::BuildFilesTab() {
 
     StringGrid1 = new QTableWidget(TabSheet1);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setGeometry(0, 0, 342, 164);
+    StringGrid1->setGeometry(0, 0, 346, 164);
     StringGrid1->setColumnCount(2);
     StringGrid1->setHorizontalHeaderLabels(
         {QStringLiteral("Adresář"), QStringLiteral("Maska souborů")});
@@ -188,28 +192,28 @@ void TfoHlavni::BuildFilesTab() {
 
     Label5 =
         MakeLabel(QStringLiteral("Label5"), QStringLiteral("Soubory do archívu"), TabSheet1, true);
-    Label5->setGeometry(4, 172, 110, 16);
+    Label5->setGeometry(4, 172, 120, 16);
     BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Přidat"), TabSheet1);
-    BitBtn4->setGeometry(113, 168, 75, 25);
+    BitBtn4->setGeometry(130, 168, 70, 25);
     BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Opravit"), TabSheet1);
-    BitBtn5->setGeometry(190, 168, 75, 25);
+    BitBtn5->setGeometry(203, 168, 70, 25);
     BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("S&mazat"), TabSheet1);
-    BitBtn6->setGeometry(267, 168, 75, 25);
+    BitBtn6->setGeometry(276, 168, 70, 25);
 
     Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Název souboru zálohy"), TabSheet1,
                        false);
     Label4->setGeometry(4, 203, 140, 16);
     Edit8 = MakeEdit(QStringLiteral("Edit8"), TabSheet1);
-    Edit8->setGeometry(150, 200, 192, 21);
+    Edit8->setGeometry(150, 200, 196, 21);
 
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Adresář nebo disk uložení"),
                        TabSheet1, false);
     Label3->setGeometry(4, 229, 140, 16);
     Edit9 = MakeEdit(QStringLiteral("Edit9"), TabSheet1);
-    Edit9->setGeometry(150, 226, 168, 21);
+    Edit9->setGeometry(150, 226, 172, 21);
     SpeedButton2 =
         MakeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("..."), TabSheet1);
-    SpeedButton2->setGeometry(320, 226, 22, 21);
+    SpeedButton2->setGeometry(324, 226, 22, 21);
 
     Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Uchovávat počet záloh"), TabSheet1,
                        false);
@@ -235,7 +239,7 @@ void TfoHlavni::BuildScheduleTab() {
     Panel1 = new QFrame(TabSheet2);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setGeometry(4, 28, 334, 266);
+    Panel1->setGeometry(4, 28, 338, 266);
 
     Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true);
     Label2->setGeometry(8, 4, 96, 16);
@@ -271,7 +275,7 @@ void TfoHlavni::BuildSettingsTab() {
     Panel3 = new QFrame(TabSheet3);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel3->setGeometry(0, 0, 342, 296);
+    Panel3->setGeometry(0, 0, 346, 296);
 
     CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"),
                              QStringLiteral("Spustit program po startu Windows"), Panel3);

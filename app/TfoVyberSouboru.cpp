@@ -39,6 +39,9 @@ TfoVyberSouboru::TfoVyberSouboru(QWidget* parent)
     setWindowTitle(QStringLiteral("Vyberte soubory do zálohy ..."));
     setFixedSize(kClientWidth, kClientHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     Label1 = new QLabel(QStringLiteral("Adresář souborů"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
