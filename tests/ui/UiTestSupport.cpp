@@ -200,6 +200,7 @@ TfoHlavni& WindowFixture::NewWindow() {
 
 void WindowFixture::ShowActive() {
     window_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     QApplication::setActiveWindow(window_.get());
     window_->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));

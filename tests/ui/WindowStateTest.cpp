@@ -258,7 +258,9 @@ TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
     EXPECT_TRUE(w.InTray());
     // Another window of the program becoming active activates the program.
     QWidget other;
+    other.resize(100, 100);
     other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
     QApplication::setActiveWindow(&other);
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
