@@ -1,0 +1,254 @@
+// Source trees that try to trap the walk or the add: link loops and links out of the tree,
+// FIFOs, sockets and devices, a huge folder, names no code page holds, paths far longer than
+// a cabinet name, a sparse file of 4 GiB. Every build runs in a child that is killed when it
+// takes too long; afterwards the cabinet must hold every regular file of the tree except those
+// the build reported.
+#include "FaultSupport.h"
+
+#include "archive/ErrorCodes.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace faults {
+namespace {
+
+class HostileTree : public ::testing::Test {
+protected:
+    std::string src() const { return dir / "src"; }
+    std::string archive() const { return dir / "out/archive.cab"; }
+
+    void SetUp() override {
+        ::mkdir(src().c_str(), 0755);
+        ::mkdir((dir / "out").c_str(), 0755);
+    }
+
+    GuardedBuild Build(int seconds = 60) {
+        return BuildGuarded(
+            [&](TMakeCab& cab) { Configure(cab, archive(), {src() + "/*.*"}, true, dir / "out"); },
+            seconds, dir / "reports");
+    }
+
+    // The stored name of a path below the source folder.
+    std::string StoredName(const std::string& path) const {
+        if (path.rfind(src() + "/", 0) != 0)
+            return std::string();
+        std::string name = "src\\" + path.substr(src().size() + 1);
+        std::replace(name.begin(), name.end(), '/', '\\');
+        return name;
+    }
+
+    // The cabinet holds every regular file of the tree but the reported ones.
+    void ExpectEveryFileButTheReported(const GuardedBuild& build) {
+        ASSERT_TRUE(CabextractAccepts(archive())) << build.Describe();
+        std::set<std::string> expected = StoredNamesOfTree(src(), true);
+        for (const Report& r : build.reports) {
+            expected.erase(StoredName(r.FileName));
+            expected.erase(StoredName(r.ExtendedMsg));
+        }
+        const CabListing listing = ReadListing(archive());
+        ASSERT_TRUE(listing.valid);
+        std::set<std::string> stored;
+        for (const auto& [name, size] : listing.files)
+            stored.insert(name);
+        EXPECT_EQ(stored, expected) << build.Describe();
+        EXPECT_EQ(listing.fileCount, listing.files.size()) << "a name is stored twice";
+    }
+
+    Scratch dir;
+};
+
+TEST_F(HostileTree, LinkLoopsAndLinksOutOfTheTreeAreNotFollowed) {
+    WriteFile(src() + "/a.txt", "a");
+    WriteFile(src() + "/d/f.txt", "f");
+    WriteFile(dir / "outside/target.txt", "target");
+    WriteFile(dir / "outside/inner.txt", "not below the source");
+    ASSERT_EQ(::symlink("..", (src() + "/d/up").c_str()), 0);
+    ASSERT_EQ(::symlink(".", (src() + "/d/self").c_str()), 0);
+    ASSERT_EQ(::symlink("/", (src() + "/root").c_str()), 0);
+    ASSERT_EQ(::symlink("../outside", (src() + "/elsewhere").c_str()), 0);
+    ASSERT_EQ(::symlink("../outside/target.txt", (src() + "/link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", (src() + "/dangling.txt").c_str()), 0);
+    const GuardedBuild build = Build();
+    ASSERT_EQ(build.status, 3) << "-1: the walk did not end; " << build.Describe();
+    EXPECT_TRUE(build.reports.empty()) << build.Describe();
+    ExpectEveryFileButTheReported(build);
+    EXPECT_EQ(CabextractNames(archive()),
+              (std::set<std::string>{"src/a.txt", "src/d/f.txt", "src/link.txt"}));
+}
+
+TEST_F(HostileTree, FifosSocketsAndDevicesAreNeverOpened) {
+    WriteFile(src() + "/plain.txt", "plain");
+    WriteFile(src() + "/sub/deep.txt", "deep");
+    ASSERT_EQ(::mkfifo((src() + "/pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((src() + "/sub/pipe").c_str(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = src() + "/socket";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // /dev/zero never ends: opened and read, it would fill the disk.
+    ASSERT_EQ(::symlink("/dev/zero", (src() + "/zero.bin").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", (src() + "/null.bin").c_str()), 0);
+    const bool madeDevice =
+        ::mknod((src() + "/zero-device").c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+    const GuardedBuild build = Build();
+    ::close(sock);
+    ASSERT_EQ(build.status, 2) << "-1: the build hung; " << build.Describe();
+    EXPECT_TRUE(build.reports.empty()) << build.Describe();
+    ExpectEveryFileButTheReported(build);
+    EXPECT_EQ(CabextractNames(archive()),
+              (std::set<std::string>{"src/plain.txt", "src/sub/deep.txt"}))
+        << (madeDevice ? "" : "(no device node could be made here)");
+}
+
+// A cabinet holds at most 65,535 files: the rest must be reported, not dropped.
+TEST(HostileTreeCrowd, AFolderOfAHundredThousandEntries) {
+    Scratch dir(true);
+    const std::string crowded = dir / "src";
+    ASSERT_EQ(::mkdir(crowded.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir / "out").c_str(), 0755), 0);
+    const int folder = ::open(crowded.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    for (int i = 0; i < 100000; ++i) {
+        const std::string name = "entry" + std::to_string(i);
+        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name;
+        if (i % 1000 == 0) {
+            ASSERT_EQ(::write(fd, name.data(), name.size()), static_cast<ssize_t>(name.size()));
+        }
+        ::close(fd);
+    }
+    ::close(folder);
+    const std::string archive = dir / "out/archive.cab";
+    const GuardedBuild build = BuildGuarded(
+        [&](TMakeCab& cab) { Configure(cab, archive, {crowded + "/*.*"}, false, dir / "out"); },
+        120, dir / "reports");
+    ASSERT_GE(build.status, 0) << "-1: the build did not end in time";
+    const CabListing listing = ReadListing(archive);
+    ASSERT_TRUE(listing.valid);
+    ASSERT_TRUE(CabextractAccepts(archive));
+    std::set<std::string> expected = StoredNamesOfTree(crowded, false);
+    ASSERT_EQ(expected.size(), 100000u);
+    for (const Report& r : build.reports)
+        expected.erase(
+            "src\\" +
+            (r.ExtendedMsg.empty() ? r.FileName : r.ExtendedMsg).substr(crowded.size() + 1));
+    std::set<std::string> stored;
+    for (const auto& [name, size] : listing.files)
+        stored.insert(name);
+    EXPECT_EQ(stored.size(), listing.fileCount);
+    EXPECT_EQ(stored, expected) << build.reports.size() << " reports";
+    EXPECT_EQ(stored.size() + build.reports.size(), 100000u);
+}
+
+TEST_F(HostileTree, NamesNoCodePageHolds) {
+    const std::vector<std::string> names = {
+        "line\nbreak.txt",      "  leading blanks.txt", "trailing blank.txt ", "tab\tinside.txt",
+        "\xff\xfe invalid.txt", "half \xc3.txt",        "中文名字.txt",        "Žluťoučký kůň.txt",
+        "ǅemal ﬁ.txt",          "emoji 😀.txt",          "-dash.txt",           "quote'\"$(x).txt",
+        "ＦＵＬＬ.txt"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        WriteFile(src() + "/" + names[i], "file " + std::to_string(i));
+    const GuardedBuild build = Build();
+    ASSERT_EQ(build.status, static_cast<int>(names.size())) << build.Describe();
+    EXPECT_TRUE(build.reports.empty()) << build.Describe();
+    ExpectEveryFileButTheReported(build);
+    // Names that are UTF-8 come back byte for byte (the others are stored as their bytes, which
+    // a reader takes for Latin-1).
+    ASSERT_EQ(Shell("mkdir -p " + Quote(dir / "x") + " && cabextract -q -d " + Quote(dir / "x") +
+                    " " + Quote(archive())),
+              0);
+    for (const std::string& name : names) {
+        if (name.find('\xff') != std::string::npos || name.find("\xc3.") != std::string::npos)
+            continue;
+        EXPECT_EQ(ReadFile(dir / ("x/src/" + name)), ReadFile(src() + "/" + name)) << name;
+    }
+}
+
+// A backslash is an ordinary character of a name here but the separator inside a cabinet: the
+// file "a\b.txt" and the file "b.txt" of the folder "a" must not end up as one stored name,
+// which a restore would write twice to the same place. Disabled until the cabinet component
+// refuses or reports such names: today both files are stored as "src\\a\\b.txt" without a
+// report, and a restore keeps only one of them.
+TEST_F(HostileTree, DISABLED_BackslashInANameDoesNotCollideWithAFolder) {
+    WriteFile(src() + "/a\\b.txt", "the file with a backslash");
+    WriteFile(src() + "/a/b.txt", "the file in the folder");
+    const GuardedBuild build = Build();
+    ASSERT_GE(build.status, 0) << build.Describe();
+    const CabListing listing = ReadListing(archive());
+    ASSERT_TRUE(listing.valid);
+    EXPECT_EQ(listing.fileCount, listing.files.size())
+        << "two files were stored under the name src\\a\\b.txt";
+    EXPECT_EQ(listing.files.size() + build.reports.size(), 2u) << build.Describe();
+}
+
+TEST_F(HostileTree, PathsFarLongerThanACabinetName) {
+    WriteFile(src() + "/top.txt", "top");
+    int fd = ::open(src().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    std::string deep = src();
+    const std::string component(200, 'n');
+    for (int level = 0; level < 21; ++level) {
+        ASSERT_EQ(::mkdirat(fd, component.c_str(), 0755), 0);
+        const int next = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+        deep += "/" + component;
+        if (level == 19) {
+            // Just under 4,096 bytes: a path the system still takes whole.
+            const int file = ::openat(fd, "at4000.txt", O_WRONLY | O_CREAT, 0644);
+            ASSERT_GE(file, 0);
+            ASSERT_EQ(::write(file, "deep", 4), 4);
+            ::close(file);
+        }
+    }
+    const int file = ::openat(fd, "beyond.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    ::close(fd);
+    ASSERT_GT(deep.size(), 4096u);
+
+    const GuardedBuild build = Build();
+    ASSERT_EQ(build.status, 1) << build.Describe();
+    ExpectEveryFileButTheReported(build);
+    // Both deep files are reported, by their full paths.
+    EXPECT_EQ(build.reports.size(), 2u) << build.Describe();
+    for (const Report& r : build.reports) {
+        const std::string& path = r.ExtendedMsg.empty() ? r.FileName : r.ExtendedMsg;
+        EXPECT_EQ(path.rfind(src() + "/" + component, 0), 0u) << build.Describe();
+    }
+}
+
+TEST_F(HostileTree, SparseFileOfFourGibibytesIsLeftOutAndReported) {
+    WriteFile(src() + "/small.txt", "small");
+    const std::string big = src() + "/big.bin";
+    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    if (::ftruncate(fd, 0x100000000ll) != 0) {
+        ::close(fd);
+        GTEST_SKIP() << "no sparse files on this file system";
+    }
+    ::close(fd);
+    // Read through, the file would take minutes; left out, it takes nothing.
+    const GuardedBuild build = Build(30);
+    ASSERT_EQ(build.status, 1) << build.Describe();
+    ASSERT_EQ(build.reports.size(), 1u) << build.Describe();
+    EXPECT_TRUE(build.Reported(kErrFileTooLarge, big)) << build.Describe();
+    ExpectEveryFileButTheReported(build);
+}
+
+} // namespace
+} // namespace faults

@@ -1,0 +1,86 @@
+// The engine's mended faults, seen in real cabinets: names and folders that differ only in
+// case are all backed up, and a destination inside a source never packs its own archive, its
+// numbered copies or the build's temporary files. (Links into folders, FIFOs and 4 GiB files
+// are in the hostile-tree tests.)
+#include "FaultSupport.h"
+
+#include "archive/ErrorCodes.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace faults {
+namespace {
+
+TEST(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
+    Scratch dir;
+    WriteFile(dir / "Data/Report.txt", "upper");
+    WriteFile(dir / "Data/report.txt", "lower");
+    WriteFile(dir / "data/Report.txt", "other folder");
+    WriteFile(dir / "DATA/x.txt", "third folder");
+    const std::string archive = dir / "out/archive.cab";
+    ::mkdir((dir / "out").c_str(), 0755);
+    TMakeCab cab;
+    Reports reports(cab);
+    // Three groups, one of them named twice: the same files must go in once.
+    Configure(cab, archive,
+              {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"}, false);
+    EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
+    EXPECT_TRUE(reports.All().empty()) << reports.Describe();
+    const CabListing listing = ReadListing(archive);
+    ASSERT_TRUE(listing.valid);
+    EXPECT_EQ(listing.fileCount, 4);
+    EXPECT_EQ(CabextractNames(archive),
+              (std::set<std::string>{"DATA/x.txt", "Data/Report.txt", "Data/report.txt",
+                                     "data/Report.txt"}));
+    ASSERT_EQ(Shell("mkdir -p " + Quote(dir / "x") + " && cabextract -q -d " + Quote(dir / "x") +
+                    " " + Quote(archive)),
+              0);
+    for (const char* name : {"Data/Report.txt", "Data/report.txt", "data/Report.txt"})
+        EXPECT_EQ(ReadFile(dir / (std::string("x/") + name)), ReadFile(dir / name)) << name;
+}
+
+// The backup run shifts the archive to archiv_1.cab before the next build; both builds write
+// into a folder below the (recursive) source, with the temporary folder below it too.
+TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
+    Scratch dir;
+    WriteFile(dir / "src/a.txt", Pattern(70000, 1));
+    WriteFile(dir / "src/deeper/b.txt", Pattern(30000, 2));
+    WriteFile(dir / "src/zalohy/notes.txt", "kept: not a copy of the archive");
+    WriteFile(dir / "src/zalohy/archiv_7.cab", "an old copy beyond the current depth");
+    WriteFile(dir / "src/zalohy/archiv_x.cab", "not a numbered copy");
+    ::mkdir((dir / "src/tmp").c_str(), 0755);
+    const std::string archive = dir / "src/zalohy/archiv.cab";
+    const std::set<std::string> expected = {"src\\a.txt", "src\\deeper\\b.txt",
+                                            "src\\zalohy\\notes.txt", "src\\zalohy\\archiv_x.cab"};
+    std::uint32_t firstSize = 0;
+    for (int run = 0; run < 3; ++run) {
+        TMakeCab cab;
+        Reports reports(cab);
+        Configure(cab, archive, {dir / "src/*.*"}, true, dir / "src/tmp");
+        EXPECT_EQ(cab.Compress(), 4) << "run " << run << ": " << reports.Describe();
+        EXPECT_TRUE(reports.All().empty()) << reports.Describe();
+        const CabListing listing = ReadListing(archive);
+        ASSERT_TRUE(listing.valid);
+        std::set<std::string> names;
+        for (const auto& [name, size] : listing.files)
+            names.insert(name);
+        EXPECT_EQ(names, expected) << "run " << run;
+        // The archives do not grow from run to run.
+        const std::uint32_t size = static_cast<std::uint32_t>(ReadFile(archive).size());
+        if (run == 0)
+            firstSize = size;
+        EXPECT_LT(size, firstSize + 1000) << "run " << run;
+        // The series moves along, as the backup run moves it.
+        for (int n = 2; n >= 1; --n)
+            ::rename((dir / ("src/zalohy/archiv_" + std::to_string(n) + ".cab")).c_str(),
+                     (dir / ("src/zalohy/archiv_" + std::to_string(n + 1) + ".cab")).c_str());
+        ASSERT_EQ(::rename(archive.c_str(), (dir / "src/zalohy/archiv_1.cab").c_str()), 0);
+        EXPECT_EQ(Shell("test -z \"$(ls -A " + Quote(dir / "src/tmp") + ")\""), 0)
+            << "temporary files left behind";
+    }
+}
+
+} // namespace
+} // namespace faults

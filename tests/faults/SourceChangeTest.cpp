@@ -1,0 +1,212 @@
+// The file system changing under a running build: sources that vanish or turn into something
+// else between the scan and their add, sources that grow or shrink while they are read, a file
+// the user may not read, and a destination folder that disappears.
+#include "FaultSupport.h"
+
+#include "archive/ErrorCodes.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace faults {
+namespace {
+
+std::string Extracted(const Scratch& dir, const std::string& archive, const std::string& name) {
+    Shell("mkdir -p " + Quote(dir / "x") + " && cabextract -q -d " + Quote(dir / "x") + " " +
+          Quote(archive));
+    return Exists(dir / ("x/" + name)) ? ReadFile(dir / ("x/" + name)) : std::string("(none)");
+}
+
+TEST(SourceChange, VanishedOrReplacedSourcesAreReportedAndTheRestArchived) {
+    Scratch dir;
+    for (const char* name : {"a.txt", "gone.txt", "fifo.txt", "folder.txt", "z.txt"})
+        WriteFile(dir / (std::string("src/") + name), std::string("contents of ") + name);
+    const std::string archive = dir / "out/archive.cab";
+    ::mkdir((dir / "out").c_str(), 0755);
+    // The changes are made when the build comes to each file; a FIFO that were opened would
+    // block the build for ever, so the build runs guarded.
+    const GuardedBuild build = BuildGuarded(
+        [&](TMakeCab& cab) {
+            Configure(cab, archive, {dir / "src/*.*"}, false);
+            cab.OnBegin = [&](TComponent*, const std::string& file, int, bool&) {
+                if (file == dir / "src/gone.txt") {
+                    ::unlink(file.c_str());
+                } else if (file == dir / "src/fifo.txt") {
+                    ::unlink(file.c_str());
+                    ::mkfifo(file.c_str(), 0644);
+                } else if (file == dir / "src/folder.txt") {
+                    ::unlink(file.c_str());
+                    ::mkdir(file.c_str(), 0755);
+                }
+            };
+        },
+        60, dir / "reports");
+    ASSERT_EQ(build.status, 2) << build.Describe();
+    for (const char* name : {"gone.txt", "fifo.txt", "folder.txt"})
+        EXPECT_TRUE(build.Reported(kErrOpeningFile, dir / (std::string("src/") + name)))
+            << name << ": " << build.Describe();
+    EXPECT_EQ(build.reports.size(), 3u) << build.Describe();
+    ASSERT_TRUE(CabextractAccepts(archive));
+    EXPECT_EQ(CabextractNames(archive), (std::set<std::string>{"src/a.txt", "src/z.txt"}));
+}
+
+struct Resize {
+    const char* name;
+    std::size_t before;
+    std::size_t after;
+};
+
+class SourceResized : public ::testing::TestWithParam<Resize> {};
+
+TEST_P(SourceResized, WhileItIsReadTheCabinetStaysSound) {
+    const Resize r = GetParam();
+    Scratch dir;
+    const std::string changing = dir / "src/changing.bin";
+    const std::string original = Pattern(r.before, 1);
+    const std::string grown = original + Pattern(r.after > r.before ? r.after - r.before : 0, 2);
+    WriteFile(changing, original);
+    WriteFile(dir / "src/other.bin", Pattern(50000, 3));
+    const std::string archive = dir / "out/archive.cab";
+    ::mkdir((dir / "out").c_str(), 0755);
+
+    TMakeCab cab;
+    Reports reports(cab);
+    Configure(cab, archive, {dir / "src/*.*"}, false);
+    std::string current;
+    bool changed = false;
+    std::vector<std::pair<int, int>> progress;
+    cab.OnBegin = [&](TComponent*, const std::string& file, int, bool&) { current = file; };
+    cab.OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
+        progress.emplace_back(byFile, byArchive);
+        if (current == changing && !changed) {
+            changed = true;
+            if (r.after > r.before)
+                WriteFile(changing, grown);
+            else
+                ASSERT_EQ(::truncate(changing.c_str(), static_cast<off_t>(r.after)), 0);
+        }
+    };
+    const int added = cab.Compress();
+    ASSERT_TRUE(changed) << "the file was never read";
+    for (const auto& [byFile, byArchive] : progress) {
+        EXPECT_LE(byFile, 100);
+        EXPECT_LE(byArchive, 100);
+    }
+    ASSERT_TRUE(CabextractAccepts(archive)) << reports.Describe();
+    // Any report is about the file that changed.
+    for (const Report& report : reports.All())
+        EXPECT_TRUE(report.FileName == changing || report.ExtendedMsg == changing)
+            << reports.Describe();
+    EXPECT_EQ(Extracted(dir, archive, "src/other.bin"), ReadFile(dir / "src/other.bin"));
+    const std::string stored = Extracted(dir, archive, "src/changing.bin");
+    if (stored == "(none)") {
+        EXPECT_FALSE(reports.All().empty()) << "the file was left out without a report";
+        EXPECT_EQ(added, 1);
+        return;
+    }
+    EXPECT_EQ(added, 2);
+    // What was stored is the file's bytes as they were read: the old part, the new length
+    // or anything in between, never bytes from elsewhere.
+    const std::string& longest = r.after > r.before ? grown : original;
+    EXPECT_EQ(longest.compare(0, stored.size(), stored), 0) << "stored bytes are not the file's";
+    EXPECT_GE(stored.size(), std::min(r.before, r.after));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SourceResized,
+                         ::testing::Values(Resize{"Grows", 400000, 700000},
+                                           Resize{"Shrinks", 400000, 10000},
+                                           Resize{"Emptied", 400000, 0}),
+                         [](const ::testing::TestParamInfo<Resize>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The front end, run as a user the file's permissions hold for (as root: the user 65534 through
+// setpriv; otherwise the test's own user).
+TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
+    Scratch dir;
+    WriteFile(dir / "src/readable.txt", "for everyone");
+    WriteFile(dir / "src/secret.txt", "for nobody");
+    WriteFile(dir / "src/also.txt", "for everyone too");
+    ::chmod((dir / "src/secret.txt").c_str(), 0000);
+    ::mkdir((dir / "out").c_str(), 0755);
+    const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+    std::string prefix;
+    if (IsRoot()) {
+        // The archive's folder belongs to the unprivileged user; everything else stays root's.
+        ASSERT_EQ(::chown((dir / "out").c_str(), 65534, 65534), 0);
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        if (Shell(prefix + "true") != 0)
+            GTEST_SKIP() << "cannot switch to the user 65534 here";
+        if (Shell(prefix + Quote(tool) + " >/dev/null 2>&1; test $? -eq 2") != 0)
+            GTEST_SKIP() << "the user 65534 cannot run " << tool;
+    }
+    const std::string archive = dir / "out/archive.cab";
+    std::string output;
+    const int status = Shell(prefix + "env TMPDIR=" + Quote(dir / "out") + " " + Quote(tool) +
+                                 " --quiet " + Quote(archive) + " " + Quote(dir / "src/*.*"),
+                             &output);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find("error 25235: Error opening file: " + dir / "src/secret.txt"),
+              std::string::npos)
+        << output;
+    ASSERT_TRUE(CabextractAccepts(archive)) << output;
+    EXPECT_EQ(CabextractNames(archive),
+              (std::set<std::string>{"src/also.txt", "src/readable.txt"}));
+    // The library's temporary files went to the archive's folder and are gone again.
+    std::string left;
+    Shell("ls -A " + Quote(dir / "out"), &left);
+    EXPECT_EQ(left, "archive.cab\n");
+}
+
+class DestinationVanishes : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DestinationVanishes, IsReportedAndLeavesNothingBehind) {
+    const bool tempInside = GetParam();
+    Scratch dir;
+    for (int i = 0; i < 4; ++i)
+        WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), Pattern(120000, i));
+    const std::string out = dir / "out";
+    const std::string temp = tempInside ? out + "/tmp" : dir / "tmp";
+    ::mkdir(out.c_str(), 0755);
+    ::mkdir(temp.c_str(), 0755);
+    const std::string archive = out + "/archive.cab";
+    const GuardedBuild build = BuildGuarded(
+        [&](TMakeCab& cab) {
+            Configure(cab, archive, {dir / "src/*.*"}, false, temp);
+            bool removed = false;
+            cab.OnProgress = [&, removed](TComponent*, std::uint8_t, std::uint8_t) mutable {
+                if (!removed) {
+                    removed = true;
+                    RemoveTree(out);
+                }
+            };
+        },
+        60, dir / "reports");
+    ASSERT_GE(build.status, 0) << build.Describe();
+    EXPECT_FALSE(build.reports.empty()) << "the lost archive was not reported";
+    EXPECT_TRUE(build.Reported(kErrWritingFile, archive) || build.Reported(kErrDiskFull, archive))
+        << build.Describe();
+    EXPECT_FALSE(Exists(out)) << "the destination came back";
+    // Nothing stray: the sources, the report file and (outside the destination) an empty
+    // temporary folder are all there is.
+    std::string listing;
+    Shell("cd " + Quote(dir.Path()) + " && find . | sort", &listing);
+    std::string expected = ".\n./reports\n./src\n./src/f0.bin\n./src/f1.bin\n./src/f2.bin\n"
+                           "./src/f3.bin\n";
+    if (!tempInside)
+        expected += "./tmp\n";
+    EXPECT_EQ(listing, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(TemporaryFolder, DestinationVanishes, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "InsideIt" : "Elsewhere");
+                         });
+
+} // namespace
+} // namespace faults
