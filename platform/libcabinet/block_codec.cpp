@@ -21,7 +21,8 @@ constexpr int kMemLevel = 8;
 // and zero data, 274 MB): with the previous block as history it writes 0.983 of the size of
 // `gcab -z` for 0.54 of gcab's CPU time. Level 3 is 3 % faster but writes 1.010 of gcab's size,
 // levels 1 and 2 1.056 and 1.030; level 5 costs 1.3 times and level 6 1.9 times the CPU time of
-// level 4 for 2 % and 3 % less. The strategy is zlib's default.
+// level 4 for 2 % and 3 % less. The strategy is zlib's default. The whole previous block is the
+// history: half of it would save about 15 % CPU time but make text 1 % larger.
 constexpr int kDefaultLevel = 4;
 
 } // namespace
