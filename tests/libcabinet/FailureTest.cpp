@@ -143,3 +143,26 @@ TEST(LibcabinetFailure, CabinetThatCannotBeCreatedFailsTheFlush) {
     EXPECT_TRUE(FCIDestroy(context));
     EXPECT_TRUE(harness.tempFilesLive.empty());
 }
+
+TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
+    ScratchFolder scratch;
+    const fs::path kept = scratch.path() / "kept.txt";
+    const fs::path refused = scratch.path() / "refused.txt";
+    writeTextFile(kept, 30000, 12);
+    writeTextFile(refused, 200000, 13);
+    FciHarness harness(scratch.path());
+    harness.refusePlacementOf = "refused.txt";
+    HFCI context = harness.create();
+    ASSERT_NE(context, nullptr);
+    EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
+    EXPECT_EQ(harness.erf.erfOper, FCIERR_USER_ABORT);
+    ASSERT_TRUE(harness.add(context, kept, "kept.txt"));
+    ASSERT_TRUE(harness.flush(context));
+    FCIDestroy(context);
+    const CabInfo info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.files.size(), 1u);
+    EXPECT_EQ(info.files[0].folderOffset, 0u);
+    EXPECT_EQ(info.folders[0].blocks, 1);
+    expectTestersAccept(harness.cabinetPath());
+    expectExtractsTo(harness.cabinetPath(), {{"kept.txt", kept}});
+}

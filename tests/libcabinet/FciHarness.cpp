@@ -70,6 +70,9 @@ std::filesystem::path FciHarness::cabinetPath() const {
 }
 
 int FciHarness::filePlaced(CCAB*, char* file, long size, FCI_BOOL, void* pv) {
+    if (self(pv).refusePlacementOf == file) {
+        return -1;
+    }
     self(pv).placed.emplace_back(file, size);
     return 0;
 }

@@ -48,6 +48,7 @@ public:
     int abortStatusOfType = -1;          // the next status call of this type returns -1, once
     bool acceptNextCabinet = false;
     bool failTempNames = false;
+    std::string refusePlacementOf;     // the file-placed callback returns -1 for this name
     std::uint16_t attributesToAdd = 0; // or-ed into what get-open-info reports
 
     // Records.
