@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ostream>
 
 namespace faults {
 namespace {
@@ -60,6 +61,10 @@ struct Resize {
     std::size_t before;
     std::size_t after;
 };
+
+void PrintTo(const Resize& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class SourceResized : public ::testing::TestWithParam<Resize> {};
 

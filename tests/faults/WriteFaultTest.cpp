@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <ostream>
 #include <set>
 
 namespace faults {
@@ -80,6 +81,10 @@ struct Case {
     int code;           // what the handler reports
     int expectedReport; // the code the build must report
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WriteFault : public ::testing::TestWithParam<Case> {
 protected:

@@ -15,8 +15,13 @@ for target in "$@"; do
     if [ -d "$here/corpus/$target" ]; then
         cp -R "$here/corpus/$target/." "$work/$target/corpus/"
     fi
+    dictionary=
+    if [ -f "$here/$target.dict" ]; then
+        dictionary="-dict=$here/$target.dict"
+    fi
     echo "== $target: $seconds s"
-    if "$build/fuzz/$target" -seed=1 -max_total_time="$seconds" -timeout=60 \
+    # shellcheck disable=SC2086 # the dictionary option is one word or none
+    if "$build/fuzz/$target" -seed=1 $dictionary -max_total_time="$seconds" -timeout=60 \
         -artifact_prefix="$work/$target/artifacts/" -print_final_stats=1 \
         "$work/$target/corpus" >"$work/$target/log" 2>&1; then
         grep -E '^(Done|#[0-9]+[[:space:]]+DONE)' "$work/$target/log" || true
