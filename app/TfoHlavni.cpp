@@ -6,6 +6,7 @@
 #include "app/LeaveField.h"
 #include "app/RadioGroup.h"
 #include "app/TempFolder.h"
+#include "cabinet/TMakeCab.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
@@ -111,6 +112,7 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     BuildControls();
     SetTabOrder();
     ConnectHandlers();
+    CreateArchiveComponent();
     new ostrivane::ui::EnterAsTab(this); // owned by the window
 
     FormCreate();
@@ -342,7 +344,7 @@ void TfoHlavni::ConnectHandlers() {
     connect(BitBtn8, &QPushButton::clicked, this, &TfoHlavni::BitBtn8Click);
 
     connect(BitBtn7, &QPushButton::clicked, this, &TfoHlavni::BitBtn7Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TfoHlavni::BitBtn3Click);
+    SetBackupButtonHandler(&TfoHlavni::BitBtn3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfoHlavni::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfoHlavni::BitBtn1Click);
     connect(pmiAbout, &QAction::triggered, this, &TfoHlavni::pmiAboutClick);

@@ -3,8 +3,10 @@
 // icon with its menu, and the settings file that the window's fields are loaded from and saved to.
 #pragma once
 
+#include "app/BackupReport.h"
 #include "settings/Zaloha.h"
 
+#include <QDateTime>
 #include <QIcon>
 #include <QMetaObject>
 #include <QString>
@@ -31,6 +33,7 @@ class QTimer;
 class QToolButton;
 class TRadioGroup;
 class TfoVyberSouboru;
+class TMakeCab;
 
 class TfoHlavni : public QWidget {
     Q_OBJECT
@@ -59,6 +62,21 @@ public:
     bool InTray() const { return InTray_; }
     // The tray icon; it exists exactly while InTray().
     QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
+
+    // Who started a backup run: the backup button or the scheduler.
+    enum class TRunOrigin { Manual, Scheduled };
+
+    // The clock the scheduler reads; tests put their own in place.
+    void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    // How a scheduled run that failed tells the user: by default a tray notification, or a
+    // message that does not block the next scheduled run where the window is not in the tray.
+    void SetScheduledNotice(std::function<void(const QString&)> notice) {
+        scheduledNotice_ = std::move(notice);
+    }
+    // True while a backup run is under way.
+    bool BackupRunning() const { return backupRunning_; }
+    // What the engine reported during the last run (a cancel by the user is no error).
+    const ostrivane::BackupReport& LastBackupReport() const { return backupReport_; }
 
     // ---- Shared state of the window's unit, read by the backup run ----
     TZalohaList Sources;    // the backup sources in the order of addition
@@ -109,6 +127,7 @@ public:
     QAction* pmiAbout;
     QAction* pmiRestore;
     QAction* pmiClose;
+    std::unique_ptr<TMakeCab> MakeCab1; // writes the archives
 
     // ---- Grid access in the grid's own numbering: row 0 is the header, row k + 1 entry k ----
     int RowCount() const;
@@ -141,8 +160,14 @@ public slots:
     void Edit1Change(QObject* Sender);
     void Edit1Exit(QObject* Sender);
     void SpeedButton1Click();
-    // The scheduler tick (started backups come with the backup run).
+    // The scheduler tick: at the scheduled second of today's enabled day, a backup run.
     void Timer1Timer();
+
+    // Backup run.
+    bool KontrolaVstupu();
+    void ZalohujData(const QString& P, TRunOrigin origin = TRunOrigin::Manual);
+    void Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive);
+    void ZrusBaleni();
 
     // Desktop integration.
     void CheckBox3Click();
@@ -185,8 +210,14 @@ private:
     void FormActivate();
     // Returns false when the close must not happen (the settings could not be written).
     bool FormCloseQuery();
-    // Asks a running backup to stop (the archive component's SetCancel(true)); nothing runs yet.
+    // Asks a running backup to stop (the archive component's SetCancel(true)).
     void RequestBackupCancel();
+    void CreateArchiveComponent();
+    // Points BitBtn3's click at `handler` alone.
+    void SetBackupButtonHandler(void (TfoHlavni::*handler)());
+    void ConfigureArchiveComponent(const QString& P);
+    void TellBackupFailure(const QString& P, TRunOrigin origin);
+    void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);
     void AddTrayIcon();
@@ -212,4 +243,9 @@ private:
     std::function<bool()> trayAvailable_;
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::array<QMetaObject::Connection, 7> timeFieldChange_;
+    QMetaObject::Connection backupButtonClick_;
+    bool backupRunning_ = false;
+    ostrivane::BackupReport backupReport_;
+    std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
+    std::function<void(const QString&)> scheduledNotice_;
 };

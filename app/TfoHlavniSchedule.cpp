@@ -112,5 +112,3 @@ void TfoHlavni::DetachTimeFieldChange() {
         connection = {};
     }
 }
-
-void TfoHlavni::Timer1Timer() {}

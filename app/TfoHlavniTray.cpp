@@ -65,8 +65,6 @@ bool TfoHlavni::FormCloseQuery() {
     return true;
 }
 
-void TfoHlavni::RequestBackupCancel() {}
-
 void TfoHlavni::BitBtn1Click() {
     close();
 }
@@ -74,8 +72,6 @@ void TfoHlavni::BitBtn1Click() {
 void TfoHlavni::BitBtn2Click() {
     HideToTray();
 }
-
-void TfoHlavni::BitBtn3Click() {}
 
 void TfoHlavni::BitBtn7Click() {
     if (foOprogramu_ == nullptr)

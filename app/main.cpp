@@ -5,11 +5,15 @@
 #include "app/TfoHlavni.h"
 #include "app/TfoOprogramu.h"
 #include "app/TfoVyberSouboru.h"
+#include "cabinet/CabinetLibrary.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     Q_INIT_RESOURCE(ostrivane);
+    // The cabinet library stays loaded for the whole run; when it is missing, every backup
+    // reports that instead of writing an archive.
+    LoadCabinetLibraryBesideExecutable();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.2"));
