@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -144,8 +145,33 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SourceResized,
                              return std::string(info.param.name);
                          });
 
-// The front end, run as a user the file's permissions hold for (as root: the user 65534 through
-// setpriv; otherwise the test's own user).
+// The front end, run as a user for whom file permissions hold: as root the user 65534 through
+// setpriv, who owns the archive's folder `out` (everything else stays root's); otherwise the
+// test's own user. Its exit status, or nothing (with the reason in `skip`) when no such user
+// can run it here.
+std::optional<int> RunToolUnprivileged(const std::string& out, const std::string& arguments,
+                                       std::string& output, std::string& skip) {
+    const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+    std::string prefix;
+    if (IsRoot()) {
+        if (::chown(out.c_str(), 65534, 65534) != 0) {
+            skip = "cannot hand the archive's folder to the user 65534";
+            return std::nullopt;
+        }
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        if (Shell(prefix + "true") != 0) {
+            skip = "cannot switch to the user 65534 here";
+            return std::nullopt;
+        }
+        if (Shell(prefix + Quote(tool) + " >/dev/null 2>&1; test $? -eq 2") != 0) {
+            skip = "the user 65534 cannot run " + tool;
+            return std::nullopt;
+        }
+    }
+    return Shell(prefix + "env TMPDIR=" + Quote(out) + " " + Quote(tool) + " --quiet " + arguments,
+                 &output);
+}
+
 TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     Scratch dir;
     WriteFile(dir / "src/readable.txt", "for everyone");
@@ -153,23 +179,13 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     WriteFile(dir / "src/also.txt", "for everyone too");
     ::chmod((dir / "src/secret.txt").c_str(), 0000);
     ::mkdir((dir / "out").c_str(), 0755);
-    const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
-    std::string prefix;
-    if (IsRoot()) {
-        // The archive's folder belongs to the unprivileged user; everything else stays root's.
-        ASSERT_EQ(::chown((dir / "out").c_str(), 65534, 65534), 0);
-        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-        if (Shell(prefix + "true") != 0)
-            GTEST_SKIP() << "cannot switch to the user 65534 here";
-        if (Shell(prefix + Quote(tool) + " >/dev/null 2>&1; test $? -eq 2") != 0)
-            GTEST_SKIP() << "the user 65534 cannot run " << tool;
-    }
     const std::string archive = dir / "out/archive.cab";
-    std::string output;
-    const int status = Shell(prefix + "env TMPDIR=" + Quote(dir / "out") + " " + Quote(tool) +
-                                 " --quiet " + Quote(archive) + " " + Quote(dir / "src/*.*"),
-                             &output);
-    EXPECT_EQ(status, 1) << output;
+    std::string output, skip;
+    const std::optional<int> status = RunToolUnprivileged(
+        dir / "out", Quote(archive) + " " + Quote(dir / "src/*.*"), output, skip);
+    if (!status)
+        GTEST_SKIP() << skip;
+    EXPECT_EQ(*status, 1) << output;
     EXPECT_NE(output.find("error 25235: Error opening file: " + dir / "src/secret.txt"),
               std::string::npos)
         << output;
@@ -180,6 +196,26 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     std::string left;
     Shell("ls -A " + Quote(dir / "out"), &left);
     EXPECT_EQ(left, "archive.cab\n");
+}
+
+// A subfolder the user may not read holds files that are then missing from the backup; the
+// walk passes it over without a word (a folder that cannot be enumerated contributes nothing,
+// as the scanner was described). Disabled: whether the walk should report such a folder is
+// for the scanner's owner to decide; the test shows what a report would have to look like.
+TEST(SourceChange, DISABLED_UnreadableSubfolderIsReported) {
+    Scratch dir;
+    WriteFile(dir / "src/readable.txt", "for everyone");
+    WriteFile(dir / "src/locked/secret.txt", "for nobody");
+    ::chmod((dir / "src/locked").c_str(), 0700);
+    ::mkdir((dir / "out").c_str(), 0755);
+    const std::string archive = dir / "out/archive.cab";
+    std::string output, skip;
+    const std::optional<int> status = RunToolUnprivileged(
+        dir / "out", "--recurse " + Quote(archive) + " " + Quote(dir / "src/*.*"), output, skip);
+    if (!status)
+        GTEST_SKIP() << skip;
+    EXPECT_EQ(*status, 1) << "the backup lacks src/locked and says nothing: " << output;
+    EXPECT_NE(output.find(dir / "src/locked"), std::string::npos) << output;
 }
 
 class DestinationVanishes : public ::testing::TestWithParam<bool> {};
