@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringList>
 
 // The resources live in a static library; registering them here keeps them linked in and
 // available to every user of the dialog.
@@ -28,8 +29,27 @@ namespace {
 constexpr QSize kClientSize(321, 203);
 constexpr QSize kPictureBox(105, 105);
 
+// The dialog names the Windows fonts it was designed with; where they are missing, a font of the
+// same kind stands in. Without the stand-ins fontconfig may answer "Impact" with a symbol font.
+QStringList FamilyWithStandIns(const QString& family) {
+    if (family == QLatin1String("Impact"))
+        return {family, QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")};
+    if (family == QLatin1String("Courier New"))
+        return {family, QStringLiteral("Liberation Mono"), QStringLiteral("Nimbus Mono PS"),
+                QStringLiteral("DejaVu Sans Mono")};
+    return {family, QStringLiteral("DejaVu Sans")};
+}
+
+QFont DesignFont(const QString& family) {
+    QFont font;
+    font.setFamilies(FamilyWithStandIns(family));
+    font.setStyleHint(family == QLatin1String("Courier New") ? QFont::TypeWriter
+                                                             : QFont::SansSerif);
+    return font;
+}
+
 QFont PixelFont(const QString& family, int pixels, bool bold) {
-    QFont font(family);
+    QFont font = DesignFont(family);
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -55,7 +75,9 @@ TfoOprogramu::TfoOprogramu(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    QFont dialogFont = DesignFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
     setFixedSize(kClientSize);
 
     // Panel1: the white card behind everything but the button. Its children are Qt-owned.

@@ -2,6 +2,7 @@
 #include "app/TfoOprogramu.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -67,6 +68,12 @@ TEST(AboutDialog, ControlsAsLaidOut) {
         EXPECT_FALSE(label->text().isEmpty());
     }
 
+    // The font actually used is the named one or a text font standing in for it, never a symbol
+    // font that a missing Impact may be matched to.
+    const QString productFont = QFontInfo(Child<QLabel>(dialog, "ProductName")->font()).family();
+    EXPECT_TRUE(productFont == "Impact" || productFont.startsWith("DejaVu Sans"))
+        << productFont.toStdString();
+
     auto* link = Child<QLabel>(dialog, "Label1");
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
@@ -103,6 +110,12 @@ TEST(AboutDialog, LinkOpensAddressAndDialogStaysOpen) {
     dialog.SetUrlOpener([&](const QUrl& url) { opened << url; });
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+
+    // The font actually used is the named one or a text font standing in for it, never a symbol
+    // font that a missing Impact may be matched to.
+    const QString productFont = QFontInfo(Child<QLabel>(dialog, "ProductName")->font()).family();
+    EXPECT_TRUE(productFont == "Impact" || productFont.startsWith("DejaVu Sans"))
+        << productFont.toStdString();
 
     auto* link = Child<QLabel>(dialog, "Label1");
     QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
