@@ -218,30 +218,38 @@ TEST(SourceChange, DISABLED_UnreadableSubfolderIsReported) {
     EXPECT_NE(output.find(dir / "src/locked"), std::string::npos) << output;
 }
 
-class DestinationVanishes : public ::testing::TestWithParam<bool> {};
+class DestinationVanishes : public ::testing::TestWithParam<bool> {
+protected:
+    // Four sources; the destination folder is removed at the first progress event. The
+    // temporary folder lies inside the destination or beside it.
+    GuardedBuild Build() {
+        const bool tempInside = GetParam();
+        for (int i = 0; i < 4; ++i)
+            WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), Pattern(120000, i));
+        const std::string temp = tempInside ? out + "/tmp" : dir / "tmp";
+        ::mkdir(out.c_str(), 0755);
+        ::mkdir(temp.c_str(), 0755);
+        return BuildGuarded(
+            [&](TMakeCab& cab) {
+                Configure(cab, archive, {dir / "src/*.*"}, false, temp);
+                bool removed = false;
+                cab.OnProgress = [&, removed](TComponent*, std::uint8_t, std::uint8_t) mutable {
+                    if (!removed) {
+                        removed = true;
+                        RemoveTree(out);
+                    }
+                };
+            },
+            60, dir / "reports");
+    }
+
+    Scratch dir;
+    const std::string out = dir / "out";
+    const std::string archive = out + "/archive.cab";
+};
 
 TEST_P(DestinationVanishes, IsReportedAndLeavesNothingBehind) {
-    const bool tempInside = GetParam();
-    Scratch dir;
-    for (int i = 0; i < 4; ++i)
-        WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), Pattern(120000, i));
-    const std::string out = dir / "out";
-    const std::string temp = tempInside ? out + "/tmp" : dir / "tmp";
-    ::mkdir(out.c_str(), 0755);
-    ::mkdir(temp.c_str(), 0755);
-    const std::string archive = out + "/archive.cab";
-    const GuardedBuild build = BuildGuarded(
-        [&](TMakeCab& cab) {
-            Configure(cab, archive, {dir / "src/*.*"}, false, temp);
-            bool removed = false;
-            cab.OnProgress = [&, removed](TComponent*, std::uint8_t, std::uint8_t) mutable {
-                if (!removed) {
-                    removed = true;
-                    RemoveTree(out);
-                }
-            };
-        },
-        60, dir / "reports");
+    const GuardedBuild build = Build();
     ASSERT_GE(build.status, 0) << build.Describe();
     EXPECT_FALSE(build.reports.empty()) << "the lost archive was not reported";
     EXPECT_TRUE(build.Reported(kErrWritingFile, archive) || build.Reported(kErrDiskFull, archive))
@@ -253,9 +261,16 @@ TEST_P(DestinationVanishes, IsReportedAndLeavesNothingBehind) {
     Shell("cd " + Quote(dir.Path()) + " && find . | sort", &listing);
     std::string expected = ".\n./reports\n./src\n./src/f0.bin\n./src/f1.bin\n./src/f2.bin\n"
                            "./src/f3.bin\n";
-    if (!tempInside)
+    if (!GetParam())
         expected += "./tmp\n";
     EXPECT_EQ(listing, expected);
+}
+
+// No archive was written, so no file counts as added. Disabled until TMakeCab drops its count
+// when the flush fails: today Compress returns 4 here although the archive does not exist.
+TEST_P(DestinationVanishes, DISABLED_CountsNoFiles) {
+    const GuardedBuild build = Build();
+    EXPECT_EQ(build.status, 0) << build.Describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(TemporaryFolder, DestinationVanishes, ::testing::Bool(),
