@@ -7,6 +7,7 @@
 #include "cabinet/TStreamCabinetFileHandler.h"
 #include "platform/fci/fci.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -85,6 +86,10 @@ private:
     void ReportFailedAdd(const std::string& sourceFile);
     void ReportFailedFlush();
     void NotifyProgress();
+    // Lets the application process its pending events when none were processed for a while:
+    // reads of the library's own files and the writing of the cabinet at the end report no
+    // progress, and the window must stay live (and cancellable) through them too.
+    void KeepEventsFlowing();
     bool CancelCheck(int* err);
 
     static int FciFilePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
@@ -110,4 +115,5 @@ private:
     int errorsDuringAdd_ = 0;
     bool diskFullReported_ = false;
     bool addSucceeded_ = false;
+    std::chrono::steady_clock::time_point lastEvents_{};
 };

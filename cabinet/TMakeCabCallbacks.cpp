@@ -62,7 +62,17 @@ void TMakeCab::NotifyProgress() {
     const std::uint32_t done = FileBytesTotal - FileBytesLeft;
     ProgressByFile = Percent(static_cast<double>(FileBytesTotal), static_cast<double>(done));
     ProgressByArchive = Percent(ArchiveBytesTotal, ArchiveBytesTotal - ArchiveBytesLeft);
+    lastEvents_ = std::chrono::steady_clock::now();
     DoProgress(ProgressByFile, ProgressByArchive);
+}
+
+void TMakeCab::KeepEventsFlowing() {
+    constexpr auto kLongestQuiet = std::chrono::milliseconds(25);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastEvents_ < kLongestQuiet)
+        return;
+    lastEvents_ = now;
+    Hooks.ProcessMessages();
 }
 
 FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv) {
@@ -74,6 +84,8 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
             return 0;
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
+        if (n == 0 || self.FileBytesLeft == 0)
+            self.KeepEventsFlowing();
         if (n > 0 && self.FileBytesLeft > 0) {
             try {
                 self.FileBytesLeft -= n;
@@ -100,6 +112,7 @@ FCI_UINT TMakeCab::FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err,
             return 0;
         }
         e = 0;
+        self.KeepEventsFlowing();
         const FCI_UINT n = self.FileHandler->CabWrite(static_cast<std::int32_t>(hf), memory, cb, e);
         if (e == kErrorDiskFull && !self.diskFullReported_) {
             // Reported once per build: the library may try several writes before it gives up.

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
     zlib1g-dev libjpeg62-turbo-dev libgtest-dev
     dbus dbus-bin
-    cabextract gcab 7zip pigz time
+    cabextract gcab 7zip pigz time bc
     xvfb xauth openbox imagemagick x11-utils
     tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev

@@ -505,3 +505,35 @@ TEST_F(MakeCabTest, AddRefusedByTheLibraryIsReportedAndNotCounted) {
         EXPECT_EQ(e.A, e.File == tooLong ? 0 : 1) << e.File;
     }
 }
+
+namespace {
+
+// Makes every write take a while, as a slow disk would.
+class SlowWritesHandler : public TStreamCabinetFileHandler {
+public:
+    std::uint32_t CabWrite(std::int32_t Handle, const void* Buffer, std::uint32_t Count,
+                           int& Err) override {
+        usleep(3000);
+        return TStreamCabinetFileHandler::CabWrite(Handle, Buffer, Count, Err);
+    }
+};
+
+TEST_F(MakeCabTest, EventsAreProcessedWhileTheCabinetIsWrittenWithoutProgress) {
+    // Empty files are never read, so no progress event can keep the application live; only
+    // the writing of the cabinet's own data takes time.
+    for (int i = 0; i < 300; ++i)
+        WriteFile(work / ("src/empty" + std::to_string(i)), "");
+    cab.FileHandler = std::make_unique<SlowWritesHandler>();
+    // Rounds during the scan do not count: it processes events after every entry anyway.
+    bool scanned = false;
+    int rounds = 0;
+    const std::string archive = work / "out.cab";
+    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    cab.OnBegin = [&scanned](TComponent*, const std::string&, int, bool&) { scanned = true; };
+    cab.Hooks.ProcessMessages = [&] { rounds += scanned ? 1 : 0; };
+    ASSERT_EQ(cab.Compress(), 300) << errors.Describe();
+    EXPECT_TRUE(EventsOf("progress").empty());
+    EXPECT_GE(rounds, 2);
+}
+
+} // namespace
