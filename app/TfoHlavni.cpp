@@ -204,24 +204,24 @@ void TfoHlavni::BuildFilesTab() {
 
     Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Název souboru zálohy"), TabSheet1,
                        false);
-    Label4->setGeometry(4, 203, 140, 16);
+    Label4->setGeometry(4, 203, 150, 16);
     Edit8 = MakeEdit(QStringLiteral("Edit8"), TabSheet1);
-    Edit8->setGeometry(150, 200, 196, 21);
+    Edit8->setGeometry(158, 200, 188, 21);
 
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Adresář nebo disk uložení"),
                        TabSheet1, false);
-    Label3->setGeometry(4, 229, 140, 16);
+    Label3->setGeometry(4, 229, 150, 16);
     Edit9 = MakeEdit(QStringLiteral("Edit9"), TabSheet1);
-    Edit9->setGeometry(150, 226, 172, 21);
+    Edit9->setGeometry(158, 226, 164, 21);
     SpeedButton2 =
         MakeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("..."), TabSheet1);
     SpeedButton2->setGeometry(324, 226, 22, 21);
 
     Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Uchovávat počet záloh"), TabSheet1,
                        false);
-    Label6->setGeometry(4, 255, 140, 16);
+    Label6->setGeometry(4, 255, 150, 16);
     Edit10 = MakeEdit(QStringLiteral("Edit10"), TabSheet1);
-    Edit10->setGeometry(150, 252, 50, 21);
+    Edit10->setGeometry(158, 252, 50, 21);
 
     CheckBox2 = MakeCheckBox(QStringLiteral("CheckBox2"),
                              QStringLiteral("Archivovat včetně podadresářů"), TabSheet1);
