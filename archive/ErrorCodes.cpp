@@ -13,6 +13,8 @@ std::string ErrorText(int code) {
         return "disk is write protected";
     case kErrFileTooLarge:
         return "File too large for a cabinet";
+    case kErrNameNotStorable:
+        return "File name cannot be stored in a cabinet";
     case kErrOpeningFile:
         return "Error opening file";
     case kErrUnsupportedArc:

@@ -156,6 +156,12 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         }
         if (CabContext != nullptr && !FlushCabinet(false)) {
             ReportFailedFlush();
+            // Without a written cabinet no file was backed up, whatever the adds said; a
+            // cancelled build keeps its count of the files handed over before the cancel.
+            if (!GetCancel()) {
+                FilesAdded = 0;
+                FilesSkipped = 0;
+            }
         }
         DestroyCabContext();
         if (OnElapsedTime) {
@@ -192,6 +198,15 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     }
     SetStoredName(fullName);
     if (!extract) {
+        return;
+    }
+    // "\" is an ordinary character of a name here but the separator inside a cabinet: stored
+    // as it is, "a\b.txt" would be restored as the file b.txt of a folder a, over another file.
+    if (CurrentEntry.StoredName.find('\\') != std::string::npos) {
+        DoError(fullName, "", kErrNameNotStorable, "0");
+        if (OnEnd) {
+            OnEnd(this, fullName, false);
+        }
         return;
     }
     bool added = false;

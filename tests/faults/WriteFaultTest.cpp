@@ -164,11 +164,9 @@ TEST_P(WriteFault, IsReportedAndLeavesTheEarlierArchiveAlone) {
 }
 
 // A cabinet that could not be written completely holds no file a restore could get back, so
-// the build must not count any as added (as it counts none after a full disk). Disabled until
-// TMakeCab drops its count when the flush fails: after an input/output error while the
-// cabinet or its temporary files are written, Compress still returns the files whose adds
-// went through, while cabextract refuses the cabinet.
-TEST_P(WriteFault, DISABLED_BrokenCabinetCountsNoFiles) {
+// the build must not count any as added (as it counts none after a full disk), also after an
+// input/output error while the cabinet or its temporary files are written.
+TEST_P(WriteFault, BrokenCabinetCountsNoFiles) {
     ASSERT_NO_FATAL_FAILURE(Build());
     if (!valid) {
         EXPECT_EQ(added, 0) << Described();
