@@ -75,7 +75,7 @@ bool TCompBase::Prepare() {
     return true;
 }
 
-// The longest folder common to all specification lines (sdExplorer_Auto), compared exactly.
+// The longest folder common to all FileSpec lines (sdExplorer_Auto), compared exactly.
 void TCompBase::SettleDefaultDir() {
     if (OperationMode == omDelete) {
         DefaultDir.clear();

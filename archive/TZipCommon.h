@@ -94,7 +94,7 @@ public:
     bool IncludeHiddenDirs() const { return includeHiddenDirs_; }
     void SetIncludeHiddenDirs(bool value) { includeHiddenDirs_ = value; }
 
-    // One specification per line: folder + "/" + mask. Assigning copies the lines.
+    // One line per source: folder + "/" + mask. Assigning copies the lines.
     std::vector<std::string>& FileSpec() { return fileSpec_; }
     const std::vector<std::string>& FileSpec() const { return fileSpec_; }
     void SetFileSpec(const std::vector<std::string>& lines) { fileSpec_ = lines; }

@@ -1,10 +1,10 @@
 // ostrivane-cab: packs files into a cabinet exactly as the backup run configures the archive
 // component, without the user interface.
 //
-//   ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE SPEC...
+//   ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE FOLDER/MASK...
 //
-// Each SPEC is a folder + "/" + mask. Exit status 0 when the archive was written without any
-// error report, 1 otherwise, 2 for bad usage.
+// Each FOLDER/MASK is a folder + "/" + a file mask. Exit status 0 when the archive was written
+// without any error report, 1 otherwise, 2 for bad usage.
 #include "archive/ErrorCodes.h"
 #include "cabinet/CabinetLibrary.h"
 #include "cabinet/TMakeCab.h"
@@ -30,9 +30,10 @@ struct Options {
 
 int Usage(const char* message) {
     std::fprintf(stderr, "ostrivane-cab: %s\n", message);
-    std::fprintf(stderr,
-                 "usage: ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE SPEC...\n"
-                 "  SPEC is a folder + \"/\" + mask, for example ~/Documents/*.odt\n");
+    std::fprintf(
+        stderr,
+        "usage: ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE FOLDER/MASK...\n"
+        "  FOLDER/MASK is a folder, \"/\" and a file mask, for example ~/Documents/*.odt\n");
     return 2;
 }
 
@@ -69,7 +70,7 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
         }
     }
     if (positional.size() < 2) {
-        problem = "an archive and at least one SPEC are needed";
+        problem = "an archive and at least one FOLDER/MASK are needed";
         return std::nullopt;
     }
     options.archive = positional.front();

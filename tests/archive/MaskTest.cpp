@@ -1,4 +1,4 @@
-// Wildcard semantics of the specification and exclude masks.
+// Wildcard semantics of the FileSpec and ExcludeSpec masks.
 #include "archive/TInternalMask.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// The scanner: specification groups, mask folding, hidden names, the folder walk and what it
+// The scanner: FileSpec groups, mask folding, hidden names, the folder walk and what it
 // hands on.
 #include "ArchiveTestSupport.h"
 
