@@ -53,4 +53,4 @@ bench: build
 	$(BUILD)/bench/run-all.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)
