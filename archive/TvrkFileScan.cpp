@@ -1,4 +1,4 @@
-// The file scanner: specification groups, mask folding, the folder walk and the own list.
+// The file scanner: FileSpec groups, mask folding, the folder walk and the own list.
 #include "archive/TvrkFileScan.h"
 
 #include "platform/fs/FileSystem.h"

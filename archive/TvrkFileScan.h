@@ -112,7 +112,7 @@ private:
     TFilesList files_;
 };
 
-// The folder part of a specification line: everything up to and including its last "/".
+// The folder part of a FileSpec line: everything up to and including its last "/".
 std::string SpecFolderPart(const std::string& line);
 // The name part: everything after the last "/".
 std::string SpecNamePart(const std::string& line);
