@@ -155,6 +155,10 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             scanner.OnRecurseDir = [this](TComponent*, const std::string& dir) {
                 OnRecurseDir(this, dir);
             };
+        // Files in a folder that cannot be read are missing from the archive: say so.
+        scanner.OnFolderUnreadable = [this](TComponent*, const std::string& dir, int) {
+            DoError(dir, "", kErrNotAccessible, "");
+        };
         scanner.ProcessMessages = Hooks.ProcessMessages;
         scanner.SetCancelFlag(CancelFlag());
         struct TotalsAfterScan {

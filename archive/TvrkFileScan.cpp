@@ -211,7 +211,18 @@ void TvrkFileScan::ScanRoot(const std::string& dir, std::uint32_t attrMask,
     // Without drive letters the "every drive" mode walks the one root.
     std::string root = ScanOptions == soScanDrvs ? std::string("/") : dir;
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        ReportUnreadable(root, errno);
     WalkFolder(fd, root, masks);
+}
+
+void TvrkFileScan::ReportUnreadable(const std::string& dir, int error) {
+    // A folder that is missing, or that turned into something else since it was listed, has
+    // nothing to lose; one that is there but refuses to be read does.
+    if (error == ENOENT || error == ENOTDIR || error == ELOOP)
+        return;
+    if (OnFolderUnreadable)
+        OnFolderUnreadable(this, dir, error);
 }
 
 void TvrkFileScan::HandOn(const std::string& dir, const TFindData& data) {
@@ -292,6 +303,8 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                         std::string name = data.Name; // `data` is reused by the recursion
                         int child = ::openat(fd, name.c_str(),
                                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                        if (child < 0)
+                            ReportUnreadable(dir + name + "/", errno);
                         WalkFolder(child, dir + name + "/", masks);
                         data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
                         data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);

@@ -79,6 +79,9 @@ public:
     std::function<void(TComponent*, int filesCount, double filesSize)> OnFinished;
     std::function<void(TComponent*, const std::string& dir)> OnRootDirChange;
     std::function<void(TComponent*, const std::string& directory)> OnRecurseDir;
+    // A folder that exists but cannot be read (no permission, for example): its files cannot
+    // be taken, and whoever runs the scan should say so. `error` is the errno value.
+    std::function<void(TComponent*, const std::string& directory, int error)> OnFolderUnreadable;
 
     // Run state.
     int FilesCount = 0;
@@ -100,6 +103,7 @@ private:
     void ScanMaskString();
     void WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks);
     void HandOn(const std::string& dir, const TFindData& data);
+    void ReportUnreadable(const std::string& dir, int error);
     void SortOwnList();
 
     TvrkSortOptions sorted_ = soUnsort;

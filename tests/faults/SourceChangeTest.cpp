@@ -198,11 +198,9 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     EXPECT_EQ(left, "archive.cab\n");
 }
 
-// A subfolder the user may not read holds files that are then missing from the backup; the
-// walk passes it over without a word (a folder that cannot be enumerated contributes nothing,
-// as the scanner was described). Disabled: whether the walk should report such a folder is
-// for the scanner's owner to decide; the test shows what a report would have to look like.
-TEST(SourceChange, DISABLED_UnreadableSubfolderIsReported) {
+// A subfolder the user may not read holds files that are then missing from the backup: the
+// walk reports it, so that the backup is not taken for complete.
+TEST(SourceChange, UnreadableSubfolderIsReported) {
     Scratch dir;
     WriteFile(dir / "src/readable.txt", "for everyone");
     WriteFile(dir / "src/locked/secret.txt", "for nobody");
