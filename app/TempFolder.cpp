@@ -1,6 +1,6 @@
 #include "app/TempFolder.h"
 
-#include <QFileInfo>
+#include "platform/fs/FileSystem.h"
 
 namespace ostrivane::ui {
 
@@ -11,16 +11,13 @@ constexpr qsizetype kMaxTempPathChars = 260;
 } // namespace
 
 QString SystemTempFolder() {
-    QString folder = qEnvironmentVariable("TMPDIR");
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QStringLiteral("/tmp");
-    if (!QFileInfo(folder).isDir())
+    // The engine's rule ($TMPDIR, else /tmp, trailing "/"), then the window's own: a folder that
+    // is missing, or longer than the buffer the program offers, counts as unavailable.
+    const std::string folder = fs::SystemTempPath();
+    if (!fs::IsDirectory(folder))
         return {};
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    if (folder.size() > kMaxTempPathChars)
-        return {};
-    return folder;
+    const QString text = QString::fromStdString(folder);
+    return text.size() > kMaxTempPathChars ? QString() : text;
 }
 
 } // namespace ostrivane::ui
