@@ -54,9 +54,9 @@ on set weekdays, keeping a numbered series of earlier archives. The\n\
 program lives in the notification area and speaks Czech. It keeps its\n\
 settings file Ostrivane.ini in its own folder, /usr/lib/ostrivane.")
 # The shared libraries the binaries link come from dpkg-shlibdeps; the platform plugins that Qt
-# loads at run time (X11 and Wayland) are not linked and must be named.
+# loads at run time (X11 and Wayland) and Qt's Czech translations are not linked and must be named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cabextract")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
-    zlib1g-dev libjpeg62-turbo-dev libgtest-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
+    zlib1g-dev libjpeg62-turbo-dev libgtest-dev libarchive-dev libisal-dev
     dbus dbus-bin
-    cabextract gcab 7zip pigz time bc
+    cabextract gcab 7zip libarchive-tools pigz time bc
     xvfb xauth openbox imagemagick x11-utils
     tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev
