@@ -25,6 +25,16 @@ bool FileExists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+std::string FolderOf(const std::string& base) {
+    const auto slash = base.rfind('/');
+    return slash == std::string::npos ? std::string(".") : base.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& base) {
+    const auto slash = base.rfind('/');
+    return slash == std::string::npos ? base : base.substr(slash + 1);
+}
+
 // The number n of a name "<prefix>_<n>.cab", written without leading zeros; 0 when the name is no
 // member of the series.
 std::int64_t SeriesNumber(std::string_view name, std::string_view prefix) {
@@ -44,15 +54,14 @@ std::int64_t SeriesNumber(std::string_view name, std::string_view prefix) {
     return n;
 }
 
-// The numbers of the copies B_n.cab, 1 <= n <= depth, that exist now, newest last.
-std::vector<std::int64_t> ExistingCopies(const std::string& base, std::int32_t depth) {
-    std::vector<std::int64_t> numbers;
-    const auto slash = base.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : base.substr(0, slash + 1);
-    const std::string prefix = slash == std::string::npos ? base : base.substr(slash + 1);
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+// The numbers of the copies B_n.cab, 1 <= n <= depth, that the folder's listing shows, in
+// ascending order; nothing when the folder cannot be listed.
+std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& base, std::int32_t depth) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(FolderOf(base).c_str()));
     if (!dir)
-        return numbers;
+        return std::nullopt;
+    const std::string prefix = NameOf(base);
+    std::vector<std::int64_t> numbers;
     while (const dirent* entry = readdir(dir.get())) {
         const std::int64_t n = SeriesNumber(entry->d_name, prefix);
         if (n >= 1 && n <= depth && FileExists(ArchiveSeriesName(base, n)))
@@ -62,35 +71,66 @@ std::vector<std::int64_t> ExistingCopies(const std::string& base, std::int32_t d
     return numbers;
 }
 
+// The copies found by name where the folder cannot be listed (a drop folder that may be written
+// and searched but not read): B_1, B_2, ... while they exist, and B_depth. A copy beyond a gap is
+// not seen and so never touched, which loses nothing: every rename goes to a name just found
+// free.
+std::vector<std::int64_t> ProbedCopies(const std::string& base, std::int32_t depth) {
+    std::vector<std::int64_t> numbers;
+    for (std::int64_t n = 1; n <= depth && FileExists(ArchiveSeriesName(base, n)); ++n)
+        numbers.push_back(n);
+    if (depth >= 1 && (numbers.empty() || numbers.back() < depth) &&
+        FileExists(ArchiveSeriesName(base, depth)))
+        numbers.push_back(depth);
+    return numbers;
+}
+
+std::optional<RotationFailure> Failed(const std::string& file) {
+    return RotationFailure{file, errno};
+}
+
 } // namespace
 
 std::string ArchiveSeriesBase(const std::string& archivePath) {
-    const auto dot = archivePath.find('.');
-    return dot == std::string::npos ? std::string() : archivePath.substr(0, dot);
+    const auto slash = archivePath.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = archivePath.find('.', nameStart);
+    return dot == std::string::npos ? archivePath : archivePath.substr(0, dot);
 }
 
 std::string ArchiveSeriesName(const std::string& base, std::int64_t n) {
     return base + "_" + std::to_string(n) + ".cab";
 }
 
-void RotateArchiveSeries(const std::string& archivePath, std::int32_t depth) {
+std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePath,
+                                                   std::int32_t depth) {
     if (!FileExists(archivePath))
-        return;
+        return std::nullopt;
     const std::string base = ArchiveSeriesBase(archivePath);
+    const std::string first = ArchiveSeriesName(base, 1);
     if (depth >= 1) {
-        // Oldest first: each copy moves up into a number that was already handled.
-        const std::vector<std::int64_t> copies = ExistingCopies(base, depth);
+        const std::vector<std::int64_t> copies =
+            ListedCopies(base, depth).value_or(ProbedCopies(base, depth));
+        // Oldest first: each copy moves up into a number that was already handled. A copy that
+        // vanished meanwhile has nothing left to move.
         for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
             const std::string name = ArchiveSeriesName(base, *it);
-            if (*it == depth)
-                unlink(name.c_str());
-            else
-                fs::RenameNoReplace(name, ArchiveSeriesName(base, *it + 1));
+            const bool done = *it == depth
+                                  ? unlink(name.c_str()) == 0
+                                  : fs::RenameNoReplace(name, ArchiveSeriesName(base, *it + 1));
+            if (!done && errno != ENOENT)
+                return Failed(name);
         }
+        if (!fs::RenameNoReplace(archivePath, first))
+            return Failed(archivePath);
+    } else if (!fs::RenameNoReplace(archivePath, first)) {
+        // Keeping no copies: the first copy, once made, stays for good and the archive gives
+        // way to the new one.
+        if (errno != EEXIST || unlink(archivePath.c_str()) != 0)
+            return Failed(archivePath);
     }
-    fs::RenameNoReplace(archivePath, ArchiveSeriesName(base, 1));
-    if (FileExists(archivePath))
-        unlink(archivePath.c_str());
+    fs::SyncFolderOf(first);
+    return std::nullopt;
 }
 
 } // namespace ostrivane

@@ -1,9 +1,11 @@
-// The series of earlier archives beside the current one: from the archive path P the base B is the
-// part of P before its first "." (the whole path is searched, folder included; empty when P has no
-// "."), and the earlier archives are B + "_" + n + ".cab" for n = 1 .. depth, 1 the newest.
+// The series of earlier archives beside the current one. From the archive path P the base B is
+// P's folder followed by the part of P's file name before its first "." (the whole path when the
+// name holds no "."), and the earlier archives are B + "_" + n + ".cab" for n = 1 .. depth, 1 the
+// newest. A dot in a folder name never shortens B, so the copies always stay in P's folder.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ostrivane {
@@ -11,14 +13,24 @@ namespace ostrivane {
 std::string ArchiveSeriesBase(const std::string& archivePath);
 std::string ArchiveSeriesName(const std::string& base, std::int64_t n);
 
+// A step of the rotation that could not be made: the file it concerned and the errno value.
+struct RotationFailure {
+    std::string File;
+    int Error = 0;
+};
+
 // Shifts the earlier archives before a new one is written as `archivePath`, only when a file of
 // exactly that path exists: B_depth.cab is deleted, every other B_n.cab with n < depth becomes
-// B_(n+1).cab, and the archive itself becomes B_1.cab; a copy whose new name is taken stays
-// where it is, since a rename never replaces a file. When the archive still exists afterwards
-// (its rename failed) it is deleted. Failures are ignored, as the run goes on regardless.
+// B_(n+1).cab, and the archive itself becomes B_1.cab; renames never replace a file. With a depth
+// below 1 the archive becomes B_1.cab when that name is free and is deleted otherwise.
 //
-// The work follows the numbered copies that exist in the folder, not `depth`, so a huge depth
-// costs no more than a small one.
-void RotateArchiveSeries(const std::string& archivePath, std::int32_t depth);
+// A step that fails ends the rotation at once: nothing more is renamed or deleted, and the
+// failure is returned so that the run writes no archive over the one still in place.
+//
+// The copies are found by listing the folder, so a huge depth costs no more than a small one;
+// in a folder that can be written but not listed they are found by name, from B_1 up while they
+// exist, and B_depth. The renames are flushed to the disk before the function returns.
+std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePath,
+                                                   std::int32_t depth);
 
 } // namespace ostrivane

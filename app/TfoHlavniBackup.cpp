@@ -2,8 +2,7 @@
 // earlier archives, the archive component's set-up, the progress display, cancellation, the
 // scheduler tick that starts runs by itself, and telling the user what went wrong.
 #include "app/ApplicationTitle.h"
-#include "app/ArchiveSeries.h"
-#include "app/DestinationLock.h"
+#include "app/BackupIntoSeries.h"
 #include "app/EngineHooks.h"
 #include "app/MessageBoxes.h"
 #include "app/RadioGroup.h"
@@ -161,25 +160,19 @@ void TfoHlavni::ZalohujData(const QString& P, TRunOrigin origin) {
     backupReport_.Clear();
 
     std::exception_ptr failure;
-    {
-        const std::string archivePath = P.toStdString();
-        // Held from before the rotation to the end of the archive, so that a second running
-        // copy never works on the same series at the same time.
-        const ostrivane::DestinationLock lock(archivePath);
-        if (!lock.Held() && !lock.FolderMissing()) {
-            backupReport_.AddText(
-                "Do tohoto adresáře právě zálohuje jiná spuštěná kopie programu; starší archívy "
-                "zůstaly beze změny.");
-        } else {
-            ostrivane::RotateArchiveSeries(archivePath, Depth);
+    // The lock is held from before the rotation to the end of the archive, so that a second
+    // running copy never works on the same series at the same time.
+    const std::string problem =
+        ostrivane::BackUpIntoSeries(P.toStdString(), Depth, [this, &P, &failure] {
             try {
                 ConfigureArchiveComponent(P);
                 MakeCab1->Compress();
             } catch (...) {
                 failure = std::current_exception();
             }
-        }
-    }
+        });
+    if (!problem.empty())
+        backupReport_.AddText(problem);
 
     ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
     if (timerWasEnabled)
@@ -213,7 +206,11 @@ void TfoHlavni::ZrusBaleni() {
 }
 
 void TfoHlavni::TellBackupFailure(const QString& P, TRunOrigin origin) {
-    const QString text = QString::fromStdString(backupReport_.Message(P.toStdString()));
+    // Named as the component writes it: a name made of the date and time gets its ".cab".
+    std::string archive = P.toStdString();
+    if (PathExtension(archive).empty())
+        archive += MakeCab1->DefaultExt();
+    const QString text = QString::fromStdString(backupReport_.Message(archive));
     if (origin == TRunOrigin::Manual)
         ostrivane::ui::ShowError(this, text);
     else

@@ -6,6 +6,7 @@
 #include "app/TfoOprogramu.h"
 #include "app/TfoVyberSouboru.h"
 #include "cabinet/CabinetLibrary.h"
+#include "platform/fs/RemoveOnTermination.h"
 
 #include <QApplication>
 
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
     // The cabinet library stays loaded for the whole run; when it is missing, every backup
     // reports that instead of writing an archive.
     LoadCabinetLibraryBesideExecutable();
+    // A session that logs out during a backup ends the program by a signal: the backup's
+    // temporary files and its half-written archive go with it.
+    ostrivane::fs::InstallRemoveOnTermination();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.2"));

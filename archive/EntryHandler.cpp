@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr std::uint64_t kCabinetFileLimit = 0x100000000ull; // 4 GiB
+// A file must fit one folder of a cabinet: 65535 blocks of 32 KiB.
+constexpr std::uint64_t kCabinetFileLimit = 0x7FFF8000ull;
 
 bool StatIdentity(const std::string& path, std::uint64_t& dev, std::uint64_t& ino) {
     struct stat st {};
@@ -72,56 +74,66 @@ void TCompBase::PrepareOwnArchiveLookup() {
     reportedTooLarge_.clear();
     tooLargeBytes_ = 0.0;
     excludeCompiled_ = false;
-    series_.clear();
     archiveDirKnown_ = StatIdentity(FolderOf(archiveFile_), archiveDirDev_, archiveDirIno_);
     archiveName_ = NameOf(archiveFile_);
     archiveKnown_ = StatIdentity(archiveFile_, archiveDev_, archiveIno_);
-
-    // The numbered copies are named from B, the part of the path before its first "."; the
-    // part of the file name before its first "." is covered as well.
-    std::vector<std::string> bases;
-    if (auto dot = archiveFile_.find('.'); dot != std::string::npos)
-        bases.push_back(archiveFile_.substr(0, dot));
-    std::string folder = FolderOf(archiveFile_);
-    std::string name = NameOf(archiveFile_);
-    if (auto dot = name.find('.'); dot != std::string::npos) {
-        std::string base = archiveFile_.substr(0, archiveFile_.size() - name.size() + dot);
-        if (std::find(bases.begin(), bases.end(), base) == bases.end())
-            bases.push_back(base);
-    }
-    for (const std::string& base : bases) {
-        std::string sample = base + "_1.cab";
-        SeriesPlace place;
-        if (StatIdentity(FolderOf(sample), place.dev, place.ino)) {
-            std::string sampleName = NameOf(sample);
-            place.prefix = sampleName.substr(0, sampleName.size() - std::string("1.cab").size());
-            series_.push_back(place);
-        }
-    }
+    // The series is named from the archive's name up to its first ".": B_n.cab, and the parts
+    // of a set, B-k.cab and B_n-k.cab, all in the archive's own folder.
+    seriesStem_ = archiveName_.substr(0, archiveName_.find('.'));
 }
+
+namespace {
+
+// Digits without a leading zero, at least `least` in value, consumed from the front of `text`.
+bool TakeNumber(std::string_view& text, unsigned long long least) {
+    std::size_t n = 0;
+    while (n < text.size() && n < 18 && text[n] >= '0' && text[n] <= '9')
+        ++n;
+    if (n == 0 || text[0] == '0' || (n < text.size() && text[n] >= '0' && text[n] <= '9'))
+        return false;
+    if (std::stoull(std::string(text.substr(0, n))) < least)
+        return false;
+    text.remove_prefix(n);
+    return true;
+}
+
+// `rest` is what follows a series stem in a name: ["_" n]["-" k] ".cab", k >= 2.
+bool IsSeriesTail(std::string_view rest, bool numberAllowed) {
+    if (numberAllowed && !rest.empty() && rest.front() == '_') {
+        rest.remove_prefix(1);
+        if (!TakeNumber(rest, 1))
+            return false;
+    }
+    if (!rest.empty() && rest.front() == '-') {
+        rest.remove_prefix(1);
+        if (!TakeNumber(rest, 2))
+            return false;
+    }
+    return rest == ".cab";
+}
+
+// A name the scheduler gives its archives (year, month, day, hour and minute: 12 digits), with
+// ".cab" or as a further part of a set.
+bool IsDateAndTimeArchive(std::string_view name) {
+    constexpr std::size_t kDigits = 12;
+    if (name.size() < kDigits || !std::all_of(name.begin(), name.begin() + kDigits,
+                                              [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    return IsSeriesTail(name.substr(kDigits), false);
+}
+
+} // namespace
 
 bool TCompBase::IsArchiveOrSeries(const TFindData& data) const {
     if (archiveKnown_ && data.Device == archiveDev_ && data.Inode == archiveIno_)
         return true;
-    if (archiveDirKnown_ && data.DirDevice == archiveDirDev_ && data.DirInode == archiveDirIno_ &&
-        data.Name == archiveName_)
+    if (!archiveDirKnown_ || data.DirDevice != archiveDirDev_ || data.DirInode != archiveDirIno_)
+        return false;
+    const std::string_view name = data.Name;
+    if (name == archiveName_ || IsDateAndTimeArchive(name))
         return true;
-    for (const SeriesPlace& place : series_) {
-        if (data.DirDevice != place.dev || data.DirInode != place.ino)
-            continue;
-        const std::string& n = data.Name;
-        const std::string tail = ".cab";
-        if (n.size() <= place.prefix.size() + tail.size() ||
-            n.compare(0, place.prefix.size(), place.prefix) != 0 ||
-            n.compare(n.size() - tail.size(), tail.size(), tail) != 0)
-            continue;
-        std::string digits =
-            n.substr(place.prefix.size(), n.size() - place.prefix.size() - tail.size());
-        if (!digits.empty() && digits[0] != '0' &&
-            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return true;
-    }
-    return false;
+    return !seriesStem_.empty() && name.starts_with(seriesStem_) &&
+           IsSeriesTail(name.substr(seriesStem_.size()), true);
 }
 
 bool TCompBase::Excluded(const std::string& storedName) {
@@ -177,7 +189,8 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
             return;
     }
 
-    // A cabinet records sizes in 32 bits: a file of 4 GiB or more is left out and reported.
+    // A file larger than a cabinet can hold is left out and reported, before anything of it is
+    // read.
     if (!isFolder && data.Size >= kCabinetFileLimit) {
         if (reportedTooLarge_.insert(fullPath).second) {
             tooLargeBytes_ += static_cast<double>(data.Size);

@@ -143,7 +143,11 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             &entries);
         scanner.RecurseDirs = recurseDirs_;
         scanner.IncludeHiddenDirs = includeHiddenDirs_;
-        scanner.OnRootDirChange = [this](TComponent*, const std::string& dir) {
+        storedNames_.clear();
+        GroupNameParts.clear();
+        groupFirstEntry_ = entries.Count();
+        scanner.OnRootDirChange = [this, &entries](TComponent*, const std::string& dir) {
+            SettleGroupNames(entries);
             GroupRoot = dir;
             if (GroupRoot.empty() || GroupRoot.back() != '/')
                 GroupRoot += '/';
@@ -172,6 +176,7 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             }
         } totals{*this, scanner};
         scanner.Scan();
+        SettleGroupNames(entries);
     }
 
     if (GetCancel() || (OperationMode != omDelete && !entriesFound_)) {

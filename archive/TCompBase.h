@@ -103,11 +103,17 @@ protected:
 private:
     // Learns the identity of the archive's folder and of its series' folder before a scan.
     void PrepareOwnArchiveLookup();
-    // True for the archive being written and its numbered copies (B + "_" + n + ".cab").
+    // True for the archive being written, its numbered copies (B + "_" + n + ".cab"), the parts
+    // of their sets and the archives the scheduler names after the date and time, all in the
+    // archive's folder.
     bool IsArchiveOrSeries(const TFindData& data) const;
     // True when an ExcludeSpec line, turned by the stored-name rule, matches `storedName`.
     bool Excluded(const std::string& storedName);
     void SettleDefaultDir();
+    // Called when a group of the scan ends: when one of its stored names repeats a name of an
+    // earlier group (two source folders with the same last name), the group gets a folder part
+    // of its own in GroupNameParts; then its names join those of the cabinet.
+    void SettleGroupNames(const TCompHeaderObj& entries);
 
     bool entriesFound_ = false;
     bool movePass_ = false;
@@ -117,14 +123,12 @@ private:
     std::string archiveName_;
     std::uint64_t archiveDev_ = 0, archiveIno_ = 0;
     bool archiveKnown_ = false;
-    struct SeriesPlace {
-        std::uint64_t dev = 0, ino = 0; // folder holding the numbered copies
-        std::string prefix;             // name part of B + "_"
-    };
-    std::vector<SeriesPlace> series_;
-    std::string excludeRoot_; // GroupRoot the compiled exclude masks belong to
+    std::string seriesStem_;            // the archive's name up to its first "."
+    std::set<std::string> storedNames_; // stored names of the groups already settled
+    int groupFirstEntry_ = 0;           // first entry of the group being scanned
+    std::string excludeRoot_;           // GroupRoot the compiled exclude masks belong to
     std::vector<TInternalMask> excludeMasks_;
     bool excludeCompiled_ = false;
-    std::set<std::string> reportedTooLarge_; // 4 GiB files already reported in this run
+    std::set<std::string> reportedTooLarge_; // too large files already reported in this run
     double tooLargeBytes_ = 0.0;             // their bytes, kept out of the progress total
 };

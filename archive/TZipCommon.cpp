@@ -137,6 +137,12 @@ void TZipCommon::ClearExtensionList() {
 }
 
 void TZipCommon::SetStoredName(const std::string& fileName) {
+    if (storedDirNames_ == sdRelativeStoreStart && StartsWith(fileName, GroupRoot)) {
+        if (const auto part = GroupNameParts.find(GroupRoot); part != GroupNameParts.end()) {
+            CurrentEntry.StoredName = part->second + fileName.substr(GroupRoot.size());
+            return;
+        }
+    }
     CurrentEntry.StoredName = StoredNameFor(storedDirNames_, fileName, GroupRoot, DefaultDir);
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -113,7 +114,10 @@ public:
     bool* CancelFlag() { return cancel_; } // the pointer the scanner tests
     TOperationMode OperationMode = omAdd;
     bool StoreEmptyDirs = false;
-    std::string GroupRoot;  // folder of the group being scanned or written, trailing "/"
+    std::string GroupRoot; // folder of the group being scanned or written, trailing "/"
+    // Stored-name folder parts that replace a group's last folder name (sdRelativeStoreStart),
+    // by GroupRoot: given to a group whose names would repeat those of an earlier group.
+    std::map<std::string, std::string> GroupNameParts;
     std::string DefaultDir; // base folder of the sdExplorer_* rules
     TCurrentEntry CurrentEntry;
     std::uint32_t FileBytesLeft = 0;

@@ -55,6 +55,33 @@ std::string CurrentFolderWithSlash() {
     return dir;
 }
 
+// `folder` (ending with "/") made absolute and lexically plain: "//" and "/./" collapse and ".."
+// takes away the name before it (at the root it stays at the root), so that one folder has one
+// spelling and no stored name ever holds ".", ".." or an empty part.
+std::string PlainFolder(const std::string& folder) {
+    const std::string path =
+        !folder.empty() && folder[0] == '/' ? folder : CurrentFolderWithSlash() + folder;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string plain = "/";
+    for (const std::string& part : parts)
+        plain += part + "/";
+    return plain;
+}
+
 void FillFromStat(TFindData& data, const struct stat& st) {
     data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
     data.Size = static_cast<std::uint64_t>(st.st_size);
@@ -138,13 +165,18 @@ void TvrkFileScan::ScanSpecifications() {
         if (Trimmed(fileSpec_[i]).empty())
             fileSpec_.erase(fileSpec_.begin() + static_cast<std::ptrdiff_t>(i));
 
+    // Every line's folder in its plain spelling, so that lines naming one folder in different
+    // ways join one group and the stored names are formed from a clean path.
+    for (std::string& line : fileSpec_) {
+        std::string folder = SpecFolderPart(line);
+        if (folder.empty())
+            folder = rootDir_;
+        line = PlainFolder(folder) + SpecNamePart(line);
+    }
+
     while (!fileSpec_.empty() && !*cancel_) {
         const std::string first = fileSpec_.front();
-        std::string folder = rootDir_;
-        if (std::string part = SpecFolderPart(first); !part.empty())
-            folder = part;
-        if (folder.empty())
-            folder = CurrentFolderWithSlash();
+        const std::string folder = SpecFolderPart(first);
 
         // Lines of the same folder (compared exactly: the file system is case-sensitive) join
         // the group; a mask covered by one already listed adds nothing, a broader one

@@ -4,6 +4,7 @@
 #include "cabinet/CabinetLibrary.h"
 #include "cabinet/TempFileName.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/RemoveOnTermination.h"
 
 #include <sys/stat.h>
 #include <vector>
@@ -74,6 +75,7 @@ void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
     ok = !name.empty();
     if (ok) {
         RegisterOwnFile(name);
+        fs::RemoveOnTermination(name);
     }
 }
 
@@ -136,6 +138,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         }
         StoreEmptyDirs = false;
         diskFullReported_ = false;
+        namesAdded_.clear();
         if (OnActivate) {
             OnActivate(this);
         }
@@ -164,6 +167,11 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             }
         }
         DestroyCabContext();
+        // The build is over: what it wrote stays, whatever ends the process later.
+        for (const std::string& cabinet : cabinetsWritten_) {
+            fs::KeepOnTermination(cabinet);
+        }
+        cabinetsWritten_.clear();
         if (OnElapsedTime) {
             Timer.Stop();
             OnElapsedTime(this, Timer.ElapsedSeconds());
@@ -202,7 +210,11 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     }
     // "\" is an ordinary character of a name here but the separator inside a cabinet: stored
     // as it is, "a\b.txt" would be restored as the file b.txt of a folder a, over another file.
-    if (CurrentEntry.StoredName.find('\\') != std::string::npos) {
+    // A cabinet holds names of at most 255 bytes, and no two entries of one cabinet may share a
+    // name: every reader would restore only one of them.
+    const std::string cabName = CabStoredName(CurrentEntry.StoredName);
+    if (CurrentEntry.StoredName.find('\\') != std::string::npos ||
+        cabName.size() > kMaxCabPathPart || !namesAdded_.insert(cabName).second) {
         DoError(fullName, "", kErrNameNotStorable, "0");
         if (OnEnd) {
             OnEnd(this, fullName, false);
@@ -315,6 +327,10 @@ void TMakeCab::ReportFailedAdd(const std::string& sourceFile) {
     }
     if (CabError.erfOper == FCIERR_OPEN_SRC || CabError.erfOper == FCIERR_READ_SRC) {
         DoError(sourceFile, "", kErrOpeningFile, "0");
+    } else if (CabError.erfOper == FCIERR_CAB_FORMAT_LIMIT) {
+        // Too large for one cabinet once the records' own bytes are counted (names that do
+        // not fit were left out before the add).
+        DoError(sourceFile, "", kErrFileTooLarge, "0");
     } else {
         DoError(ArchiveFile(), sourceFile, kErrWritingFile, "0");
     }

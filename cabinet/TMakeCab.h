@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 class TMakeCab : public TCabInterface {
 public:
@@ -116,4 +118,8 @@ private:
     bool diskFullReported_ = false;
     bool addSucceeded_ = false;
     std::chrono::steady_clock::time_point lastEvents_{};
+    // The cabinets this build created, removed should a signal end the process mid-build.
+    std::vector<std::string> cabinetsWritten_;
+    // The names handed to the library in this build.
+    std::set<std::string> namesAdded_;
 };

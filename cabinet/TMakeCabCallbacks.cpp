@@ -6,6 +6,7 @@
 #include "cabinet/Percent.h"
 #include "cabinet/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/RemoveOnTermination.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -51,7 +52,13 @@ FCI_INT_PTR TMakeCab::FciOpen(char* file, int oflag, int pmode, int* err, void* 
     int& e = ErrOrDummy(err);
     e = 0;
     try {
-        return Self(pv).FileHandler->CabOpen(file, oflag, pmode, e, 0);
+        TMakeCab& self = Self(pv);
+        // The library creates only its temporary files (already guarded) and the cabinets.
+        if ((oflag & FCI_O_CREAT) != 0 && !self.IsOwnFile(file, 0, 0)) {
+            fs::RemoveOnTermination(file);
+            self.cabinetsWritten_.emplace_back(file);
+        }
+        return self.FileHandler->CabOpen(file, oflag, pmode, e, 0);
     } catch (...) {
         e = -1;
         return -1;
@@ -161,7 +168,11 @@ int TMakeCab::FciDelete(char* file, int* err, void* pv) {
     int& e = ErrOrDummy(err);
     e = 0;
     try {
-        return Self(pv).FileHandler->CabDelete(file, e);
+        const int result = Self(pv).FileHandler->CabDelete(file, e);
+        if (e == 0) {
+            fs::KeepOnTermination(file);
+        }
+        return result;
     } catch (...) {
         e = -1;
         return -1;

@@ -9,6 +9,7 @@
 #include "cabinet/CabinetLibrary.h"
 #include "cabinet/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/RemoveOnTermination.h"
 
 #include <charconv>
 #include <cstdio>
@@ -116,6 +117,9 @@ int main(int argc, char** argv) {
         ::setenv("OSTRIVANE_CAB_THREADS", options->threads->c_str(), 1);
     }
     LoadCabinetLibraryBesideExecutable();
+    // Stopped by a signal, the build leaves neither its temporary files nor a half-written
+    // cabinet behind.
+    ostrivane::fs::InstallRemoveOnTermination();
 
     TMakeCab cab;
     cab.Hooks.ConfirmYesNo = [](const std::string&) { return false; };

@@ -129,6 +129,23 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
+bool SyncFolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool wholeFileSystem = fd < 0 && errno == EACCES;
+    if (wholeFileSystem)
+        fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return synced;
+}
+
 std::string ExecutableFolder() {
     std::vector<char> buffer(4096);
     for (;;) {

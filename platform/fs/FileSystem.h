@@ -48,6 +48,11 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
 // rename did not happen.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// Flushes the entries of the folder that holds `path` (names created, renamed or removed in it)
+// to the disk. A folder that may be written but not read cannot be opened for that; its whole
+// file system is flushed instead, through `path` itself. False (errno set) when neither worked.
+bool SyncFolderOf(const std::string& path);
+
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
 

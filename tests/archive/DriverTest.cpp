@@ -294,12 +294,13 @@ TEST(CompressDriver, ScanEventsAreRouted) {
     EXPECT_EQ(f.foldersEntered, 1);
 }
 
-TEST(CompressDriver, FilesOfFourGibibytesAreLeftOutAndReported) {
+TEST(CompressDriver, FilesTooLargeForACabinetAreLeftOutAndReported) {
     Fixture f;
     MakeDir(f.dir / "src");
     std::string big = f.dir / "src/big.bin";
     std::string edge = f.dir / "src/edge.bin";
-    for (auto [path, size] : {std::pair{big, 0x100000000ll}, std::pair{edge, 0xFFFFFFFFll}}) {
+    // One folder of a cabinet holds 65535 blocks of 32 KiB: 0x7FFF8000 bytes.
+    for (auto [path, size] : {std::pair{big, 0x7FFF8000ll}, std::pair{edge, 0x7FFF7FFFll}}) {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
         ASSERT_GE(fd, 0);
         if (::ftruncate(fd, size) != 0) {
@@ -321,9 +322,9 @@ TEST(CompressDriver, FilesOfFourGibibytesAreLeftOutAndReported) {
     EXPECT_EQ(reports, 1);
     for (const auto& call : f.cab.Calls) {
         if (call.StoredName == "edge.bin") {
-            EXPECT_EQ(call.BytesLeft, 0xFFFFFFFFu);
+            EXPECT_EQ(call.BytesLeft, 0x7FFF7FFFu);
         }
     }
     // The progress base holds only what can go into the cabinet.
-    EXPECT_DOUBLE_EQ(f.cab.ArchiveBytesTotal, 0xFFFFFFFFp0 + 2.0);
+    EXPECT_DOUBLE_EQ(f.cab.ArchiveBytesTotal, 0x7FFF7FFFp0 + 2.0);
 }

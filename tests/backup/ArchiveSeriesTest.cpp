@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,11 +43,13 @@ protected:
     stdfs::path root_;
 };
 
-TEST(ArchiveSeriesBaseTest, IsEverythingBeforeTheFirstDotOfTheWholePath) {
+TEST(ArchiveSeriesBaseTest, IsTheFolderAndTheNameUpToItsFirstDot) {
     EXPECT_EQ(ArchiveSeriesBase("/z/data.cab"), "/z/data");
     EXPECT_EQ(ArchiveSeriesBase("/z/data.tar.gz"), "/z/data");
-    EXPECT_EQ(ArchiveSeriesBase("/z/Zálohy.2024/data.cab"), "/z/Zálohy");
-    EXPECT_EQ(ArchiveSeriesBase("/z/200212312345"), "");
+    EXPECT_EQ(ArchiveSeriesBase("/home/jan.novak/zalohy/data.cab"), "/home/jan.novak/zalohy/data");
+    EXPECT_EQ(ArchiveSeriesBase("/z/.zalohy/data.cab"), "/z/.zalohy/data");
+    // Without a dot in the name the copies are still named beside the archive.
+    EXPECT_EQ(ArchiveSeriesBase("/z.1/200212312345"), "/z.1/200212312345");
 }
 
 TEST_F(ArchiveSeriesTest, FullDepthShiftsEveryCopyAndDropsTheOldest) {
@@ -110,13 +113,12 @@ TEST_F(ArchiveSeriesTest, AnotherExtensionStillMakesCabCopies) {
     EXPECT_EQ(Content("data_1.cab"), "new");
 }
 
-TEST_F(ArchiveSeriesTest, ADottedFolderPutsTheCopiesBesideIt) {
+TEST_F(ArchiveSeriesTest, ADottedFolderKeepsTheCopiesInsideIt) {
     stdfs::create_directory(root_ / "Zálohy.2024");
     Make("Zálohy.2024/data.cab", "new");
-    RotateArchiveSeries(Path("Zálohy.2024/data.cab"), 3);
-    EXPECT_TRUE(stdfs::exists(root_ / "Zálohy_1.cab"));
-    EXPECT_EQ(Content("Zálohy_1.cab"), "new");
-    EXPECT_FALSE(stdfs::exists(root_ / "Zálohy.2024/data.cab"));
+    EXPECT_FALSE(RotateArchiveSeries(Path("Zálohy.2024/data.cab"), 3));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Zálohy.2024"}));
+    EXPECT_EQ(Content("Zálohy.2024/data_1.cab"), "new");
 }
 
 TEST_F(ArchiveSeriesTest, APathWithoutExtensionRotatesNothing) {
@@ -146,17 +148,20 @@ TEST_F(ArchiveSeriesTest, TheLargestDepthDeletesItsCopyWithoutOverflow) {
 
 TEST_F(ArchiveSeriesTest, ARenameNeverReplacesAFileOutsideTheSeries) {
     // data_01.cab is no member of the series (leading zero) and is never touched; a copy whose
-    // new name is taken by a file the rotation cannot move stays as it is.
+    // new name is taken by something the rotation cannot move ends the rotation.
     Make("data.cab", "new");
     Make("data_01.cab", "stranger");
     Make("data_1.cab", "one");
     stdfs::create_directory(root_ / "data_2.cab");
-    RotateArchiveSeries(Path("data.cab"), 3);
+    const auto failure = RotateArchiveSeries(Path("data.cab"), 3);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->File, Path("data_1.cab"));
+    EXPECT_EQ(failure->Error, EEXIST);
+    // The rotation stopped there: nothing was lost, the archive included.
     EXPECT_EQ(Content("data_01.cab"), "stranger");
     EXPECT_EQ(Content("data_1.cab"), "one");
     EXPECT_TRUE(stdfs::is_directory(root_ / "data_2.cab"));
-    // The archive could not become data_1.cab, so it was deleted.
-    EXPECT_FALSE(stdfs::exists(root_ / "data.cab"));
+    EXPECT_EQ(Content("data.cab"), "new");
 }
 
 } // namespace

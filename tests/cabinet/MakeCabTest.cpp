@@ -484,7 +484,7 @@ TEST_F(MakeCabTest, ListingAnExistingCabinet) {
     EXPECT_TRUE(ReadCabDirectory(archive).Valid);
 }
 
-TEST_F(MakeCabTest, AddRefusedByTheLibraryIsReportedAndNotCounted) {
+TEST_F(MakeCabTest, ANameTooLongForACabinetIsReportedAndNotCounted) {
     // A stored name beyond the 255 bytes a cabinet's file record holds.
     const std::string tooLong =
         work / ("src/" + std::string(120, 'f') + "/" + std::string(200, 'n') + ".txt");
@@ -494,9 +494,8 @@ TEST_F(MakeCabTest, AddRefusedByTheLibraryIsReportedAndNotCounted) {
     ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, true);
     EXPECT_EQ(cab.Compress(), 1);
     ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
-    EXPECT_EQ(errors.Errors()[0].Code, kErrWritingFile);
-    EXPECT_EQ(errors.Errors()[0].FileName, archive);
-    EXPECT_EQ(errors.Errors()[0].ExtendedMsg, tooLong);
+    EXPECT_EQ(errors.Errors()[0].Code, kErrNameNotStorable);
+    EXPECT_EQ(errors.Errors()[0].FileName, tooLong);
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_TRUE(dir.Valid);
     ASSERT_EQ(dir.Files.size(), 1u);

@@ -1,0 +1,25 @@
+// Files that must not outlive a process ended by a signal: the engine's temporary files and a
+// cabinet that is still being written. A backup stopped by SIGTERM, SIGINT or SIGHUP (a cron job
+// killed, a session logging out) removes them before the process ends, so that no temporary
+// file of up to 2 GB and no half-written archive is left behind.
+//
+// The list is kept in fixed storage that the signal handler reads without allocating or
+// locking; it holds a limited number of paths (more are simply not guarded).
+#pragma once
+
+#include <string>
+
+namespace ostrivane::fs {
+
+// Installs the handlers for SIGTERM, SIGINT and SIGHUP once; each removes the listed files and
+// then ends the process by the same signal, as if no handler had been there.
+void InstallRemoveOnTermination();
+
+// Adds `path` to the files removed when the process is ended by a signal. Register a file before
+// creating it, so that no moment is left in which it exists unguarded.
+void RemoveOnTermination(const std::string& path);
+
+// Takes `path` off the list (it was deleted, renamed or completed); nothing when not listed.
+void KeepOnTermination(const std::string& path);
+
+} // namespace ostrivane::fs
