@@ -82,5 +82,77 @@ TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
     }
 }
 
+// Every name of `archive` as bsdtar lists it; bsdtar refuses a cabinet with ".." in a name.
+std::set<std::string> BsdtarNames(const std::string& archive) {
+    std::string out;
+    if (Shell("bsdtar -tf " + Quote(archive), &out) != 0)
+        return {"<refused: " + out + ">"};
+    std::set<std::string> names;
+    std::size_t at = 0;
+    for (std::size_t end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        names.insert(out.substr(at, end - at));
+    return names;
+}
+
+TEST(Mends, FolderPathsAreMadePlainBeforeNamesAreStored) {
+    Scratch dir;
+    WriteFile(dir / "src/abc.txt", "abc");
+    WriteFile(dir / "src/sub/inner.txt", "inner");
+    WriteFile(dir / "src/xy/deep.txt", "deep");
+    const std::string archive = dir / "out/archive.cab";
+    ::mkdir((dir / "out").c_str(), 0755);
+    TMakeCab cab;
+    Reports reports(cab);
+    // "..", "//" and "/./" spellings, and one folder named twice in different ways.
+    Configure(cab, archive,
+              {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
+               dir / "src/sub/*.txt"},
+              false);
+    EXPECT_EQ(cab.Compress(), 3) << reports.Describe();
+    EXPECT_TRUE(reports.All().empty()) << reports.Describe();
+    EXPECT_EQ(BsdtarNames(archive),
+              (std::set<std::string>{"src/abc.txt", "xy/deep.txt", "sub/inner.txt"}));
+}
+
+TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
+    Scratch dir;
+    WriteFile(dir / "a/Data/x.txt", "from a");
+    WriteFile(dir / "b/Data/x.txt", "from b");
+    WriteFile(dir / "b/Data/only-b.txt", "only b");
+    WriteFile(dir / "Data/x.txt", "from the top");
+    const std::string archive = dir / "out/archive.cab";
+    ::mkdir((dir / "out").c_str(), 0755);
+    TMakeCab cab;
+    Reports reports(cab);
+    Configure(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"}, false);
+    EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
+    // gcab refuses a cabinet in which two entries share a name.
+    const std::string out = dir / "restored";
+    ASSERT_EQ(Shell("mkdir -p " + Quote(out) + " && cd " + Quote(out) + " && gcab -x " +
+                    Quote(archive)),
+              0);
+    EXPECT_EQ(ReadFile(out + "/Data/x.txt"), "from a");
+    EXPECT_EQ(ReadFile(out + "/b/Data/x.txt"), "from b");
+    EXPECT_EQ(ReadFile(out + "/b/Data/only-b.txt"), "only b");
+    const std::string top = dir.Path().substr(dir.Path().rfind('/') + 1) + "/Data/x.txt";
+    EXPECT_EQ(ReadFile(out + "/" + top), "from the top");
+}
+
+// Archives the scheduler names after the date and time lie beside the new one: packed, each
+// backup would carry every earlier one.
+TEST(Mends, EarlierDateAndTimeArchivesInsideTheSourceAreNotPacked) {
+    Scratch dir;
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "src/zalohy/202612070442.cab", "yesterday's archive");
+    WriteFile(dir / "src/zalohy/202612070442-2.cab", "its second part");
+    WriteFile(dir / "src/zalohy/2026120704421.cab", "no date and time name");
+    TMakeCab cab;
+    Reports reports(cab);
+    Configure(cab, dir / "src/zalohy/202612080442", {dir / "src/*.*"}, true);
+    EXPECT_EQ(cab.Compress(), 2) << reports.Describe();
+    EXPECT_EQ(CabextractNames(dir / "src/zalohy/202612080442.cab"),
+              (std::set<std::string>{"src/a.txt", "src/zalohy/2026120704421.cab"}));
+}
+
 } // namespace
 } // namespace faults

@@ -421,10 +421,14 @@ TEST_F(Scheduler, TheTypedNameIsUsedAsItStands) {
 TEST_F(Scheduler, AFailedScheduledRunIsToldWithoutAModalBox) {
     TfoHlavni& w = window();
     w.Edit9->setText(Folder() + "/gone");
+    w.RadioGroup1->SetItemIndex(1);
     w.CheckBoxX[0]->setChecked(true);
     w.EditTime[0]->setText(QStringLiteral("8"));
     TickAt(kMonday, QTime(8, 0, 0));
     ASSERT_EQ(notices.size(), 1);
+    // The archive is named as the component writes it, with its ".cab".
+    EXPECT_TRUE(notices[0].contains("Záloha do archívu " + Folder() + "/gone/202503030800.cab "))
+        << notices[0].toStdString();
     EXPECT_TRUE(notices[0].contains("nebyla dokončena"));
     EXPECT_TRUE(notices[0].contains("is not accessible"));
     EXPECT_TRUE(messages.shown.empty());
