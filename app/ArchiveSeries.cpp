@@ -1,5 +1,6 @@
 #include "app/ArchiveSeries.h"
 
+#include "cabinet/ArchiveParts.h"
 #include "platform/fs/FileSystem.h"
 
 #include <algorithm>
@@ -89,6 +90,38 @@ std::optional<RotationFailure> Failed(const std::string& file) {
     return RotationFailure{file, errno};
 }
 
+// Deletes the backup `archive` with every part of its set; a file already gone is no failure.
+std::optional<RotationFailure> DeleteBackup(const std::string& archive) {
+    const int parts = CountArchiveParts(archive);
+    if (unlink(archive.c_str()) != 0 && errno != ENOENT)
+        return Failed(archive);
+    for (int part = 2; part <= parts; ++part) {
+        const std::string name = ArchivePartName(archive, part);
+        if (unlink(name.c_str()) != 0 && errno != ENOENT)
+            return Failed(name);
+    }
+    return std::nullopt;
+}
+
+// Gives the backup `from` with its parts the name `to` (parts to's own part names). Parts that an
+// earlier, larger set left under the new name go first: they would pass for parts of this one.
+std::optional<RotationFailure> MoveBackup(const std::string& from, const std::string& to) {
+    for (int part = 2; IsArchivePart(ArchivePartName(to, part)); ++part) {
+        const std::string stale = ArchivePartName(to, part);
+        if (unlink(stale.c_str()) != 0 && errno != ENOENT)
+            return Failed(stale);
+    }
+    const int parts = CountArchiveParts(from);
+    if (!fs::RenameNoReplace(from, to))
+        return errno == ENOENT ? std::nullopt : Failed(from);
+    for (int part = 2; part <= parts; ++part) {
+        const std::string name = ArchivePartName(from, part);
+        if (!fs::RenameNoReplace(name, ArchivePartName(to, part)) && errno != ENOENT)
+            return Failed(name);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string ArchiveSeriesBase(const std::string& archivePath) {
@@ -111,23 +144,23 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
     if (depth >= 1) {
         const std::vector<std::int64_t> copies =
             ListedCopies(base, depth).value_or(ProbedCopies(base, depth));
-        // Oldest first: each copy moves up into a number that was already handled. A copy that
-        // vanished meanwhile has nothing left to move.
+        // Oldest first: each copy moves up into a number that was already handled.
         for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
             const std::string name = ArchiveSeriesName(base, *it);
-            const bool done = *it == depth
-                                  ? unlink(name.c_str()) == 0
-                                  : fs::RenameNoReplace(name, ArchiveSeriesName(base, *it + 1));
-            if (!done && errno != ENOENT)
-                return Failed(name);
+            const auto failure = *it == depth ? DeleteBackup(name)
+                                              : MoveBackup(name, ArchiveSeriesName(base, *it + 1));
+            if (failure)
+                return failure;
         }
-        if (!fs::RenameNoReplace(archivePath, first))
-            return Failed(archivePath);
-    } else if (!fs::RenameNoReplace(archivePath, first)) {
+        if (const auto failure = MoveBackup(archivePath, first))
+            return failure;
+    } else if (FileExists(first)) {
         // Keeping no copies: the first copy, once made, stays for good and the archive gives
         // way to the new one.
-        if (errno != EEXIST || unlink(archivePath.c_str()) != 0)
-            return Failed(archivePath);
+        if (const auto failure = DeleteBackup(archivePath))
+            return failure;
+    } else if (const auto failure = MoveBackup(archivePath, first)) {
+        return failure;
     }
     fs::SyncFolderOf(first);
     return std::nullopt;

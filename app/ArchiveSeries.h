@@ -22,7 +22,9 @@ struct RotationFailure {
 // Shifts the earlier archives before a new one is written as `archivePath`, only when a file of
 // exactly that path exists: B_depth.cab is deleted, every other B_n.cab with n < depth becomes
 // B_(n+1).cab, and the archive itself becomes B_1.cab; renames never replace a file. With a depth
-// below 1 the archive becomes B_1.cab when that name is free and is deleted otherwise.
+// below 1 the archive becomes B_1.cab when that name is free and is deleted otherwise. A backup
+// in parts moves and goes with all its parts (data-2.cab becomes data_1-2.cab), and parts left
+// under a number by an earlier, larger set are removed when a copy takes that number.
 //
 // A step that fails ends the rotation at once: nothing more is renamed or deleted, and the
 // failure is returned so that the run writes no archive over the one still in place.

@@ -55,6 +55,11 @@ void TfoHlavni::CreateArchiveComponent() {
     MakeCab1->OnProgress = [this](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
         Zip1Progress(byFile, byArchive);
     };
+    // A backup past one cabinet's limits goes on in parts beside the archive.
+    MakeCab1->OnGetNextCabinet = [this](TComponent*, CCAB& ccab, std::string& newName, int,
+                                        bool& abort) {
+        MakeCab1->AnswerWithNextPart(ccab, newName, abort);
+    };
     // The engine reports failures only through this event; the run collects them so that the
     // user is told once it is over.
     MakeCab1->OnError = [this](TComponent*, const std::string& fileName,

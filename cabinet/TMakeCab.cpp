@@ -1,11 +1,13 @@
 #include "cabinet/TMakeCab.h"
 
+#include "cabinet/ArchiveParts.h"
 #include "cabinet/CabPaths.h"
 #include "cabinet/CabinetLibrary.h"
 #include "cabinet/TempFileName.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <vector>
 
@@ -70,7 +72,30 @@ void TMakeCab::DoGetNextCabinet(CCAB& ccab, std::string& newName, int prevSize, 
     }
 }
 
+void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort) {
+    const int part = partsAnswered_ + 2;
+    const std::string name = ostrivane::ArchivePartName(ArchiveFile(), part);
+    abort = fs::FileAttributes(name).has_value() && !ostrivane::IsArchivePart(name);
+    if (abort) {
+        if (!partRefusalReported_) {
+            partRefusalReported_ = true;
+            DoError(name, "", kErrWritingFile, "0");
+        }
+        return;
+    }
+    newName = name;
+    ++partsAnswered_;
+    // One set ID for every part, the first included; each part its own cabinet with index 0.
+    ccab.setID = ostrivane::kArchivePartSetId;
+    ccab.iCab = 0;
+}
+
+const std::string& TMakeCab::CabinetBeingWritten() const {
+    return cabinetsWritten_.empty() ? ArchiveFile() : cabinetsWritten_.back();
+}
+
 void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
+    const fs::TerminationDeferred listedOnceMade;
     name = MakeTempFileName(TempDir());
     ok = !name.empty();
     if (ok) {
@@ -145,7 +170,10 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         if (OnElapsedTime) {
             Timer.Start();
         }
-        CreateCabContext(ArchiveFile(), "", 0, kFolderThreshold, kMaxCabinetSize);
+        partRefusalReported_ = false;
+        partsAnswered_ = 0;
+        CreateCabContext(ArchiveFile(), "", 0, kFolderThreshold,
+                         std::min(PartSize, kMaxCabinetSize));
         addSucceeded_ = false;
         try {
             if (CabContext != nullptr) {
@@ -165,6 +193,9 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
                 FilesAdded = 0;
                 FilesSkipped = 0;
             }
+        } else if (CabContext != nullptr && !cabinetsWritten_.empty()) {
+            // Parts of an earlier, larger set of the same name would pass for parts of this one.
+            ostrivane::RemoveArchiveParts(ArchiveFile(), partsAnswered_ + 2);
         }
         DestroyCabContext();
         // The build is over: what it wrote stays, whatever ends the process later.
@@ -189,7 +220,7 @@ void TMakeCab::ReportFailedFlush() {
     if (GetCancel() || diskFullReported_ || !addSucceeded_) {
         return;
     }
-    DoError(ArchiveFile(), "", kErrWritingFile, "0");
+    DoError(CabinetBeingWritten(), "", kErrWritingFile, "0");
 }
 
 void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHeaderObj& entries) {
@@ -250,6 +281,9 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     CopyToCabField(ccab_.szCab, sizeof ccab_.szCab, CabNamePart(cabFileName));
     CopyToCabField(ccab_.szCabPath, sizeof ccab_.szCabPath, CabFolderPart(cabFileName));
     CabError = ERF{};
+    // The library's workers start here and keep the termination signals held back, so that the
+    // handler that removes the build's files runs on this thread, never beside it.
+    const fs::TerminationDeferred onThisThreadOnly;
     CabContext = CabinetEntryPoints().FCICreate(&CabError, FciFilePlaced, FciAlloc, FciFree,
                                                 FciOpen, FciRead, FciWrite, FciClose, FciSeek,
                                                 FciDelete, FciGetTempFile, &ccab_, this);
@@ -331,8 +365,8 @@ void TMakeCab::ReportFailedAdd(const std::string& sourceFile) {
         // Too large for one cabinet once the records' own bytes are counted (names that do
         // not fit were left out before the add).
         DoError(sourceFile, "", kErrFileTooLarge, "0");
-    } else {
-        DoError(ArchiveFile(), sourceFile, kErrWritingFile, "0");
+    } else if (CabError.erfOper != FCIERR_USER_ABORT || !partRefusalReported_) {
+        DoError(CabinetBeingWritten(), sourceFile, kErrWritingFile, "0");
     }
 }
 

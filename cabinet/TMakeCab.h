@@ -53,6 +53,14 @@ public:
     virtual void OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
                                 std::uint16_t& attribs, std::int32_t& handle, int& err);
 
+    // The answer of a backup to the library's request for a next cabinet (an OnGetNextCabinet
+    // handler calls it): the next part of the archive, ArchivePartName(ArchiveFile(), k). A name
+    // that is taken by anything but an earlier part of that name is refused and reported once, so
+    // that no other file is ever written over.
+    void AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort);
+    // The cabinet being written (the archive, or the part of a set the library is at).
+    const std::string& CabinetBeingWritten() const;
+
     // --- Events ---
     std::function<void(TComponent*, CCAB& cabParameters, std::string& newCabFileName,
                        int previousCabEstimatedSize, bool& abortCreation)>
@@ -69,6 +77,9 @@ public:
     std::uint32_t FileBytesTotal = 0;
     std::uint8_t ProgressByFile = 0;
     std::uint8_t ProgressByArchive = 0;
+    // The largest size of one cabinet of the set, 0x7FFFFFFF at most: a backup that does not fit
+    // goes on in parts (when OnGetNextCabinet gives them).
+    std::uint32_t PartSize = 0x7FFFFFFF;
 
 protected:
     void CreateCabContext(const std::string& cabFileName, const std::string& diskName,
@@ -122,4 +133,7 @@ private:
     std::vector<std::string> cabinetsWritten_;
     // The names handed to the library in this build.
     std::set<std::string> namesAdded_;
+    // Parts given to the library and whether a refused part name was reported already.
+    int partsAnswered_ = 0; // parts after the first asked for and given
+    bool partRefusalReported_ = false;
 };

@@ -127,7 +127,7 @@ FCI_UINT TMakeCab::FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err,
             self.CurrentEntry.Number = 0;
             self.FilesAdded = 0;
             self.FilesSkipped = 0;
-            self.DoError(self.ArchiveFile(), "", kErrDiskFull, "0");
+            self.DoError(self.CabinetBeingWritten(), "", kErrDiskFull, "0");
         }
         return n;
     } catch (...) {

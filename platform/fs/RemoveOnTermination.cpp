@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits.h>
 #include <mutex>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace ostrivane::fs {
@@ -103,6 +104,18 @@ void KeepOnTermination(const std::string& path) {
         slot.path[0] = '\0';
         slot.busy.store(false, std::memory_order_release);
     }
+}
+
+TerminationDeferred::TerminationDeferred() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+TerminationDeferred::~TerminationDeferred() {
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 } // namespace ostrivane::fs

@@ -7,6 +7,7 @@
 // locking; it holds a limited number of paths (more are simply not guarded).
 #pragma once
 
+#include <csignal>
 #include <string>
 
 namespace ostrivane::fs {
@@ -21,5 +22,20 @@ void RemoveOnTermination(const std::string& path);
 
 // Takes `path` off the list (it was deleted, renamed or completed); nothing when not listed.
 void KeepOnTermination(const std::string& path);
+
+// Holds the termination signals back from the calling thread while it lives; one that comes
+// meanwhile takes effect when it ends. A file is made and listed under it, so that no signal
+// can fall between the two; threads started under it inherit the held-back signals for good,
+// so that the handler runs on the thread that keeps the list.
+class TerminationDeferred {
+public:
+    TerminationDeferred();
+    ~TerminationDeferred();
+    TerminationDeferred(const TerminationDeferred&) = delete;
+    TerminationDeferred& operator=(const TerminationDeferred&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 } // namespace ostrivane::fs

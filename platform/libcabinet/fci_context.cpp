@@ -297,6 +297,10 @@ void FciContext::advanceCabinet(PFNFCIGETNEXTCABINET nextCabinet) {
         ccab_ = saved;
         throw FciFailure{FCIERR_CAB_FILE, ENAMETOOLONG};
     }
+    // The cabinet being completed belongs to the set the callback has just continued: it is
+    // written with the set's ID as the callback left it, so that every cabinet of a set carries
+    // one ID.
+    cabinet_.params.setID = ccab_.setID;
 }
 
 void FciContext::writeCabinet(const StatusSink& status) {

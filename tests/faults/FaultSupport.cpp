@@ -186,6 +186,9 @@ std::string Reports::Describe() const {
 
 void Configure(TMakeCab& cab, const std::string& archive, const std::vector<std::string>& specs,
                bool recurse, const std::string& tempDir) {
+    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& newName, int, bool& abort) {
+        cab.AnswerWithNextPart(ccab, newName, abort);
+    };
     cab.SetArchiveFile(archive);
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
@@ -277,6 +280,24 @@ std::string Quote(const std::string& text) {
 
 bool CabextractAccepts(const std::string& cabinet) {
     return Shell("cabextract -q -t " + Quote(cabinet)) == 0;
+}
+
+std::string ReadersAccept(const std::string& cabinet) {
+    const std::string c = Quote(cabinet);
+    const std::pair<const char*, std::string> readers[] = {
+        {"cabextract", "cabextract -q -t " + c},
+        {"7zz", "7zz t " + c},
+        {"bsdtar", "bsdtar -tf " + c + " >/dev/null"},
+        {"gcab",
+         "d=$(mktemp -d) && (cd \"$d\" && gcab -x " + c + "); s=$?; rm -rf \"$d\"; exit $s"},
+    };
+    std::string refused;
+    for (const auto& [name, command] : readers) {
+        std::string output;
+        if (Shell(command, &output) != 0)
+            refused += std::string(name) + ": " + output.substr(0, 500) + "\n";
+    }
+    return refused;
 }
 
 std::set<std::string> CabextractNames(const std::string& cabinet) {

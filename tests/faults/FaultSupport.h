@@ -62,7 +62,8 @@ private:
 };
 
 // The backup run's settings of the component: sdRelativeStoreStart, every attribute taken,
-// none excluded, TempDir `tempDir` ("" = the system's).
+// none excluded, TempDir `tempDir` ("" = the system's), parts beside the archive past one
+// cabinet.
 void Configure(TMakeCab& cab, const std::string& archive, const std::vector<std::string>& specs,
                bool recurse, const std::string& tempDir = "");
 
@@ -81,6 +82,9 @@ int Shell(const std::string& command, std::string* output = nullptr, int seconds
 std::string Quote(const std::string& text);
 // `cabextract -t` accepts the cabinet.
 bool CabextractAccepts(const std::string& cabinet);
+// Empty when cabextract, 7-Zip, bsdtar and gcab all read the cabinet (test, list, extract);
+// otherwise each refusing reader with what it said.
+std::string ReadersAccept(const std::string& cabinet);
 // The names `cabextract -l` lists (one a line; names holding a line break are not asked for).
 std::set<std::string> CabextractNames(const std::string& cabinet);
 

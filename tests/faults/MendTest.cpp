@@ -128,9 +128,9 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
     // gcab refuses a cabinet in which two entries share a name.
     const std::string out = dir / "restored";
-    ASSERT_EQ(Shell("mkdir -p " + Quote(out) + " && cd " + Quote(out) + " && gcab -x " +
-                    Quote(archive)),
-              0);
+    ASSERT_EQ(
+        Shell("mkdir -p " + Quote(out) + " && cd " + Quote(out) + " && gcab -x " + Quote(archive)),
+        0);
     EXPECT_EQ(ReadFile(out + "/Data/x.txt"), "from a");
     EXPECT_EQ(ReadFile(out + "/b/Data/x.txt"), "from b");
     EXPECT_EQ(ReadFile(out + "/b/Data/only-b.txt"), "only b");

@@ -6,6 +6,7 @@
 
 #include "app/BackupIntoSeries.h"
 #include "app/DestinationLock.h"
+#include "archive/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,14 @@
 namespace faults {
 namespace {
 
-// One backup of `source`/*.* into `archive`, as the window runs it; what kept it from building.
-std::string BackUp(const std::string& archive, int depth, const std::string& source) {
+// One backup of `source`/*.* into `archive`, as the window runs it (with cabinets of at most
+// `partSize` bytes); what kept it from building.
+std::string BackUp(const std::string& archive, int depth, const std::string& source,
+                   std::uint32_t partSize = 0x7FFFFFFF) {
     return ostrivane::BackUpIntoSeries(archive, depth, [&] {
         TMakeCab cab;
         Configure(cab, archive, {source + "/*.*"}, false);
+        cab.PartSize = partSize;
         cab.Compress();
     });
 }
@@ -138,6 +142,95 @@ TEST(Series, AFailedRotationStepLosesNothingAndWritesNothing) {
     EXPECT_NE(problem.find("nová záloha nebyla zapsána"), std::string::npos) << problem;
     EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
     EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), "the one before");
+}
+
+// Backups in parts move along the series with all their parts; a smaller backup after a larger
+// one leaves no part of the larger behind.
+TEST(Series, BackupsInPartsMoveWithAllTheirPartsAndLeaveNoStalePart) {
+    Scratch dir;
+    const std::string out = dir / "out";
+    ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+    const std::string archive = out + "/data.cab";
+    constexpr std::uint32_t kPart = 100000; // one 60 KB file a part
+    for (int run = 0; run < 4; ++run) {
+        const int files = run < 2 ? 3 : 1;
+        Shell("rm -rf " + Quote(dir / "src"));
+        for (int i = 0; i < files; ++i)
+            WriteFile(dir / ("src/f" + std::to_string(i)),
+                      "run " + std::to_string(run) + Pattern(60000, run * 10 + i));
+        ASSERT_EQ(BackUp(archive, 2, dir / "src", kPart), "") << "run " << run;
+    }
+    std::string names;
+    Shell("ls " + Quote(out), &names);
+    EXPECT_EQ(names, "data.cab\ndata_1.cab\ndata_2-2.cab\ndata_2-3.cab\ndata_2.cab\n");
+    // The oldest kept is the second run, whole, each part a cabinet of its own.
+    std::set<std::string> stored;
+    for (const std::string part : {"data_2.cab", "data_2-2.cab", "data_2-3.cab"}) {
+        EXPECT_EQ(ReadersAccept(out + "/" + part), "") << part;
+        for (const std::string& name : CabextractNames(out + "/" + part)) {
+            stored.insert(name);
+            EXPECT_EQ(Restored(out + "/" + part, name).substr(0, 5), "run 1") << part;
+        }
+    }
+    EXPECT_EQ(stored, (std::set<std::string>{"src/f0", "src/f1", "src/f2"}));
+    EXPECT_EQ(Restored(archive, "src/f0").substr(0, 5), "run 3");
+    EXPECT_EQ(Restored(out + "/data_1.cab", "src/f0").substr(0, 5), "run 2");
+}
+
+// Writes `files` files of 60 KB into `archive`, 100 KB a part; the reports.
+std::vector<Report> BuildInParts(const std::string& archive, const std::string& source, int files) {
+    Shell("rm -rf " + Quote(source));
+    for (int i = 0; i < files; ++i)
+        WriteFile(source + "/f" + std::to_string(i), Pattern(60000, i));
+    TMakeCab cab;
+    Reports reports(cab);
+    Configure(cab, archive, {source + "/*.*"}, false);
+    cab.PartSize = 100000;
+    cab.Compress();
+    return reports.All();
+}
+
+TEST(Series, ABackupWrittenOverALargerSetLeavesNoPartOfIt) {
+    Scratch dir;
+    ::mkdir((dir / "out").c_str(), 0755);
+    EXPECT_TRUE(BuildInParts(dir / "out/data.cab", dir / "src", 3).empty());
+    EXPECT_TRUE(Exists(dir / "out/data-3.cab"));
+    EXPECT_TRUE(BuildInParts(dir / "out/data.cab", dir / "src", 1).empty());
+    std::string names;
+    Shell("ls " + Quote(dir / "out"), &names);
+    EXPECT_EQ(names, "data.cab\n");
+}
+
+TEST(Series, APartNameTakenByAnotherFileIsNeverWrittenOver) {
+    Scratch dir;
+    WriteFile(dir / "out/data-2.cab", "somebody else's file");
+    const std::vector<Report> reports = BuildInParts(dir / "out/data.cab", dir / "src", 3);
+    EXPECT_EQ(ReadFile(dir / "out/data-2.cab"), "somebody else's file");
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports[0].Code, kErrWritingFile);
+    EXPECT_EQ(reports[0].FileName, dir / "out/data-2.cab");
+    // What fitted the first part is there; the rest was refused and reported.
+    EXPECT_EQ(CabextractNames(dir / "out/data.cab").size(), 1u);
+}
+
+// A file moved on to the next part is read again from its start; the archive's progress still
+// covers the whole set once, not a file read twice.
+TEST(Series, ProgressCoversTheWholeSetOnce) {
+    Scratch dir;
+    for (int i = 0; i < 4; ++i)
+        WriteFile(dir / ("src/f" + std::to_string(i)), Pattern(60000, i));
+    TMakeCab cab;
+    Reports reports(cab);
+    Configure(cab, dir / "out.cab", {dir / "src/*.*"}, false);
+    cab.PartSize = 100000;
+    std::vector<int> atBegin;
+    int last = 0;
+    cab.OnBegin = [&](TComponent*, const std::string&, int, bool&) { atBegin.push_back(last); };
+    cab.OnProgress = [&](TComponent*, std::uint8_t, std::uint8_t byArchive) { last = byArchive; };
+    EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
+    ASSERT_EQ(atBegin.size(), 4u);
+    EXPECT_EQ(atBegin, (std::vector<int>{0, 25, 50, 75}));
+    EXPECT_EQ(last, 100);
 }
 
 } // namespace
