@@ -142,6 +142,10 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         if (OnElapsedTime) {
             Timer.Start();
         }
+        packed_.clear();
+        parts_.assign(1, ArchiveFile());
+        VerifiedFiles = 0;
+        VerificationSeconds = 0.0;
         CreateCabContext(ArchiveFile(), "", 0, kFolderThreshold, kMaxCabinetSize);
         addSucceeded_ = false;
         try {
@@ -154,7 +158,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             }
         } catch (...) {
         }
-        if (CabContext != nullptr && !FlushCabinet(false)) {
+        const bool flushed = CabContext != nullptr && FlushCabinet(false);
+        if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
             // Without a written cabinet no file was backed up, whatever the adds said; a
             // cancelled build keeps its count of the files handed over before the cancel.
@@ -164,6 +169,9 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             }
         }
         DestroyCabContext();
+        if (flushed && addSucceeded_ && !GetCancel()) {
+            SecureWrittenArchive();
+        }
         if (OnElapsedTime) {
             Timer.Stop();
             OnElapsedTime(this, Timer.ElapsedSeconds());
@@ -298,6 +306,7 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     const bool added = result != 0;
     if (added) {
         addSucceeded_ = true;
+        NotePackedFile(stored);
     } else {
         ReportFailedAdd(sourceFile);
     }

@@ -84,6 +84,7 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
             return 0;
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
+        self.NoteSourceRead(hf, memory, n);
         if (n == 0 || self.FileBytesLeft == 0)
             self.KeepEventsFlowing();
         if (n > 0 && self.FileBytesLeft > 0) {
@@ -149,8 +150,10 @@ long TMakeCab::FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* 
             return -1;
         }
         e = 0;
-        return self.FileHandler->CabSeek(static_cast<std::int32_t>(hf),
-                                         static_cast<std::int32_t>(dist), seektype, e);
+        const long position = self.FileHandler->CabSeek(
+            static_cast<std::int32_t>(hf), static_cast<std::int32_t>(dist), seektype, e);
+        self.NoteSourceSeek(hf, position);
+        return position;
     } catch (...) {
         e = -1;
         return -1;
@@ -191,6 +194,7 @@ FCI_BOOL TMakeCab::FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv) 
         Self(pv).DoGetNextCabinet(*ccab, newName, static_cast<int>(cbPrevCab), abort);
         if (!abort && CopyToCabField(ccab->szCab, sizeof ccab->szCab, CabNamePart(newName)) &&
             CopyToCabField(ccab->szCabPath, sizeof ccab->szCabPath, CabFolderPart(newName))) {
+            Self(pv).NoteNextPart(newName);
             return 1;
         }
     } catch (...) {
@@ -255,6 +259,7 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
         handle = -1;
         return;
     }
+    BeginSourceChecksum(handle);
     date = 0;
     time = 0;
     struct stat info {};

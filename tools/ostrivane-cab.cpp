@@ -1,39 +1,63 @@
 // ostrivane-cab: packs files into a cabinet exactly as the backup run configures the archive
-// component, without the user interface.
+// component, without the user interface; and lists, tests and restores cabinets.
 //
-//   ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE FOLDER/MASK...
+//   ostrivane-cab [--recurse] [--threads N] [--no-verify] [--quiet] ARCHIVE FOLDER/MASK...
+//   ostrivane-cab --list ARCHIVE
+//   ostrivane-cab --test [--quiet] ARCHIVE...
+//   ostrivane-cab --extract [--overwrite] [--quiet] DIR ARCHIVE [PATTERN...]
 //
-// Each FOLDER/MASK is a folder + "/" + a file mask. Exit status 0 when the archive was written
-// without any error report, 1 otherwise, 2 for bad usage.
+// Each FOLDER/MASK is a folder + "/" + a file mask; a relative folder, or a mask alone, is taken
+// in the current folder. Exit status 0 when everything was done without any error report, 1
+// otherwise, 2 for bad usage.
 #include "archive/ErrorCodes.h"
 #include "cabinet/CabinetLibrary.h"
 #include "cabinet/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
+#include "tools/CabReadCommands.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
+enum class Mode { Pack, List, Test, Extract };
+
 struct Options {
+    Mode mode = Mode::Pack;
     bool recurse = false;
     bool quiet = false;
+    bool verify = true;
+    bool overwrite = false;
     std::optional<std::string> threads;
     std::string archive;
-    std::vector<std::string> specs;
+    std::vector<std::string> specs;    // packing: FOLDER/MASK; --test: the archives
+    std::string folder;                // --extract: DIR
+    std::vector<std::string> patterns; // --extract: PATTERN
 };
 
 int Usage(const char* message) {
     std::fprintf(stderr, "ostrivane-cab: %s\n", message);
     std::fprintf(
         stderr,
-        "usage: ostrivane-cab [--recurse] [--threads N] [--quiet] ARCHIVE FOLDER/MASK...\n"
-        "  FOLDER/MASK is a folder, \"/\" and a file mask, for example ~/Documents/*.odt\n");
+        "usage: ostrivane-cab [--recurse] [--threads N] [--no-verify] [--quiet] ARCHIVE "
+        "FOLDER/MASK...\n"
+        "       ostrivane-cab --list ARCHIVE\n"
+        "       ostrivane-cab --test [--quiet] ARCHIVE...\n"
+        "       ostrivane-cab --extract [--overwrite] [--quiet] DIR ARCHIVE [PATTERN...]\n"
+        "  FOLDER/MASK is a folder, \"/\" and a file mask, for example ~/Documents/*.odt; a\n"
+        "  relative folder, or a mask alone, is taken in the current folder. Every archive is\n"
+        "  read back after it is written (--no-verify skips that).\n"
+        "  --list shows size, date and time, attributes and name of every file; --test checks\n"
+        "  every checksum and every file; --extract restores into DIR the files whose names\n"
+        "  match a PATTERN (\"*\" and \"?\" as in the shell; a folder's name takes what it\n"
+        "  holds), all without one, and keeps files that exist unless --overwrite is given.\n");
     return 2;
 }
 
@@ -41,6 +65,63 @@ bool PositiveNumber(std::string_view text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value > 0;
+}
+
+bool SetMode(Options& options, Mode mode, const char*& problem) {
+    if (options.mode != Mode::Pack) {
+        problem = "only one of --list, --test and --extract may be given";
+        return false;
+    }
+    options.mode = mode;
+    return true;
+}
+
+// The positional arguments in their places; false with `problem` set when they do not fit.
+bool PlaceArguments(Options& options, const std::vector<std::string>& positional,
+                    const char*& problem) {
+    const bool packing = options.mode == Mode::Pack;
+    if (!packing && (options.recurse || options.threads || !options.verify)) {
+        problem = "--recurse, --threads and --no-verify are options of packing";
+        return false;
+    }
+    if (options.overwrite && options.mode != Mode::Extract) {
+        problem = "--overwrite is an option of --extract";
+        return false;
+    }
+    switch (options.mode) {
+    case Mode::Pack:
+        if (positional.size() < 2) {
+            problem = "an archive and at least one FOLDER/MASK are needed";
+            return false;
+        }
+        options.archive = positional.front();
+        options.specs.assign(positional.begin() + 1, positional.end());
+        return true;
+    case Mode::List:
+        if (positional.size() != 1) {
+            problem = "--list takes one archive";
+            return false;
+        }
+        options.archive = positional.front();
+        return true;
+    case Mode::Test:
+        if (positional.empty()) {
+            problem = "--test needs at least one archive";
+            return false;
+        }
+        options.specs = positional;
+        return true;
+    case Mode::Extract:
+        if (positional.size() < 2) {
+            problem = "--extract needs a folder and an archive";
+            return false;
+        }
+        options.folder = positional[0];
+        options.archive = positional[1];
+        options.patterns.assign(positional.begin() + 2, positional.end());
+        return true;
+    }
+    return false;
 }
 
 // Empty optional with a message printed when the arguments are not usable.
@@ -58,6 +139,16 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
             options.recurse = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--no-verify") {
+            options.verify = false;
+        } else if (arg == "--overwrite") {
+            options.overwrite = true;
+        } else if (arg == "--list" || arg == "--test" || arg == "--extract") {
+            const Mode mode = arg == "--list"   ? Mode::List
+                              : arg == "--test" ? Mode::Test
+                                                : Mode::Extract;
+            if (!SetMode(options, mode, problem))
+                return std::nullopt;
         } else if (arg == "--threads") {
             if (i + 1 >= argc || !PositiveNumber(argv[i + 1])) {
                 problem = "--threads needs a positive number";
@@ -69,13 +160,25 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
             return std::nullopt;
         }
     }
-    if (positional.size() < 2) {
-        problem = "an archive and at least one FOLDER/MASK are needed";
+    if (!PlaceArguments(options, positional, problem))
         return std::nullopt;
-    }
-    options.archive = positional.front();
-    options.specs.assign(positional.begin() + 1, positional.end());
     return options;
+}
+
+// A FOLDER/MASK with a relative folder, or without one, taken in the current folder.
+std::string InCurrentFolder(const std::string& spec) {
+    if (!spec.empty() && spec[0] == '/')
+        return spec;
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return spec;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string folder = buffer.data();
+    if (folder.back() != '/')
+        folder += '/';
+    return folder + spec;
 }
 
 // Prints the two percentages on one line of standard error, only when they change.
@@ -110,6 +213,17 @@ int main(int argc, char** argv) {
     const std::optional<Options> options = ParseArguments(argc, argv, problem);
     if (!options) {
         return Usage(problem);
+    }
+    switch (options->mode) {
+    case Mode::List:
+        return cabtool::ListArchive(options->archive);
+    case Mode::Test:
+        return cabtool::TestArchives(options->specs, options->quiet);
+    case Mode::Extract:
+        return cabtool::ExtractArchive(options->folder, options->archive, options->patterns,
+                                       options->overwrite, options->quiet);
+    case Mode::Pack:
+        break;
     }
     // The library reads the variable when it is used, so it is set before anything is bound.
     if (options->threads) {
@@ -148,7 +262,12 @@ int main(int argc, char** argv) {
     cab.SetRecurseDirs(options->recurse);
     cab.SetTempDir("");
     cab.ExcludeSpec().clear();
-    cab.SetFileSpec(options->specs);
+    std::vector<std::string> specs;
+    for (const std::string& spec : options->specs) {
+        specs.push_back(InCurrentFolder(spec));
+    }
+    cab.SetFileSpec(specs);
+    cab.VerifyArchive = options->verify;
     for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
         cab.SetAttribute(a, true);
     }
@@ -162,6 +281,10 @@ int main(int argc, char** argv) {
     progress.End();
     if (!options->quiet) {
         std::fprintf(stderr, "%d file(s) added to %s\n", added, cab.ArchiveFile().c_str());
+        if (cab.VerifyArchive && cab.VerifiedFiles > 0) {
+            std::fprintf(stderr, "%d file(s) read back and verified in %.2f s\n", cab.VerifiedFiles,
+                         cab.VerificationSeconds);
+        }
     }
     const bool written = ostrivane::fs::IsRegularFile(cab.ArchiveFile());
     UnloadCabinetLibrary();

@@ -129,6 +129,32 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
+namespace {
+
+bool SyncPath(const std::string& path, int flags, bool dropFromCache) {
+    const int fd = ::open(path.empty() ? "." : path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // EINVAL: the file system offers no synchronisation; there is nothing more to do.
+    bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int saved = errno;
+    if (synced && dropFromCache)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+    errno = saved;
+    return synced;
+}
+
+} // namespace
+
+bool SyncFile(const std::string& path, bool dropFromCache) {
+    return SyncPath(path, O_RDONLY, dropFromCache);
+}
+
+bool SyncFolder(const std::string& folder) {
+    return SyncPath(folder, O_RDONLY | O_DIRECTORY, false);
+}
+
 std::string ExecutableFolder() {
     std::vector<char> buffer(4096);
     for (;;) {

@@ -48,6 +48,15 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
 // rename did not happen.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// Makes the contents of the file `path` durable (fsync); with `dropFromCache` its pages are then
+// dropped from the page cache, so that the next read comes from the storage where the system
+// allows. False (errno set) when the file could not be opened or synced; a file system that
+// cannot sync at all (EINVAL) counts as synced.
+bool SyncFile(const std::string& path, bool dropFromCache = false);
+// Makes the entries of the folder `folder` durable (fsync of the folder itself): call it after
+// files were created, renamed or deleted in it. False (errno set) on failure, as SyncFile.
+bool SyncFolder(const std::string& folder);
+
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
 
