@@ -20,6 +20,8 @@ constexpr std::size_t kFixedHeader = 36;
 constexpr std::size_t kLongestText = 256;
 constexpr std::size_t kFileRecordFixed = 16;
 constexpr std::size_t kDataRecordFixed = 8;
+constexpr std::uint16_t kBlockBytes = 32768;
+constexpr std::uint16_t kStored = 0;
 constexpr std::uint64_t kToFolderEnd = std::numeric_limits<std::uint64_t>::max();
 
 // Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
@@ -261,6 +263,13 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                                          static_cast<std::uint32_t>(head[2]) << 16 |
                                          static_cast<std::uint32_t>(head[3]) << 24;
             const std::uint16_t unpacked = static_cast<std::uint16_t>(head[6] | head[7] << 8);
+            const bool last = block + 1 == folder.DataBlocks;
+            if (unpacked > kBlockBytes || (!last && unpacked != kBlockBytes) ||
+                ((folder.Compression & 0x0F) == kStored && packed != unpacked)) {
+                damage.push_back(
+                    {f, plain, kToFolderEnd, BlockText(block) + " is malformed", true});
+                break;
+            }
             if (stored != 0) {
                 using ostrivane::cabinet::cabChecksum;
                 const std::uint32_t sum =

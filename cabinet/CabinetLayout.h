@@ -53,6 +53,10 @@ struct DamagedStretch {
     std::uint64_t Begin = 0;
     std::uint64_t End = 0; // UINT64_MAX: to the end of the folder
     std::string Reason;
+    // The block breaks a rule of the format that every writer keeps (a block other than the
+    // last of its folder holds 32768 bytes, none holds more, a stored block holds as many bytes
+    // as it unpacks to). Decompressors are not trusted with such a cabinet at all.
+    bool Malformed = false;
 };
 
 // Walks the data blocks of every folder and recomputes each checksum that is not 0 (0 means the

@@ -49,7 +49,12 @@ public:
 
     // False when `keepGoing` stopped it.
     bool Run(const CabinetDirectory& dir, const std::vector<DamagedStretch>& damage) {
-        OpenDecompressor();
+        const auto malformed = std::find_if(damage.begin(), damage.end(),
+                                            [](const DamagedStretch& s) { return s.Malformed; });
+        if (malformed != damage.end())
+            stopped_ = "not read: " + malformed->Reason;
+        else
+            OpenDecompressor();
         for (const CabinetFileRecord& file : dir.Files) {
             const CabinetEntry entry = EntryOf(part_, file);
             const bool wanted = visitor_.Begin(entry);
