@@ -239,6 +239,7 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                                         ? directory.Folders[order[rank + 1]].DataOffset
                                         : directory.FileSize;
         BlockStream stream(fd, folder.DataOffset, limit);
+        std::vector<std::uint8_t> head;
         std::uint64_t plain = 0;
         std::size_t block = 0;
         for (; block < folder.DataBlocks; ++block) {
@@ -246,12 +247,12 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                 completed = false;
                 return damage;
             }
-            const std::uint8_t* head = stream.Take(recordHead);
+            // The record's head is copied out: taking the data may refill the buffer under it.
+            const std::uint8_t* taken = stream.Take(recordHead);
             const std::uint8_t* data = nullptr;
-            std::uint16_t packed = 0;
-            if (head != nullptr) {
-                packed = static_cast<std::uint16_t>(head[4] | head[5] << 8);
-                data = stream.Take(packed);
+            if (taken != nullptr) {
+                head.assign(taken, taken + recordHead);
+                data = stream.Take(static_cast<std::size_t>(head[4] | head[5] << 8));
             }
             if (data == nullptr) {
                 damage.push_back(
@@ -262,7 +263,8 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                                          static_cast<std::uint32_t>(head[1]) << 8 |
                                          static_cast<std::uint32_t>(head[2]) << 16 |
                                          static_cast<std::uint32_t>(head[3]) << 24;
-            const std::uint16_t unpacked = static_cast<std::uint16_t>(head[6] | head[7] << 8);
+            const auto packed = static_cast<std::uint16_t>(head[4] | head[5] << 8);
+            const auto unpacked = static_cast<std::uint16_t>(head[6] | head[7] << 8);
             const bool last = block + 1 == folder.DataBlocks;
             if (unpacked > kBlockBytes || (!last && unpacked != kBlockBytes) ||
                 ((folder.Compression & 0x0F) == kStored && packed != unpacked)) {
@@ -273,7 +275,7 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
             if (stored != 0) {
                 using ostrivane::cabinet::cabChecksum;
                 const std::uint32_t sum =
-                    cabChecksum(head + 4, recordHead - 4, cabChecksum(data, packed, 0));
+                    cabChecksum(head.data() + 4, recordHead - 4, cabChecksum(data, packed, 0));
                 if (sum != stored)
                     damage.push_back(
                         {f, plain, plain + unpacked, "checksum error in " + BlockText(block)});

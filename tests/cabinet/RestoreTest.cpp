@@ -21,7 +21,7 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 
 const Files kFiles = {
     {"docs/Příliš žluťoučký kůň.txt", CompressibleText(70000)},
-    {"docs/deep/random.bin", RandomBytes(100000, 5)},
+    {"docs/deep/random.bin", RandomBytes(2500000, 5)}, // past two read buffers
     {"docs/empty.txt", ""},
     {"docs/read-only.txt", "keep me"},
 };
