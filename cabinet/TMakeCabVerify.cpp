@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 
@@ -156,8 +157,16 @@ void TMakeCab::SecureWrittenArchive() {
             DoError(folder, std::string("not flushed to the disk: ") + std::strerror(errno),
                     kErrWritingFile, "0");
     }
-    if (VerifyArchive)
+    if (!VerifyArchive)
+        return;
+    try {
         VerifyWrittenArchive();
+    } catch (const std::exception& error) {
+        // Without a read-back nothing is known about the cabinet: no file counts as backed up.
+        FilesAdded = 0;
+        DoError(parts_.front(), std::string("the read-back failed: ") + error.what(),
+                kErrVerifyFailed, "0");
+    }
 }
 
 void TMakeCab::VerifyWrittenArchive() {
