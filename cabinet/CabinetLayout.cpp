@@ -215,7 +215,8 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         dir.Files.push_back(std::move(file));
     }
     if (!files.Ok())
-        dir.Problem = "the file records are cut short";
+        dir.Problem = "the file records are cut short after " + std::to_string(dir.Files.size()) +
+                      " of " + std::to_string(fileCount);
     return dir;
 }
 
