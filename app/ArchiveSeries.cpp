@@ -162,7 +162,7 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
     } else if (const auto failure = MoveBackup(archivePath, first)) {
         return failure;
     }
-    fs::SyncFolderOf(first);
+    fs::SyncFolder(FolderOf(base), first);
     return std::nullopt;
 }
 

@@ -15,6 +15,8 @@ std::string ErrorText(int code) {
         return "File too large for a cabinet";
     case kErrNameNotStorable:
         return "File name cannot be stored in a cabinet";
+    case kErrVerifyFailed:
+        return "Archive failed verification";
     case kErrOpeningFile:
         return "Error opening file";
     case kErrUnsupportedArc:

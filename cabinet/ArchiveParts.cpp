@@ -49,6 +49,15 @@ int CountArchiveParts(const std::string& archive) {
     return parts;
 }
 
+std::vector<std::string> ArchiveSetParts(const std::string& archive) {
+    std::vector<std::string> parts{archive};
+    if (IsArchivePart(archive)) {
+        for (int part = 2; IsArchivePart(ArchivePartName(archive, part)); ++part)
+            parts.push_back(ArchivePartName(archive, part));
+    }
+    return parts;
+}
+
 bool RemoveArchiveParts(const std::string& archive, int from) {
     for (int part = from; IsArchivePart(ArchivePartName(archive, part)); ++part) {
         if (::unlink(ArchivePartName(archive, part).c_str()) != 0 && errno != ENOENT)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ostrivane {
 
@@ -27,6 +28,10 @@ bool IsArchivePart(const std::string& path);
 
 // The number of parts of the backup `archive`: 1, plus its parts 2, 3, ... while they exist.
 int CountArchiveParts(const std::string& archive);
+
+// The cabinets of the backup whose first part is `archive`: the archive itself and, when it is
+// the first part of a set, its further parts while they exist.
+std::vector<std::string> ArchiveSetParts(const std::string& archive);
 
 // Deletes the parts `from`, from + 1, ... of `archive` while they exist. False (errno set) when
 // one could not be deleted.

@@ -91,7 +91,7 @@ void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort)
 }
 
 const std::string& TMakeCab::CabinetBeingWritten() const {
-    return cabinetsWritten_.empty() ? ArchiveFile() : cabinetsWritten_.back();
+    return parts_.empty() ? ArchiveFile() : parts_.back();
 }
 
 void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
@@ -172,6 +172,10 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         }
         partRefusalReported_ = false;
         partsAnswered_ = 0;
+        packed_.clear();
+        parts_.clear();
+        VerifiedFiles = 0;
+        VerificationSeconds = 0.0;
         CreateCabContext(ArchiveFile(), "", 0, kFolderThreshold,
                          std::min(PartSize, kMaxCabinetSize));
         addSucceeded_ = false;
@@ -185,7 +189,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             }
         } catch (...) {
         }
-        if (CabContext != nullptr && !FlushCabinet(false)) {
+        const bool flushed = CabContext != nullptr && FlushCabinet(false);
+        if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
             // Without a written cabinet no file was backed up, whatever the adds said; a
             // cancelled build keeps its count of the files handed over before the cancel.
@@ -193,16 +198,19 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
                 FilesAdded = 0;
                 FilesSkipped = 0;
             }
-        } else if (CabContext != nullptr && !cabinetsWritten_.empty()) {
+        } else if (flushed && !parts_.empty()) {
             // Parts of an earlier, larger set of the same name would pass for parts of this one.
-            ostrivane::RemoveArchiveParts(ArchiveFile(), partsAnswered_ + 2);
+            ostrivane::RemoveArchiveParts(ArchiveFile(), static_cast<int>(parts_.size()) + 1);
         }
         DestroyCabContext();
-        // The build is over: what it wrote stays, whatever ends the process later.
-        for (const std::string& cabinet : cabinetsWritten_) {
-            fs::KeepOnTermination(cabinet);
+        // The cabinets are complete (or, failed, deleted): they stay, whatever ends the process
+        // later.
+        for (const std::string& part : parts_) {
+            fs::KeepOnTermination(part);
         }
-        cabinetsWritten_.clear();
+        if (flushed && addSucceeded_ && !GetCancel() && !parts_.empty()) {
+            SecureWrittenArchive();
+        }
         if (OnElapsedTime) {
             Timer.Stop();
             OnElapsedTime(this, Timer.ElapsedSeconds());
@@ -344,6 +352,7 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     const bool added = result != 0;
     if (added) {
         addSucceeded_ = true;
+        NotePackedFile(stored);
     } else {
         ReportFailedAdd(sourceFile);
     }

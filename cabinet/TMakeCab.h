@@ -68,6 +68,24 @@ public:
     std::function<void(TComponent*, const std::string& archiveFile, bool& writeToFile)>
         OnNonWriteableArchive;
 
+    // --- Verification ---
+    // After a cabinet is written and flushed to the disk it is read back and every file is
+    // compared with a checksum of the bytes the library read while packing it; a difference is
+    // reported as 25183 "Archive failed verification". On unless switched off (the command-line
+    // front end's --no-verify).
+    bool VerifyArchive = true;
+    // A file the library took, with the CRC-32 of the bytes it read (CrcKnown false when they
+    // were not read in order from the start).
+    struct PackedFile {
+        std::string StoredName;
+        std::uint32_t Crc = 0;
+        std::uint64_t Size = 0;
+        bool CrcKnown = true;
+    };
+    // The last build's read-back: files found whole, and the seconds it took.
+    int VerifiedFiles = 0;
+    double VerificationSeconds = 0.0;
+
     // --- State ---
     // The handler the library's file callbacks go through; replaceable (for instance by a
     // handler that simulates failures) between builds.
@@ -105,6 +123,19 @@ private:
     void KeepEventsFlowing();
     bool CancelCheck(int* err);
 
+    // The checksum of the source being added, taken on the bytes its handle delivers; a seek
+    // to the start (the library reads a file again when it moves it to a next cabinet) begins
+    // it anew.
+    void BeginSourceChecksum(std::int32_t handle);
+    void NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT count);
+    void NoteSourceSeek(FCI_INT_PTR handle, long position);
+    // Records the file just added with its checksum.
+    void NotePackedFile(const std::string& storedName);
+    // After a successful flush: every part and its folder synced to the disk, then (with
+    // VerifyArchive) read back and compared with what was packed.
+    void SecureWrittenArchive();
+    void VerifyWrittenArchive();
+
     static int FciFilePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
     static void* FciAlloc(FCI_ULONG cb);
     static void FciFree(void* memory);
@@ -129,11 +160,20 @@ private:
     bool diskFullReported_ = false;
     bool addSucceeded_ = false;
     std::chrono::steady_clock::time_point lastEvents_{};
-    // The cabinets this build created, removed should a signal end the process mid-build.
-    std::vector<std::string> cabinetsWritten_;
     // The names handed to the library in this build.
     std::set<std::string> namesAdded_;
     // Parts given to the library and whether a refused part name was reported already.
     int partsAnswered_ = 0; // parts after the first asked for and given
     bool partRefusalReported_ = false;
+
+    // The files packed with their checksums, and the cabinets the library created for this
+    // build in their order (the parts of a set); each is removed should a signal end the
+    // process before it is complete.
+    std::vector<PackedFile> packed_;
+    std::vector<std::string> parts_;
+    std::int64_t sourceHandle_ = -1;
+    std::uint32_t sourceCrc_ = 0;
+    std::uint64_t sourcePosition_ = 0;
+    std::uint64_t sourceChecked_ = 0;
+    bool sourceCrcKnown_ = true;
 };

@@ -56,7 +56,7 @@ FCI_INT_PTR TMakeCab::FciOpen(char* file, int oflag, int pmode, int* err, void* 
         // The library creates only its temporary files (already guarded) and the cabinets.
         if ((oflag & FCI_O_CREAT) != 0 && !self.IsOwnFile(file, 0, 0)) {
             fs::RemoveOnTermination(file);
-            self.cabinetsWritten_.emplace_back(file);
+            self.parts_.emplace_back(file);
         }
         return self.FileHandler->CabOpen(file, oflag, pmode, e, 0);
     } catch (...) {
@@ -91,6 +91,7 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
             return 0;
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
+        self.NoteSourceRead(hf, memory, n);
         if (n == 0 || self.FileBytesLeft == 0)
             self.KeepEventsFlowing();
         if (n > 0 && self.FileBytesLeft > 0) {
@@ -156,8 +157,10 @@ long TMakeCab::FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* 
             return -1;
         }
         e = 0;
-        return self.FileHandler->CabSeek(static_cast<std::int32_t>(hf),
-                                         static_cast<std::int32_t>(dist), seektype, e);
+        const long position = self.FileHandler->CabSeek(
+            static_cast<std::int32_t>(hf), static_cast<std::int32_t>(dist), seektype, e);
+        self.NoteSourceSeek(hf, position);
+        return position;
     } catch (...) {
         e = -1;
         return -1;
@@ -266,6 +269,7 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
         handle = -1;
         return;
     }
+    BeginSourceChecksum(handle);
     date = 0;
     time = 0;
     struct stat info {};

@@ -129,17 +129,39 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool SyncFolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool wholeFileSystem = fd < 0 && errno == EACCES;
-    if (wholeFileSystem)
-        fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+namespace {
+
+bool SyncPath(const std::string& path, int flags, bool dropFromCache) {
+    const int fd = ::open(path.empty() ? "." : path.c_str(), flags | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool synced = (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) == 0;
+    // EINVAL: the file system offers no synchronisation; there is nothing more to do.
+    bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int saved = errno;
+    if (synced && dropFromCache)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+    errno = saved;
+    return synced;
+}
+
+} // namespace
+
+bool SyncFile(const std::string& path, bool dropFromCache) {
+    return SyncPath(path, O_RDONLY, dropFromCache);
+}
+
+bool SyncFolder(const std::string& folder, const std::string& fileInside) {
+    if (SyncPath(folder, O_RDONLY | O_DIRECTORY, false))
+        return true;
+    if (errno != EACCES || fileInside.empty())
+        return false;
+    // A folder that may be written but not read (a drop folder) cannot be opened for that: its
+    // whole file system is flushed instead, through a file inside it.
+    const int fd = ::open(fileInside.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::syncfs(fd) == 0;
     const int saved = errno;
     ::close(fd);
     errno = saved;

@@ -48,10 +48,16 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
 // rename did not happen.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
-// Flushes the entries of the folder that holds `path` (names created, renamed or removed in it)
-// to the disk. A folder that may be written but not read cannot be opened for that; its whole
-// file system is flushed instead, through `path` itself. False (errno set) when neither worked.
-bool SyncFolderOf(const std::string& path);
+// Makes the contents of the file `path` durable (fsync); with `dropFromCache` its pages are then
+// dropped from the page cache, so that the next read comes from the storage where the system
+// allows. False (errno set) when the file could not be opened or synced; a file system that
+// cannot sync at all (EINVAL) counts as synced.
+bool SyncFile(const std::string& path, bool dropFromCache = false);
+// Makes the entries of the folder `folder` durable (fsync of the folder itself): call it after
+// files were created, renamed or deleted in it. A folder that may be written but not read cannot
+// be opened for that; its whole file system is then flushed through `fileInside`, a file in it.
+// False (errno set) on failure, as SyncFile.
+bool SyncFolder(const std::string& folder, const std::string& fileInside = "");
 
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();

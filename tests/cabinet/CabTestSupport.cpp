@@ -2,6 +2,7 @@
 
 #include "TestFolder.h"
 #include "archive/ErrorCodes.h"
+#include "platform/libcabinet/cab_checksum.h"
 
 #include <algorithm>
 #include <array>
@@ -171,4 +172,66 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const std::string&
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+namespace {
+
+void PutU16(std::string& b, std::uint16_t v) {
+    b += static_cast<char>(v & 0xFF);
+    b += static_cast<char>(v >> 8);
+}
+
+void PutU32(std::string& b, std::uint32_t v) {
+    PutU16(b, static_cast<std::uint16_t>(v & 0xFFFF));
+    PutU16(b, static_cast<std::uint16_t>(v >> 16));
+}
+
+} // namespace
+
+std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string records;
+    std::string data;
+    for (const auto& [name, bytes] : files) {
+        PutU32(records, static_cast<std::uint32_t>(bytes.size()));
+        PutU32(records, static_cast<std::uint32_t>(data.size()));
+        PutU16(records, 0);      // folder
+        PutU16(records, 0x5A84); // 2025-04-04
+        PutU16(records, 0x6000); // 12:00:00
+        PutU16(records, 0x20);   // archive
+        records += name + '\0';
+        data += bytes;
+    }
+    std::string blocks;
+    std::uint16_t blockCount = 0;
+    for (std::size_t at = 0; at < data.size() || blockCount == 0; at += 32768, ++blockCount) {
+        const std::string payload = data.substr(std::min(at, data.size()), 32768);
+        std::string head;
+        PutU16(head, static_cast<std::uint16_t>(payload.size()));
+        PutU16(head, static_cast<std::uint16_t>(payload.size()));
+        using ostrivane::cabinet::cabChecksum;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(payload.data());
+        const std::uint32_t sum = cabChecksum(reinterpret_cast<const std::uint8_t*>(head.data()), 4,
+                                              cabChecksum(bytes, payload.size(), 0));
+        PutU32(blocks, sum);
+        blocks += head + payload;
+    }
+    const std::uint32_t filesAt = 36 + 8;
+    const std::uint32_t dataAt = filesAt + static_cast<std::uint32_t>(records.size());
+    std::string cab = "MSCF";
+    PutU32(cab, 0);
+    PutU32(cab, dataAt + static_cast<std::uint32_t>(blocks.size()));
+    PutU32(cab, 0);
+    PutU32(cab, filesAt);
+    PutU32(cab, 0);
+    cab += '\x03';
+    cab += '\x01';
+    PutU16(cab, 1); // folders
+    PutU16(cab, static_cast<std::uint16_t>(files.size()));
+    PutU16(cab, 0); // flags
+    PutU16(cab, 0); // set
+    PutU16(cab, 0); // index
+    PutU32(cab, dataAt);
+    PutU16(cab, blockCount);
+    PutU16(cab, 0); // stored
+    return cab + records + blocks;
 }

@@ -48,6 +48,11 @@ struct CabDirectory {
 };
 CabDirectory ReadCabDirectory(const std::string& path);
 
+// A cabinet of one uncompressed folder holding `files` (stored name with "\" separators,
+// bytes), laid out as the format prescribes, with correct checksums: names no writer of ours
+// would store can be tried on readers.
+std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& files);
+
 // Runs a shell command line; its exit status, with standard output and error in `output`.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 // Single-quoted for the shell.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -93,4 +94,45 @@ TEST(CabToolTest, BadUsageGivesExitStatusTwo) {
     EXPECT_EQ(RunTool("--threads 0 a.cab x/*", &output), 2);
     EXPECT_EQ(RunTool("--threads", &output), 2);
     EXPECT_EQ(RunTool("--frobnicate a.cab x/*", &output), 2);
+    EXPECT_EQ(RunTool("--list a.cab b.cab", &output), 2);
+    EXPECT_EQ(RunTool("--test", &output), 2);
+    EXPECT_EQ(RunTool("--extract dir", &output), 2);
+    EXPECT_EQ(RunTool("--test --extract dir a.cab", &output), 2);
+    EXPECT_EQ(RunTool("--overwrite a.cab x/*", &output), 2);
+    EXPECT_EQ(RunTool("--list --no-verify a.cab", &output), 2);
+}
+
+TEST(CabToolTest, ABareMaskOrARelativeFolderIsTakenInTheCurrentFolder) {
+    TestFolder work;
+    WriteFile(work / "here/a.txt", "alpha");
+    WriteFile(work / "here/sub/b.txt", "beta");
+    std::string output;
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "here") + " && " + ShellQuote(kTool) +
+                             " --quiet ../bare.cab '*.txt' && " + ShellQuote(kTool) +
+                             " --quiet ../relative.cab 'sub/*.txt'",
+                         &output),
+              0)
+        << output;
+    ASSERT_EQ(ReadCabDirectory(work / "bare.cab").Files.size(), 1u);
+    EXPECT_EQ(ReadCabDirectory(work / "bare.cab").Files[0].Name, "here\\a.txt");
+    ASSERT_EQ(ReadCabDirectory(work / "relative.cab").Files.size(), 1u);
+    EXPECT_EQ(ReadCabDirectory(work / "relative.cab").Files[0].Name, "sub\\b.txt");
+}
+
+TEST(CabToolTest, ListShowsSizeTimeAttributesAndName) {
+    TestFolder work;
+    WriteFile(work / "docs/ro.txt", "12345");
+    ::chmod((work / "docs/ro.txt").c_str(), 0444);
+    const std::string archive = work / "list.cab";
+    ASSERT_EQ(
+        RunTool("--quiet " + ShellQuote(archive) + " " + ShellQuote(work / "docs/*.*"), nullptr),
+        0);
+    std::string output;
+    ASSERT_EQ(RunTool("--list " + ShellQuote(archive), &output), 0) << output;
+    const CabFileRecord file = ReadCabDirectory(archive).Files.at(0);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%04u-%02u-%02u %02u:%02u:%02u",
+                  1980 + (file.Date >> 9), (file.Date >> 5) & 15u, file.Date & 31u, file.Time >> 11,
+                  (file.Time >> 5) & 63u, (file.Time & 31u) * 2);
+    EXPECT_EQ(output, "         5  " + std::string(expected) + "  r--a-  docs/ro.txt\n");
 }

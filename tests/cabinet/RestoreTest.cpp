@@ -1,0 +1,239 @@
+// ostrivane-cab --test and --extract on cabinets of its own, of gcab, damaged and hostile ones.
+#include "CabTestSupport.h"
+#include "TestFolder.h"
+
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+
+// The tool under a time limit: a hang shows as 124, a crash as 128 + the signal.
+int RunTool(const std::string& arguments, std::string* output = nullptr) {
+    return RunCommand("timeout 120 " + ShellQuote(kTool) + " " + arguments, output);
+}
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+const Files kFiles = {
+    {"docs/Příliš žluťoučký kůň.txt", CompressibleText(70000)},
+    {"docs/deep/random.bin", RandomBytes(2500000, 5)}, // past two read buffers
+    {"docs/empty.txt", ""},
+    {"docs/read-only.txt", "keep me"},
+};
+
+// Writes kFiles below `root`, each with its own modification time in the past (even seconds:
+// DOS times have two-second steps), the last one read-only.
+void MakeSources(const std::string& root) {
+    for (std::size_t i = 0; i < kFiles.size(); ++i) {
+        const std::string path = root + "/" + kFiles[i].first;
+        WriteFile(path, kFiles[i].second);
+        struct tm local {};
+        local.tm_year = 119;
+        local.tm_mon = 5;
+        local.tm_mday = 15;
+        local.tm_hour = 10;
+        local.tm_min = 20;
+        local.tm_sec = static_cast<int>(2 * i);
+        local.tm_isdst = -1;
+        const struct timespec times[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    ::chmod((root + "/docs/read-only.txt").c_str(), 0444);
+}
+
+struct stat Stat(const std::string& path) {
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    return info;
+}
+
+std::uint32_t DataAreaStart(const std::string& cabinet) {
+    const std::string bytes = ReadFile(cabinet);
+    std::uint32_t at = 0;
+    for (int i = 3; i >= 0; --i)
+        at = at << 8 | static_cast<unsigned char>(bytes[36 + i]);
+    return at;
+}
+
+void FlipByte(const std::string& path, std::size_t at) {
+    std::string bytes = ReadFile(path);
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+    WriteFile(path, bytes);
+}
+
+} // namespace
+
+TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribute) {
+    TestFolder work;
+    MakeSources(work / "src");
+    std::string output;
+    ASSERT_EQ(RunTool("--recurse --quiet " + ShellQuote(work / "own.cab") + " " +
+                          ShellQuote(work / "src/docs/*"),
+                      &output),
+              0)
+        << output;
+    std::string names;
+    for (const auto& [name, bytes] : kFiles)
+        names += " " + ShellQuote(name);
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "src") + " && gcab -c -z " +
+                             ShellQuote(work / "gcab.cab") + names,
+                         &output),
+              0)
+        << output;
+
+    for (const std::string tool : {"own", "gcab"}) {
+        const std::string cabinet = work / (tool + ".cab");
+        EXPECT_EQ(RunTool("--test " + ShellQuote(cabinet), &output), 0) << tool << output;
+        EXPECT_NE(output.find(": 4 file(s) good"), std::string::npos) << output;
+        const std::string into = work / ("x-" + tool);
+        ASSERT_EQ(RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet), &output), 0)
+            << tool << output;
+        for (const auto& [name, bytes] : kFiles) {
+            const std::string restored = into + "/" + name;
+            EXPECT_TRUE(ReadFile(restored) == bytes) << tool << ": " << name;
+            EXPECT_EQ(Stat(restored).st_mtime, Stat(work / ("src/" + name)).st_mtime)
+                << tool << ": " << name;
+        }
+    }
+    // gcab keeps no attributes; the backup's cabinet does.
+    EXPECT_EQ(Stat(work / "x-own/docs/read-only.txt").st_mode & 0222, 0u);
+    EXPECT_NE(Stat(work / "x-own/docs/empty.txt").st_mode & 0200, 0u);
+}
+
+TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
+    TestFolder work;
+    MakeSources(work / "src");
+    const std::string cabinet = work / "own.cab";
+    ASSERT_EQ(
+        RunTool("--recurse --quiet " + ShellQuote(cabinet) + " " + ShellQuote(work / "src/docs/*")),
+        0);
+    const std::string into = work / "x";
+    std::string output;
+    EXPECT_EQ(RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet) +
+                          " docs/deep '*.nothing'",
+                      &output),
+              1);
+    EXPECT_NE(output.find("*.nothing: no file of the archive matches"), std::string::npos)
+        << output;
+    EXPECT_TRUE(FileExists(into + "/docs/deep/random.bin"));
+    EXPECT_FALSE(FileExists(into + "/docs/empty.txt"));
+
+    WriteFile(into + "/docs/deep/random.bin", "changed since");
+    EXPECT_EQ(
+        RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet) + " '*.bin'", &output),
+        1);
+    EXPECT_NE(output.find("exists and is kept"), std::string::npos) << output;
+    EXPECT_EQ(ReadFile(into + "/docs/deep/random.bin"), "changed since");
+    EXPECT_EQ(RunTool("--extract --overwrite " + ShellQuote(into) + " " + ShellQuote(cabinet) +
+                          " '*.bin'",
+                      &output),
+              0)
+        << output;
+    EXPECT_TRUE(ReadFile(into + "/docs/deep/random.bin") == kFiles[1].second);
+}
+
+TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
+    TestFolder work;
+    WriteFile(work / "src/first.bin", RandomBytes(40000, 1));
+    WriteFile(work / "src/second.txt", CompressibleText(100000));
+    ASSERT_EQ(
+        RunTool("--quiet " + ShellQuote(work / "own.cab") + " " + ShellQuote(work / "src/*.*")), 0);
+    std::string output;
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "src") + " && gcab -c " +
+                             ShellQuote(work / "stored.cab") + " first.bin second.txt",
+                         &output),
+              0)
+        << output;
+    for (const std::string name : {"own.cab", "stored.cab"}) {
+        const std::string cabinet = work / name;
+        // The first block of the folder holds the file at offset 0.
+        std::string first;
+        for (const CabFileRecord& file : ReadCabDirectory(cabinet).Files) {
+            if (file.Folder == 0 && file.Size > 0 && first.empty())
+                first = file.Name;
+        }
+        FlipByte(cabinet, DataAreaStart(cabinet) + 8 + 200);
+        EXPECT_EQ(RunTool("--test " + ShellQuote(cabinet), &output), 1) << name;
+        EXPECT_NE(
+            output.find(first.substr(first.rfind('\\') + 1) + ": checksum error in data block 1"),
+            std::string::npos)
+            << name << ": " << output;
+    }
+}
+
+TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
+    TestFolder work;
+    WriteFile(work / "src/a.bin", RandomBytes(100000, 2));
+    WriteFile(work / "src/b.txt", "after");
+    ASSERT_EQ(
+        RunTool("--quiet " + ShellQuote(work / "whole.cab") + " " + ShellQuote(work / "src/*.*")),
+        0);
+    const std::string whole = ReadFile(work / "whole.cab");
+    WriteFile(work / "truncated.cab", whole.substr(0, whole.size() / 2));
+    WriteFile(work / "junk.cab", RandomBytes(5000, 3));
+    // A first stored block shorter than 32768 bytes while another follows: the format forbids
+    // it, and the decompressor must never see it.
+    std::string malformed = StoredCabinet({{"big.bin", RandomBytes(40000, 4)}});
+    const std::uint32_t block =
+        static_cast<unsigned char>(malformed[36]) | static_cast<unsigned char>(malformed[37]) << 8;
+    malformed[block + 4] = malformed[block + 6] = 100;
+    malformed[block + 5] = malformed[block + 7] = 0;
+    WriteFile(work / "malformed.cab", malformed);
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"truncated.cab", ": the cabinet ends inside data block"},
+        {"junk.cab", "junk.cab: not a cabinet"},
+        {"malformed.cab", "big.bin: data block 1 is malformed"},
+    };
+    for (const auto& [name, expected] : cases) {
+        std::string output;
+        EXPECT_EQ(RunTool("--test " + ShellQuote(work / name), &output), 1) << name;
+        EXPECT_NE(output.find(expected), std::string::npos) << name << ": " << output;
+        EXPECT_EQ(
+            RunTool("--extract " + ShellQuote(work / "x") + " " + ShellQuote(work / name), &output),
+            1)
+            << name;
+    }
+    EXPECT_TRUE(TreeContents(work / "x").empty()) << "a damaged file was restored";
+}
+
+TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
+    TestFolder work;
+    const std::string cabinet = work / "hostile.cab";
+    WriteFile(cabinet, StoredCabinet({
+                           {"..\\evil.txt", "evil"},
+                           {"\\absolute.txt", "evil"},
+                           {"empty\\\\part.txt", "evil"},
+                           {"ok\\..\\..\\evil2.txt", "evil"},
+                           {"linked\\inside.txt", "evil"},
+                           {"replaced.txt", "new"},
+                           {"good\\file.txt", "good"},
+                       }));
+    WriteFile(work / "outside/target.txt", "old");
+    std::filesystem::create_directories(work / "restore");
+    std::filesystem::create_directory_symlink("../outside", work / "restore/linked");
+    std::filesystem::create_symlink("../outside/target.txt", work / "restore/replaced.txt");
+
+    std::string output;
+    EXPECT_EQ(
+        RunTool("--extract --overwrite " + ShellQuote(work / "restore") + " " + ShellQuote(cabinet),
+                &output),
+        1);
+    for (const char* refused :
+         {"../evil.txt: refused", "/absolute.txt: refused", "empty//part.txt: refused",
+          "ok/../../evil2.txt: refused", "linked/inside.txt: refused"})
+        EXPECT_NE(output.find(refused), std::string::npos) << refused << "\n" << output;
+    EXPECT_EQ(ReadFile(work / "restore/good/file.txt"), "good");
+    // The link itself was replaced; what it pointed to is untouched.
+    EXPECT_TRUE(S_ISREG(Stat(work / "restore/replaced.txt").st_mode));
+    EXPECT_EQ(ReadFile(work / "restore/replaced.txt"), "new");
+    const Files outside = TreeContents(work / "outside");
+    EXPECT_EQ(outside, (Files{{"target.txt", "old"}}));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(work.Path()))
+        EXPECT_EQ(entry.path().filename().string().find("evil"), std::string::npos) << entry.path();
+}

@@ -1,0 +1,124 @@
+#include "tools/CabReadCommands.h"
+
+#include "cabinet/ArchiveParts.h"
+#include "cabinet/CabinetReader.h"
+#include "cabinet/CabinetRestore.h"
+
+#include <cstdio>
+
+namespace cabtool {
+
+namespace {
+
+// Names come from the archive: control characters are shown as "?" so that they cannot steer
+// the terminal.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
+void PrintProblem(const std::string& where, const std::string& name, const std::string& reason) {
+    if (name.empty())
+        std::fprintf(stderr, "ostrivane-cab: %s: %s\n", Printable(where).c_str(), reason.c_str());
+    else
+        std::fprintf(stderr, "ostrivane-cab: %s: %s: %s\n", Printable(where).c_str(),
+                     Printable(name).c_str(), reason.c_str());
+}
+
+std::string AttributeLetters(std::uint16_t attributes) {
+    std::string letters = "-----";
+    const char marks[] = {'r', 'h', 's', 'a', 'x'};
+    const std::uint16_t bits[] = {kCabAttrReadOnly, kCabAttrHidden, kCabAttrSystem, kCabAttrArchive,
+                                  kCabAttrExecute};
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        if (attributes & bits[i])
+            letters[i] = marks[i];
+    }
+    return letters;
+}
+
+// Reads every file; the decompression and the checksums are the test.
+class Tester : public CabinetVisitor {
+public:
+    explicit Tester(const std::string& archive) : archive_(archive) {}
+    bool Begin(const CabinetEntry&) override { return true; }
+    bool Data(const std::uint8_t*, std::size_t) override { return true; }
+    void End(const CabinetEntry& entry, const std::string& problem) override {
+        if (problem.empty()) {
+            ++good_;
+            return;
+        }
+        ++bad_;
+        PrintProblem(archive_, entry.Name, problem);
+    }
+    void PartProblem(const std::string& part, const std::string& problem) override {
+        ++bad_;
+        PrintProblem(part, "", problem);
+    }
+    int Good() const { return good_; }
+    int Bad() const { return bad_; }
+
+private:
+    const std::string& archive_;
+    int good_ = 0;
+    int bad_ = 0;
+};
+
+} // namespace
+
+int ListArchive(const std::string& archive) {
+    bool failed = false;
+    ListCabinetSet(
+        ostrivane::ArchiveSetParts(archive),
+        [](const CabinetEntry& entry) {
+            const unsigned date = entry.Date;
+            const unsigned time = entry.Time;
+            std::printf("%10u  %04u-%02u-%02u %02u:%02u:%02u  %s  %s\n", entry.Size,
+                        1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11,
+                        (time >> 5) & 0x3F, (time & 0x1F) * 2,
+                        AttributeLetters(entry.Attributes).c_str(), Printable(entry.Name).c_str());
+        },
+        [&failed](const std::string& part, const std::string& problem) {
+            failed = true;
+            PrintProblem(part, "", problem);
+        });
+    return failed ? 1 : 0;
+}
+
+int TestArchives(const std::vector<std::string>& archives, bool quiet) {
+    bool failed = false;
+    for (const std::string& archive : archives) {
+        Tester tester(archive);
+        ReadCabinetSet(ostrivane::ArchiveSetParts(archive), tester);
+        failed = failed || tester.Bad() > 0;
+        if (!quiet) {
+            std::printf("%s: %d file(s) good", Printable(archive).c_str(), tester.Good());
+            if (tester.Bad() > 0)
+                std::printf(", %d bad", tester.Bad());
+            std::printf("\n");
+        }
+    }
+    return failed ? 1 : 0;
+}
+
+int ExtractArchive(const std::string& folder, const std::string& archive,
+                   const std::vector<std::string>& patterns, bool overwrite, bool quiet) {
+    RestoreOptions options;
+    options.Overwrite = overwrite;
+    options.Patterns = patterns;
+    const RestoreOutcome outcome = RestoreCabinetSet(
+        ostrivane::ArchiveSetParts(archive), folder, options,
+        [](const std::string& name, const std::string& reason) { PrintProblem(name, "", reason); });
+    for (const std::string& pattern : outcome.UnmatchedPatterns)
+        PrintProblem(pattern, "", "no file of the archive matches");
+    if (!quiet)
+        std::fprintf(stderr, "%d file(s) restored into %s\n", outcome.Restored,
+                     Printable(folder).c_str());
+    return outcome.Complete() ? 0 : 1;
+}
+
+} // namespace cabtool

@@ -1,0 +1,18 @@
+// The reading commands of ostrivane-cab: --list, --test and --extract. Each returns the exit
+// status: 0 when everything was done, 1 otherwise.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cabtool {
+
+// One line per file: size, date and time, attributes, name with "/" between the parts.
+int ListArchive(const std::string& archive);
+// Every checksum and every file of each archive; each bad file is printed with the reason.
+int TestArchives(const std::vector<std::string>& archives, bool quiet);
+// Restores the files of `archive` that match `patterns` (all when empty) into `folder`.
+int ExtractArchive(const std::string& folder, const std::string& archive,
+                   const std::vector<std::string>& patterns, bool overwrite, bool quiet);
+
+} // namespace cabtool
