@@ -44,7 +44,6 @@ std::string AttributeLetters(std::uint16_t attributes) {
 // Reads every file; the decompression and the checksums are the test.
 class Tester : public CabinetVisitor {
 public:
-    explicit Tester(const std::string& archive) : archive_(archive) {}
     bool Begin(const CabinetEntry&) override { return true; }
     bool Data(const std::uint8_t*, std::size_t) override { return true; }
     void End(const CabinetEntry& entry, const std::string& problem) override {
@@ -53,7 +52,7 @@ public:
             return;
         }
         ++bad_;
-        PrintProblem(archive_, entry.Name, problem);
+        PrintProblem(entry.Part, entry.Name, problem);
     }
     void PartProblem(const std::string& part, const std::string& problem) override {
         ++bad_;
@@ -63,7 +62,6 @@ public:
     int Bad() const { return bad_; }
 
 private:
-    const std::string& archive_;
     int good_ = 0;
     int bad_ = 0;
 };
@@ -92,7 +90,7 @@ int ListArchive(const std::string& archive) {
 int TestArchives(const std::vector<std::string>& archives, bool quiet) {
     bool failed = false;
     for (const std::string& archive : archives) {
-        Tester tester(archive);
+        Tester tester;
         ReadCabinetSet(ostrivane::ArchiveSetParts(archive), tester);
         failed = failed || tester.Bad() > 0;
         if (!quiet) {

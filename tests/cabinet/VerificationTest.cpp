@@ -121,3 +121,23 @@ INSTANTIATE_TEST_SUITE_P(
         // In the first file's name: that name is missing, an unknown one is there instead.
         Case{"InAName", 36 + 8 + 16 + 1, ": missing from the archive", 1}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// In a backup of several parts, the report names the part that is damaged.
+TEST(VerificationOfParts, ADamagedLaterPartIsNamed) {
+    TestFolder work;
+    for (int i = 0; i < 3; ++i)
+        WriteFile(work / ("src/f" + std::to_string(i)), RandomBytes(60000, i));
+    const std::string archive = work / "backup.cab";
+    TMakeCab cab;
+    ErrorRecorder errors(cab);
+    cab.FileHandler = std::make_unique<CorruptingWrites>(work / "backup-2.cab", 2000);
+    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    cab.PartSize = 100000;
+    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& name, int, bool& abort) {
+        cab.AnswerWithNextPart(ccab, name, abort);
+    };
+    EXPECT_EQ(cab.Compress(), 2) << errors.Describe();
+    ASSERT_EQ(errors.Count(kErrVerifyFailed), 1) << errors.Describe();
+    EXPECT_EQ(errors.Errors()[0].FileName, work / "backup-2.cab") << errors.Describe();
+    EXPECT_EQ(cab.VerifiedFiles, 2);
+}
