@@ -1,7 +1,6 @@
 #include "platform/libcabinet/block_pipeline.h"
 
-#include "platform/libcabinet/block_codec.h"
-
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <system_error>
@@ -14,10 +13,19 @@ constexpr unsigned kMostThreads = 256;
 
 } // namespace
 
-std::shared_ptr<BlockData> BlockData::make() {
-    auto data = std::make_shared<BlockData>();
-    data->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize);
-    return data;
+std::shared_ptr<BlockRun> BlockRun::make() {
+    auto run = std::make_shared<BlockRun>();
+    run->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kRunSize);
+    return run;
+}
+
+std::span<const std::uint8_t> BlockRun::lastBlock() const {
+    if (size == 0) {
+        return {};
+    }
+    const std::size_t rest = size % kBlockSize;
+    const std::size_t length = rest == 0 ? kBlockSize : rest;
+    return {bytes.get() + size - length, length};
 }
 
 unsigned blockThreadCount() {
@@ -76,9 +84,22 @@ void BlockPipeline::submit(std::shared_ptr<BlockJob> job) {
     workReady_.notify_one();
 }
 
+bool BlockPipeline::frontDoneLocked(std::size_t count) const {
+    const std::size_t wanted = std::min(count, inOrder_.size());
+    return std::all_of(inOrder_.begin(), inOrder_.begin() + static_cast<std::ptrdiff_t>(wanted),
+                       [](const auto& job) { return job->done; });
+}
+
 bool BlockPipeline::frontDone() const {
     std::lock_guard lock(mutex_);
     return !inOrder_.empty() && inOrder_.front()->done;
+}
+
+void BlockPipeline::waitForFront(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    awaited_ = std::max<std::size_t>(count, 1);
+    jobDone_.wait(lock, [this] { return frontDoneLocked(awaited_); });
+    awaited_ = 0;
 }
 
 std::shared_ptr<BlockJob> BlockPipeline::takeFront() {
@@ -86,14 +107,17 @@ std::shared_ptr<BlockJob> BlockPipeline::takeFront() {
     if (inOrder_.empty()) {
         return nullptr;
     }
+    awaited_ = 1;
     jobDone_.wait(lock, [this] { return inOrder_.front()->done; });
+    awaited_ = 0;
     auto job = std::move(inOrder_.front());
     inOrder_.pop_front();
     return job;
 }
 
 void BlockPipeline::work(int level) {
-    BlockEncoder encoder(level);
+    // Made with the first job, so that a failed allocation fails that job instead of the thread.
+    std::unique_ptr<RunEncoder> encoder;
     std::unique_lock lock(mutex_);
     for (;;) {
         workReady_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
@@ -105,8 +129,11 @@ void BlockPipeline::work(int level) {
         lock.unlock();
         try {
             const std::span<const std::uint8_t> history =
-                job->dictionary ? job->dictionary->view() : std::span<const std::uint8_t>{};
-            encoder.encode(job->type, job->input->view(), history, reserve_, job->record);
+                job->previous ? job->previous->lastBlock() : std::span<const std::uint8_t>{};
+            if (!encoder) {
+                encoder = std::make_unique<RunEncoder>(level);
+            }
+            encoder->encode(job->type, job->input->view(), history, reserve_, job->encoded);
         } catch (const FciFailure& failure) {
             job->failure = failure;
         } catch (const std::bad_alloc&) {
@@ -114,7 +141,10 @@ void BlockPipeline::work(int level) {
         }
         lock.lock();
         job->done = true;
-        jobDone_.notify_all();
+        // The caller is woken only once what it waits for is there.
+        if (awaited_ > 0 && frontDoneLocked(awaited_)) {
+            jobDone_.notify_one();
+        }
     }
 }
 

@@ -1,7 +1,8 @@
-// Worker threads that encode blocks while the caller's thread reads the next ones. Jobs come
-// back strictly in the order they were submitted; the workers touch no callback.
+// Worker threads that encode runs of blocks while the caller's thread reads the next ones. Jobs
+// come back strictly in the order they were submitted; the workers touch no callback.
 #pragma once
 
+#include "platform/libcabinet/block_codec.h"
 #include "platform/libcabinet/fci_failure.h"
 
 #include <condition_variable>
@@ -16,21 +17,24 @@
 
 namespace ostrivane::cabinet {
 
-// Uncompressed bytes of one block, filled by the caller's thread and shared read-only after.
-struct BlockData {
+// Uncompressed bytes of one run (kRunSize at most), filled by the caller's thread and shared
+// read-only once submitted.
+struct BlockRun {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;
 
-    static std::shared_ptr<BlockData> make();
+    static std::shared_ptr<BlockRun> make();
     std::span<const std::uint8_t> view() const { return {bytes.get(), size}; }
+    // The run's last block, the history of the run after it.
+    std::span<const std::uint8_t> lastBlock() const;
 };
 
 struct BlockJob {
     std::uint64_t sequence = 0;
     TCOMP type = tcompTYPE_NONE;
-    std::shared_ptr<const BlockData> input;
-    std::shared_ptr<const BlockData> dictionary; // the folder's previous block, or none
-    std::vector<std::uint8_t> record;            // the CFDATA record, once done
+    std::shared_ptr<const BlockRun> input;
+    std::shared_ptr<const BlockRun> previous; // the folder's run before, or none
+    EncodedRun encoded;                       // the CFDATA records, once done
     std::optional<FciFailure> failure;
     bool done = false;
 };
@@ -45,16 +49,19 @@ public:
     BlockPipeline& operator=(const BlockPipeline&) = delete;
     ~BlockPipeline();
 
-    // Jobs in flight at most before the caller waits for the oldest.
+    // Jobs in flight at most before the caller waits.
     std::size_t window() const { return window_; }
     std::size_t inFlight() const;
     void submit(std::shared_ptr<BlockJob> job);
     bool frontDone() const;
+    // Waits until the oldest `count` jobs in flight (or all, if fewer) are done.
+    void waitForFront(std::size_t count);
     // Waits for the oldest job in flight and hands it back.
     std::shared_ptr<BlockJob> takeFront();
 
 private:
     void work(int level);
+    bool frontDoneLocked(std::size_t count) const;
 
     unsigned reserve_;
     std::size_t window_;
@@ -63,6 +70,8 @@ private:
     std::condition_variable jobDone_;
     std::deque<std::shared_ptr<BlockJob>> waiting_;
     std::deque<std::shared_ptr<BlockJob>> inOrder_;
+    // Jobs at the front the caller waits for; 0 while it does not wait.
+    std::size_t awaited_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
