@@ -87,8 +87,8 @@ std::size_t worstRunSize(std::size_t uncompressed, unsigned reserve) {
            (rest > 0 ? worstRecordSize(rest, reserve) : 0);
 }
 
-RunEncoder::RunEncoder(int level)
-    : level_(level), stream_(std::make_unique<isal_zstream>()),
+RunEncoder::RunEncoder(int level, std::shared_ptr<BufferPool> records)
+    : level_(level), records_(std::move(records)), stream_(std::make_unique<isal_zstream>()),
       levelBuffer_(levelBufferSize(level)), overflow_(kOverflowRoom) {}
 
 RunEncoder::~RunEncoder() = default;
@@ -140,7 +140,10 @@ bool RunEncoder::deflateBlock(std::span<const std::uint8_t> block, std::span<std
 
 void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
                         std::span<const std::uint8_t> history, unsigned reserve, EncodedRun& out) {
-    out.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(worstRunSize(input.size(), reserve));
+    if (worstRunSize(input.size(), reserve) > records_->bufferSize()) {
+        throw FciFailure{FCIERR_MCI_FAIL, 0};
+    }
+    out.bytes = PooledBuffer(records_);
     out.size = 0;
     out.payloads.clear();
     const bool mszip = type == tcompTYPE_MSZIP;

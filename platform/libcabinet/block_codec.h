@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/fci/fci.h"
+#include "platform/libcabinet/buffer_pool.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,14 +41,15 @@ int mszipLevel();
 
 // The records of one run, one after another, and each one's payload size.
 struct EncodedRun {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    PooledBuffer bytes; // of worstRunSize(kRunSize, reserve) bytes
     std::size_t size = 0;
     std::vector<std::uint32_t> payloads;
 };
 
 class RunEncoder {
 public:
-    explicit RunEncoder(int level);
+    // `records` hands out the buffers of the encoded runs.
+    RunEncoder(int level, std::shared_ptr<BufferPool> records);
     RunEncoder(const RunEncoder&) = delete;
     RunEncoder& operator=(const RunEncoder&) = delete;
     ~RunEncoder();
@@ -66,6 +68,7 @@ private:
                       std::size_t& produced);
 
     int level_;
+    std::shared_ptr<BufferPool> records_;
     std::unique_ptr<isal_zstream> stream_;
     std::vector<std::uint8_t> levelBuffer_;
     std::vector<std::uint8_t> overflow_;

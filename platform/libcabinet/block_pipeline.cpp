@@ -13,12 +13,6 @@ constexpr unsigned kMostThreads = 256;
 
 } // namespace
 
-std::shared_ptr<BlockRun> BlockRun::make() {
-    auto run = std::make_shared<BlockRun>();
-    run->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kRunSize);
-    return run;
-}
-
 std::span<const std::uint8_t> BlockRun::lastBlock() const {
     if (size == 0) {
         return {};
@@ -26,6 +20,12 @@ std::span<const std::uint8_t> BlockRun::lastBlock() const {
     const std::size_t rest = size % kBlockSize;
     const std::size_t length = rest == 0 ? kBlockSize : rest;
     return {bytes.get() + size - length, length};
+}
+
+std::shared_ptr<BlockRun> BlockPipeline::newRun() const {
+    auto run = std::make_shared<BlockRun>();
+    run->bytes = PooledBuffer(runs_);
+    return run;
 }
 
 unsigned blockThreadCount() {
@@ -40,7 +40,10 @@ unsigned blockThreadCount() {
 }
 
 BlockPipeline::BlockPipeline(unsigned threads, int level, unsigned reserve)
-    : reserve_(reserve), window_(kJobsPerThread * threads) {
+    : reserve_(reserve), window_(kJobsPerThread * threads),
+      // Runs in flight, plus the one being filled, the history and a snapshot's; their records.
+      runs_(std::make_shared<BufferPool>(kRunSize, window_ + 3)),
+      records_(std::make_shared<BufferPool>(worstRunSize(kRunSize, reserve), window_ + 1)) {
     try {
         for (unsigned i = 0; i < threads; ++i) {
             workers_.emplace_back([this, level] { work(level); });
@@ -131,7 +134,7 @@ void BlockPipeline::work(int level) {
             const std::span<const std::uint8_t> history =
                 job->previous ? job->previous->lastBlock() : std::span<const std::uint8_t>{};
             if (!encoder) {
-                encoder = std::make_unique<RunEncoder>(level);
+                encoder = std::make_unique<RunEncoder>(level, records_);
             }
             encoder->encode(job->type, job->input->view(), history, reserve_, job->encoded);
         } catch (const FciFailure& failure) {

@@ -20,10 +20,9 @@ namespace ostrivane::cabinet {
 // Uncompressed bytes of one run (kRunSize at most), filled by the caller's thread and shared
 // read-only once submitted.
 struct BlockRun {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    PooledBuffer bytes;
     std::size_t size = 0;
 
-    static std::shared_ptr<BlockRun> make();
     std::span<const std::uint8_t> view() const { return {bytes.get(), size}; }
     // The run's last block, the history of the run after it.
     std::span<const std::uint8_t> lastBlock() const;
@@ -49,6 +48,9 @@ public:
     BlockPipeline& operator=(const BlockPipeline&) = delete;
     ~BlockPipeline();
 
+    // An empty run to fill, its buffer taken from the pipeline's pool.
+    std::shared_ptr<BlockRun> newRun() const;
+
     // Jobs in flight at most before the caller waits.
     std::size_t window() const { return window_; }
     std::size_t inFlight() const;
@@ -65,6 +67,8 @@ private:
 
     unsigned reserve_;
     std::size_t window_;
+    std::shared_ptr<BufferPool> runs_;
+    std::shared_ptr<BufferPool> records_;
     mutable std::mutex mutex_;
     std::condition_variable workReady_;
     std::condition_variable jobDone_;

@@ -18,7 +18,7 @@ void FolderStream::open(TCOMP type) {
 
 std::span<std::uint8_t> FolderStream::freeSpace() {
     if (!pending_) {
-        pending_ = BlockRun::make();
+        pending_ = pipeline_.newRun();
     }
     return {pending_->bytes.get() + pending_->size, kRunSize - pending_->size};
 }
@@ -130,7 +130,7 @@ void FolderStream::rollback(const FolderSnapshot& snapshot, const BlockWritten& 
         pending_->size = snapshot.pendingSize;
     } else if (snapshot.pendingSize > 0) {
         // The run was sent off since; its first bytes start the run again.
-        pending_ = BlockRun::make();
+        pending_ = pipeline_.newRun();
         std::memcpy(pending_->bytes.get(), snapshot.pending->bytes.get(), snapshot.pendingSize);
         pending_->size = snapshot.pendingSize;
     } else {
