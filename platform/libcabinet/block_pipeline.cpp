@@ -87,22 +87,9 @@ void BlockPipeline::submit(std::shared_ptr<BlockJob> job) {
     workReady_.notify_one();
 }
 
-bool BlockPipeline::frontDoneLocked(std::size_t count) const {
-    const std::size_t wanted = std::min(count, inOrder_.size());
-    return std::all_of(inOrder_.begin(), inOrder_.begin() + static_cast<std::ptrdiff_t>(wanted),
-                       [](const auto& job) { return job->done; });
-}
-
 bool BlockPipeline::frontDone() const {
     std::lock_guard lock(mutex_);
     return !inOrder_.empty() && inOrder_.front()->done;
-}
-
-void BlockPipeline::waitForFront(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    awaited_ = std::max<std::size_t>(count, 1);
-    jobDone_.wait(lock, [this] { return frontDoneLocked(awaited_); });
-    awaited_ = 0;
 }
 
 std::shared_ptr<BlockJob> BlockPipeline::takeFront() {
@@ -110,9 +97,9 @@ std::shared_ptr<BlockJob> BlockPipeline::takeFront() {
     if (inOrder_.empty()) {
         return nullptr;
     }
-    awaited_ = 1;
+    awaited_ = true;
     jobDone_.wait(lock, [this] { return inOrder_.front()->done; });
-    awaited_ = 0;
+    awaited_ = false;
     auto job = std::move(inOrder_.front());
     inOrder_.pop_front();
     return job;
@@ -144,8 +131,8 @@ void BlockPipeline::work(int level) {
         }
         lock.lock();
         job->done = true;
-        // The caller is woken only once what it waits for is there.
-        if (awaited_ > 0 && frontDoneLocked(awaited_)) {
+        // The caller is woken only once the job it waits for is done.
+        if (awaited_ && inOrder_.front()->done) {
             jobDone_.notify_one();
         }
     }

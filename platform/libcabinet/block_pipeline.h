@@ -56,14 +56,11 @@ public:
     std::size_t inFlight() const;
     void submit(std::shared_ptr<BlockJob> job);
     bool frontDone() const;
-    // Waits until the oldest `count` jobs in flight (or all, if fewer) are done.
-    void waitForFront(std::size_t count);
     // Waits for the oldest job in flight and hands it back.
     std::shared_ptr<BlockJob> takeFront();
 
 private:
     void work(int level);
-    bool frontDoneLocked(std::size_t count) const;
 
     unsigned reserve_;
     std::size_t window_;
@@ -74,8 +71,8 @@ private:
     std::condition_variable jobDone_;
     std::deque<std::shared_ptr<BlockJob>> waiting_;
     std::deque<std::shared_ptr<BlockJob>> inOrder_;
-    // Jobs at the front the caller waits for; 0 while it does not wait.
-    std::size_t awaited_ = 0;
+    // Whether the caller waits for the oldest job.
+    bool awaited_ = false;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

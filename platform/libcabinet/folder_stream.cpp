@@ -46,10 +46,10 @@ void FolderStream::submitPending(const BlockWritten& written) {
     blocks_ += static_cast<std::uint32_t>((job->input->size + kBlockSize - 1) / kBlockSize);
     inFlightWorst_ += worstRunSize(job->input->size, reserve_);
     pipeline_.submit(std::move(job));
-    // A full window is waited on until half of it is done, so that the caller's thread sleeps
-    // once per several runs rather than once per run.
-    if (pipeline_.inFlight() >= pipeline_.window()) {
-        pipeline_.waitForFront(pipeline_.window() - pipeline_.window() / 2);
+    // A full window is waited on for one run only: the caller's thread comes back to its
+    // callbacks (and so to its events) after every run the workers finish.
+    while (pipeline_.inFlight() >= pipeline_.window()) {
+        write(*pipeline_.takeFront(), written);
     }
     writeFinished(written);
 }
