@@ -10,6 +10,9 @@ namespace {
 
 constexpr std::size_t kJobsPerThread = 4;
 constexpr unsigned kMostThreads = 256;
+// Workers started by default at most: eight level-3 workers compress faster than one thread
+// reads most disks, and each worker with its runs in flight holds about 2.5 MiB.
+constexpr unsigned kMostDefaultThreads = 8;
 
 } // namespace
 
@@ -36,7 +39,7 @@ unsigned blockThreadCount() {
         }
     }
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : std::min(cores, kMostThreads);
+    return cores == 0 ? 1 : std::min(cores, kMostDefaultThreads);
 }
 
 BlockPipeline::BlockPipeline(unsigned threads, int level, unsigned reserve)

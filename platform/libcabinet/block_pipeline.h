@@ -38,7 +38,7 @@ struct BlockJob {
     bool done = false;
 };
 
-// Threads to use: OSTRIVANE_CAB_THREADS when set to 1..256, else one per core.
+// Threads to use: OSTRIVANE_CAB_THREADS when set to 1..256, else one per core, eight at most.
 unsigned blockThreadCount();
 
 class BlockPipeline {
