@@ -162,6 +162,8 @@ TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
     EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
     EXPECT_EQ(harness.erf.erfOper, FCIERR_USER_ABORT);
     ASSERT_TRUE(harness.add(context, kept, "kept.txt"));
+    // Refused again while its bytes still lie behind the kept file's in the data being gathered.
+    EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
     const CabInfo info = inspectCabinet(harness.cabinetPath());
