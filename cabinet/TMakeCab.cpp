@@ -85,9 +85,8 @@ void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort)
     }
     newName = name;
     ++partsAnswered_;
-    // One set ID for every part, the first included; each part its own cabinet with index 0.
+    // One set ID for every part, the first included.
     ccab.setID = ostrivane::kArchivePartSetId;
-    ccab.iCab = 0;
 }
 
 const std::string& TMakeCab::CabinetBeingWritten() const {

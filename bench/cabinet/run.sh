@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Cabinet benchmark: packs one corpus (source text, binaries, random and zero data) with
 # ostrivane-cab (when built), with bench/fcipack (libcabinet through its FCI), with `gcab -c -z`
-# and with `tar | pigz -p 2 -6`, and prints wall time, CPU time, peak memory and output size,
-# each also as a ratio to gcab's from the same run. A corpus twice the size is packed again for
-# peak memory. Argument: the build folder. OSTRIVANE_BENCH_LEVELS="1 2 3 4 5 6" also measures
-# fcipack at those deflate levels (OSTRIVANE_CAB_LEVEL).
+# and with `tar cf - | pigz -p 2 -6`, and prints wall time, CPU time, peak memory and output
+# size, each also as a ratio to gcab's and to pigz's from the same round. A corpus twice the size
+# is packed again, above all for peak memory. Argument: the build folder.
+#   OSTRIVANE_BENCH_ROUNDS=N  measures every tool N times (default 1), one tool after the other
+#                             in each round; ratios are taken within a round, and the best of the
+#                             rounds is printed with the worst beside it.
+#   OSTRIVANE_BENCH_LEVELS="0 1 2 3" also measures fcipack at those levels (OSTRIVANE_CAB_LEVEL).
+#   OSTRIVANE_BENCH_DIR       where the corpora and the outputs go (default /tmp/ostrivane-cab-bench).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 work=${OSTRIVANE_BENCH_DIR:-/tmp/ostrivane-cab-bench}
+rounds=${OSTRIVANE_BENCH_ROUNDS:-1}
 fcipack=$build/bench/fcipack
 frontend=$build/ostrivane-cab
-for tool in gcab pigz tar /usr/bin/time; do
+for tool in gcab pigz tar bc /usr/bin/time; do
     command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 [ -x "$fcipack" ] || { echo "missing: $fcipack (build the fcipack target)" >&2; exit 1; }
@@ -42,11 +47,10 @@ make_corpus() {
     touch "$dir/.complete"
 }
 
-# measure LABEL OUTPUT COMMAND...: prints one line of figures and records them.
-declare -A wall cpu mem size
+# measure ROUND LABEL OUTPUT COMMAND...: appends "round label wall cpu peak-KiB size" to $results.
 measure() {
-    local label=$1 output=$2
-    shift 2
+    local round=$1 label=$2 output=$3
+    shift 3
     rm -f "$output"
     local log=$work/time.log
     /usr/bin/time -v -o "$log" "$@" > /dev/null 2> "$work/err.log" ||
@@ -57,56 +61,68 @@ measure() {
     u=$(sed -n 's/.*User time (seconds): //p' "$log")
     s=$(sed -n 's/.*System time (seconds): //p' "$log")
     m=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$log")
-    wall[$label]=$w
-    cpu[$label]=$(echo "$u + $s" | bc)
-    mem[$label]=$m
-    size[$label]=$(stat -c %s "$output")
+    echo "$round $label $w $(echo "$u + $s" | bc) $m $(stat -c %s "$output")" >> "$results"
 }
 
+# report: the best figures of every tool, then its ratios to gcab and to pigz (best of the
+# rounds, and their range when there was more than one).
 report() {
-    local base=$1
-    shift
-    printf '%-22s %9s %7s %9s %7s %9s %7s %12s %7s\n' tool wall/s ratio cpu/s ratio peak/MiB \
-        ratio size/B ratio
-    local label
-    for label in "$@"; do
-        printf '%-22s %9.2f %7.3f %9.2f %7.3f %9.1f %7.3f %12d %7.4f\n' "$label" \
-            "${wall[$label]}" "$(echo "${wall[$label]} / ${wall[$base]}" | bc -l)" \
-            "${cpu[$label]}" "$(echo "${cpu[$label]} / ${cpu[$base]}" | bc -l)" \
-            "$(echo "${mem[$label]} / 1024" | bc -l)" \
-            "$(echo "${mem[$label]} / ${mem[$base]}" | bc -l)" \
-            "${size[$label]}" "$(echo "${size[$label]} / ${size[$base]}" | bc -l)"
-    done
+    awk -v rounds="$rounds" '
+        { r = $1; t = $2; wall[r, t] = $3; cpu[r, t] = $4; mem[r, t] = $5 / 1024; size[r, t] = $6
+          if (!(t in seen)) { seen[t] = 1; order[++n] = t } }
+        function best(a, t,   r, v) { v = a[1, t]; for (r = 2; r <= rounds; r++) if (a[r, t] < v) v = a[r, t]; return v }
+        function ratio(a, t, base,   r, q, lo, hi) {
+            for (r = 1; r <= rounds; r++) {
+                q = a[r, t] / (a[r, base] > 0 ? a[r, base] : 1)
+                if (r == 1 || q < lo) lo = q
+                if (r == 1 || q > hi) hi = q
+            }
+            return rounds > 1 ? sprintf("%.3f (max %.3f)", lo, hi) : sprintf("%.3f", lo)
+        }
+        END {
+            printf "%-15s %9s %9s %9s %12s\n", "tool", "wall/s", "cpu/s", "peak/MiB", "size/B"
+            for (i = 1; i <= n; i++) { t = order[i]
+                printf "%-15s %9.2f %9.2f %9.1f %12d\n", t, best(wall, t), best(cpu, t), best(mem, t), best(size, t) }
+            w = rounds > 1 ? 17 : 7
+            for (b = 1; b <= 2; b++) {
+                base = b == 1 ? "gcab" : "tar|pigz"
+                printf "%-15s %*s %*s %*s %*s\n", "ratio to " base, w, "wall", w, "cpu", w, "peak", w, "size"
+                for (i = 1; i <= n; i++) { t = order[i]; if (t == base) continue
+                    printf "%-15s %*s %*s %*s %*s\n", t, w, ratio(wall, t, base), w, ratio(cpu, t, base),
+                        w, ratio(mem, t, base), w, ratio(size, t, base) }
+            }
+        }' "$results"
 }
 
-# run_set NAME DIR: packs DIR with every tool.
+# run_set NAME DIR: packs DIR with every tool, `rounds` times.
 run_set() {
-    local name=$1 dir=$2 labels=(gcab)
+    local name=$1 dir=$2 round level
     local files=$work/$name.files list
+    results=$work/$name.results
+    : > "$results"
     (cd "$dir" && find . -type f ! -name .complete | sed 's|^\./||' | sort) > "$files"
     mapfile -t list < "$files"
-    echo "== corpus $name: ${#list[@]} files, $(du -sm --apparent-size "$dir" | cut -f1) MB"
+    echo "== corpus $name: ${#list[@]} files, $(du -sm --apparent-size "$dir" | cut -f1) MB," \
+        "$rounds round(s)"
     cd "$dir"
     # Every tool reads the corpus from the page cache.
     tar -cf - -T "$files" | cat > /dev/null
-    measure gcab "$work/gcab.cab" gcab -c -z "$work/gcab.cab" "${list[@]}"
-    measure "pigz -p 2 -6" "$work/pigz.tgz" sh -c "tar -cf - -T '$files' | pigz -p 2 -6 > '$work/pigz.tgz'"
-    labels+=("pigz -p 2 -6")
-    measure fcipack "$work/fcipack.cab" "$fcipack" "$work/fcipack.cab" "${list[@]}"
-    labels+=(fcipack)
-    if [ -x "$frontend" ]; then
-        measure ostrivane-cab "$work/ostrivane.cab" "$frontend" --recurse --quiet \
-            "$work/ostrivane.cab" "$dir/*.*"
-        labels+=(ostrivane-cab)
-    fi
-    local level
-    for level in ${OSTRIVANE_BENCH_LEVELS:-}; do
-        measure "fcipack level $level" "$work/fcipack$level.cab" env OSTRIVANE_CAB_LEVEL=$level \
-            "$fcipack" "$work/fcipack$level.cab" "${list[@]}"
-        labels+=("fcipack level $level")
+    for ((round = 1; round <= rounds; round++)); do
+        measure $round gcab "$work/gcab.cab" gcab -c -z "$work/gcab.cab" "${list[@]}"
+        measure $round "tar|pigz" "$work/pigz.tgz" \
+            sh -c "tar -cf - -T '$files' | pigz -p 2 -6 > '$work/pigz.tgz'"
+        measure $round fcipack "$work/fcipack.cab" "$fcipack" "$work/fcipack.cab" "${list[@]}"
+        if [ -x "$frontend" ]; then
+            measure $round ostrivane-cab "$work/ostrivane.cab" "$frontend" --recurse --quiet \
+                "$work/ostrivane.cab" "$dir/*.*"
+        fi
+        for level in ${OSTRIVANE_BENCH_LEVELS:-}; do
+            measure $round "fcipack-level$level" "$work/fcipack$level.cab" \
+                env OSTRIVANE_CAB_LEVEL="$level" "$fcipack" "$work/fcipack$level.cab" "${list[@]}"
+        done
     done
     cd - > /dev/null
-    report gcab "${labels[@]}"
+    report
 }
 
 mkdir -p "$work"

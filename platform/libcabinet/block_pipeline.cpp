@@ -1,7 +1,6 @@
 #include "platform/libcabinet/block_pipeline.h"
 
-#include "platform/libcabinet/block_codec.h"
-
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <system_error>
@@ -11,13 +10,25 @@ namespace {
 
 constexpr std::size_t kJobsPerThread = 4;
 constexpr unsigned kMostThreads = 256;
+// Workers started by default at most: eight level-3 workers compress faster than one thread
+// reads most disks, and each worker with its runs in flight holds about 2.5 MiB.
+constexpr unsigned kMostDefaultThreads = 8;
 
 } // namespace
 
-std::shared_ptr<BlockData> BlockData::make() {
-    auto data = std::make_shared<BlockData>();
-    data->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize);
-    return data;
+std::span<const std::uint8_t> BlockRun::lastBlock() const {
+    if (size == 0) {
+        return {};
+    }
+    const std::size_t rest = size % kBlockSize;
+    const std::size_t length = rest == 0 ? kBlockSize : rest;
+    return {bytes.get() + size - length, length};
+}
+
+std::shared_ptr<BlockRun> BlockPipeline::newRun() const {
+    auto run = std::make_shared<BlockRun>();
+    run->bytes = PooledBuffer(runs_);
+    return run;
 }
 
 unsigned blockThreadCount() {
@@ -28,11 +39,14 @@ unsigned blockThreadCount() {
         }
     }
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : std::min(cores, kMostThreads);
+    return cores == 0 ? 1 : std::min(cores, kMostDefaultThreads);
 }
 
 BlockPipeline::BlockPipeline(unsigned threads, int level, unsigned reserve)
-    : reserve_(reserve), window_(kJobsPerThread * threads) {
+    : reserve_(reserve), window_(kJobsPerThread * threads),
+      // Runs in flight, plus the one being filled, the history and a snapshot's; their records.
+      runs_(std::make_shared<BufferPool>(kRunSize, window_ + 3)),
+      records_(std::make_shared<BufferPool>(worstRunSize(kRunSize, reserve), window_ + 1)) {
     try {
         for (unsigned i = 0; i < threads; ++i) {
             workers_.emplace_back([this, level] { work(level); });
@@ -86,14 +100,17 @@ std::shared_ptr<BlockJob> BlockPipeline::takeFront() {
     if (inOrder_.empty()) {
         return nullptr;
     }
+    awaited_ = true;
     jobDone_.wait(lock, [this] { return inOrder_.front()->done; });
+    awaited_ = false;
     auto job = std::move(inOrder_.front());
     inOrder_.pop_front();
     return job;
 }
 
 void BlockPipeline::work(int level) {
-    BlockEncoder encoder(level);
+    // Made with the first job, so that a failed allocation fails that job instead of the thread.
+    std::unique_ptr<RunEncoder> encoder;
     std::unique_lock lock(mutex_);
     for (;;) {
         workReady_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
@@ -105,8 +122,11 @@ void BlockPipeline::work(int level) {
         lock.unlock();
         try {
             const std::span<const std::uint8_t> history =
-                job->dictionary ? job->dictionary->view() : std::span<const std::uint8_t>{};
-            encoder.encode(job->type, job->input->view(), history, reserve_, job->record);
+                job->previous ? job->previous->lastBlock() : std::span<const std::uint8_t>{};
+            if (!encoder) {
+                encoder = std::make_unique<RunEncoder>(level, records_);
+            }
+            encoder->encode(job->type, job->input->view(), history, reserve_, job->encoded);
         } catch (const FciFailure& failure) {
             job->failure = failure;
         } catch (const std::bad_alloc&) {
@@ -114,7 +134,10 @@ void BlockPipeline::work(int level) {
         }
         lock.lock();
         job->done = true;
-        jobDone_.notify_all();
+        // The caller is woken only once the job it waits for is done.
+        if (awaited_ && inOrder_.front()->done) {
+            jobDone_.notify_one();
+        }
     }
 }
 

@@ -1,7 +1,8 @@
-// Worker threads that encode blocks while the caller's thread reads the next ones. Jobs come
-// back strictly in the order they were submitted; the workers touch no callback.
+// Worker threads that encode runs of blocks while the caller's thread reads the next ones. Jobs
+// come back strictly in the order they were submitted; the workers touch no callback.
 #pragma once
 
+#include "platform/libcabinet/block_codec.h"
 #include "platform/libcabinet/fci_failure.h"
 
 #include <condition_variable>
@@ -16,26 +17,28 @@
 
 namespace ostrivane::cabinet {
 
-// Uncompressed bytes of one block, filled by the caller's thread and shared read-only after.
-struct BlockData {
-    std::unique_ptr<std::uint8_t[]> bytes;
+// Uncompressed bytes of one run (kRunSize at most), filled by the caller's thread and shared
+// read-only once submitted.
+struct BlockRun {
+    PooledBuffer bytes;
     std::size_t size = 0;
 
-    static std::shared_ptr<BlockData> make();
     std::span<const std::uint8_t> view() const { return {bytes.get(), size}; }
+    // The run's last block, the history of the run after it.
+    std::span<const std::uint8_t> lastBlock() const;
 };
 
 struct BlockJob {
     std::uint64_t sequence = 0;
     TCOMP type = tcompTYPE_NONE;
-    std::shared_ptr<const BlockData> input;
-    std::shared_ptr<const BlockData> dictionary; // the folder's previous block, or none
-    std::vector<std::uint8_t> record;            // the CFDATA record, once done
+    std::shared_ptr<const BlockRun> input;
+    std::shared_ptr<const BlockRun> previous; // the folder's run before, or none
+    EncodedRun encoded;                       // the CFDATA records, once done
     std::optional<FciFailure> failure;
     bool done = false;
 };
 
-// Threads to use: OSTRIVANE_CAB_THREADS when set to 1..256, else one per core.
+// Threads to use: OSTRIVANE_CAB_THREADS when set to 1..256, else one per core, eight at most.
 unsigned blockThreadCount();
 
 class BlockPipeline {
@@ -45,7 +48,10 @@ public:
     BlockPipeline& operator=(const BlockPipeline&) = delete;
     ~BlockPipeline();
 
-    // Jobs in flight at most before the caller waits for the oldest.
+    // An empty run to fill, its buffer taken from the pipeline's pool.
+    std::shared_ptr<BlockRun> newRun() const;
+
+    // Jobs in flight at most before the caller waits.
     std::size_t window() const { return window_; }
     std::size_t inFlight() const;
     void submit(std::shared_ptr<BlockJob> job);
@@ -58,11 +64,15 @@ private:
 
     unsigned reserve_;
     std::size_t window_;
+    std::shared_ptr<BufferPool> runs_;
+    std::shared_ptr<BufferPool> records_;
     mutable std::mutex mutex_;
     std::condition_variable workReady_;
     std::condition_variable jobDone_;
     std::deque<std::shared_ptr<BlockJob>> waiting_;
     std::deque<std::shared_ptr<BlockJob>> inOrder_;
+    // Whether the caller waits for the oldest job.
+    bool awaited_ = false;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

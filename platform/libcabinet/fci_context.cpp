@@ -313,7 +313,9 @@ void FciContext::writeCabinet(const StatusSink& status) {
     }
     const CCAB& params = cabinet_.params;
     const std::uint64_t fileBytes = files_.size();
-    const CabinetIdentity identity{params.setID, static_cast<std::uint16_t>(params.iCab)};
+    // Every cabinet of a set stands alone (no file spans two), so each is numbered 0 in its
+    // header: libarchive refuses any other number as a multivolume cabinet. The set ID stays.
+    const CabinetIdentity identity{params.setID, 0};
     const std::vector<std::uint8_t> head =
         headerBytes(identity, reserve_, cabinet_.folders, cabinet_.files, fileBytes, data_.size());
     const std::uint64_t total = head.size() + fileBytes + data_.size();

@@ -1,7 +1,6 @@
 #include "platform/libcabinet/folder_stream.h"
 
-#include "platform/libcabinet/block_codec.h"
-
+#include <algorithm>
 #include <cstring>
 
 namespace ostrivane::cabinet {
@@ -14,26 +13,26 @@ void FolderStream::open(TCOMP type) {
     uncompressed_ = 0;
     files_ = 0;
     pending_.reset();
-    history_.reset();
+    previous_.reset();
 }
 
 std::span<std::uint8_t> FolderStream::freeSpace() {
     if (!pending_) {
-        pending_ = BlockData::make();
+        pending_ = pipeline_.newRun();
     }
-    return {pending_->bytes.get() + pending_->size, kBlockSize - pending_->size};
+    return {pending_->bytes.get() + pending_->size, kRunSize - pending_->size};
 }
 
 void FolderStream::commit(std::size_t count, const BlockWritten& written) {
     pending_->size += count;
     uncompressed_ += count;
-    if (pending_->size == kBlockSize) {
+    if (pending_->size == kRunSize) {
         submitPending(written);
     }
 }
 
 std::uint64_t FolderStream::pendingWorst() const {
-    return pending_ && pending_->size > 0 ? worstRecordSize(pending_->size, reserve_) : 0;
+    return pending_ && pending_->size > 0 ? worstRunSize(pending_->size, reserve_) : 0;
 }
 
 void FolderStream::submitPending(const BlockWritten& written) {
@@ -41,12 +40,14 @@ void FolderStream::submitPending(const BlockWritten& written) {
     job->sequence = nextSequence_++;
     job->type = type_;
     job->input = pending_;
-    job->dictionary = history_;
-    history_ = std::move(pending_);
+    job->previous = previous_;
+    previous_ = std::move(pending_);
     pending_.reset();
-    ++blocks_;
-    inFlightWorst_ += worstRecordSize(job->input->size, reserve_);
+    blocks_ += static_cast<std::uint32_t>((job->input->size + kBlockSize - 1) / kBlockSize);
+    inFlightWorst_ += worstRunSize(job->input->size, reserve_);
     pipeline_.submit(std::move(job));
+    // A full window is waited on for one run only: the caller's thread comes back to its
+    // callbacks (and so to its events) after every run the workers finish.
     while (pipeline_.inFlight() >= pipeline_.window()) {
         write(*pipeline_.takeFront(), written);
     }
@@ -54,18 +55,22 @@ void FolderStream::submitPending(const BlockWritten& written) {
 }
 
 void FolderStream::write(const BlockJob& job, const BlockWritten& written) {
-    inFlightWorst_ -= worstRecordSize(job.input->size, reserve_);
+    inFlightWorst_ -= worstRunSize(job.input->size, reserve_);
     if (job.failure) {
         throw *job.failure;
     }
     if (job.sequence == rollbackSequence_) {
         rollbackLength_ = data_.size();
     }
-    data_.append(job.record.data(), job.record.size());
+    data_.append(job.encoded.bytes.get(), job.encoded.size);
     ++writtenSequence_;
     if (written) {
-        written(static_cast<std::uint32_t>(job.record.size() - 8 - reserve_),
-                static_cast<std::uint32_t>(job.input->size));
+        std::size_t left = job.input->size;
+        for (const std::uint32_t payload : job.encoded.payloads) {
+            const std::size_t plain = std::min(left, kBlockSize);
+            left -= plain;
+            written(payload, static_cast<std::uint32_t>(plain));
+        }
     }
 }
 
@@ -88,7 +93,7 @@ void FolderStream::close(const BlockWritten& written) {
     drain(written);
     open_ = false;
     pending_.reset();
-    history_.reset();
+    previous_.reset();
 }
 
 FolderSnapshot FolderStream::snapshot() {
@@ -96,10 +101,9 @@ FolderSnapshot FolderStream::snapshot() {
     taken.sequence = nextSequence_;
     taken.blocks = blocks_;
     taken.uncompressed = uncompressed_;
-    if (pending_) {
-        taken.pending.assign(pending_->bytes.get(), pending_->bytes.get() + pending_->size);
-    }
-    taken.history = history_;
+    taken.pending = pending_;
+    taken.pendingSize = pending_ ? pending_->size : 0;
+    taken.previous = previous_;
     rollbackSequence_ = nextSequence_;
     rollbackLength_ = data_.size();
     return taken;
@@ -111,7 +115,7 @@ void FolderStream::rollback(const FolderSnapshot& snapshot, const BlockWritten& 
         if (job->sequence < snapshot.sequence) {
             write(*job, written);
         } else {
-            inFlightWorst_ -= worstRecordSize(job->input->size, reserve_);
+            inFlightWorst_ -= worstRunSize(job->input->size, reserve_);
         }
     }
     if (writtenSequence_ > snapshot.sequence) {
@@ -121,12 +125,18 @@ void FolderStream::rollback(const FolderSnapshot& snapshot, const BlockWritten& 
     nextSequence_ = snapshot.sequence;
     blocks_ = snapshot.blocks;
     uncompressed_ = snapshot.uncompressed;
-    pending_ = BlockData::make();
-    if (!snapshot.pending.empty()) {
-        std::memcpy(pending_->bytes.get(), snapshot.pending.data(), snapshot.pending.size());
+    if (snapshot.pending && snapshot.pending == pending_) {
+        // Still the run being filled: the undone file's bytes all lie past the mark.
+        pending_->size = snapshot.pendingSize;
+    } else if (snapshot.pendingSize > 0) {
+        // The run was sent off since; its first bytes start the run again.
+        pending_ = pipeline_.newRun();
+        std::memcpy(pending_->bytes.get(), snapshot.pending->bytes.get(), snapshot.pendingSize);
+        pending_->size = snapshot.pendingSize;
+    } else {
+        pending_.reset();
     }
-    pending_->size = snapshot.pending.size();
-    history_ = snapshot.history;
+    previous_ = snapshot.previous;
 }
 
 } // namespace ostrivane::cabinet

@@ -1,7 +1,8 @@
-// The data stream of the open folder: the files' bytes concatenated and cut into blocks of
-// 32768 bytes, each handed with its predecessor (the history) to the block pipeline, and the
-// finished CFDATA records appended in order to the data temporary file. A snapshot taken when a
-// file begins lets an add that fails be undone exactly.
+// The data stream of the open folder: the files' bytes concatenated and cut into runs of
+// kBlocksPerRun blocks of 32768 bytes, each run handed with its predecessor (whose last block is
+// the history) to the block pipeline, and the finished CFDATA records appended in order to the
+// data temporary file. A snapshot taken when a file begins lets an add that fails be undone
+// exactly.
 #pragma once
 
 #include "platform/libcabinet/block_pipeline.h"
@@ -11,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <vector>
 
 namespace ostrivane::cabinet {
 
@@ -20,14 +20,17 @@ using BlockWritten = std::function<void(std::uint32_t compressed, std::uint32_t 
 
 inline constexpr std::uint32_t kMostBlocksPerFolder = 65535;
 inline constexpr std::uint64_t kMostFolderBytes =
-    static_cast<std::uint64_t>(kMostBlocksPerFolder) * 32768;
+    static_cast<std::uint64_t>(kMostBlocksPerFolder) * kBlockSize;
 
 struct FolderSnapshot {
     std::uint64_t sequence = 0;
     std::uint32_t blocks = 0;
     std::uint64_t uncompressed = 0;
-    std::vector<std::uint8_t> pending;
-    std::shared_ptr<const BlockData> history;
+    // The run being filled and how much of it was there: bytes before that mark are never
+    // written again, so keeping the run is keeping them.
+    std::shared_ptr<const BlockRun> pending;
+    std::size_t pendingSize = 0;
+    std::shared_ptr<const BlockRun> previous;
 };
 
 class FolderStream {
@@ -46,7 +49,7 @@ public:
     std::uint32_t files() const { return files_; }
     void noteFileAdded() { ++files_; }
 
-    // Room left in the block being filled; `commit` takes the bytes put there.
+    // Room left in the run being filled; `commit` takes the bytes put there.
     std::span<std::uint8_t> freeSpace();
     void commit(std::size_t count, const BlockWritten& written);
 
@@ -54,11 +57,11 @@ public:
     void writeFinished(const BlockWritten& written);
     // Waits for and writes every record in flight.
     void drain(const BlockWritten& written);
-    // What the records in flight and the partial block can cost at most.
+    // What the records in flight and the partial run can cost at most.
     std::uint64_t outstandingWorst() const { return inFlightWorst_ + pendingWorst(); }
     std::uint64_t pendingWorst() const;
 
-    // Sends the partial block and writes everything; the folder is closed after.
+    // Sends the partial run and writes everything; the folder is closed after.
     void close(const BlockWritten& written);
 
     FolderSnapshot snapshot();
@@ -78,8 +81,8 @@ private:
     std::uint32_t blocks_ = 0;
     std::uint64_t uncompressed_ = 0;
     std::uint32_t files_ = 0;
-    std::shared_ptr<BlockData> pending_;
-    std::shared_ptr<const BlockData> history_;
+    std::shared_ptr<BlockRun> pending_;
+    std::shared_ptr<const BlockRun> previous_;
 
     std::uint64_t nextSequence_ = 0;
     std::uint64_t writtenSequence_ = 0;

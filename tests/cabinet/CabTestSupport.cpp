@@ -78,9 +78,11 @@ CabDirectory ReadCabDirectory(const std::string& path) {
     const std::uint16_t flags = U16(b, 30);
     std::size_t at = 36;
     std::size_t folderReserve = 0;
+    std::size_t dataReserve = 0;
     if (flags & 0x0004) {
         const std::uint16_t headerReserve = U16(b, 36);
         folderReserve = static_cast<unsigned char>(b[38]);
+        dataReserve = static_cast<unsigned char>(b[39]);
         at = 40 + headerReserve;
     }
     for (int skip = (flags & 1 ? 2 : 0) + (flags & 2 ? 2 : 0); skip > 0; --skip) {
@@ -91,6 +93,14 @@ CabDirectory ReadCabDirectory(const std::string& path) {
             return dir;
         }
         dir.FolderCompression.push_back(U16(b, at + 6));
+        std::size_t record = U32(b, at);
+        for (int block = U16(b, at + 4); block > 0; --block) {
+            if (record + 8 + dataReserve > b.size()) {
+                return dir;
+            }
+            dir.DataRecords.push_back({U16(b, record + 4), U16(b, record + 6)});
+            record += 8 + dataReserve + U16(b, record + 4);
+        }
         at += 8 + folderReserve;
     }
     at = filesAt;

@@ -40,11 +40,16 @@ struct CabFileRecord {
     std::uint16_t Attribs;
     std::string Name;
 };
+struct CabDataRecord {
+    std::uint16_t Compressed; // cbData, the payload's size
+    std::uint16_t Uncompressed;
+};
 struct CabDirectory {
     bool Valid = false;
     std::uint32_t CabinetSize = 0;
     std::vector<std::uint16_t> FolderCompression;
     std::vector<CabFileRecord> Files;
+    std::vector<CabDataRecord> DataRecords; // of every folder, in order
 };
 CabDirectory ReadCabDirectory(const std::string& path);
 

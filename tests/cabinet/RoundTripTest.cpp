@@ -1,5 +1,5 @@
 // Cabinets written by TMakeCab through the built libcabinet.so, checked and unpacked by
-// cabextract, 7-Zip and gcab, and compared byte for byte with the sources.
+// cabextract, 7-Zip, gcab and bsdtar, and compared byte for byte with the sources.
 #include "CabTestSupport.h"
 #include "TestFolder.h"
 
@@ -31,7 +31,7 @@ protected:
         EXPECT_TRUE(errors.Errors().empty()) << errors.Describe();
     }
 
-    // The three readers test and unpack the cabinet; each must restore exactly `expected`.
+    // The four readers test and unpack the cabinet; each must restore exactly `expected`.
     void ExpectReadersRestore(const std::string& archive, const Tree& expected) {
         std::string output;
         EXPECT_EQ(RunCommand("cabextract -q -t " + ShellQuote(archive), &output), 0) << output;
@@ -40,6 +40,7 @@ protected:
             {"cabextract", "cabextract -q -d {dir} {cab}"},
             {"7zz", "7zz x -y -o{dir} {cab}"},
             {"gcab", "gcab -x -C {dir} {cab}"},
+            {"bsdtar", "bsdtar -xf {cab} -C {dir}"},
         };
         for (const auto& [tool, pattern] : commands) {
             const std::string dir = work / ("x-" + tool);
@@ -172,4 +173,35 @@ TEST_F(RoundTripTest, TwoSourceGroupsStoreTheirOwnStartFolders) {
     EXPECT_EQ(dir.Files[0].Name, "Work\\y.txt");
     EXPECT_EQ(dir.Files[1].Name, "Data\\x.txt");
     ExpectReadersRestore(archive, {{"Data/x.txt", "data x"}, {"Work/y.txt", "work y"}});
+}
+
+TEST_F(RoundTripTest, NoBlockExceedsTheFormatLimitWhateverTheData) {
+    // Random data cannot be shrunk: such blocks are stored, within 32 KiB + 12 bytes.
+    const Tree files = Sorted({
+        {"random.bin", RandomBytes(5 * 32768 + 1000, 11)},
+        {"text.txt", CompressibleText(200000)},
+        {"zeros.bin", std::string(100000, '\0')},
+        {"tail.bin", RandomBytes(40000, 12)},
+    });
+    MakeTree(work / "src", files);
+    const std::string archive = work / "limit.cab";
+    Build(archive, {work / "src/*.*"}, false, 4);
+    const CabDirectory dir = ReadCabDirectory(archive);
+    ASSERT_TRUE(dir.Valid);
+    std::size_t total = 0;
+    std::size_t stored = 0;
+    for (const CabDataRecord& record : dir.DataRecords) {
+        EXPECT_LE(record.Compressed, 32780u);
+        EXPECT_LE(record.Uncompressed, 32768u);
+        total += record.Uncompressed;
+        // "CK", a stored block's five bytes of head, the data.
+        stored += record.Compressed == record.Uncompressed + 7 ? 1 : 0;
+    }
+    EXPECT_EQ(total, 5u * 32768 + 1000 + 200000 + 100000 + 40000);
+    EXPECT_GE(stored, 5u) << "the random blocks are stored";
+    Tree expected;
+    for (const auto& [name, bytes] : files) {
+        expected.emplace_back("src/" + name, bytes);
+    }
+    ExpectReadersRestore(archive, Sorted(expected));
 }

@@ -124,10 +124,12 @@ void expectExtractsTo(const std::filesystem::path& cabinet,
     requireTool("cabextract");
     requireTool("7zz");
     requireTool("gcab");
+    requireTool("bsdtar");
     const std::map<std::string, std::string> commands = {
         {"cabextract", "cabextract -q -d {out} {cab}"},
         {"7zz", "7zz x -y -o{out} {cab}"},
         {"gcab", "gcab -x -C {out} {cab}"},
+        {"bsdtar", "bsdtar -xf {cab} -C {out}"},
     };
     for (const auto& [tool, pattern] : commands) {
         SCOPED_TRACE(tool);

@@ -1,5 +1,5 @@
 // Black-box checks of a written cabinet: its header records read back here, and the verdicts of
-// cabextract, 7zz and gcab, which must all be installed (a missing tool fails the test).
+// cabextract, 7zz, gcab and bsdtar, which must all be installed (a missing tool fails the test).
 #pragma once
 
 #include <cstdint>
@@ -44,7 +44,8 @@ int runCommand(const std::string& command, std::string& output);
 // cabextract -t and 7zz t accept the cabinet.
 void expectTestersAccept(const std::filesystem::path& cabinet);
 
-// cabextract -d, 7zz x and gcab -x each extract exactly the expected files (stored name with
+// cabextract -d, 7zz x, gcab -x and bsdtar -x each extract exactly the expected files (stored name
+// with
 // "\" as "/" -> source file) with equal bytes.
 void expectExtractsTo(const std::filesystem::path& cabinet,
                       const std::map<std::string, std::filesystem::path>& expected);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace libcabinet_test;
@@ -68,10 +69,14 @@ TEST(LibcabinetFailure, StatusAbortDuringAnAddUndoesOnlyThatFile) {
     const fs::path aborted = scratch.path() / "aborted.txt";
     const fs::path last = scratch.path() / "last.txt";
     writeTextFile(first, 40000, 5);
-    writeTextFile(aborted, 1024 * 1024, 6);
+    writeTextFile(aborted, 3 * 1024 * 1024, 6);
     writeTextFile(last, 20000, 7);
     FciHarness harness(scratch.path());
+    // One worker keeps few blocks in flight, so that records, and their status calls, are
+    // written while the large file is still being read.
+    ::setenv("OSTRIVANE_CAB_THREADS", "1", 1);
     HFCI context = harness.create();
+    ::unsetenv("OSTRIVANE_CAB_THREADS");
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(harness.add(context, first, "first.txt"));
     harness.abortStatusAfter = harness.statusCalls + 5;
@@ -157,6 +162,8 @@ TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
     EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
     EXPECT_EQ(harness.erf.erfOper, FCIERR_USER_ABORT);
     ASSERT_TRUE(harness.add(context, kept, "kept.txt"));
+    // Refused again while its bytes still lie behind the kept file's in the data being gathered.
+    EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
     const CabInfo info = inspectCabinet(harness.cabinetPath());
