@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cabinet benchmark: packs one corpus (source text, binaries, random and zero data) with
-# ostrivane-cab (when built), with bench/fcipack (libcabinet through its FCI), with `gcab -c -z`
+# ostrivane-cab (when built; with its read-back of every backup and with --no-verify), with
+# bench/fcipack (libcabinet through its FCI), with `gcab -c -z`
 # and with `tar cf - | pigz -p 2 -6`, and prints wall time, CPU time, peak memory and output
 # size, each also as a ratio to gcab's and to pigz's from the same round. A corpus twice the size
 # is packed again, above all for peak memory. Argument: the build folder.
@@ -113,8 +114,11 @@ run_set() {
             sh -c "tar -cf - -T '$files' | pigz -p 2 -6 > '$work/pigz.tgz'"
         measure $round fcipack "$work/fcipack.cab" "$fcipack" "$work/fcipack.cab" "${list[@]}"
         if [ -x "$frontend" ]; then
+            # As a backup runs (written, flushed and read back), and without the read-back.
             measure $round ostrivane-cab "$work/ostrivane.cab" "$frontend" --recurse --quiet \
                 "$work/ostrivane.cab" "$dir/*.*"
+            measure $round "ostrivane-noverify" "$work/ostrivane.cab" "$frontend" --recurse \
+                --quiet --no-verify "$work/ostrivane.cab" "$dir/*.*"
         fi
         for level in ${OSTRIVANE_BENCH_LEVELS:-}; do
             measure $round "fcipack-level$level" "$work/fcipack$level.cab" \
