@@ -68,13 +68,9 @@ ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
 
     const QString path = (folder == QStringLiteral("/") ? QString() : folder) + u'/' +
                          kShortcutName + QStringLiteral(".desktop");
-    if (WriteEntryFile(path, ShortcutText(target)) != EntryWriteResult::Written)
-        return ShortcutResult::WriteFailed;
-    // A launcher on the desktop is only started when it is executable.
-    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                      QFileDevice::ExeOther;
-    if (!QFile::setPermissions(path, mode))
+    // A launcher on the desktop is only started when it is executable; the bits are set before
+    // the file takes its place, so that no launcher is ever there without them.
+    if (WriteEntryFile(path, ShortcutText(target), 0755) != EntryWriteResult::Written)
         return ShortcutResult::WriteFailed;
     return ShortcutResult::Written;
 }

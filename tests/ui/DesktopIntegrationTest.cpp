@@ -10,7 +10,33 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
+
+// A full disk as the writer sees it, for the lifetime of the object: a file of this process
+// cannot grow beyond a few bytes, the write past them fails.
+class FullDisk {
+public:
+    FullDisk() {
+        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit low = old_;
+        low.rlim_cur = 16;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    }
+    ~FullDisk() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldSignal_);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = SIG_DFL;
+};
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
@@ -98,6 +124,57 @@ TEST_F(DesktopIntegration, UnknownDesktopFolderIsReported) {
     w.BitBtn8->click();
     EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral(
                                     "Nelze zjistit adresář plochy, ikona nebyla vytvořena !")});
+}
+
+TEST_F(DesktopIntegration, AFullDiskKeepsTheOldAutostartEntryAndSaysSo) {
+    const QString failed = QStringLiteral("Failed to set data for 'quenza Ostrivane'");
+    const QString entry = ostrivane::desktop::AutostartEntryPath();
+    TfoHlavni& w = NewWindow();
+    {
+        FullDisk full;
+        w.CheckBox3->click(); // ticked: nothing there before, and no empty entry after
+    }
+    EXPECT_EQ(messages.Texts(), QStringList{failed});
+    EXPECT_FALSE(QFileInfo::exists(entry));
+
+    w.CheckBox3->click();
+    w.CheckBox3->click(); // ticked again, written
+    const QString written = ReadAll(entry);
+    ASSERT_TRUE(written.contains(QStringLiteral(" /systray"))) << written.toStdString();
+    ASSERT_FALSE(written.contains(QStringLiteral("Hidden=true")));
+    {
+        FullDisk full;
+        w.CheckBox3->click(); // unticked: the entry that starts the program stays
+    }
+    EXPECT_EQ(messages.Texts(), QStringList({failed, failed}));
+    EXPECT_EQ(ReadAll(entry), written);
+    EXPECT_EQ(QDir(QFileInfo(entry).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
+              1);
+}
+
+TEST_F(DesktopIntegration, AFullDiskKeepsTheOldLauncherAndSaysSo) {
+    const QString failed = QStringLiteral("Ikonu na ploše nelze zapsat, ikona nebyla vytvořena !");
+    const QString desktop = Folder() + QStringLiteral("/Desktop");
+    const QString launcher = desktop + QStringLiteral("/quenza Ostrivane.desktop");
+    TfoHlavni& w = NewWindow();
+    {
+        FullDisk full;
+        w.BitBtn8->click();
+    }
+    EXPECT_EQ(messages.Texts(), QStringList{failed});
+    EXPECT_FALSE(QFileInfo::exists(launcher)) << "no empty launcher";
+
+    w.BitBtn8->click();
+    const QString written = ReadAll(launcher);
+    ASSERT_TRUE(written.contains(QStringLiteral("Exec=")));
+    {
+        FullDisk full;
+        w.BitBtn8->click();
+    }
+    EXPECT_EQ(messages.Texts(), QStringList({failed, failed}));
+    EXPECT_EQ(ReadAll(launcher), written);
+    EXPECT_TRUE(QFileInfo(launcher).isExecutable());
+    EXPECT_EQ(QDir(desktop).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 } // namespace
