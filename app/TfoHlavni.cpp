@@ -5,6 +5,7 @@
 #include "app/EnterAsTab.h"
 #include "app/LeaveField.h"
 #include "app/RadioGroup.h"
+#include "app/SettingsLocation.h"
 #include "app/TempFolder.h"
 #include "cabinet/TMakeCab.h"
 #include "settings/SettingsKeys.h"
@@ -91,8 +92,7 @@ QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
 } // namespace
 
 QString TfoHlavni::DefaultSettingsPath() {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-           ostrivane::settings::kFileName;
+    return ostrivane::ui::ChooseSettingsPath(QCoreApplication::applicationDirPath());
 }
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)

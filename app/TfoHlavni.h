@@ -38,7 +38,8 @@ class TMakeCab;
 class TfoHlavni : public QWidget {
     Q_OBJECT
 public:
-    // The settings file beside the executable.
+    // The settings file of this program: beside the executable where it may be kept there, else
+    // in the user's configuration folder.
     static QString DefaultSettingsPath();
 
     // Runs FormCreate: the settings at `settingsPath` are loaded into the fields, `Sources` and

@@ -44,20 +44,7 @@ bool EnsureFolder(const QString& folder) {
 } // namespace
 
 QString DesktopFolder() {
-    const QString home = HomeFolder();
-    const QString config = ConfigFolder();
-    if (!config.isEmpty()) {
-        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
-        if (dirs.open(QIODevice::ReadOnly)) {
-            const QString folder = UserDirFromText(QString::fromUtf8(dirs.readAll()),
-                                                   QStringLiteral("XDG_DESKTOP_DIR"), home);
-            if (!folder.isEmpty())
-                return folder;
-        }
-    }
-    if (home.isEmpty())
-        return {};
-    return home + QStringLiteral("/Desktop");
+    return UserDir(QStringLiteral("XDG_DESKTOP_DIR"), QStringLiteral("Desktop"));
 }
 
 ShortcutResult CreateDesktopShortcut(const QString& executablePath) {

@@ -70,7 +70,8 @@ QStringList SectionKeys(const QString& path, const QString& section);
 // The value of a key as the file holds it (first occurrence), or nothing.
 std::optional<QString> RawValue(const QString& path, const QString& section, const QString& key);
 
-// A temporary folder with the settings path in it, and windows made like the program's.
+// A temporary folder with the settings path in it, also the user's home (HOME, with no
+// XDG_CONFIG_HOME) while the fixture lives, and windows made like the program's.
 class WindowFixture {
 public:
     WindowFixture();
@@ -92,6 +93,8 @@ public:
 
 private:
     QTemporaryDir dir_;
+    std::optional<QByteArray> oldHome_;
+    std::optional<QByteArray> oldConfig_;
     std::unique_ptr<TfoHlavni> window_;
     std::unique_ptr<TfoVyberSouboru> dialog_;
 };

@@ -295,7 +295,7 @@ TEST_F(WindowState, EnterMovesTheFocusAndInsertsNothing) {
     EXPECT_TRUE(w.Edit10->hasFocus());
     EXPECT_EQ(w.Edit8->text(), before.left(before.indexOf('.')) + QStringLiteral(".cab"))
         << "leaving the name field by Enter runs its leave handling";
-    EXPECT_EQ(w.Edit9->text(), QStringLiteral("C:\\Dokumenty"));
+    EXPECT_EQ(w.Edit9->text(), Folder() + QStringLiteral("/Documents"));
 }
 
 TEST_F(WindowState, TabOrderFollowsTheSchedule) {
