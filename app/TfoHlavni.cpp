@@ -280,7 +280,7 @@ void TfoHlavni::BuildSettingsTab() {
     Panel3->setGeometry(0, 0, 346, 296);
 
     CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"),
-                             QStringLiteral("Spustit program po startu Windows"), Panel3);
+                             QStringLiteral("Spustit program po startu systému"), Panel3);
     CheckBox3->setGeometry(16, 16, 300, 20);
     BitBtn8 =
         MakeButton(QStringLiteral("BitBtn8"), QStringLiteral("Vytvořit ikonu na ploše"), Panel3);

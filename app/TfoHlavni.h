@@ -113,7 +113,7 @@ public:
 
     QWidget* TabSheet3;
     QFrame* Panel3;
-    QCheckBox* CheckBox3; // start with the desktop session
+    QCheckBox* CheckBox3; // start with the desktop session ("... po startu systému")
     QPushButton* BitBtn8; // "Vytvořit ikonu na ploše"
 
     QPushButton* BitBtn7; // "&O programu"

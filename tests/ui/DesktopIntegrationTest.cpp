@@ -77,6 +77,7 @@ QString ReadAll(const QString& path) {
 TEST_F(DesktopIntegration, AutostartBoxWritesAndWithdrawsTheEntry) {
     TfoHlavni& w = NewWindow();
     w.show();
+    EXPECT_EQ(w.CheckBox3->text(), QStringLiteral("Spustit program po startu systému"));
     EXPECT_FALSE(w.CheckBox3->isChecked());
     const QString entry = ostrivane::desktop::AutostartEntryPath();
     ASSERT_TRUE(entry.startsWith(Folder()));

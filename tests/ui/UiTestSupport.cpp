@@ -99,8 +99,9 @@ QStringList MessageRecorder::Texts() const {
 
 FolderChooserStub::FolderChooserStub(std::optional<QString> chosen) : result(std::move(chosen)) {
     ostrivane::ui::SetFolderChooser(
-        [this](QWidget*, const QString& title, const QString&, const QString&) {
+        [this](QWidget*, const QString& title, const QString&, const QString& start) {
             titles.append(title);
+            starts.append(start);
             return result;
         });
 }

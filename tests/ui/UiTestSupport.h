@@ -45,7 +45,8 @@ public:
     QStringList Texts() const;
 };
 
-// Answers the folder browser with `result` (nothing = cancelled) and records the titles asked.
+// Answers the folder browser with `result` (nothing = cancelled) and records the titles asked
+// and the folders it was to open at.
 class FolderChooserStub {
 public:
     explicit FolderChooserStub(std::optional<QString> result);
@@ -55,6 +56,7 @@ public:
 
     std::optional<QString> result;
     QStringList titles;
+    QStringList starts;
 };
 
 // Runs `act` on the modal dialog once it is open (call before the code that opens it).
