@@ -50,7 +50,8 @@ public:
 
     // The other two windows of the program, created after this one.
     void SetSourceDialog(TfoVyberSouboru* dialog) { foVyberSouboru_ = dialog; }
-    void SetAboutDialog(QDialog* dialog) { foOprogramu_ = dialog; }
+    // While the about dialog is open, the two go to the taskbar together and come back together.
+    void SetAboutDialog(QDialog* dialog);
 
     // Whether the program was started with any argument (then the window hides to the tray
     // right after it is first shown). Taken from the command line; tests may set it before the
@@ -194,6 +195,8 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -221,6 +224,8 @@ private:
     void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);
+    // Brings a minimised about dialog back in front of the window.
+    void RestoreAboutDialog();
     void AddTrayIcon();
     void DeleteTrayIcon();
     void SetTrayTip(const QString& text);
