@@ -48,8 +48,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quenza.cz/ostrivane")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "quenza Ostrivane backup scheduler\n\
-Backs up chosen folders, each with a file mask, into Microsoft Cabinet\n\
+    "Backs up chosen folders, each with a file mask, into Microsoft Cabinet\n\
 (.cab) archives compressed with MSZIP, at once or by itself at set times\n\
 on set weekdays, keeping a numbered series of earlier archives. The\n\
 program lives in the notification area and speaks Czech. Each user's\n\
