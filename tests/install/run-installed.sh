@@ -59,27 +59,9 @@ mkdir -p "$home" "$runtime"
 chown "$user:$user" "$home" "$runtime"
 chmod 700 "$home" "$runtime"
 
-exec {display_fd}> "$work/display"
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp -noreset \
-    > "$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec {display_fd}>&-
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/../x11/session.sh"
+start_x11_session "$work"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME
-
-HOME=$work/openbox-home openbox --sm-disable > "$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' ||
-    fail "openbox did not start: $(cat "$work/openbox.log")"
 
 # Starts the installed program as the user, from the menu's command, with nothing of root's
 # environment; waits until its main window is viewable and sets `program_pid` and `geometry`.
