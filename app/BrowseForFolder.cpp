@@ -1,6 +1,7 @@
 #include "app/BrowseForFolder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -38,7 +39,10 @@ bool BrowseForFolder(const QString& Title, const QString& Root, QString& Folder,
         Folder.clear();
     if (parent == nullptr)
         parent = QApplication::activeWindow();
-    const std::optional<QString> chosen = ostrivane::ui::Chooser()(parent, Title, Root, Folder);
+    // With nothing to start from, the browser opens at the user's home, not at whatever the
+    // working folder happens to be.
+    const QString start = Folder.isEmpty() && Root.isEmpty() ? QDir::homePath() : Folder;
+    const std::optional<QString> chosen = ostrivane::ui::Chooser()(parent, Title, Root, start);
     if (!chosen)
         return false;
     Folder = *chosen;

@@ -21,7 +21,8 @@ void SetFolderChooser(FolderChooser chooser);
 } // namespace ostrivane::ui
 
 // Opens the folder browser with `Title` above it, starting at `Root` when that is not empty and
-// pre-selecting `Folder` when it names an existing folder (otherwise Folder is emptied first).
+// pre-selecting `Folder` when it names an existing folder (otherwise Folder is emptied first);
+// with neither, it opens at the user's home.
 // True with the chosen folder's full path in Folder when the user confirms; false when the user
 // cancels, Folder then keeping its (possibly emptied) text. While the browser is open the rest
 // of the program takes no input.

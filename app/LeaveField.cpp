@@ -21,17 +21,20 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::FocusOut || handlingLeave)
             return false;
+        // A field that loses the focus because it was disabled (Qt moves the focus on, with
+        // whatever reason) was not left by the user.
+        if (!static_cast<QWidget*>(watched)->isEnabled())
+            return false;
         switch (static_cast<QFocusEvent*>(event)->reason()) {
-        case Qt::TabFocusReason:
+        case Qt::TabFocusReason: // also a switch of the field's tab page
         case Qt::BacktabFocusReason:
         case Qt::MouseFocusReason:
         case Qt::ShortcutFocusReason:
-        case Qt::OtherFocusReason:
             break;
-        default:
+        default: // the program's own setFocus calls among them
             return false;
         }
         handlingLeave = true;

@@ -3,6 +3,7 @@
 #include "app/RadioGroup.h"
 #include "app/TextTrim.h"
 #include "app/TfoHlavni.h"
+#include "desktop/UserDirs.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -14,10 +15,22 @@
 using namespace ostrivane::settings;
 using ostrivane::TrimBlanks;
 
+namespace {
+
+// The destination before the user chose one: the user's documents folder. Where no home is
+// known, the text the program has always started with (no folder of that name exists here, so
+// the input check asks for a real one).
+QString DefaultDestination() {
+    const QString documents = ostrivane::desktop::DocumentsFolder();
+    return documents.isEmpty() ? kDefaultDestination : documents;
+}
+
+} // namespace
+
 void TfoHlavni::NatahniNastaveni() {
     const SettingsFile file(settingsPath_);
 
-    Edit9->setText(file.ReadText(kSectionSettings, kKeyDestination, kDefaultDestination));
+    Edit9->setText(file.ReadText(kSectionSettings, kKeyDestination, DefaultDestination()));
     Edit8->setText(file.ReadText(kSectionSettings, kKeyArchiveName, kDefaultArchiveName));
     // Its change handling updates Depth.
     Edit10->setText(file.ReadText(kSectionSettings, kKeyDepth, kDefaultDepth));

@@ -5,6 +5,7 @@
 #include "app/EnterAsTab.h"
 #include "app/LeaveField.h"
 #include "app/RadioGroup.h"
+#include "app/SettingsLocation.h"
 #include "app/TempFolder.h"
 #include "cabinet/TMakeCab.h"
 #include "settings/SettingsKeys.h"
@@ -91,8 +92,7 @@ QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
 } // namespace
 
 QString TfoHlavni::DefaultSettingsPath() {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-           ostrivane::settings::kFileName;
+    return ostrivane::ui::ChooseSettingsPath(QCoreApplication::applicationDirPath());
 }
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
@@ -280,7 +280,7 @@ void TfoHlavni::BuildSettingsTab() {
     Panel3->setGeometry(0, 0, 346, 296);
 
     CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"),
-                             QStringLiteral("Spustit program po startu Windows"), Panel3);
+                             QStringLiteral("Spustit program po startu systému"), Panel3);
     CheckBox3->setGeometry(16, 16, 300, 20);
     BitBtn8 =
         MakeButton(QStringLiteral("BitBtn8"), QStringLiteral("Vytvořit ikonu na ploše"), Panel3);

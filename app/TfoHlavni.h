@@ -38,7 +38,8 @@ class TMakeCab;
 class TfoHlavni : public QWidget {
     Q_OBJECT
 public:
-    // The settings file beside the executable.
+    // The settings file of this program: beside the executable where it may be kept there, else
+    // in the user's configuration folder.
     static QString DefaultSettingsPath();
 
     // Runs FormCreate: the settings at `settingsPath` are loaded into the fields, `Sources` and
@@ -49,7 +50,8 @@ public:
 
     // The other two windows of the program, created after this one.
     void SetSourceDialog(TfoVyberSouboru* dialog) { foVyberSouboru_ = dialog; }
-    void SetAboutDialog(QDialog* dialog) { foOprogramu_ = dialog; }
+    // While the about dialog is open, the two go to the taskbar together and come back together.
+    void SetAboutDialog(QDialog* dialog);
 
     // Whether the program was started with any argument (then the window hides to the tray
     // right after it is first shown). Taken from the command line; tests may set it before the
@@ -112,7 +114,7 @@ public:
 
     QWidget* TabSheet3;
     QFrame* Panel3;
-    QCheckBox* CheckBox3; // start with the desktop session
+    QCheckBox* CheckBox3; // start with the desktop session ("... po startu systému")
     QPushButton* BitBtn8; // "Vytvořit ikonu na ploše"
 
     QPushButton* BitBtn7; // "&O programu"
@@ -193,6 +195,8 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -220,6 +224,8 @@ private:
     void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);
+    // Brings a minimised about dialog back in front of the window.
+    void RestoreAboutDialog();
     void AddTrayIcon();
     void DeleteTrayIcon();
     void SetTrayTip(const QString& text);

@@ -4,6 +4,7 @@
 #include "app/ApplicationTitle.h"
 #include "app/BackupIntoSeries.h"
 #include "app/EngineHooks.h"
+#include "app/FolderField.h"
 #include "app/MessageBoxes.h"
 #include "app/RadioGroup.h"
 #include "app/TextTrim.h"
@@ -101,7 +102,9 @@ bool TfoHlavni::KontrolaVstupu() {
         BitBtn4->setFocus();
         return false;
     }
-    if (!ostrivane::fs::IsDirectory(TrimBlanks(Edit9->text()).toStdString())) {
+    // The emptied text is the root, which leaving the field made of "/".
+    const QString destination = ostrivane::ui::FolderOfField(TrimBlanks(Edit9->text()));
+    if (!ostrivane::fs::IsDirectory(destination.toStdString())) {
         ostrivane::ui::ShowMessage(
             this,
             QStringLiteral("Neexistuje nebo nebyl vybrán adresář nebo disk pro uložení archívu !"));
@@ -145,7 +148,7 @@ void TfoHlavni::ConfigureArchiveComponent(const QString& P) {
         const QString folder = TrimBlanks(source.Folder);
         const QString mask = TrimBlanks(source.Mask);
         if (!folder.isEmpty() && !mask.isEmpty())
-            cab.FileSpec().push_back((folder + QLatin1Char('/') + mask).toStdString());
+            cab.FileSpec().push_back(ostrivane::ui::PathInFolder(folder, mask).toStdString());
     }
     for (TvrkFileAttr attr : kRunAttributes)
         cab.SetAttribute(attr, true);

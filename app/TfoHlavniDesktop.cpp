@@ -19,8 +19,17 @@ void TfoHlavni::CheckBox3Click() {
 }
 
 void TfoHlavni::BitBtn8Click() {
-    const ShortcutResult result = CreateDesktopShortcut(QCoreApplication::applicationFilePath());
-    if (result == ShortcutResult::NoDesktopFolder)
+    switch (CreateDesktopShortcut(QCoreApplication::applicationFilePath())) {
+    case ShortcutResult::Written:
+        break;
+    case ShortcutResult::NoDesktopFolder:
         ostrivane::ui::ShowMessage(
             this, QStringLiteral("Nelze zjistit adresář plochy, ikona nebyla vytvořena !"));
+        break;
+    case ShortcutResult::WriteFailed:
+        // A launcher there before stays as it was.
+        ostrivane::ui::ShowMessage(
+            this, QStringLiteral("Ikonu na ploše nelze zapsat, ikona nebyla vytvořena !"));
+        break;
+    }
 }

@@ -38,7 +38,8 @@ void TfoHlavni::Edit10Change() {
 }
 
 void TfoHlavni::SpeedButton2Click() {
-    QString folder;
+    // The browser opens at the folder in the field when there is one.
+    QString folder = TrimBlanks(Edit9->text());
     if (BrowseForFolder(QStringLiteral("Vyberte adresář pro ukládání archivu..."), QString(),
                         folder, this))
         Edit9->setText(folder);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QEvent>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -63,6 +64,44 @@ bool TfoHlavni::FormCloseQuery() {
         DeleteTrayIcon();
     InTray_ = false;
     return true;
+}
+
+void TfoHlavni::SetAboutDialog(QDialog* dialog) {
+    if (foOprogramu_ != nullptr)
+        foOprogramu_->removeEventFilter(this);
+    foOprogramu_ = dialog;
+    if (foOprogramu_ != nullptr)
+        foOprogramu_->installEventFilter(this);
+}
+
+// The main window is hidden while the about dialog is open. Minimising the dialog minimises the
+// whole program: the main window goes to the taskbar with it (shown minimised, so that the user
+// has something to bring the program back from), and restoring either brings both back.
+bool TfoHlavni::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == foOprogramu_ && event->type() == QEvent::WindowStateChange &&
+        foOprogramu_->isVisible()) {
+        if (foOprogramu_->isMinimized()) {
+            if (!isMinimized() || !isVisible())
+                showMinimized();
+        } else if (isMinimized()) {
+            showNormal();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfoHlavni::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        RestoreAboutDialog();
+}
+
+void TfoHlavni::RestoreAboutDialog() {
+    if (foOprogramu_ == nullptr || !foOprogramu_->isVisible() || !foOprogramu_->isMinimized())
+        return;
+    foOprogramu_->showNormal();
+    foOprogramu_->raise();
+    foOprogramu_->activateWindow();
 }
 
 void TfoHlavni::BitBtn1Click() {
@@ -126,6 +165,7 @@ void TfoHlavni::RestoreFromTray() {
             showNormal();
         activateWindow();
     }
+    RestoreAboutDialog();
 }
 
 void TfoHlavni::WMRestoreApp() {

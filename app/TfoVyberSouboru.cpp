@@ -85,11 +85,14 @@ TfoVyberSouboru::TfoVyberSouboru(QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, &TfoVyberSouboru::BitBtn1Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TfoVyberSouboru::SpeedButton1Click);
     ostrivane::ui::OnLeaveField(Edit1, [this] { Edit1Exit(); });
+    connect(Edit1, &QLineEdit::textEdited, this, [this] { rootEmptied_ = false; });
 }
 
 void TfoVyberSouboru::BitBtn2Click() {
     using ostrivane::settings::IsStorable;
-    const QString folder = TrimBlanks(Edit1->text());
+    // The text that leaving the field emptied is the root it was made of.
+    const bool root = rootEmptied_ && TrimBlanks(Edit1->text()).isEmpty();
+    const QString folder = root ? QStringLiteral("/") : TrimBlanks(Edit1->text());
     if (!QFileInfo(folder).isDir()) {
         ostrivane::ui::ShowMessage(this, QStringLiteral("Adresář nebo disk neexistuje !"));
         Edit1->setFocus(Qt::OtherFocusReason);
@@ -116,6 +119,8 @@ void TfoVyberSouboru::BitBtn2Click() {
         Edit2->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (root)
+        Edit1->setText(folder); // the entry holds the root by its name
     accept();
 }
 
@@ -124,7 +129,8 @@ void TfoVyberSouboru::BitBtn1Click() {
 }
 
 void TfoVyberSouboru::SpeedButton1Click() {
-    QString folder;
+    // The browser opens at the folder in the field when there is one.
+    QString folder = TrimBlanks(Edit1->text());
     if (BrowseForFolder(QStringLiteral("Vyberte adresář pro ukládání archivu..."), QString(),
                         folder, this))
         Edit1->setText(folder);
@@ -133,8 +139,15 @@ void TfoVyberSouboru::SpeedButton1Click() {
 
 void TfoVyberSouboru::Edit1Exit() {
     const QString folder = TrimBlanks(Edit1->text());
-    if (folder.endsWith(QLatin1Char('/')))
+    if (folder.endsWith(QLatin1Char('/'))) {
         Edit1->setText(folder.chopped(1));
+        rootEmptied_ = folder.size() == 1;
+    }
+}
+
+void TfoVyberSouboru::showEvent(QShowEvent* event) {
+    rootEmptied_ = false;
+    QDialog::showEvent(event);
 }
 
 void TfoVyberSouboru::keyPressEvent(QKeyEvent* event) {

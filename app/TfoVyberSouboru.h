@@ -33,4 +33,10 @@ public slots:
 protected:
     // No default and no cancel button: Escape does not close the dialog.
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // True while the folder field is empty because leaving it took the "/" of the root away:
+    // that empty text names the root, an empty field the user never filled names nothing.
+    bool rootEmptied_ = false;
 };

@@ -1,6 +1,7 @@
 // Program start: the application, its title, the three windows, the restore method on the
 // session bus, and the event loop. Closing the main window ends the program.
 #include "app/ApplicationTitle.h"
+#include "app/QtCzechTexts.h"
 #include "app/RestoreAppService.h"
 #include "app/TfoHlavni.h"
 #include "app/TfoOprogramu.h"
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     // temporary files and its half-written archive go with it.
     ostrivane::fs::InstallRemoveOnTermination();
     QApplication app(argc, argv);
+    // The program speaks Czech only; so do Qt's own buttons, dialogs and menus.
+    const auto czechTexts = ostrivane::ui::InstallQtCzechTexts();
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.2"));
     // Only the main window's close ends the program: a dialog closed while the main window is

@@ -8,8 +8,9 @@
 #   <prefix>/share/applications/ostrivane.desktop
 #   <prefix>/share/icons/hicolor/{32x32,256x256}/apps/ostrivane.png
 #
-# The program keeps its settings file Ostrivane.ini in its own folder, so it lives in a folder of
-# its own rather than in bin/.
+# The program loads libcabinet.so from its own folder, so it lives in a folder of its own rather
+# than in bin/. Its settings file Ostrivane.ini is kept beside it only where the user may write
+# there (a personal prefix); in a system prefix it goes to ~/.config/ostrivane/.
 
 set(OSTRIVANE_PROGRAM_DIR lib/ostrivane)
 set(OSTRIVANE_ICONS ${CMAKE_CURRENT_LIST_DIR}/../app/resources/icons)
@@ -47,12 +48,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quenza.cz/ostrivane")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "quenza Ostrivane backup scheduler\n\
-Backs up chosen folders, each with a file mask, into Microsoft Cabinet\n\
+    "Backs up chosen folders, each with a file mask, into Microsoft Cabinet\n\
 (.cab) archives compressed with MSZIP, at once or by itself at set times\n\
 on set weekdays, keeping a numbered series of earlier archives. The\n\
-program lives in the notification area and speaks Czech. It keeps its\n\
-settings file Ostrivane.ini in its own folder, /usr/lib/ostrivane.")
+program lives in the notification area and speaks Czech. Each user's\n\
+settings are kept in ~/.config/ostrivane/Ostrivane.ini.")
 # The shared libraries the binaries link come from dpkg-shlibdeps; the platform plugins that Qt
 # loads at run time (X11 and Wayland) and Qt's Czech translations are not linked and must be named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

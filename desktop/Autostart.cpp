@@ -48,8 +48,7 @@ AutostartResult WriteAutostartEntry(bool enabled, const QString& executablePath)
     switch (WriteEntryFile(path, AutostartEntryText(enabled, executablePath))) {
     case EntryWriteResult::Written:
         return AutostartResult::Written;
-    case EntryWriteResult::OpenFailed:
-        // The temporary file beside the entry could not be created: the folder takes no files.
+    case EntryWriteResult::Refused:
         return AutostartResult::FolderNotWritable;
     case EntryWriteResult::WriteFailed:
         break;

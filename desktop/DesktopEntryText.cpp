@@ -1,8 +1,10 @@
 #include "desktop/DesktopEntryText.h"
 
+#include "platform/profile/AtomicFile.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -100,18 +102,18 @@ QString ConfigFolder() {
     return home + QStringLiteral("/.config");
 }
 
-EntryWriteResult WriteEntryFile(const QString& path, const QString& text) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return EntryWriteResult::OpenFailed;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return EntryWriteResult::WriteFailed;
+EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
+                                std::optional<unsigned> mode) {
+    using profile::ReplaceResult;
+    switch (profile::ReplaceFile(QFile::encodeName(path).toStdString(), text.toStdString(), mode)) {
+    case ReplaceResult::Replaced:
+        return EntryWriteResult::Written;
+    case ReplaceResult::Refused:
+        return EntryWriteResult::Refused;
+    case ReplaceResult::WriteFailed:
+        break;
     }
-    if (!file.commit())
-        return EntryWriteResult::WriteFailed;
-    return EntryWriteResult::Written;
+    return EntryWriteResult::WriteFailed;
 }
 
 } // namespace ostrivane::desktop

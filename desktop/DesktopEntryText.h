@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace ostrivane::desktop {
 
 // A value of type string: backslash, newline, tab and carriage return become \\, \n, \t, \r, so
@@ -29,10 +31,17 @@ QString HomeFolder();
 // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; empty when neither is known.
 QString ConfigFolder();
 
-enum class EntryWriteResult { Written, OpenFailed, WriteFailed };
+enum class EntryWriteResult {
+    Written,
+    Refused,     // the folder takes no file here (no right, read-only) or a folder is in the way
+    WriteFailed, // the entry could not be written completely (a full disk); the old one stays
+};
 
-// Writes `text` as UTF-8 to `path` through a temporary file in the same folder that is renamed
-// over the old file only once it is complete, so no reader ever sees half an entry.
-EntryWriteResult WriteEntryFile(const QString& path, const QString& text);
+// Writes `text` as UTF-8 to `path` with the permission bits `mode` (or, without, those of the
+// file it replaces): into a temporary file in the same folder, every write and the sync checked,
+// then renamed over the old file. A reader never sees half an entry, and a failed write keeps the
+// old entry as it was.
+EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
+                                std::optional<unsigned> mode = std::nullopt);
 
 } // namespace ostrivane::desktop

@@ -44,20 +44,7 @@ bool EnsureFolder(const QString& folder) {
 } // namespace
 
 QString DesktopFolder() {
-    const QString home = HomeFolder();
-    const QString config = ConfigFolder();
-    if (!config.isEmpty()) {
-        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
-        if (dirs.open(QIODevice::ReadOnly)) {
-            const QString folder = UserDirFromText(QString::fromUtf8(dirs.readAll()),
-                                                   QStringLiteral("XDG_DESKTOP_DIR"), home);
-            if (!folder.isEmpty())
-                return folder;
-        }
-    }
-    if (home.isEmpty())
-        return {};
-    return home + QStringLiteral("/Desktop");
+    return UserDir(QStringLiteral("XDG_DESKTOP_DIR"), QStringLiteral("Desktop"));
 }
 
 ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
@@ -68,13 +55,9 @@ ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
 
     const QString path = (folder == QStringLiteral("/") ? QString() : folder) + u'/' +
                          kShortcutName + QStringLiteral(".desktop");
-    if (WriteEntryFile(path, ShortcutText(target)) != EntryWriteResult::Written)
-        return ShortcutResult::WriteFailed;
-    // A launcher on the desktop is only started when it is executable.
-    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                      QFileDevice::ExeOther;
-    if (!QFile::setPermissions(path, mode))
+    // A launcher on the desktop is only started when it is executable; the bits are set before
+    // the file takes its place, so that no launcher is ever there without them.
+    if (WriteEntryFile(path, ShortcutText(target), 0755) != EntryWriteResult::Written)
         return ShortcutResult::WriteFailed;
     return ShortcutResult::Written;
 }

@@ -9,7 +9,8 @@ namespace ostrivane::desktop {
 enum class ShortcutResult {
     Written,         // the launcher was written (an older one replaced)
     NoDesktopFolder, // the desktop folder is unknown or cannot be created; nothing was written
-    WriteFailed,     // the folder exists but the launcher could not be written
+    WriteFailed,     // the launcher could not be written there (no right, a full disk); a launcher
+                     // written before stays as it was
 };
 
 ShortcutResult CreateDesktopShortcut(const QString& executablePath);

@@ -1,6 +1,9 @@
 #include "desktop/UserDirs.h"
 
+#include "desktop/DesktopEntryText.h"
+
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 
 namespace ostrivane::desktop {
@@ -53,6 +56,26 @@ QString UserDirFromText(const QString& contents, const QString& key, const QStri
         found = ExpandHome(UnquoteShellValue(QStringView(trimmed).mid(equals + 1)), home);
     }
     return found;
+}
+
+QString UserDir(const QString& key, const QString& fallbackName) {
+    const QString home = HomeFolder();
+    const QString config = ConfigFolder();
+    if (!config.isEmpty()) {
+        QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+        if (dirs.open(QIODevice::ReadOnly)) {
+            const QString folder = UserDirFromText(QString::fromUtf8(dirs.readAll()), key, home);
+            if (!folder.isEmpty())
+                return folder;
+        }
+    }
+    if (home.isEmpty())
+        return {};
+    return home + u'/' + fallbackName;
+}
+
+QString DocumentsFolder() {
+    return UserDir(QStringLiteral("XDG_DOCUMENTS_DIR"), QStringLiteral("Documents"));
 }
 
 } // namespace ostrivane::desktop

@@ -11,4 +11,11 @@ namespace ostrivane::desktop {
 // Only the two forms the file allows are accepted: "$HOME/..." and an absolute path.
 QString UserDirFromText(const QString& contents, const QString& key, const QString& home);
 
+// The user's folder `key` from $XDG_CONFIG_HOME/user-dirs.dirs, else $HOME/`fallbackName`; empty
+// when neither is known. The folder need not exist.
+QString UserDir(const QString& key, const QString& fallbackName);
+
+// XDG_DOCUMENTS_DIR, else ~/Documents; empty when unknown.
+QString DocumentsFolder();
+
 } // namespace ostrivane::desktop

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace ostrivane::settings {
 
 namespace {
@@ -15,6 +18,20 @@ std::string Utf8(const QString& text) {
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Makes `folder` and the folders missing above it, each for this user alone (0700), as a
+// configuration folder in the user's home should be. True when the folder exists afterwards.
+bool MakeMissingFolders(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (info.exists() || info.isSymLink())
+        return false;
+    const QString parent = info.absolutePath();
+    if (parent != folder && !MakeMissingFolders(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || errno == EEXIST;
 }
 
 } // namespace
@@ -56,6 +73,7 @@ void SettingsFile::EraseSection(const QString& section) {
 }
 
 bool SettingsFile::Flush() {
+    MakeMissingFolders(QFileInfo(path_).absolutePath());
     return profile_.Flush();
 }
 

@@ -28,7 +28,8 @@ public:
     void WriteBool(const QString& section, const QString& key, bool value);
     void EraseSection(const QString& section);
 
-    // Replaces the file on disk; false when it cannot be written (the old file stays).
+    // Replaces the file on disk, making the folders missing on the way to it (mode 0700); false
+    // when it cannot be written (the old file stays).
     bool Flush();
 
 private:

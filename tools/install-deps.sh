@@ -9,7 +9,7 @@ packages=(
     zlib1g-dev libjpeg62-turbo-dev libgtest-dev libarchive-dev libisal-dev
     dbus dbus-bin
     cabextract gcab 7zip libarchive-tools pigz time bc
-    xvfb xauth openbox imagemagick x11-utils
+    xvfb xauth openbox imagemagick x11-utils xdotool
     tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev
 )

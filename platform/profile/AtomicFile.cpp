@@ -70,6 +70,12 @@ std::string ResolveTarget(const std::string& path) {
     return resolved.data();
 }
 
+// Whether a failed creation of a file means "no right to write here" rather than a failed write.
+bool IsRefusal(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOENT ||
+           error == ENOTDIR || error == EISDIR;
+}
+
 // Creates a new file "<target>.tmpXXXXXX" exclusively; its name goes to `tempPath`.
 UniqueFd CreateTemporary(const std::string& target, std::string& tempPath) {
     static constexpr std::string_view kLetters =
@@ -117,18 +123,25 @@ ReadResult ReadWholeFile(const std::string& path, std::string& contents) {
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
+    return ReplaceFile(path, contents) == ReplaceResult::Replaced;
+}
+
+ReplaceResult ReplaceFile(const std::string& path, std::string_view contents,
+                          std::optional<unsigned> mode) {
     const std::string target = ResolveTarget(path);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0))
-        return false;
+        return ReplaceResult::Refused;
 
     std::string tempPath;
     UniqueFd fd = CreateTemporary(target, tempPath);
     if (!fd.Valid())
-        return false;
+        return IsRefusal(errno) ? ReplaceResult::Refused : ReplaceResult::WriteFailed;
     bool ok = true;
-    if (exists) {
+    if (mode) {
+        ok = ::fchmod(fd.Get(), *mode & 07777) == 0;
+    } else if (exists) {
         ok = ::fchmod(fd.Get(), existing.st_mode & 07777) == 0;
         // Keeping the owner needs privileges unless it is this user; without them the new file
         // belongs to this user, as any rewrite by this user would.
@@ -140,12 +153,12 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
     ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(tempPath.c_str());
-        return false;
+        return ReplaceResult::WriteFailed;
     }
     UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Valid())
         ::fsync(folder.Get());
-    return true;
+    return ReplaceResult::Replaced;
 }
 
 } // namespace ostrivane::profile

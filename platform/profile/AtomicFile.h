@@ -3,6 +3,7 @@
 // over the old file. A crash, a full disk or a refused write leaves the old file as it was.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,19 @@ ReadResult ReadWholeFile(const std::string& path, std::string& contents);
 // read-only file). An existing file keeps its permission bits; a new one gets 0666 less the
 // umask. A symbolic link at `path` is kept: the file it points to is replaced.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+
+enum class ReplaceResult {
+    Replaced,
+    // Nothing could be started: no right to write there, a read-only file system, a missing
+    // folder, `path` not a regular file, or an existing file this user may not write.
+    Refused,
+    // The new contents could not be written completely (a full disk, an I/O error).
+    WriteFailed,
+};
+
+// ReplaceFileAtomically that tells why it failed. With `mode`, the file gets exactly these
+// permission bits (before it takes the old file's place), whatever the old file had.
+ReplaceResult ReplaceFile(const std::string& path, std::string_view contents,
+                          std::optional<unsigned> mode = std::nullopt);
 
 } // namespace ostrivane::profile

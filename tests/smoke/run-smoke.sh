@@ -45,35 +45,14 @@ chmod 700 "$work/runtime"
 cp "$build/ostrivane" "$build/libcabinet.so" "$work/program/"
 [[ -f $build/ostrivane.png ]] && cp "$build/ostrivane.png" "$work/program/"
 
-# A display of our own; Xvfb writes its number to the descriptor once it accepts clients.
-exec {display_fd}> "$work/display"
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp -noreset \
-    > "$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec {display_fd}>&-
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/../x11/session.sh"
+start_x11_session "$work"
 
 export HOME=$work/home
 export XDG_CONFIG_HOME=$work/home/.config
 export XDG_RUNTIME_DIR=$work/runtime
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-
-openbox --sm-disable > "$work/openbox.log" 2>&1 &
-pids+=($!)
-# A window mapped while the window manager is still starting can end up unmanaged and unmapped:
-# wait until openbox has announced itself on the root window.
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' ||
-    fail "openbox did not start: $(cat "$work/openbox.log")"
 
 "$work/program/ostrivane" > "$work/program.log" 2>&1 &
 program_pid=$!

@@ -117,4 +117,31 @@ TEST_F(DestinationFields, BrowseSetsTheFolderAsChosenWithoutLeaveHandling) {
     EXPECT_EQ(w.Edit9->text(), chosen); // the trailing "/" stays until the field is left
 }
 
+TEST_F(DestinationFields, TheBrowserOpensAtTheFolderInTheFieldElseAtHome) {
+    TfoHlavni& w = window();
+    const QString there = MakeFolder(QStringLiteral("cíl"));
+    uitest::FolderChooserStub chooser(std::nullopt);
+    w.Edit9->setText(QStringLiteral(" ") + there + QStringLiteral(" "));
+    w.SpeedButton2->click();
+    w.Edit9->setText(there + QStringLiteral("/chybí"));
+    w.SpeedButton2->click();
+    dialog().Edit1->setText(there);
+    dialog().SpeedButton1->click();
+    dialog().Edit1->clear();
+    dialog().SpeedButton1->click();
+    // HOME is the fixture's folder.
+    EXPECT_EQ(chooser.starts, QStringList({there, Folder(), there, Folder()}));
+}
+
+TEST_F(DestinationFields, TheRootPassesTheInputCheckAlsoOnceItsSlashIsGone) {
+    TfoHlavni& w = window();
+    w.Sources.push_back({Folder(), QStringLiteral("*.*")});
+    w.Edit8->setText(QStringLiteral("data.cab"));
+    w.Edit9->setText(QStringLiteral("/"));
+    EXPECT_TRUE(w.KontrolaVstupu());
+    EXPECT_EQ(w.Edit9->text(), QString());
+    EXPECT_TRUE(w.KontrolaVstupu()); // the next run, also after a restart
+    EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join('|').toStdString();
+}
+
 } // namespace

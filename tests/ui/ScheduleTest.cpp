@@ -2,9 +2,15 @@
 // button, and the scheduler timer.
 #include "UiTestSupport.h"
 
+#include "cabinet/CabinetLibrary.h"
+
 #include <QCheckBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -192,6 +198,55 @@ TEST_F(Schedule, DayBoxFindsItsFieldByName) {
     w.CheckBoxX[0]->setChecked(false);
     EXPECT_FALSE(w.EditTime[0]->isEnabledTo(w.Panel1));
     EXPECT_TRUE(dialog().Edit1->isEnabled());
+}
+
+// A scheduled run disables the window's controls, which takes the focus out of the field the
+// user was in: that is no leave, so neither the time check nor the folder normalisation runs,
+// and nothing waits for an answer in the middle of the run.
+TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
+    if (!CabinetLoaded()) {
+        ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"));
+    }
+    const QString source = MakeFolder(QStringLiteral("Data"));
+    const QString destination = MakeFolder(QStringLiteral("Zalohy"));
+    QFile file(source + "/a.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("alpha");
+    file.close();
+
+    OpenScheduleTab();
+    TfoHlavni& w = window();
+    QStringList notices;
+    w.SetScheduledNotice([&](const QString& text) { notices.append(text); });
+    w.Sources.push_back({source, QStringLiteral("*.*")});
+    w.Edit8->setText(QStringLiteral("data.cab"));
+    Day(1)->setText(QStringLiteral("12:00"));
+    // 2025-03-03 is a Monday.
+    w.SetClock([] { return QDateTime(QDate(2025, 3, 3), QTime(12, 0, 0)); });
+
+    w.PageControl1->setCurrentIndex(0);
+    w.Edit9->setText(destination + "/");
+    w.Edit9->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), w.Edit9);
+    w.Timer1Timer();
+    EXPECT_TRUE(QFileInfo::exists(destination + "/data.cab"));
+    EXPECT_EQ(w.Edit9->text().toStdString(), (destination + "/").toStdString());
+
+    w.PageControl1->setCurrentIndex(1);
+    Day(3)->setText(QStringLiteral("25:99"));
+    Day(3)->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), Day(3));
+    w.Timer1Timer();
+    EXPECT_TRUE(QFileInfo::exists(destination + "/data_1.cab")) << "the second run did not happen";
+    EXPECT_EQ(Day(3)->text().toStdString(), "25:99");
+
+    EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join('|').toStdString();
+    EXPECT_TRUE(notices.isEmpty()) << notices.join('|').toStdString();
+    EXPECT_FALSE(w.BackupRunning());
+    // The user leaving the field afterwards is still a leave.
+    Day(3)->setFocus();
+    QTest::keyClick(Day(3), Qt::Key_Tab);
+    EXPECT_EQ(messages.Texts(), QStringList{kInvalid});
 }
 
 } // namespace

@@ -28,7 +28,7 @@ protected:
 
 TEST_F(SettingsLoadSave, FirstStartWithoutFileShowsEveryDefault) {
     TfoHlavni& w = NewWindow();
-    EXPECT_EQ(w.Edit9->text(), QStringLiteral("C:\\Dokumenty"));
+    EXPECT_EQ(w.Edit9->text(), Folder() + QStringLiteral("/Documents"));
     EXPECT_EQ(w.Edit8->text(), QStringLiteral("Záloha.zip"));
     EXPECT_EQ(w.Edit10->text(), QStringLiteral("10"));
     EXPECT_EQ(w.Depth, 10);
@@ -64,7 +64,7 @@ TEST_F(SettingsLoadSave, FirstCloseWritesEveryKeyInOrder) {
     };
     EXPECT_EQ(SectionKeys(SettingsPath(), kSettings), expected);
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Adresář zálohy")),
-              QStringLiteral("C:\\Dokumenty"));
+              Folder() + QStringLiteral("/Documents"));
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Pondělí")), QStringLiteral("0"));
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("RadioGroup název souboru")),
               QStringLiteral("0"));

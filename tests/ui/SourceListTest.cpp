@@ -1,9 +1,14 @@
 // The source list: the grid, add, edit and delete, and the source dialog with its checks.
 #include "UiTestSupport.h"
 
+#include "app/QtCzechTexts.h"
+#include "cabinet/CabinetLibrary.h"
+#include "cabinet/TMakeCab.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -349,6 +354,71 @@ TEST_F(SourceList, AddedSourceIsStoredTrimmed) {
     EXPECT_EQ(w.Sources[0], (TZaloha{folder, QStringLiteral("*.odt")}));
     EXPECT_EQ(w.Cells(0, 1), folder);
     EXPECT_EQ(w.Cells(1, 1), QStringLiteral("*.odt"));
+}
+
+// Qt's own texts are Czech like the program's: the question's standard buttons read so.
+TEST_F(SourceList, TheDeleteConfirmationSpeaksCzech) {
+    const auto czech = ostrivane::ui::InstallQtCzechTexts();
+    ASSERT_NE(czech, nullptr) << "Qt's Czech translation is missing";
+    TfoHlavni& w = NewWindow();
+    w.Sources.push_back({QStringLiteral("/data"), QStringLiteral("*.*")});
+    w.show();
+    w.SetRow(1);
+    ostrivane::ui::SetMessageHook({}); // the real message box
+    QStringList buttons;
+    QString caption;
+    uitest::WhenModal([&](QDialog* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        for (QAbstractButton* button : box->buttons())
+            buttons.append(button->text());
+        box->button(QMessageBox::Cancel)->click();
+    });
+    w.BitBtn6->click();
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({QStringLiteral("OK"), QStringLiteral("Zrušit")}));
+    EXPECT_EQ(caption, QStringLiteral("Dotaz programu ..."));
+    EXPECT_EQ(w.Sources.size(), 1u); // cancelled
+}
+
+// The root "/" loses its "/" when the field is left, as a drive root its backslash; that emptied
+// text names the root, while a field the user left empty names nothing.
+TEST_F(SourceList, TheRootIsASourceAndReachesTheRun) {
+    if (!CabinetLoaded()) {
+        ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"));
+    }
+    TfoHlavni& w = NewWindow();
+    ShowActive();
+    TfoVyberSouboru& d = dialog();
+    uitest::WhenModal([&](QDialog*) {
+        d.Edit1->clear();
+        d.Edit2->setText(QStringLiteral("ostrivane-none-*.x"));
+        d.BitBtn2->click();
+        EXPECT_TRUE(d.isVisible());
+        d.Edit1->setFocus();
+        d.Edit1->setText(QStringLiteral("/"));
+        QTest::keyClick(d.Edit1, Qt::Key_Tab);
+        EXPECT_EQ(d.Edit1->text(), QString());
+        d.BitBtn2->click();
+        if (d.isVisible()) {
+            ADD_FAILURE() << "the root was refused";
+            d.reject();
+        }
+    });
+    w.BitBtn4->click();
+    EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral("Adresář nebo disk neexistuje !")});
+    ASSERT_EQ(w.Sources.size(), 1u);
+    EXPECT_EQ(w.Sources[0].Folder, QStringLiteral("/"));
+    EXPECT_EQ(w.Cells(0, 1), QStringLiteral("/"));
+
+    w.Edit9->setText(MakeFolder(QStringLiteral("cíl")));
+    w.Edit8->setText(QStringLiteral("root.cab"));
+    w.BitBtn3->click();
+    // Nothing there matches the mask, but the root was searched for it.
+    EXPECT_EQ(w.MakeCab1->FileSpec(), std::vector<std::string>{"/ostrivane-none-*.x"});
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("Nothing to do")));
 }
 
 } // namespace

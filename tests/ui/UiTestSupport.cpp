@@ -99,8 +99,9 @@ QStringList MessageRecorder::Texts() const {
 
 FolderChooserStub::FolderChooserStub(std::optional<QString> chosen) : result(std::move(chosen)) {
     ostrivane::ui::SetFolderChooser(
-        [this](QWidget*, const QString& title, const QString&, const QString&) {
+        [this](QWidget*, const QString& title, const QString&, const QString& start) {
             titles.append(title);
+            starts.append(start);
             return result;
         });
 }
@@ -164,13 +165,35 @@ std::optional<QString> RawValue(const QString& path, const QString& section, con
     return found;
 }
 
-WindowFixture::WindowFixture() {
+namespace {
+
+std::optional<QByteArray> Variable(const char* name) {
+    if (!qEnvironmentVariableIsSet(name))
+        return std::nullopt;
+    return qgetenv(name);
+}
+
+void SetVariable(const char* name, const std::optional<QByteArray>& value) {
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
+}
+
+} // namespace
+
+WindowFixture::WindowFixture()
+    : oldHome_(Variable("HOME")), oldConfig_(Variable("XDG_CONFIG_HOME")) {
     EXPECT_TRUE(dir_.isValid());
+    qputenv("HOME", QFile::encodeName(dir_.path()));
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 WindowFixture::~WindowFixture() {
     dialog_.reset();
     window_.reset();
+    SetVariable("HOME", oldHome_);
+    SetVariable("XDG_CONFIG_HOME", oldConfig_);
 }
 
 QString WindowFixture::SettingsPath() const {

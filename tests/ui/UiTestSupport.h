@@ -45,7 +45,8 @@ public:
     QStringList Texts() const;
 };
 
-// Answers the folder browser with `result` (nothing = cancelled) and records the titles asked.
+// Answers the folder browser with `result` (nothing = cancelled) and records the titles asked
+// and the folders it was to open at.
 class FolderChooserStub {
 public:
     explicit FolderChooserStub(std::optional<QString> result);
@@ -55,6 +56,7 @@ public:
 
     std::optional<QString> result;
     QStringList titles;
+    QStringList starts;
 };
 
 // Runs `act` on the modal dialog once it is open (call before the code that opens it).
@@ -70,7 +72,8 @@ QStringList SectionKeys(const QString& path, const QString& section);
 // The value of a key as the file holds it (first occurrence), or nothing.
 std::optional<QString> RawValue(const QString& path, const QString& section, const QString& key);
 
-// A temporary folder with the settings path in it, and windows made like the program's.
+// A temporary folder with the settings path in it, also the user's home (HOME, with no
+// XDG_CONFIG_HOME) while the fixture lives, and windows made like the program's.
 class WindowFixture {
 public:
     WindowFixture();
@@ -92,6 +95,8 @@ public:
 
 private:
     QTemporaryDir dir_;
+    std::optional<QByteArray> oldHome_;
+    std::optional<QByteArray> oldConfig_;
     std::unique_ptr<TfoHlavni> window_;
     std::unique_ptr<TfoVyberSouboru> dialog_;
 };

@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 
 #include "app/ApplicationTitle.h"
+#include "app/TfoOprogramu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -185,6 +186,33 @@ TEST_F(WindowState, AboutButtonHidesTheWindowWhileTheDialogIsOpen) {
     EXPECT_FALSE(w.InTray());
 }
 
+// Minimising the about dialog must not leave the program without a window to come back from.
+TEST_F(WindowState, MinimisingTheAboutDialogTakesTheWindowAlongAndEitherBringsBothBack) {
+    TfoHlavni& w = NewWindow();
+    TfoOprogramu about;
+    w.SetAboutDialog(&about);
+    w.show();
+    bool windowInTaskbar = false;
+    bool backByRestoreApp = false;
+    bool backByTaskbar = false;
+    uitest::WhenModal([&](QDialog* dialog) {
+        dialog->showMinimized();
+        windowInTaskbar = w.isVisible() && w.isMinimized();
+        w.WMRestoreApp();
+        backByRestoreApp = !dialog->isMinimized() && w.isVisible() && !w.isMinimized();
+        dialog->showMinimized();
+        w.showNormal(); // the window's taskbar entry
+        backByTaskbar = !dialog->isMinimized() && dialog->isVisible() && !w.isMinimized();
+        dialog->accept();
+    });
+    w.BitBtn7->click();
+    EXPECT_TRUE(windowInTaskbar);
+    EXPECT_TRUE(backByRestoreApp);
+    EXPECT_TRUE(backByTaskbar);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+}
+
 TEST_F(WindowState, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
     TfoHlavni& w = NewWindow();
     bool closed = false;
@@ -295,7 +323,7 @@ TEST_F(WindowState, EnterMovesTheFocusAndInsertsNothing) {
     EXPECT_TRUE(w.Edit10->hasFocus());
     EXPECT_EQ(w.Edit8->text(), before.left(before.indexOf('.')) + QStringLiteral(".cab"))
         << "leaving the name field by Enter runs its leave handling";
-    EXPECT_EQ(w.Edit9->text(), QStringLiteral("C:\\Dokumenty"));
+    EXPECT_EQ(w.Edit9->text(), Folder() + QStringLiteral("/Documents"));
 }
 
 TEST_F(WindowState, TabOrderFollowsTheSchedule) {

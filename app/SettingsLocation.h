@@ -1,0 +1,20 @@
+// Where the settings file lives. Beside the executable where the program may keep it there (the
+// build folder, a personal or portable installation): there when that file exists and can be
+// replaced, or when it does not exist and the executable's folder takes new files. Otherwise (an
+// installation in a folder the user cannot write) in the user's configuration folder,
+// $XDG_CONFIG_HOME/ostrivane/Ostrivane.ini, or ~/.config/ostrivane/Ostrivane.ini when that
+// variable is unset or not absolute. The choice is made once, at start.
+#pragma once
+
+#include <QString>
+
+namespace ostrivane::ui {
+
+// The settings file for a program in `executableFolder`.
+QString ChooseSettingsPath(const QString& executableFolder);
+
+// The settings file in the user's configuration folder; empty when neither $XDG_CONFIG_HOME nor
+// $HOME is an absolute path.
+QString UserSettingsPath();
+
+} // namespace ostrivane::ui
