@@ -18,6 +18,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -157,6 +158,8 @@ void TfoHlavni::ConfigureArchiveComponent(const QString& P) {
 }
 
 void TfoHlavni::ZalohujData(const QString& P, TRunOrigin origin) {
+    // Disabling the controls takes the focus away; the user finds it where it was afterwards.
+    const QPointer<QWidget> hadFocus = focusWidget();
     const bool timerWasEnabled = Timer1->isActive();
     Timer1->stop();
     PageControl1->setEnabled(false);
@@ -192,6 +195,8 @@ void TfoHlavni::ZalohujData(const QString& P, TRunOrigin origin) {
     SetBackupButtonHandler(&TfoHlavni::BitBtn3Click);
     ZrusBaleni();
     backupRunning_ = false;
+    if (hadFocus && hadFocus->isEnabled() && hadFocus->isVisible())
+        hadFocus->setFocus(Qt::OtherFocusReason);
 
     if (!backupReport_.Empty())
         TellBackupFailure(P, origin);

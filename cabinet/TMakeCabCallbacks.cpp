@@ -141,7 +141,13 @@ int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
     int& e = ErrOrDummy(err);
     e = 0;
     try {
-        return Self(pv).FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        // Closing a large cabinet and deleting a large temporary file may each take a while:
+        // events are processed around them, so that the waits do not add up.
+        TMakeCab& self = Self(pv);
+        self.KeepEventsFlowing();
+        const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        self.KeepEventsFlowing();
+        return result;
     } catch (...) {
         e = -1;
         return -1;
@@ -171,10 +177,13 @@ int TMakeCab::FciDelete(char* file, int* err, void* pv) {
     int& e = ErrOrDummy(err);
     e = 0;
     try {
-        const int result = Self(pv).FileHandler->CabDelete(file, e);
+        TMakeCab& self = Self(pv);
+        self.KeepEventsFlowing();
+        const int result = self.FileHandler->CabDelete(file, e);
         if (e == 0) {
             fs::KeepOnTermination(file);
         }
+        self.KeepEventsFlowing();
         return result;
     } catch (...) {
         e = -1;

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <future>
 #include <map>
 #include <set>
 
@@ -140,16 +141,24 @@ void TMakeCab::NotePackedFile(const std::string& storedName) {
 }
 
 void TMakeCab::SecureWrittenArchive() {
-    // Every part of a set lies in the archive's folder.
-    for (const std::string& part : parts_) {
-        if (!fs::SyncFile(part, VerifyArchive))
-            DoError(part, std::string("not flushed to the disk: ") + std::strerror(errno),
-                    kErrWritingFile, "0");
-    }
-    const std::string folder = CabFolderPart(parts_.front());
-    if (!fs::SyncFolder(folder.empty() ? "." : folder, parts_.front()))
-        DoError(folder, std::string("not flushed to the disk: ") + std::strerror(errno),
-                kErrWritingFile, "0");
+    // A sync may take seconds (everything the system holds for the disk goes first): it runs
+    // beside this thread, which keeps the application's events flowing meanwhile.
+    auto syncs = std::async(std::launch::async, [parts = parts_, drop = VerifyArchive] {
+        std::vector<Failure> failures;
+        for (const std::string& part : parts) {
+            if (!fs::SyncFile(part, drop))
+                failures.push_back({part, std::strerror(errno)});
+        }
+        // Every part of a set lies in the archive's folder.
+        const std::string folder = CabFolderPart(parts.front());
+        if (!fs::SyncFolder(folder.empty() ? "." : folder, parts.front()))
+            failures.push_back({folder, std::strerror(errno)});
+        return failures;
+    });
+    while (syncs.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        KeepEventsFlowing();
+    for (const Failure& failure : syncs.get())
+        DoError(failure.Part, "not flushed to the disk: " + failure.Text, kErrWritingFile, "0");
     if (!VerifyArchive)
         return;
     try {

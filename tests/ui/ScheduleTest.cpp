@@ -243,8 +243,8 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
     EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join('|').toStdString();
     EXPECT_TRUE(notices.isEmpty()) << notices.join('|').toStdString();
     EXPECT_FALSE(w.BackupRunning());
+    EXPECT_EQ(QApplication::focusWidget(), Day(3)) << "the focus is back where it was";
     // The user leaving the field afterwards is still a leave.
-    Day(3)->setFocus();
     QTest::keyClick(Day(3), Qt::Key_Tab);
     EXPECT_EQ(messages.Texts(), QStringList{kInvalid});
 }
