@@ -191,19 +191,19 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
 }
 
 // A FOLDER/MASK with a relative folder, or without one, taken in the current folder.
-std::string InCurrentFolder(const std::string& spec) {
-    if (!spec.empty() && spec[0] == '/')
-        return spec;
+std::string InCurrentFolder(const std::string& line) {
+    if (!line.empty() && line[0] == '/')
+        return line;
     std::vector<char> buffer(4096);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
         if (errno != ERANGE)
-            return spec;
+            return line;
         buffer.resize(buffer.size() * 2);
     }
     std::string folder = buffer.data();
     if (folder.back() != '/')
         folder += '/';
-    return folder + spec;
+    return folder + line;
 }
 
 // Prints the two percentages on one line of standard error, only when they change.
@@ -291,8 +291,8 @@ int main(int argc, char** argv) {
     cab.SetTempDir("");
     cab.ExcludeSpec().clear();
     std::vector<std::string> specs;
-    for (const std::string& spec : options->specs) {
-        specs.push_back(InCurrentFolder(spec));
+    for (const std::string& line : options->specs) {
+        specs.push_back(InCurrentFolder(line));
     }
     cab.SetFileSpec(specs);
     cab.VerifyArchive = options->verify;

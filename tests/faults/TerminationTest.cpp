@@ -28,7 +28,7 @@ TEST(Termination, TheFrontEndStoppedBySigtermRemovesItsTemporaryFiles) {
     ::mkdir((dir / "out").c_str(), 0755);
     const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
     const std::string archive = dir / "out/archive.cab";
-    const std::string spec = dir / "src/*.*";
+    const std::string sources = dir / "src/*.*";
     const std::string tmp = "TMPDIR=" + dir / "tmp";
     std::fflush(nullptr);
     const pid_t pid = ::fork();
@@ -36,7 +36,7 @@ TEST(Termination, TheFrontEndStoppedBySigtermRemovesItsTemporaryFiles) {
     if (pid == 0) {
         ::putenv(const_cast<char*>(tmp.c_str()));
         ::execl(tool.c_str(), tool.c_str(), "--quiet", "--threads", "1", archive.c_str(),
-                spec.c_str(), static_cast<char*>(nullptr));
+                sources.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // Stopped as soon as the build has made its temporary files.
