@@ -18,14 +18,12 @@
 #include "platform/fs/RemoveOnTermination.h"
 #include "tools/CabReadCommands.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -190,20 +188,10 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
     return options;
 }
 
-// A FOLDER/MASK with a relative folder, or without one, taken in the current folder.
+// A mask without a folder, taken in the current folder (the engine takes a relative folder there,
+// but a line without any folder to mean its root folder).
 std::string InCurrentFolder(const std::string& line) {
-    if (!line.empty() && line[0] == '/')
-        return line;
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return line;
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string folder = buffer.data();
-    if (folder.back() != '/')
-        folder += '/';
-    return folder + line;
+    return line.find('/') == std::string::npos ? "./" + line : line;
 }
 
 // Prints the two percentages on one line of standard error, only when they change.

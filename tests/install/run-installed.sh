@@ -64,25 +64,14 @@ start_x11_session "$work"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME
 
 # Starts the installed program as the user, from the menu's command, with nothing of root's
-# environment; waits until its main window is viewable and sets `program_pid` and `geometry`.
+# environment; waits until its main window is viewable and sets `program_pid` and x, y.
 start_program() {
     setpriv --reuid="$user" --regid="$user" --clear-groups \
         env -i HOME="$home" DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=xcb \
         PATH=/usr/bin:/bin LANG=C.UTF-8 "$starter" >> "$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
-    geometry=""
-    for _ in $(seq 150); do
-        kill -0 "$program_pid" 2> /dev/null || fail "the program ended early: $(cat "$work/program.log")"
-        if info=$(xwininfo -name "$title" 2> /dev/null) && grep -q 'Map State: IsViewable' <<< "$info"; then
-            x=$(awk '/Absolute upper-left X/ {print $NF}' <<< "$info")
-            y=$(awk '/Absolute upper-left Y/ {print $NF}' <<< "$info")
-            geometry="$x $y"
-            break
-        fi
-        sleep 0.2
-    done
-    [[ -n $geometry ]] || fail "no window \"$title\" appeared"
+    wait_for_window "$program_pid" "$title" "$work/program.log"
     sleep 1
 }
 
@@ -120,7 +109,6 @@ printf '[Archivace]\r\nAdresář 0=/srv/Fotografie\r\nPřípona 0=*.jpg\r\n' |
     iconv -f UTF-8 -t WINDOWS-1250 >> "$settings"
 
 start_program
-read -r x y <<< "$geometry"
 import -window root "$work/second.png"
 # The grid's first rows, three times larger and in grey, as OCR reads small UI text best.
 convert "$work/second.png" -crop "330x60+$((x + 6))+$((y + 26))" +repage -colorspace Gray \

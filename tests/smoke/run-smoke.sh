@@ -59,20 +59,8 @@ program_pid=$!
 pids+=("$program_pid")
 
 # Wait for the main window to be mapped, then give it a moment to paint.
-geometry=""
-for _ in $(seq 150); do
-    kill -0 "$program_pid" 2> /dev/null || fail "the program ended early: $(cat "$work/program.log")"
-    if info=$(xwininfo -name "$title" 2> /dev/null) && grep -q 'Map State: IsViewable' <<< "$info"; then
-        x=$(awk '/Absolute upper-left X/ {print $NF}' <<< "$info")
-        y=$(awk '/Absolute upper-left Y/ {print $NF}' <<< "$info")
-        w=$(awk '/Width:/ {print $NF}' <<< "$info")
-        h=$(awk '/Height:/ {print $NF}' <<< "$info")
-        geometry="${w}x${h}+${x}+${y}"
-        break
-    fi
-    sleep 0.2
-done
-[[ -n $geometry ]] || fail "no window \"$title\" appeared: $(xwininfo -root -tree | head -40)"
+wait_for_window "$program_pid" "$title" "$work/program.log"
+geometry="${w}x${h}+${x}+${y}"
 echo "smoke: main window at $geometry on $DISPLAY"
 sleep 2
 

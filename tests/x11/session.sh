@@ -4,6 +4,7 @@
 # Source this file, then call `start_x11_session WORK`: it exports DISPLAY, appends both
 # processes to the caller's `pids` array (for the caller's clean-up) and calls the caller's
 # `fail` when either does not come up. Logs go to WORK/xvfb.log and WORK/openbox.log.
+# `wait_for_window PID TITLE LOG` then waits for the program's window.
 
 start_x11_session() {
     local work=$1 fd
@@ -28,4 +29,23 @@ start_x11_session() {
         sleep 0.1
     done
     fail "openbox did not start: $(cat "$work/openbox.log")"
+}
+
+# Waits up to 30 s until the window named TITLE of the program PID is viewable and sets x, y, w
+# and h to its place and size; calls `fail` (with the program's LOG) when the program ends first
+# or no such window appears.
+wait_for_window() {
+    local pid=$1 title=$2 log=$3 info
+    for _ in $(seq 150); do
+        kill -0 "$pid" 2> /dev/null || fail "the program ended early: $(cat "$log")"
+        if info=$(xwininfo -name "$title" 2> /dev/null) && grep -q 'Map State: IsViewable' <<< "$info"; then
+            x=$(awk '/Absolute upper-left X/ {print $NF}' <<< "$info")
+            y=$(awk '/Absolute upper-left Y/ {print $NF}' <<< "$info")
+            w=$(awk '/Width:/ {print $NF}' <<< "$info")
+            h=$(awk '/Height:/ {print $NF}' <<< "$info")
+            return 0
+        fi
+        sleep 0.2
+    done
+    fail "no window \"$title\" appeared: $(xwininfo -root -tree | head -40)"
 }
