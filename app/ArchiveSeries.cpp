@@ -125,10 +125,8 @@ std::optional<RotationFailure> MoveBackup(const std::string& from, const std::st
 } // namespace
 
 std::string ArchiveSeriesBase(const std::string& archivePath) {
-    const auto slash = archivePath.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const auto dot = archivePath.find('.', nameStart);
-    return dot == std::string::npos ? archivePath : archivePath.substr(0, dot);
+    // The copies are named from the same stem as the parts of a set.
+    return ArchiveStem(archivePath);
 }
 
 std::string ArchiveSeriesName(const std::string& base, std::int64_t n) {
