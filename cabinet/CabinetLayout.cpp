@@ -1,5 +1,6 @@
 #include "cabinet/CabinetLayout.h"
 
+#include "cabinet/CabinetBytes.h"
 #include "platform/libcabinet/cab_checksum.h"
 
 #include <algorithm>
@@ -23,21 +24,6 @@ constexpr std::size_t kDataRecordFixed = 8;
 constexpr std::uint16_t kBlockBytes = 32768;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint64_t kToFolderEnd = std::numeric_limits<std::uint64_t>::max();
-
-// Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
-std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            ::pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
 
 std::vector<std::uint8_t> BytesAt(int fd, std::uint64_t offset, std::uint64_t fileSize,
                                   std::uint64_t wanted) {
@@ -93,41 +79,6 @@ private:
     const std::vector<std::uint8_t>& bytes_;
     std::size_t at_ = 0;
     bool ok_ = true;
-};
-
-// Sequential reading of one folder's data blocks, up to a limit, through a buffer.
-class BlockStream {
-public:
-    BlockStream(int fd, std::uint64_t start, std::uint64_t limit)
-        : fd_(fd), next_(start), limit_(limit), buffer_(1 << 20) {}
-
-    // The next `count` bytes (at most 128 KiB), or nullptr when the limit comes first.
-    const std::uint8_t* Take(std::size_t count) {
-        if (have_ - at_ < count) {
-            std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(at_),
-                      buffer_.begin() + static_cast<std::ptrdiff_t>(have_), buffer_.begin());
-            have_ -= at_;
-            at_ = 0;
-            const std::uint64_t room = limit_ > next_ ? limit_ - next_ : 0;
-            const std::size_t ask =
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - have_, room));
-            const std::size_t got = ReadAt(fd_, next_, buffer_.data() + have_, ask);
-            next_ += got;
-            have_ += got;
-            if (have_ < count)
-                return nullptr;
-        }
-        at_ += count;
-        return buffer_.data() + at_ - count;
-    }
-
-private:
-    int fd_;
-    std::uint64_t next_;
-    std::uint64_t limit_;
-    std::vector<std::uint8_t> buffer_;
-    std::size_t at_ = 0;
-    std::size_t have_ = 0;
 };
 
 std::string BlockText(std::size_t block) {

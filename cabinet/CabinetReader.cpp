@@ -1,5 +1,6 @@
 #include "cabinet/CabinetReader.h"
 
+#include "cabinet/FolderDecoding.h"
 #include "cabinet/UniqueFd.h"
 
 #include <archive.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -152,10 +154,75 @@ private:
     bool running_ = true;
 };
 
+// One part read with the reader's own folder decoding, which checks every block it reads: the
+// files in the order of their records, each one's bytes taken from its folder's decoding, which
+// only starts again when a file lies before the position reached (a writer keeps each folder's
+// files in order). A file after a damaged block of its folder is not read: its history cannot be
+// trusted, and libarchive, which restores, reads no further either.
+class OwnPartReading {
+public:
+    OwnPartReading(const std::string& part, int fd, CabinetVisitor& visitor,
+                   const std::function<bool()>& keepGoing)
+        : part_(part), fd_(fd), visitor_(visitor), keepGoing_(keepGoing) {}
+
+    static bool Decodes(const CabinetDirectory& dir) {
+        return std::all_of(dir.Folders.begin(), dir.Folders.end(),
+                           [](const CabinetFolderRecord& folder) {
+                               return FolderDecoding::Decodes(folder.Compression);
+                           });
+    }
+
+    // False when `keepGoing` stopped it.
+    bool Run(const CabinetDirectory& dir) {
+        for (const CabinetFileRecord& file : dir.Files) {
+            const CabinetEntry entry = EntryOf(part_, file);
+            if (!visitor_.Begin(entry))
+                continue;
+            // A folder the cabinet lacks, or one continued in another cabinet.
+            std::string problem = DamageOf(file, dir, {});
+            if (problem.empty() && file.Size > 0) {
+                bool halted = false;
+                problem = ReadData(dir, file, halted);
+                if (halted)
+                    return false;
+            }
+            visitor_.End(entry, problem);
+        }
+        return true;
+    }
+
+private:
+    std::string ReadData(const CabinetDirectory& dir, const CabinetFileRecord& file, bool& halted) {
+        if (!decoding_ || decoding_->Folder() != file.Folder ||
+            decoding_->Position() > file.FolderOffset)
+            decoding_.emplace(fd_, dir, file.Folder);
+        std::string problem =
+            decoding_->Read(file.FolderOffset - decoding_->Position(), {}, keepGoing_, halted);
+        if (!problem.empty())
+            return "not read: " + problem;
+        if (halted)
+            return {};
+        bool wantsMore = true;
+        return decoding_->Read(
+            file.Size,
+            [&](const std::uint8_t* bytes, std::size_t count) {
+                if (wantsMore)
+                    wantsMore = visitor_.Data(bytes, count);
+            },
+            keepGoing_, halted);
+    }
+
+    const std::string& part_;
+    int fd_;
+    CabinetVisitor& visitor_;
+    const std::function<bool()>& keepGoing_;
+    std::optional<FolderDecoding> decoding_;
+};
+
 } // namespace
 
 bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visitor,
-                    const std::function<bool()>& keepGoing) {
+                    const std::function<bool()>& keepGoing, CabinetDecoder decoder) {
     for (const std::string& part : parts) {
         UniqueFd fd(::open(part.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd.Valid()) {
@@ -165,6 +232,12 @@ bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visit
         const CabinetDirectory dir = ReadCabinetDirectory(fd.Get());
         if (!dir.Problem.empty()) {
             visitor.PartProblem(part, dir.Problem);
+            continue;
+        }
+        if (decoder == CabinetDecoder::Own && OwnPartReading::Decodes(dir)) {
+            OwnPartReading reading(part, fd.Get(), visitor, keepGoing);
+            if (!reading.Run(dir))
+                return false;
             continue;
         }
         bool completed = true;

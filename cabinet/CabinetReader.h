@@ -1,7 +1,8 @@
 // Reads cabinets back: the directory from the file's own records, every data block's checksum
 // recomputed, and each file's bytes decompressed by libarchive, an independent decoder of what
-// the cabinet library wrote. Takes a set of parts (cabinets that each stand alone, as a backup
-// larger than one cabinet is written), read in the order given.
+// the cabinet library wrote, or by the reader's own decoding when speed matters more. Takes a set
+// of parts (cabinets that each stand alone, as a backup larger than one cabinet is written), read
+// in the order given.
 #pragma once
 
 #include "cabinet/CabinetLayout.h"
@@ -39,10 +40,16 @@ public:
     virtual void PartProblem(const std::string& part, const std::string& problem) = 0;
 };
 
+// Who turns the data blocks back into the files' bytes: libarchive, a decoder independent of
+// this project's writer, or the reader's own folder decoding (ISA-L's inflate, several times
+// faster), which a part whose folders it cannot decode leaves to libarchive.
+enum class CabinetDecoder { Independent, Own };
+
 // Reads every entry of every part. `keepGoing`, when given, is asked often (between blocks of
 // data); false stops the reading at once and the result is false.
 bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visitor,
-                    const std::function<bool()>& keepGoing = {});
+                    const std::function<bool()>& keepGoing = {},
+                    CabinetDecoder decoder = CabinetDecoder::Independent);
 
 // The entries of every part from their directories alone, without reading the data. Parts that
 // cannot be read go to `partProblem`.
