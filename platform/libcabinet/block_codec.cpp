@@ -7,6 +7,7 @@
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +31,40 @@ constexpr int kMostOverflowRounds = 4;
 // zlib's is lazy: text and binaries come out 4.4 % larger than gcab's, random and zero data
 // 0.2 %. No ISA-L level reaches gcab's size; level 3 comes closest.
 constexpr int kDefaultLevel = 3;
+
+// Runs whose bytes look like noise (encrypted, or already compressed by a stronger method) are
+// stored without a deflate attempt: at level 3 such data costs as much time as text and comes
+// out no smaller. The judgement is the order-0 entropy of the first 4 KiB of each block; the
+// threshold, less the estimate's bias for the sample's size, was set on 416 MB of JPEG, PNG,
+// gzip, xz and jar files: 11 % of their runs are stored, which level 3 would have made 0.23 %
+// smaller (0.03 % of the whole). Random data always passes; text and binaries never did.
+constexpr std::size_t kNoiseSample = 4096;
+constexpr std::size_t kLeastNoiseSample = 4 * kNoiseSample;
+constexpr double kNoiseBits = 7.997;
+
+bool looksLikeNoise(std::span<const std::uint8_t> run) {
+    std::uint32_t counts[256] = {};
+    std::size_t sampled = 0;
+    for (std::size_t offset = 0; offset < run.size(); offset += kBlockSize) {
+        const std::size_t end = std::min(offset + kNoiseSample, run.size());
+        for (std::size_t i = offset; i < end; ++i) {
+            ++counts[run[i]];
+        }
+        sampled += end - offset;
+    }
+    if (sampled < kLeastNoiseSample) {
+        return false;
+    }
+    double bits = 0;
+    for (const std::uint32_t count : counts) {
+        if (count != 0) {
+            const double share = static_cast<double>(count) / static_cast<double>(sampled);
+            bits -= share * std::log2(share);
+        }
+    }
+    const double bias = 255.0 / (2.0 * static_cast<double>(sampled) * std::log(2.0));
+    return bits >= kNoiseBits - bias;
+}
 
 // The work area each level needs beside the stream (ISA-L's suggested default sizes).
 std::size_t levelBufferSize(int level) {
@@ -147,7 +182,8 @@ void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
     out.size = 0;
     out.payloads.clear();
     const bool mszip = type == tcompTYPE_MSZIP;
-    if (mszip) {
+    const bool deflating = mszip && !looksLikeNoise(input);
+    if (deflating) {
         startStream(history);
     }
     const std::size_t payloadAt = kRecordHeader + reserve;
@@ -165,7 +201,7 @@ void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
             std::uint8_t* deflated = payload + kSignature;
             const std::size_t room = kStoredBlockHead + block.size() - sizeof kFinalEmptyBlock;
             std::size_t produced = 0;
-            if (deflateBlock(block, {deflated, room}, produced)) {
+            if (deflating && deflateBlock(block, {deflated, room}, produced)) {
                 std::memcpy(deflated + produced, kFinalEmptyBlock, sizeof kFinalEmptyBlock);
                 payloadSize = kSignature + produced + sizeof kFinalEmptyBlock;
             } else {
