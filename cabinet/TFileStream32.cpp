@@ -21,10 +21,9 @@ int OpenRegularFile(const std::string& name, int flags) {
         errno = code;
         return -1;
     }
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status >= 0) {
-        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
-    }
+    // F_SETFL changes only the status flags (of those opened with, just O_NONBLOCK) and
+    // ignores the access mode and the creation flags.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 

@@ -60,6 +60,10 @@ std::int64_t THandleStream32::Seek(std::int64_t Offset, std::uint16_t Origin) {
     if (base < 0) {
         return kInvalidPosition;
     }
+    // The position is already there (the size of a file is asked for this way once per file).
+    if (Origin != soFromBeginning && distance == 0 && base <= kLargestPosition) {
+        return static_cast<std::int64_t>(base);
+    }
     const off_t target = base + distance;
     if (target < 0 || target > kLargestPosition) {
         errno = EINVAL;
