@@ -8,6 +8,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
@@ -256,34 +257,42 @@ FCI_INT_PTR TMakeCab::FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* t
 
 void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
                               std::uint16_t& attribs, std::int32_t& handle, int& err) {
-    handle = -1;
-    const std::optional<std::uint32_t> attributes = fs::FileAttributes(name);
-    if (!attributes) {
-        attribs = 0xFFFF;
-        err = LastError();
-        if (err == 0) {
-            err = -1;
-        }
-        return;
-    }
-    // 0x80 is the cabinet's UTF-8 name mark, not the system's "normal" attribute: it is set
-    // only for the names the component stored as UTF-8.
-    attribs = static_cast<std::uint16_t>(*attributes & 0xFFFF & ~std::uint32_t{_A_NAME_IS_UTF});
-    if (storedNameIsUtf_ && name == addingSource_) {
-        attribs = static_cast<std::uint16_t>(attribs | _A_NAME_IS_UTF);
-    }
+    // The file is opened first, so that its attributes, date and time come from one fstat of
+    // what was opened; only after a failed open does a look by path tell a file that is gone
+    // (no report here, the library's error follows) from one that cannot be opened.
     handle = FileHandler->CabOpen(name, FCI_O_BINARY, 0, err, 1);
     if (err != 0) {
-        DoError(name, "", kErrOpeningFile, "0");
         handle = -1;
+        const int openError = err;
+        const int savedErrno = errno;
+        if (!fs::FileAttributes(name)) {
+            attribs = 0xFFFF;
+            err = LastError();
+            if (err == 0) {
+                err = -1;
+            }
+            return;
+        }
+        errno = savedErrno;
+        err = openError;
+        DoError(name, "", kErrOpeningFile, "0");
         return;
+    }
+    struct stat info {};
+    const bool statted = ::fstat(handle, &info) == 0;
+    const std::uint32_t attributes = statted ? fs::PathAttributesFromMode(info.st_mode, name)
+                                             : fs::FileAttributes(name).value_or(0);
+    // 0x80 is the cabinet's UTF-8 name mark, not the system's "normal" attribute: it is set
+    // only for the names the component stored as UTF-8.
+    attribs = static_cast<std::uint16_t>(attributes & 0xFFFF & ~std::uint32_t{_A_NAME_IS_UTF});
+    if (storedNameIsUtf_ && name == addingSource_) {
+        attribs = static_cast<std::uint16_t>(attribs | _A_NAME_IS_UTF);
     }
     BeginSourceChecksum(handle);
     date = 0;
     time = 0;
-    struct stat info {};
     struct tm local {};
-    if (::fstat(handle, &info) == 0 && ::localtime_r(&info.st_mtime, &local) != nullptr) {
+    if (statted && ::localtime_r(&info.st_mtime, &local) != nullptr) {
         const std::uint32_t packed = ApplyDateAttribute(
             PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                             local.tm_min, local.tm_sec));

@@ -40,11 +40,15 @@ std::uint32_t AttributesFromMode(unsigned mode, const std::string& name) {
     return attr;
 }
 
+std::uint32_t PathAttributesFromMode(unsigned mode, const std::string& path) {
+    return AttributesFromMode(mode, BareName(path));
+}
+
 std::optional<std::uint32_t> FileAttributes(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return std::nullopt;
-    return AttributesFromMode(st.st_mode, BareName(path));
+    return PathAttributesFromMode(st.st_mode, path);
 }
 
 bool IsDirectory(const std::string& path) {

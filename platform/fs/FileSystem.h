@@ -26,6 +26,10 @@ std::optional<std::uint32_t> FileAttributes(const std::string& path);
 // 0x10, owner cannot write 0x01, regular file 0x20, name beginning with "." 0x02.
 std::uint32_t AttributesFromMode(unsigned mode, const std::string& name);
 
+// The same for the file at `path` whose stat mode is `mode` (as fstat gave it for the open
+// file).
+std::uint32_t PathAttributesFromMode(unsigned mode, const std::string& path);
+
 // True when `path` names an existing directory (following symbolic links).
 bool IsDirectory(const std::string& path);
 // True when `path` names an existing regular file (following symbolic links).
