@@ -1,9 +1,10 @@
-// Reading a cabinet's bytes by position: whole ranges with pread, and one folder's data blocks
-// in order through a buffer, never past a limit.
+// Reading a cabinet's bytes by position: whole ranges with pread, one folder's data blocks in
+// order through a buffer, never past a limit, and the checks every data record must pass.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
@@ -27,3 +28,32 @@ private:
     std::size_t at_ = 0;
     std::size_t have_ = 0;
 };
+
+// The fixed part of a data record (checksum, packed and unpacked size) before its reserve.
+inline constexpr std::size_t kDataRecordFixed = 8;
+// Uncompressed bytes of a data block at most, and of every block but a folder's last.
+inline constexpr std::size_t kDataBlockBytes = 32768;
+
+enum class BlockCheck {
+    Sound,
+    CutShort,      // the cabinet (or the folder's room) ends inside the record
+    Malformed,     // breaks a rule every writer keeps; decompressors are not trusted with it
+    ChecksumError, // the record's checksum is not 0 and does not match
+};
+
+struct DataBlock {
+    BlockCheck Check = BlockCheck::Sound;
+    const std::uint8_t* Data = nullptr; // the payload, valid until the stream is read again
+    std::size_t Packed = 0;
+    std::size_t Unpacked = 0;
+};
+
+// Takes the next data record of a folder from `stream`: block `index` of `count`, with record
+// heads of `recordHead` bytes, in a folder of the compression type `compression` (the folder
+// record's field). A block other than the last holds 32768 bytes, none more, and a stored one
+// holds as many bytes as it unpacks to.
+DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
+                        std::size_t count, std::uint16_t compression);
+
+// "data block N", N counted from 1.
+std::string BlockText(std::size_t index);

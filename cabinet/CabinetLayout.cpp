@@ -1,7 +1,6 @@
 #include "cabinet/CabinetLayout.h"
 
 #include "cabinet/CabinetBytes.h"
-#include "platform/libcabinet/cab_checksum.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +19,6 @@ constexpr std::size_t kFixedHeader = 36;
 // is accepted, since writers differ in how they count).
 constexpr std::size_t kLongestText = 256;
 constexpr std::size_t kFileRecordFixed = 16;
-constexpr std::size_t kDataRecordFixed = 8;
-constexpr std::uint16_t kBlockBytes = 32768;
-constexpr std::uint16_t kStored = 0;
 constexpr std::uint64_t kToFolderEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::vector<std::uint8_t> BytesAt(int fd, std::uint64_t offset, std::uint64_t fileSize,
@@ -80,10 +76,6 @@ private:
     std::size_t at_ = 0;
     bool ok_ = true;
 };
-
-std::string BlockText(std::size_t block) {
-    return "data block " + std::to_string(block + 1);
-}
 
 } // namespace
 
@@ -191,7 +183,6 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                                         ? directory.Folders[order[rank + 1]].DataOffset
                                         : directory.FileSize;
         BlockStream stream(fd, folder.DataOffset, limit);
-        std::vector<std::uint8_t> head;
         std::uint64_t plain = 0;
         std::size_t block = 0;
         for (; block < folder.DataBlocks; ++block) {
@@ -199,40 +190,22 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                 completed = false;
                 return damage;
             }
-            // The record's head is copied out: taking the data may refill the buffer under it.
-            const std::uint8_t* taken = stream.Take(recordHead);
-            const std::uint8_t* data = nullptr;
-            if (taken != nullptr) {
-                head.assign(taken, taken + recordHead);
-                data = stream.Take(static_cast<std::size_t>(head[4] | head[5] << 8));
-            }
-            if (data == nullptr) {
+            const DataBlock taken =
+                TakeDataBlock(stream, recordHead, block, folder.DataBlocks, folder.Compression);
+            if (taken.Check == BlockCheck::CutShort) {
                 damage.push_back(
                     {f, plain, kToFolderEnd, "the cabinet ends inside " + BlockText(block)});
                 break;
             }
-            const std::uint32_t stored = static_cast<std::uint32_t>(head[0]) |
-                                         static_cast<std::uint32_t>(head[1]) << 8 |
-                                         static_cast<std::uint32_t>(head[2]) << 16 |
-                                         static_cast<std::uint32_t>(head[3]) << 24;
-            const auto packed = static_cast<std::uint16_t>(head[4] | head[5] << 8);
-            const auto unpacked = static_cast<std::uint16_t>(head[6] | head[7] << 8);
-            const bool last = block + 1 == folder.DataBlocks;
-            if (unpacked > kBlockBytes || (!last && unpacked != kBlockBytes) ||
-                ((folder.Compression & 0x0F) == kStored && packed != unpacked)) {
+            if (taken.Check == BlockCheck::Malformed) {
                 damage.push_back(
                     {f, plain, kToFolderEnd, BlockText(block) + " is malformed", true});
                 break;
             }
-            if (stored != 0) {
-                using ostrivane::cabinet::cabChecksum;
-                const std::uint32_t sum =
-                    cabChecksum(head.data() + 4, recordHead - 4, cabChecksum(data, packed, 0));
-                if (sum != stored)
-                    damage.push_back(
-                        {f, plain, plain + unpacked, "checksum error in " + BlockText(block)});
-            }
-            plain += unpacked;
+            if (taken.Check == BlockCheck::ChecksumError)
+                damage.push_back(
+                    {f, plain, plain + taken.Unpacked, "checksum error in " + BlockText(block)});
+            plain += taken.Unpacked;
         }
         if (block == folder.DataBlocks)
             damage.push_back({f, plain, kToFolderEnd, "the data blocks end before the file does"});

@@ -1,7 +1,5 @@
 #include "cabinet/FolderDecoding.h"
 
-#include "platform/libcabinet/cab_checksum.h"
-
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
@@ -11,13 +9,7 @@ namespace {
 
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kMszip = 1;
-constexpr std::size_t kDataRecordFixed = 8;
-constexpr std::size_t kBlockBytes = 32768;
 constexpr std::uint8_t kMszipSignature[] = {'C', 'K'};
-
-std::string BlockText(std::size_t block) {
-    return "data block " + std::to_string(block + 1);
-}
 
 } // namespace
 
@@ -31,7 +23,8 @@ FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::u
       blocks_(directory.Folders.at(folder).DataBlocks),
       recordHead_(kDataRecordFixed + directory.DataReserve),
       stream_(fd, directory.Folders.at(folder).DataOffset, directory.FileSize),
-      inflater_(std::make_unique<inflate_state>()), current_(kBlockBytes), previous_(kBlockBytes) {
+      inflater_(std::make_unique<inflate_state>()), current_(kDataBlockBytes),
+      previous_(kDataBlockBytes) {
     if (!Decodes(compression_))
         failed_ = "the folder's compression is not one this reader decodes";
 }
@@ -42,32 +35,24 @@ std::string FolderDecoding::NextBlock() {
     if (decoded_ >= blocks_)
         return "the data blocks end before the file does";
     const std::string block = BlockText(decoded_);
-    const std::uint8_t* head = stream_.Take(recordHead_);
-    if (head == nullptr)
+    const DataBlock taken = TakeDataBlock(stream_, recordHead_, decoded_, blocks_, compression_);
+    switch (taken.Check) {
+    case BlockCheck::CutShort:
         return "the cabinet ends inside " + block;
-    const auto packed = static_cast<std::size_t>(head[4] | head[5] << 8);
-    const auto unpacked = static_cast<std::size_t>(head[6] | head[7] << 8);
-    const bool last = decoded_ + 1 == blocks_;
-    if (unpacked > kBlockBytes || (!last && unpacked != kBlockBytes))
+    case BlockCheck::Malformed:
         return block + " is malformed";
-    const std::uint32_t stored =
-        static_cast<std::uint32_t>(head[0]) | static_cast<std::uint32_t>(head[1]) << 8 |
-        static_cast<std::uint32_t>(head[2]) << 16 | static_cast<std::uint32_t>(head[3]) << 24;
-    // 0 means the writer left the checksum out. The head is summed before the data is taken:
-    // taking may move the buffer under it.
-    const std::uint32_t headSum = ostrivane::cabinet::cabChecksum(head + 4, recordHead_ - 4, 0);
-
-    const std::uint8_t* data = stream_.Take(packed);
-    if (data == nullptr)
-        return "the cabinet ends inside " + block;
-    if (stored != 0 && (headSum ^ ostrivane::cabinet::cabChecksum(data, packed, 0)) != stored)
+    case BlockCheck::ChecksumError:
         return "checksum error in " + block;
+    case BlockCheck::Sound:
+        break;
+    }
+    const std::uint8_t* data = taken.Data;
+    const std::size_t packed = taken.Packed;
+    const std::size_t unpacked = taken.Unpacked;
 
     std::swap(current_, previous_);
     previousSize_ = currentSize_;
     if (compression_ == kStored) {
-        if (packed != unpacked)
-            return block + " is malformed";
         std::memcpy(current_.data(), data, packed);
     } else {
         if (packed < sizeof kMszipSignature ||
