@@ -1,12 +1,12 @@
 // Program start: the application, its title, the three windows, the restore method on the
 // session bus, and the event loop. Closing the main window ends the program.
-#include "app/ApplicationTitle.h"
-#include "app/QtCzechTexts.h"
-#include "app/RestoreAppService.h"
-#include "app/TfoHlavni.h"
-#include "app/TfoOprogramu.h"
-#include "app/TfoVyberSouboru.h"
-#include "cabinet/CabinetLibrary.h"
+#include "app/dialogs/TfoOprogramu.h"
+#include "app/dialogs/TfoVyberSouboru.h"
+#include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/QtCzechTexts.h"
+#include "app/window/RestoreAppService.h"
+#include "app/window/TfoHlavni.h"
+#include "cabinet/component/CabinetLibrary.h"
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "desktop/DesktopShortcut.h"
 
-#include "app/TextTrim.h"
 #include "desktop/DesktopEntryText.h"
 #include "desktop/UserDirs.h"
+#include "settings/TextTrim.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "tools/CabReadCommands.h"
 
-#include "cabinet/ArchiveParts.h"
-#include "cabinet/CabinetReader.h"
-#include "cabinet/CabinetRestore.h"
+#include "cabinet/format/ArchiveParts.h"
+#include "cabinet/read/CabinetReader.h"
+#include "cabinet/read/CabinetRestore.h"
 
 #include <cstdio>
 

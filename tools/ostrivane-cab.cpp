@@ -9,11 +9,11 @@
 //
 // Each FOLDER/MASK is a folder + "/" + a file mask; a relative folder, or a mask alone, is taken
 // in the current folder. A backup larger than one cabinet (or than --part-size) goes on in parts
-// beside the archive, which the reading commands take with the first part. Exit status 0 when everything was done without any error report, 1
-// otherwise, 2 for bad usage.
-#include "archive/ErrorCodes.h"
-#include "cabinet/CabinetLibrary.h"
-#include "cabinet/TMakeCab.h"
+// beside the archive, which the reading commands take with the first part. Exit status 0 when
+// everything was done without any error report, 1 otherwise, 2 for bad usage.
+#include "archive/model/ErrorCodes.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 #include "tools/CabReadCommands.h"
@@ -285,8 +285,9 @@ int main(int argc, char** argv) {
     cab.SetFileSpec(specs);
     cab.VerifyArchive = options->verify;
     cab.PartSize = options->partSize;
-    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& newName, int,
-                                  bool& abort) { cab.AnswerWithNextPart(ccab, newName, abort); };
+    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& newName, int, bool& abort) {
+        cab.AnswerWithNextPart(ccab, newName, abort);
+    };
     for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
         cab.SetAttribute(a, true);
     }

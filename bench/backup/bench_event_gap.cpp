@@ -3,8 +3,8 @@
 // how long a click on the cancel button may wait at worst.
 //
 //   bench_event_gap LIBCABINET FILE ARCHIVE
-#include "cabinet/CabinetLibrary.h"
-#include "cabinet/TMakeCab.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
 
 #include <algorithm>
 #include <chrono>

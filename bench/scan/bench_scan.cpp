@@ -2,7 +2,7 @@
 // bench_scan scan TREE                - one engine scan of TREE/*.* with subfolders, through the
 //                                       component's entry handler, without compression; prints
 //                                       the entries found and the seconds taken
-#include "archive/TCabInterface.h"
+#include "archive/component/TCabInterface.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

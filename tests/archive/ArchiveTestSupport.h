@@ -2,7 +2,7 @@
 // stand-in that records every CompressFile call instead of writing a cabinet.
 #pragma once
 
-#include "archive/TCabInterface.h"
+#include "archive/component/TCabInterface.h"
 
 #include <gtest/gtest.h>
 

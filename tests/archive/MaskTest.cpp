@@ -1,5 +1,5 @@
 // Wildcard semantics of the FileSpec and ExcludeSpec masks.
-#include "archive/TInternalMask.h"
+#include "archive/scan/TInternalMask.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // hands on.
 #include "ArchiveTestSupport.h"
 
-#include "archive/TvrkFileScan.h"
+#include "archive/scan/TvrkFileScan.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

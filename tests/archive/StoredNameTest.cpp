@@ -1,5 +1,5 @@
 // The stored-name rules with "/" as the separator.
-#include "archive/TZipCommon.h"
+#include "archive/component/TZipCommon.h"
 
 #include <gtest/gtest.h>
 

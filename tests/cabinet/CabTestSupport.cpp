@@ -1,7 +1,7 @@
 #include "CabTestSupport.h"
 
 #include "TestFolder.h"
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 #include "platform/libcabinet/cab_checksum.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // it, a record of its events, a reader of the cabinet's directory, and the external checkers.
 #pragma once
 
-#include "cabinet/TMakeCab.h"
+#include "cabinet/component/TMakeCab.h"
 
 #include <cstdint>
 #include <string>

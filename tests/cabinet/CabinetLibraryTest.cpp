@@ -1,5 +1,5 @@
 // Loading libcabinet.so at run time, and the substitutes when it is missing.
-#include "cabinet/CabinetLibrary.h"
+#include "cabinet/component/CabinetLibrary.h"
 #include "TestFolder.h"
 
 #include <dlfcn.h>

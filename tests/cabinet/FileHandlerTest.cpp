@@ -1,7 +1,7 @@
 // The cabinet library's file requests as the stream file handler serves them.
 #include "TestFolder.h"
-#include "cabinet/LastError.h"
-#include "cabinet/TStreamCabinetFileHandler.h"
+#include "cabinet/component/LastError.h"
+#include "cabinet/component/TStreamCabinetFileHandler.h"
 #include "platform/fci/fci.h"
 
 #include <cerrno>

@@ -1,9 +1,9 @@
 // The cabinet build's behaviour seen through the component's events and the written cabinet.
 #include "CabTestSupport.h"
 #include "TestFolder.h"
-#include "cabinet/CabinetLibrary.h"
-#include "cabinet/LastError.h"
-#include "cabinet/Percent.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/LastError.h"
+#include "cabinet/component/Percent.h"
 #include "platform/fs/FileSystem.h"
 
 #include <algorithm>

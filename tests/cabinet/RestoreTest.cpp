@@ -2,7 +2,7 @@
 #include "CabTestSupport.h"
 #include "TestFolder.h"
 
-#include "cabinet/CabinetReader.h"
+#include "cabinet/read/CabinetReader.h"
 
 #include <ctime>
 #include <fcntl.h>

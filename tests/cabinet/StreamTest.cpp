@@ -1,6 +1,6 @@
 // The 32-bit stream family over file descriptors.
 #include "TestFolder.h"
-#include "cabinet/TFileStream32.h"
+#include "cabinet/streams/TFileStream32.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // Temporary file names for the cabinet library.
-#include "cabinet/TempFileName.h"
+#include "cabinet/component/TempFileName.h"
 #include "TestFolder.h"
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The suite binds the built libcabinet.so at start, as the program does beside its executable.
-#include "cabinet/CabinetLibrary.h"
+#include "cabinet/component/CabinetLibrary.h"
 
 #include <gtest/gtest.h>
 

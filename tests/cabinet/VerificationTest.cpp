@@ -3,7 +3,7 @@
 #include "CabTestSupport.h"
 #include "TestFolder.h"
 
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,5 +1,5 @@
 // The about dialog: its controls, the link, the button and the minimise rule.
-#include "app/TfoOprogramu.h"
+#include "app/dialogs/TfoOprogramu.h"
 
 #include <QApplication>
 #include <QFontInfo>

@@ -1,5 +1,5 @@
 // The about dialog's picture decoded through libjpeg.
-#include "app/JpegImage.h"
+#include "app/widgets/JpegImage.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "FaultSupport.h"
 
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 

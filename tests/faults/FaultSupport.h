@@ -3,7 +3,7 @@
 // directory of a written cabinet, and the external checker.
 #pragma once
 
-#include "cabinet/TMakeCab.h"
+#include "cabinet/component/TMakeCab.h"
 
 #include <cstdint>
 #include <functional>

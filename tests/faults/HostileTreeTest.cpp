@@ -5,7 +5,7 @@
 // tree except those the build reported.
 #include "FaultSupport.h"
 
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // are in the hostile-tree tests.)
 #include "FaultSupport.h"
 
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 

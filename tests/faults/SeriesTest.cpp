@@ -4,9 +4,9 @@
 // unprivileged user 65534 when the suite runs as root.
 #include "FaultSupport.h"
 
-#include "app/BackupIntoSeries.h"
-#include "app/DestinationLock.h"
-#include "archive/ErrorCodes.h"
+#include "app/run/BackupIntoSeries.h"
+#include "app/run/DestinationLock.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the user may not read, and a destination folder that disappears.
 #include "FaultSupport.h"
 
-#include "archive/ErrorCodes.h"
+#include "archive/model/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 

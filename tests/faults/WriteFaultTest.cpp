@@ -4,8 +4,8 @@
 // folder alone, and never leave a broken cabinet that it counts as written.
 #include "FaultSupport.h"
 
-#include "archive/ErrorCodes.h"
-#include "cabinet/LastError.h"
+#include "archive/model/ErrorCodes.h"
+#include "cabinet/component/LastError.h"
 #include "platform/fci/fci.h"
 
 #include <gtest/gtest.h>

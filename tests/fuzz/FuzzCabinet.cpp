@@ -8,8 +8,8 @@
 // (bit 0: in a subfolder; bits 1-3: repetitions of the contents, for files past one 32 KiB
 // block), a 16-bit little-endian contents length and the contents.
 #include "FuzzScratch.h"
-#include "cabinet/CabinetLibrary.h"
-#include "cabinet/TMakeCab.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 //
 // Input: the mask, a NUL byte, the name (which may hold further NUL bytes; the mask cannot,
 // as a mask text ends at its first NUL wherever it comes from).
-#include "archive/TInternalMask.h"
+#include "archive/scan/TInternalMask.h"
 
 #include <cstddef>
 #include <cstdint>

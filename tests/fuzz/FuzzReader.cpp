@@ -3,8 +3,8 @@
 // crash or hang it, and nothing may appear beside that folder, whatever names and links the input
 // holds.
 #include "FuzzScratch.h"
-#include "cabinet/CabinetReader.h"
-#include "cabinet/CabinetRestore.h"
+#include "cabinet/read/CabinetReader.h"
+#include "cabinet/read/CabinetRestore.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

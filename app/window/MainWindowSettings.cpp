@@ -1,0 +1,97 @@
+// Loading the main window's fields from the settings file and saving them back.
+#include "app/widgets/MessageBoxes.h"
+#include "app/widgets/RadioGroup.h"
+#include "app/window/TfoHlavni.h"
+#include "desktop/UserDirs.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
+#include "settings/TextTrim.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <optional>
+
+using namespace ostrivane::settings;
+using ostrivane::TrimBlanks;
+
+namespace {
+
+// The destination before the user chose one: the user's documents folder. Where no home is
+// known, the text the program has always started with (no folder of that name exists here, so
+// the input check asks for a real one).
+QString DefaultDestination() {
+    const QString documents = ostrivane::desktop::DocumentsFolder();
+    return documents.isEmpty() ? kDefaultDestination : documents;
+}
+
+} // namespace
+
+void TfoHlavni::NatahniNastaveni() {
+    const SettingsFile file(settingsPath_);
+
+    Edit9->setText(file.ReadText(kSectionSettings, kKeyDestination, DefaultDestination()));
+    Edit8->setText(file.ReadText(kSectionSettings, kKeyArchiveName, kDefaultArchiveName));
+    // Its change handling updates Depth.
+    Edit10->setText(file.ReadText(kSectionSettings, kKeyDepth, kDefaultDepth));
+
+    CheckBox1->setChecked(file.ReadBool(kSectionSettings, kKeyAutomatic));
+    CheckBox2->setChecked(file.ReadBool(kSectionSettings, kKeySubfolders));
+
+    // Filling the time fields is no edit: the copy button stays on Monday's row.
+    DetachTimeFieldChange();
+    for (int day = 1; day <= kDayCount; ++day) {
+        const auto index = static_cast<std::size_t>(day - 1);
+        CheckBoxX[index]->setChecked(file.ReadBool(kSectionSettings, DayKey(day)));
+        EditTime[index]->setText(file.ReadText(kSectionSettings, DayTimeKey(day), kDefaultTime));
+    }
+    AttachTimeFieldChange();
+
+    RadioGroup1->SetItemIndex(file.ReadInt(kSectionSettings, kKeyNaming, kDefaultNaming));
+
+    for (TZaloha& entry : ReadSources(file))
+        Sources.push_back(std::move(entry));
+
+    bool ok = false;
+    const int depth = TrimBlanks(Edit10->text()).toInt(&ok, 10);
+    Depth = ok ? depth : 1;
+}
+
+bool TfoHlavni::UlozNastaveni() {
+    SettingsFile file(settingsPath_);
+
+    std::optional<QString> refused; // the first text that cannot be stored
+    const auto writeText = [&](const QString& key, const QString& text) {
+        const QString value = TrimBlanks(text);
+        if (!refused && !file.WriteText(kSectionSettings, key, value))
+            refused = value;
+    };
+    writeText(kKeyDestination, Edit9->text());
+    writeText(kKeyArchiveName, Edit8->text());
+    writeText(kKeyDepth, Edit10->text());
+    file.WriteBool(kSectionSettings, kKeyAutomatic, CheckBox1->isChecked());
+    file.WriteBool(kSectionSettings, kKeySubfolders, CheckBox2->isChecked());
+    for (int day = 1; day <= kDayCount; ++day) {
+        const auto index = static_cast<std::size_t>(day - 1);
+        file.WriteBool(kSectionSettings, DayKey(day), CheckBoxX[index]->isChecked());
+        writeText(DayTimeKey(day), EditTime[index]->text());
+    }
+    file.WriteInt(kSectionSettings, kKeyNaming, RadioGroup1->ItemIndex());
+
+    // A text that Windows-1250 cannot hold is never written garbled: nothing is written, the
+    // user is told which text it is, and the window stays open so that it can be corrected.
+    if (QString source; !refused && !WriteSources(file, Sources, &source))
+        refused = source;
+    if (refused) {
+        ostrivane::ui::ShowError(
+            this, QStringLiteral("Text „%1“ nelze uložit do souboru nastavení, obsahuje znaky "
+                                 "mimo kódování Windows-1250 !")
+                      .arg(*refused));
+        return false;
+    }
+    if (!file.Flush()) {
+        ostrivane::ui::ShowError(this, QStringLiteral("Unable to write to %1").arg(file.Path()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,399 @@
+// The main window: its controls, their layout, tab order and handler connections, and start-up.
+#include "app/window/TfoHlavni.h"
+
+#include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/EnterAsTab.h"
+#include "app/widgets/LeaveField.h"
+#include "app/widgets/RadioGroup.h"
+#include "app/window/SettingsLocation.h"
+#include "app/window/TempFolder.h"
+#include "cabinet/component/TMakeCab.h"
+#include "settings/SettingsKeys.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kClientWidth = 437;
+constexpr int kClientHeight = 383;
+constexpr int kStatusBarHeight = 19;
+constexpr int kGaugeHeight = 16;
+constexpr int kTimerInterval = 1000;
+
+const QString kStatusText = QStringLiteral("quenza Ostrivane 1.0.0.2");
+
+QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent, bool bold) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    return label;
+}
+
+QLineEdit* MakeEdit(const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+QCheckBox* MakeCheckBox(const QString& name, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+QToolButton* MakeSpeedButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
+    auto* gauge = new QProgressBar(parent);
+    gauge->setObjectName(name);
+    gauge->setRange(0, 100);
+    gauge->setValue(0);
+    gauge->setTextVisible(true);
+    gauge->setOrientation(Qt::Horizontal);
+    gauge->setAlignment(Qt::AlignCenter);
+    return gauge;
+}
+
+} // namespace
+
+QString TfoHlavni::DefaultSettingsPath() {
+    return ostrivane::ui::ChooseSettingsPath(QCoreApplication::applicationDirPath());
+}
+
+TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
+    : QWidget(parent), settingsPath_(settingsPath),
+      startedWithArguments_(QCoreApplication::arguments().size() > 1),
+      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+    setObjectName(QStringLiteral("foHlavni"));
+    setWindowTitle(ostrivane::ui::ApplicationTitle());
+    resize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    setWindowIcon(TrayIconHandle());
+    // The layout is made for small dialog text (8 points).
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    BuildControls();
+    SetTabOrder();
+    ConnectHandlers();
+    CreateArchiveComponent();
+    new ostrivane::ui::EnterAsTab(this); // owned by the window
+
+    FormCreate();
+}
+
+TfoHlavni::~TfoHlavni() = default;
+
+void TfoHlavni::BuildControls() {
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(4, 4, 354, 324);
+
+    BuildFilesTab();
+    BuildScheduleTab();
+    BuildSettingsTab();
+    PageControl1->setCurrentIndex(0);
+
+    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("&O programu"), this);
+    BitBtn7->setGeometry(362, 26, 72, 25);
+    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Zálohovat !"), this);
+    BitBtn3->setGeometry(362, 60, 72, 25);
+    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Skrýt"), this);
+    BitBtn2->setGeometry(362, 268, 72, 25);
+    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Konec"), this);
+    BitBtn1->setGeometry(362, 300, 72, 25);
+
+    Gauge2 = MakeGauge(QStringLiteral("Gauge2"), this);
+    Gauge1 = MakeGauge(QStringLiteral("Gauge1"), this);
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    auto* statusText = new QLabel(kStatusText, StatusBar1);
+    statusText->setObjectName(QStringLiteral("StatusBar1Text"));
+    StatusBar1->addWidget(statusText, 1);
+    LayOutBottom();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerInterval);
+    // Precise, so that the scheduled second is never skipped.
+    Timer1->setTimerType(Qt::PreciseTimer);
+
+    BuildTrayMenu();
+
+    // The schedule controls start as an unticked switch and unticked days have them.
+    Panel1->setEnabled(false);
+    for (QLineEdit* edit : EditTime)
+        edit->setEnabled(false);
+}
+
+void TfoHlavni::BuildFilesTab() {
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Soubory"));
+
+    StringGrid1 = new QTableWidget(TabSheet1);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setGeometry(0, 0, 346, 164);
+    StringGrid1->setColumnCount(2);
+    StringGrid1->setHorizontalHeaderLabels(
+        {QStringLiteral("Adresář"), QStringLiteral("Maska souborů")});
+    StringGrid1->setColumnWidth(0, 245);
+    StringGrid1->setColumnWidth(1, 78);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->horizontalHeader()->setFixedHeight(18);
+    StringGrid1->verticalHeader()->setVisible(false);
+    StringGrid1->verticalHeader()->setMinimumSectionSize(16);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(16);
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab leaves the grid instead of walking its cells.
+    StringGrid1->setTabKeyNavigation(false);
+    StringGrid1->setWordWrap(false);
+
+    Label5 =
+        MakeLabel(QStringLiteral("Label5"), QStringLiteral("Soubory do archívu"), TabSheet1, true);
+    Label5->setGeometry(4, 172, 120, 16);
+    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Přidat"), TabSheet1);
+    BitBtn4->setGeometry(130, 168, 70, 25);
+    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Opravit"), TabSheet1);
+    BitBtn5->setGeometry(203, 168, 70, 25);
+    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("S&mazat"), TabSheet1);
+    BitBtn6->setGeometry(276, 168, 70, 25);
+
+    Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Název souboru zálohy"), TabSheet1,
+                       false);
+    Label4->setGeometry(4, 203, 150, 16);
+    Edit8 = MakeEdit(QStringLiteral("Edit8"), TabSheet1);
+    Edit8->setGeometry(158, 200, 188, 21);
+
+    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Adresář nebo disk uložení"),
+                       TabSheet1, false);
+    Label3->setGeometry(4, 229, 150, 16);
+    Edit9 = MakeEdit(QStringLiteral("Edit9"), TabSheet1);
+    Edit9->setGeometry(158, 226, 164, 21);
+    SpeedButton2 =
+        MakeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("..."), TabSheet1);
+    SpeedButton2->setGeometry(324, 226, 22, 21);
+
+    Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Uchovávat počet záloh"), TabSheet1,
+                       false);
+    Label6->setGeometry(4, 255, 150, 16);
+    Edit10 = MakeEdit(QStringLiteral("Edit10"), TabSheet1);
+    Edit10->setGeometry(158, 252, 50, 21);
+
+    CheckBox2 = MakeCheckBox(QStringLiteral("CheckBox2"),
+                             QStringLiteral("Archivovat včetně podadresářů"), TabSheet1);
+    CheckBox2->setGeometry(4, 276, 300, 20);
+}
+
+void TfoHlavni::BuildScheduleTab() {
+    using ostrivane::settings::DayKey;
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Automat"));
+
+    CheckBox1 = MakeCheckBox(QStringLiteral("CheckBox1"),
+                             QStringLiteral("Povol automatickou zálohu"), TabSheet2);
+    CheckBox1->setGeometry(8, 6, 300, 20);
+
+    Panel1 = new QFrame(TabSheet2);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1->setGeometry(4, 28, 338, 266);
+
+    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true);
+    Label2->setGeometry(8, 4, 96, 16);
+    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Čas zálohy"), Panel1, true);
+    Label1->setGeometry(110, 4, 96, 16);
+
+    for (int day = 1; day <= 7; ++day) {
+        const int top = 22 + (day - 1) * 24;
+        const auto index = static_cast<std::size_t>(day - 1);
+        CheckBoxX[index] =
+            MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day), DayKey(day), Panel1);
+        CheckBoxX[index]->setGeometry(8, top, 96, 21);
+        EditTime[index] = MakeEdit(QStringLiteral("Edit") + QString::number(day), Panel1);
+        EditTime[index]->setGeometry(110, top, 80, 21);
+    }
+    SpeedButton1 = MakeSpeedButton(QStringLiteral("SpeedButton1"),
+                                   QStringLiteral("Ostatní dny jako pondělí"), Panel1);
+    SpeedButton1->setGeometry(196, EditTime[0]->y(), 134, 21);
+
+    RadioGroup1 = new TRadioGroup(
+        QStringLiteral("RadioGroup1"), QStringLiteral(" Název archívu automatické zálohy "),
+        {QStringLiteral("Ručně zadat (viz záložka Soubory)"),
+         QStringLiteral("Z data a času spuštění (příklad: 200212312345.zip)")},
+        Panel1);
+    RadioGroup1->setGeometry(4, 194, 326, 66);
+}
+
+void TfoHlavni::BuildSettingsTab() {
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Nastavení"));
+
+    Panel3 = new QFrame(TabSheet3);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel3->setGeometry(0, 0, 346, 296);
+
+    CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"),
+                             QStringLiteral("Spustit program po startu systému"), Panel3);
+    CheckBox3->setGeometry(16, 16, 300, 20);
+    BitBtn8 =
+        MakeButton(QStringLiteral("BitBtn8"), QStringLiteral("Vytvořit ikonu na ploše"), Panel3);
+    BitBtn8->setGeometry(16, 48, 170, 25);
+}
+
+void TfoHlavni::BuildTrayMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    pmiAbout = PopupMenu1->addAction(QStringLiteral("O programu ..."));
+    pmiAbout->setObjectName(QStringLiteral("pmiAbout"));
+    PopupMenu1->addSeparator();
+    pmiRestore = PopupMenu1->addAction(QStringLiteral("&Obnovit"));
+    pmiRestore->setObjectName(QStringLiteral("pmiRestore"));
+    PopupMenu1->addSeparator();
+    pmiClose = PopupMenu1->addAction(QStringLiteral("&Zavřít"));
+    pmiClose->setObjectName(QStringLiteral("pmiClose"));
+}
+
+void TfoHlavni::SetTabOrder() {
+    QList<QWidget*> order = {PageControl1, StringGrid1, BitBtn4, BitBtn5,   BitBtn6,
+                             Edit8,        Edit9,       Edit10,  CheckBox2, CheckBox1};
+    for (std::size_t i = 0; i < CheckBoxX.size(); ++i) {
+        order.append(CheckBoxX[i]);
+        order.append(EditTime[i]);
+    }
+    for (QRadioButton* item : RadioGroup1->Items())
+        order.append(item);
+    order.append({CheckBox3, BitBtn8, BitBtn7, BitBtn3, BitBtn2, BitBtn1});
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void TfoHlavni::ConnectHandlers() {
+    using ostrivane::ui::OnLeaveField;
+    connect(StringGrid1, &QTableWidget::cellDoubleClicked, this,
+            [this](int, int) { StringGrid1DblClick(); });
+    connect(BitBtn4, &QPushButton::clicked, this, &TfoHlavni::BitBtn4Click);
+    connect(BitBtn5, &QPushButton::clicked, this, &TfoHlavni::BitBtn5Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TfoHlavni::BitBtn6Click);
+
+    OnLeaveField(Edit8, [this] { Edit8Exit(); });
+    OnLeaveField(Edit9, [this] { Edit9Exit(); });
+    connect(Edit10, &QLineEdit::textChanged, this, &TfoHlavni::Edit10Change);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TfoHlavni::SpeedButton2Click);
+
+    // Set programmatically or clicked, a changed tick runs the handler, as a click would.
+    connect(CheckBox1, &QCheckBox::toggled, this, &TfoHlavni::CheckBox1Click);
+    for (std::size_t i = 0; i < CheckBoxX.size(); ++i) {
+        QCheckBox* box = CheckBoxX[i];
+        connect(box, &QCheckBox::toggled, this, [this, box] { CheckBoxX1Click(box); });
+        QLineEdit* edit = EditTime[i];
+        OnLeaveField(edit, [this, edit] { Edit1Exit(edit); });
+    }
+    AttachTimeFieldChange();
+    connect(SpeedButton1, &QToolButton::clicked, this, &TfoHlavni::SpeedButton1Click);
+    connect(Timer1, &QTimer::timeout, this, &TfoHlavni::Timer1Timer);
+
+    // Only the user's click changes this box; its state is never loaded.
+    connect(CheckBox3, &QCheckBox::clicked, this, &TfoHlavni::CheckBox3Click);
+    connect(BitBtn8, &QPushButton::clicked, this, &TfoHlavni::BitBtn8Click);
+
+    connect(BitBtn7, &QPushButton::clicked, this, &TfoHlavni::BitBtn7Click);
+    SetBackupButtonHandler(&TfoHlavni::BitBtn3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TfoHlavni::BitBtn2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TfoHlavni::BitBtn1Click);
+    connect(pmiAbout, &QAction::triggered, this, &TfoHlavni::pmiAboutClick);
+    connect(pmiRestore, &QAction::triggered, this, &TfoHlavni::pmiRestoreClick);
+    connect(pmiClose, &QAction::triggered, this, &TfoHlavni::pmiCloseClick);
+
+    connect(&ostrivane::ui::ApplicationTitleChanges(),
+            &ostrivane::ui::ApplicationTitleNotifier::Changed, this, [this](const QString& title) {
+                setWindowTitle(title);
+                SetTrayTip(title);
+            });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) { WMActivateApp(state == Qt::ApplicationActive); });
+}
+
+void TfoHlavni::LayOutBottom() {
+    const int w = width();
+    const int h = height();
+    StatusBar1->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
+    Gauge1->setGeometry(0, h - kStatusBarHeight - kGaugeHeight - 1, w, kGaugeHeight);
+    Gauge2->setGeometry(0, h - kStatusBarHeight - 2 * kGaugeHeight - 2, w, kGaugeHeight);
+}
+
+void TfoHlavni::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOutBottom();
+}
+
+void TfoHlavni::FormCreate() {
+    NatahniNastaveni();
+    InTray_ = false;
+    TempDir = ostrivane::ui::SystemTempFolder();
+}
+
+void TfoHlavni::FormShow() {
+    RefreshStringGrid1();
+    CheckBox1Click();
+    for (QCheckBox* box : CheckBoxX)
+        CheckBoxX1Click(box);
+}
+
+template <class T> T* TfoHlavni::FindControl(const QString& name) const {
+    for (T* control : findChildren<T*>(name)) {
+        if (control->window() == this)
+            return control;
+    }
+    return nullptr;
+}
+
+template QLineEdit* TfoHlavni::FindControl<QLineEdit>(const QString&) const;
+template QCheckBox* TfoHlavni::FindControl<QCheckBox>(const QString&) const;
+template QWidget* TfoHlavni::FindControl<QWidget>(const QString&) const;

@@ -1,0 +1,257 @@
+// The main window: the source list and destination ("Soubory"), the weekly schedule ("Automat"),
+// desktop integration ("Nastavení"), the buttons beside the tabs, the progress gauges, the tray
+// icon with its menu, and the settings file that the window's fields are loaded from and saved to.
+#pragma once
+
+#include "app/run/BackupReport.h"
+#include "settings/Zaloha.h"
+
+#include <QDateTime>
+#include <QIcon>
+#include <QMetaObject>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class TRadioGroup;
+class TfoVyberSouboru;
+class TMakeCab;
+
+class TfoHlavni : public QWidget {
+    Q_OBJECT
+public:
+    // The settings file of this program: beside the executable where it may be kept there, else
+    // in the user's configuration folder.
+    static QString DefaultSettingsPath();
+
+    // Runs FormCreate: the settings at `settingsPath` are loaded into the fields, `Sources` and
+    // `Depth`, and `TempDir` is taken.
+    explicit TfoHlavni(const QString& settingsPath = DefaultSettingsPath(),
+                       QWidget* parent = nullptr);
+    ~TfoHlavni() override;
+
+    // The other two windows of the program, created after this one.
+    void SetSourceDialog(TfoVyberSouboru* dialog) { foVyberSouboru_ = dialog; }
+    // While the about dialog is open, the two go to the taskbar together and come back together.
+    void SetAboutDialog(QDialog* dialog);
+
+    // Whether the program was started with any argument (then the window hides to the tray
+    // right after it is first shown). Taken from the command line; tests may set it before the
+    // first show.
+    void SetStartedWithArguments(bool started) { startedWithArguments_ = started; }
+    // Whether the desktop has a notification area; the default asks QSystemTrayIcon.
+    void SetTrayAvailability(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
+
+    const QString& SettingsPath() const { return settingsPath_; }
+    bool InTray() const { return InTray_; }
+    // The tray icon; it exists exactly while InTray().
+    QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
+
+    // Who started a backup run: the backup button or the scheduler.
+    enum class TRunOrigin { Manual, Scheduled };
+
+    // The clock the scheduler reads; tests put their own in place.
+    void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    // How a scheduled run that failed tells the user: by default a tray notification, or a
+    // message that does not block the next scheduled run where the window is not in the tray.
+    void SetScheduledNotice(std::function<void(const QString&)> notice) {
+        scheduledNotice_ = std::move(notice);
+    }
+    // True while a backup run is under way.
+    bool BackupRunning() const { return backupRunning_; }
+    // What the engine reported during the last run (a cancel by the user is no error).
+    const ostrivane::BackupReport& LastBackupReport() const { return backupReport_; }
+
+    // ---- Shared state of the window's unit, read by the backup run ----
+    TZalohaList Sources;    // the backup sources in the order of addition
+    std::int32_t Depth = 1; // how many earlier archives to keep (from Edit10)
+    QString TempDir;        // the temporary folder with a trailing "/", or empty
+
+    // ---- Controls (object names as below) ----
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QTableWidget* StringGrid1;
+    QPushButton* BitBtn4; // "&Přidat"
+    QPushButton* BitBtn5; // "&Opravit"
+    QPushButton* BitBtn6; // "S&mazat"
+    QLabel* Label5;
+    QLabel* Label4;
+    QLineEdit* Edit8; // archive file name
+    QLabel* Label3;
+    QLineEdit* Edit9; // destination folder
+    QToolButton* SpeedButton2;
+    QLabel* Label6;
+    QLineEdit* Edit10;    // number of earlier archives to keep
+    QCheckBox* CheckBox2; // include subfolders
+
+    QWidget* TabSheet2;
+    QCheckBox* CheckBox1; // scheduled backups enabled
+    QFrame* Panel1;
+    QLabel* Label2;
+    QLabel* Label1;
+    std::array<QCheckBox*, 7> CheckBoxX{}; // CheckBoxX1 .. CheckBoxX7, Monday .. Sunday
+    std::array<QLineEdit*, 7> EditTime{};  // Edit1 .. Edit7, Monday .. Sunday
+    QToolButton* SpeedButton1;             // "Ostatní dny jako ..."
+    TRadioGroup* RadioGroup1;              // naming of scheduled archives
+
+    QWidget* TabSheet3;
+    QFrame* Panel3;
+    QCheckBox* CheckBox3; // start with the desktop session ("... po startu systému")
+    QPushButton* BitBtn8; // "Vytvořit ikonu na ploše"
+
+    QPushButton* BitBtn7; // "&O programu"
+    QPushButton* BitBtn3; // "&Zálohovat !"
+    QPushButton* BitBtn2; // "&Skrýt"
+    QPushButton* BitBtn1; // "&Konec"
+    QProgressBar* Gauge2; // the file's progress (upper)
+    QProgressBar* Gauge1; // the archive's progress (lower)
+    QStatusBar* StatusBar1;
+    QTimer* Timer1; // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
+    QMenu* PopupMenu1;
+    QAction* pmiAbout;
+    QAction* pmiRestore;
+    QAction* pmiClose;
+    std::unique_ptr<TMakeCab> MakeCab1; // writes the archives
+
+    // ---- Grid access in the grid's own numbering: row 0 is the header, row k + 1 entry k ----
+    int RowCount() const;
+    int Row() const; // the selected row (1 when nothing else was chosen)
+    void SetRow(int row);
+    QString Cells(int column, int row) const;
+
+public slots:
+    // Settings file.
+    void NatahniNastaveni();
+    // Writes the settings; false (after telling the user) when they could not be written.
+    bool UlozNastaveni();
+
+    // Source list.
+    void RefreshStringGrid1();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn6Click();
+    void StringGrid1DblClick();
+
+    // Destination fields.
+    void Edit8Exit();
+    void Edit9Exit();
+    void Edit10Change();
+    void SpeedButton2Click();
+
+    // Schedule.
+    void CheckBox1Click();
+    void CheckBoxX1Click(QObject* Sender);
+    void Edit1Change(QObject* Sender);
+    void Edit1Exit(QObject* Sender);
+    void SpeedButton1Click();
+    // The scheduler tick: at the scheduled second of today's enabled day, a backup run.
+    void Timer1Timer();
+
+    // Backup run.
+    bool KontrolaVstupu();
+    void ZalohujData(const QString& P, TRunOrigin origin = TRunOrigin::Manual);
+    void Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive);
+    void ZrusBaleni();
+
+    // Desktop integration.
+    void CheckBox3Click();
+    void BitBtn8Click();
+
+    // Buttons and tray.
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn7Click();
+    void pmiAboutClick();
+    void pmiRestoreClick();
+    void pmiCloseClick();
+    void HideToTray();
+    void RestoreFromTray();
+    // A request from outside (the session bus) to come back from the tray.
+    void WMRestoreApp();
+
+signals:
+    // The window has closed for good; the program ends.
+    void Closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildFilesTab();
+    void BuildScheduleTab();
+    void BuildSettingsTab();
+    void BuildTrayMenu();
+    void SetTabOrder();
+    void ConnectHandlers();
+    void LayOutBottom();
+
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    // Returns false when the close must not happen (the settings could not be written).
+    bool FormCloseQuery();
+    // Asks a running backup to stop (the archive component's SetCancel(true)).
+    void RequestBackupCancel();
+    void CreateArchiveComponent();
+    // Points BitBtn3's click at `handler` alone.
+    void SetBackupButtonHandler(void (TfoHlavni::*handler)());
+    void ConfigureArchiveComponent(const QString& P);
+    void TellBackupFailure(const QString& P, TRunOrigin origin);
+    void ShowScheduledNotice(const QString& text);
+
+    void WMActivateApp(bool active);
+    // Brings a minimised about dialog back in front of the window.
+    void RestoreAboutDialog();
+    void AddTrayIcon();
+    void DeleteTrayIcon();
+    void SetTrayTip(const QString& text);
+    QIcon TrayIconHandle() const;
+
+    void AttachTimeFieldChange();
+    void DetachTimeFieldChange();
+    void EditSelectedSource();
+
+    // The control of this window named `name` (dialogs that are children of the window do
+    // not count).
+    template <class T> T* FindControl(const QString& name) const;
+
+    QString settingsPath_;
+    TfoVyberSouboru* foVyberSouboru_ = nullptr;
+    QDialog* foOprogramu_ = nullptr;
+    bool InTray_ = false;
+    bool startedWithArguments_ = false;
+    bool firstShowDone_ = false;
+    bool formShowPending_ = true;
+    std::function<bool()> trayAvailable_;
+    std::unique_ptr<QSystemTrayIcon> trayIcon_;
+    std::array<QMetaObject::Connection, 7> timeFieldChange_;
+    QMetaObject::Connection backupButtonClick_;
+    bool backupRunning_ = false;
+    ostrivane::BackupReport backupReport_;
+    std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
+    std::function<void(const QString&)> scheduledNotice_;
+};

@@ -1,0 +1,147 @@
+// The disk check of a build. The "drive" of the archive is the file system holding the
+// archive's folder: it must be reachable, writable (no read-only mount, and a probe file can be
+// created in the archive's own folder), and its volume information must be readable.
+#include "archive/component/TZipCommon.h"
+
+#include "platform/fs/FileSystem.h"
+
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+// The folder holding `archive`: its folder part without the trailing "/" ("/" for the root),
+// or the current folder for a bare name.
+std::string ArchiveFolder(const std::string& archive) {
+    auto slash = archive.rfind('/');
+    if (slash == std::string::npos)
+        return CurrentFolder();
+    if (slash == 0)
+        return "/";
+    return archive.substr(0, slash);
+}
+
+std::string UpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+void DescribeFileSystem(const std::string& folder, TDiskManager& disk) {
+    struct statfs fs {};
+    disk.FileSystemName.clear();
+    disk.DriveType = 3; // fixed
+    if (::statfs(folder.c_str(), &fs) != 0)
+        return;
+    auto magic = static_cast<unsigned long>(fs.f_type);
+    switch (magic) {
+    case 0xEF53:
+        disk.FileSystemName = "ext2/ext3/ext4";
+        break;
+    case 0x01021994:
+        disk.FileSystemName = "tmpfs";
+        disk.DriveType = 6;
+        break;
+    case 0x858458F6:
+        disk.FileSystemName = "ramfs";
+        disk.DriveType = 6;
+        break;
+    case 0x6969:
+        disk.FileSystemName = "nfs";
+        disk.DriveType = 4;
+        break;
+    case 0xFF534D42:
+    case 0xFE534D42:
+        disk.FileSystemName = "cifs";
+        disk.DriveType = 4;
+        break;
+    case 0x794C7630:
+        disk.FileSystemName = "overlay";
+        break;
+    case 0x9123683E:
+        disk.FileSystemName = "btrfs";
+        break;
+    case 0x58465342:
+        disk.FileSystemName = "xfs";
+        break;
+    default: {
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "0x%lX", magic);
+        disk.FileSystemName = hex;
+    }
+    }
+}
+
+} // namespace
+
+bool TZipCommon::CheckArchiveDisk() {
+    std::string folder = ArchiveFolder(archiveFile_);
+    DiskManager = TDiskManager{};
+    DiskManager.Drive = folder;
+
+    // Ready: the folder can be reached at all.
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        DoError(folder, "", kErrNotAccessible, "");
+        return false;
+    }
+
+    // Write protection: a read-only mount, or a probe file that cannot be created in the
+    // archive's own folder because the file system is read-only (or cannot be removed again).
+    struct statvfs vfs {};
+    bool writeProtected = ::statvfs(folder.c_str(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY);
+    if (!writeProtected) {
+        std::string probeFolder = folder.back() == '/' ? folder : folder + "/";
+        auto probe = ostrivane::fs::CreateUniqueTempFile(probeFolder, "vrk");
+        if (!probe)
+            writeProtected = errno == EROFS;
+        else if (::unlink(probe->c_str()) != 0)
+            writeProtected = true;
+    }
+    if (writeProtected) {
+        DoError(folder, "", kErrWriteProtected, "");
+        return false;
+    }
+
+    // Volume information, asked again as long as the user chooses Retry.
+    while (::statvfs(folder.c_str(), &vfs) != 0) {
+        std::string text = UpperAscii(folder) + "is not accessible" + "\r\r" + std::strerror(errno);
+        if (!(Hooks.RetryCancel && Hooks.RetryCancel(text))) {
+            DoError(folder, "", kErrNotAccessible, "");
+            return false;
+        }
+    }
+
+    // The "drive type" of a folder that does not exist.
+    if (!ostrivane::fs::IsDirectory(folder)) {
+        DoError(folder, "", kErrNotAccessible, "");
+        return false;
+    }
+
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%08lX",
+                  static_cast<unsigned long>(vfs.f_fsid) & 0xFFFFFFFFul);
+    DiskManager.SerialNumber = serial;
+    DescribeFileSystem(folder, DiskManager);
+    DiskManager.FreeSpace = static_cast<double>(vfs.f_bavail) * static_cast<double>(vfs.f_frsize);
+    DiskManager.TotalSpace = static_cast<double>(vfs.f_blocks) * static_cast<double>(vfs.f_frsize);
+    return true;
+}

@@ -1,0 +1,65 @@
+// Cabinet settings and the layout of the per-entry header block.
+#include "archive/component/TCabInterface.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t Get32(const std::uint8_t* p) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
+    return v;
+}
+
+} // namespace
+
+void StoreCabEntryHeader(std::uint8_t* block, const TEntryInfo& info) {
+    std::memset(block, 0, kCabHeadSize);
+    Put32(block, info.DosDateTime);
+    std::uint64_t bits = 0;
+    static_assert(sizeof bits == sizeof info.DateTime);
+    std::memcpy(&bits, &info.DateTime, sizeof bits);
+    Put32(block + 4, static_cast<std::uint32_t>(bits));
+    Put32(block + 8, static_cast<std::uint32_t>(bits >> 32));
+    Put32(block + 12, static_cast<std::uint32_t>(info.Size));
+    Put32(block + 16, static_cast<std::uint32_t>(info.Size >> 32));
+    Put32(block + 20, info.Attributes);
+}
+
+TEntryInfo LoadCabEntryHeader(const std::uint8_t* block) {
+    TEntryInfo info;
+    info.DosDateTime = Get32(block);
+    std::uint64_t bits = Get32(block + 4) | (static_cast<std::uint64_t>(Get32(block + 8)) << 32);
+    std::memcpy(&info.DateTime, &bits, sizeof bits);
+    info.Size = Get32(block + 12) | (static_cast<std::uint64_t>(Get32(block + 16)) << 32);
+    info.Attributes = Get32(block + 20);
+    return info;
+}
+
+TCabInterface::TCabInterface(TComponent* owner) : TCompBase(owner) {
+    arcType_ = atCab;
+    defaultExt_ = ".CAB";
+    compressMethod_ = cmMsZip;
+    recurseDirs_ = true;
+    storedDirNames_ = sdRelative;
+    attributes_ = {fsZeroAttr, fsReadOnly, fsArchive};
+    dateAttribute_ = daFileDate;
+    deleteOptions_ = doAllowUndo;
+}
+
+void TCabInterface::SetLzxLevel(int value) {
+    lzxLevel_ = std::clamp(value, 15, 21);
+}
+void TCabInterface::SetQuantumLevel(int value) {
+    quantumLevel_ = std::clamp(value, 1, 7);
+}
+void TCabInterface::SetQuantumMemory(int value) {
+    quantumMemory_ = std::clamp(value, 10, 21);
+}

@@ -1,0 +1,46 @@
+// The base of the cabinet component: the cabinet settings with their setter rules, the
+// defaults of a cabinet build, and the layout of the 36-byte per-entry header block.
+#pragma once
+
+#include "archive/component/TCompBase.h"
+
+#include <array>
+#include <cstdint>
+
+// Layout of a cabinet entry's header block (little-endian, 36 bytes): DOS date-time (4),
+// date-time as a double (8), size low (4), size high (4), attributes (4), reserved (12).
+inline constexpr int kCabHeadSize = 36;
+void StoreCabEntryHeader(std::uint8_t* block, const TEntryInfo& info);
+TEntryInfo LoadCabEntryHeader(const std::uint8_t* block);
+
+class TCabInterface : public TCompBase {
+public:
+    // Cabinet defaults: ArcType atCab, DefaultExt ".CAB", cmMsZip, RecurseDirs on,
+    // sdRelative, Attributes [fsZeroAttr, fsReadOnly, fsArchive], LzxLevel 21, QuantumLevel 7,
+    // QuantumMemory 21, QuantumType ctMsZip, FailOnIncompressible and TranslateOemChar on.
+    explicit TCabInterface(TComponent* owner = nullptr);
+
+    int LzxLevel() const { return lzxLevel_; }
+    void SetLzxLevel(int value); // clamped to 15..21
+    int QuantumLevel() const { return quantumLevel_; }
+    void SetQuantumLevel(int value); // clamped to 1..7
+    int QuantumMemory() const { return quantumMemory_; }
+    void SetQuantumMemory(int value); // clamped to 10..21
+    TCompressionType QuantumType() const { return quantumType_; }
+    void SetQuantumType(TCompressionType value) { quantumType_ = value; }
+    bool FailOnIncompressible() const { return failOnIncompressible_; }
+    void SetFailOnIncompressible(bool value) { failOnIncompressible_ = value; }
+    bool TranslateOemChar() const { return translateOemChar_; }
+    void SetTranslateOemChar(bool value) { translateOemChar_ = value; }
+
+protected:
+    // A header buffer a derived class may hand out through GetHeadPtr.
+    std::array<std::uint8_t, kCabHeadSize> CabHeadBuffer{};
+
+    int lzxLevel_ = 21;
+    int quantumLevel_ = 7;
+    int quantumMemory_ = 21;
+    TCompressionType quantumType_ = ctMsZip;
+    bool failOnIncompressible_ = true;
+    bool translateOemChar_ = true;
+};

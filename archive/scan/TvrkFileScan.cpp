@@ -1,0 +1,396 @@
+// The file scanner: FileSpec groups, mask folding, the folder walk and the own list.
+#include "archive/scan/TvrkFileScan.h"
+
+#include "platform/fs/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace {
+
+// Owns a directory stream (and with it the descriptor it was opened from).
+class DirStream {
+public:
+    explicit DirStream(int fd) : dir_(fd >= 0 ? ::fdopendir(fd) : nullptr) {
+        if (fd >= 0 && !dir_)
+            ::close(fd);
+    }
+    ~DirStream() {
+        if (dir_)
+            ::closedir(dir_);
+    }
+    DirStream(const DirStream&) = delete;
+    DirStream& operator=(const DirStream&) = delete;
+    DIR* get() const { return dir_; }
+
+private:
+    DIR* dir_;
+};
+
+std::string Trimmed(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string CurrentFolderWithSlash() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return "./";
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string dir = buffer.data();
+    if (dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+// `folder` (ending with "/") made absolute and lexically plain: "//" and "/./" collapse and ".."
+// takes away the name before it (at the root it stays at the root), so that one folder has one
+// spelling and no stored name ever holds ".", ".." or an empty part.
+std::string PlainFolder(const std::string& folder) {
+    const std::string path =
+        !folder.empty() && folder[0] == '/' ? folder : CurrentFolderWithSlash() + folder;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string plain = "/";
+    for (const std::string& part : parts)
+        plain += part + "/";
+    return plain;
+}
+
+void FillFromStat(TFindData& data, const struct stat& st) {
+    data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
+    data.Size = static_cast<std::uint64_t>(st.st_size);
+    data.LastWriteTime = st.st_mtim;
+    data.Device = static_cast<std::uint64_t>(st.st_dev);
+    data.Inode = static_cast<std::uint64_t>(st.st_ino);
+}
+
+std::string Extension(const std::string& name) {
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+} // namespace
+
+std::string SpecFolderPart(const std::string& line) {
+    auto slash = line.rfind('/');
+    return slash == std::string::npos ? std::string() : line.substr(0, slash + 1);
+}
+
+std::string SpecNamePart(const std::string& line) {
+    auto slash = line.rfind('/');
+    return slash == std::string::npos ? line : line.substr(slash + 1);
+}
+
+std::uint32_t DosDateTimeFromTime(const std::timespec& t) {
+    std::tm tm{};
+    std::time_t seconds = t.tv_sec;
+    if (!localtime_r(&seconds, &tm))
+        return (1u << 21) | (1u << 16);
+    int year = tm.tm_year + 1900;
+    if (year < 1980)
+        return (1u << 21) | (1u << 16);
+    if (year > 2107)
+        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+    return (static_cast<std::uint32_t>(year - 1980) << 25) |
+           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
+           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
+           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
+           (static_cast<std::uint32_t>(tm.tm_min) << 5) |
+           static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2);
+}
+
+TvrkFileScan::TvrkFileScan(TComponent* owner) : TComponent(owner) {}
+
+void TvrkFileScan::SetFileSpec(const std::vector<std::string>& lines) {
+    fileSpec_ = lines;
+    MaskString.clear();
+}
+
+void TvrkFileScan::SetRootDir(const std::string& value) {
+    rootDir_ = value;
+    if (!rootDir_.empty() && rootDir_.back() != '/')
+        rootDir_ += '/';
+}
+
+void TvrkFileScan::SetEntryHandler(EntryHandler handler, void* user) {
+    handler_ = std::move(handler);
+    user_ = user;
+}
+
+void TvrkFileScan::Stop() {
+    *cancel_ = true;
+}
+
+void TvrkFileScan::Scan() {
+    files_.clear();
+    FilesCount = 0;
+    FilesSize = 0.0;
+    *cancel_ = false;
+    if (!MaskString.empty())
+        ScanMaskString();
+    else
+        ScanSpecifications();
+    if (OnFinished)
+        OnFinished(this, FilesCount, FilesSize);
+}
+
+void TvrkFileScan::ScanSpecifications() {
+    for (std::size_t i = fileSpec_.size(); i-- > 0;)
+        if (Trimmed(fileSpec_[i]).empty())
+            fileSpec_.erase(fileSpec_.begin() + static_cast<std::ptrdiff_t>(i));
+
+    // Every line's folder in its plain spelling, so that lines naming one folder in different
+    // ways join one group and the stored names are formed from a clean path.
+    for (std::string& line : fileSpec_) {
+        std::string folder = SpecFolderPart(line);
+        if (folder.empty())
+            folder = rootDir_;
+        line = PlainFolder(folder) + SpecNamePart(line);
+    }
+
+    while (!fileSpec_.empty() && !*cancel_) {
+        const std::string first = fileSpec_.front();
+        const std::string folder = SpecFolderPart(first);
+
+        // Lines of the same folder (compared exactly: the file system is case-sensitive) join
+        // the group; a mask covered by one already listed adds nothing, a broader one
+        // replaces the narrower.
+        std::vector<std::string> masks{SpecNamePart(first)};
+        std::vector<std::string> remaining;
+        for (std::size_t i = 1; i < fileSpec_.size(); ++i) {
+            const std::string& line = fileSpec_[i];
+            if (SpecFolderPart(line) != folder) {
+                remaining.push_back(line);
+                continue;
+            }
+            std::string name = SpecNamePart(line);
+            bool placed = false;
+            for (std::string& mask : masks) {
+                if (MaskMatches(mask, name)) {
+                    placed = true;
+                    break;
+                }
+                if (MaskMatches(name, mask)) {
+                    mask = name;
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed)
+                masks.push_back(name);
+        }
+
+        TMaskCollection set;
+        for (const std::string& mask : masks)
+            set.Add(mask.empty() || mask == "*.*" ? std::string_view("*") : mask);
+
+        if (OnRootDirChange)
+            OnRootDirChange(this, folder);
+        fileSpec_ = std::move(remaining);
+        ScanRoot(folder, 0, set);
+    }
+}
+
+void TvrkFileScan::ScanMaskString() {
+    TMaskCollection set;
+    std::string current;
+    for (char c : MaskString) {
+        if (c == ',') {
+            if (!current.empty())
+                set.Add(current);
+            current.clear();
+        } else if (c == ' ' && current.empty()) {
+            continue;
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty())
+        set.Add(current);
+    if (set.Count() > 0 && !rootDir_.empty() && ostrivane::fs::IsDirectory(rootDir_))
+        ScanRoot(rootDir_, 0, set);
+}
+
+void TvrkFileScan::ScanRoot(const std::string& dir, std::uint32_t attrMask,
+                            const TMaskCollection& masks) {
+    (void)attrMask;
+    // Without drive letters the "every drive" mode walks the one root.
+    std::string root = ScanOptions == soScanDrvs ? std::string("/") : dir;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        ReportUnreadable(root, errno);
+    WalkFolder(fd, root, masks);
+}
+
+void TvrkFileScan::ReportUnreadable(const std::string& dir, int error) {
+    // A folder that is missing, or that turned into something else since it was listed, has
+    // nothing to lose; one that is there but refuses to be read does.
+    if (error == ENOENT || error == ENOTDIR || error == ELOOP)
+        return;
+    if (OnFolderUnreadable)
+        OnFolderUnreadable(this, dir, error);
+}
+
+void TvrkFileScan::HandOn(const std::string& dir, const TFindData& data) {
+    if (!UpdateList)
+        return;
+    if (handler_)
+        handler_(dir, data, user_);
+    else
+        AddFileObject(dir, data, user_);
+}
+
+// Walks one folder (`dirFd` open on it, owned here; `dir` ends with "/"). Subfolders are
+// opened relative to their parent with O_NOFOLLOW, so a symbolic link is never descended into
+// and path length never limits the walk. Only regular files (a link to one counts as its
+// target) and real folders are handed on; FIFOs, sockets and devices are never opened.
+void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks) {
+    if (OnRecurseDir)
+        OnRecurseDir(this, dir);
+    DirStream stream(dirFd);
+    if (!stream.get())
+        return;
+    int fd = ::dirfd(stream.get());
+    struct stat dirStat {};
+    if (::fstat(fd, &dirStat) != 0)
+        return;
+
+    TFindData data;
+    data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
+    data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
+    while (!*cancel_) {
+        errno = 0;
+        const dirent* entry = ::readdir(stream.get());
+        if (!entry)
+            break;
+        if (entry->d_name[0] == '.')
+            continue;
+        data.Name = entry->d_name;
+
+        unsigned char type = entry->d_type;
+        struct stat st {};
+        bool statted = false;
+        if (type == DT_UNKNOWN) {
+            if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            statted = true;
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        }
+
+        if (type == DT_REG || type == DT_LNK) {
+            // The mask decides first: a file no mask selects is never looked at further.
+            if (masks.Matches(data.Name)) {
+                int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
+                if ((statted && type == DT_REG) || ::fstatat(fd, entry->d_name, &st, flags) == 0) {
+                    if (S_ISREG(st.st_mode)) {
+                        FillFromStat(data, st);
+                        if (Attributes.Passes(data.Attributes) &&
+                            !AttributesEx.Passes(data.Attributes)) {
+                            ++FilesCount;
+                            FilesSize += static_cast<double>(data.Size);
+                            if (OnScanFile)
+                                OnScanFile(this, data.Name, FilesCount, FilesSize);
+                            HandOn(dir, data);
+                        }
+                    }
+                }
+            }
+        } else if (type == DT_DIR) {
+            if (statted || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISDIR(st.st_mode)) {
+                    FillFromStat(data, st);
+                    if (Attributes.Passes(data.Attributes) && !AttributesEx.Passes(data.Attributes))
+                        HandOn(dir + data.Name, data);
+                    bool hidden = data.Attributes & ostrivane::fs::kAttrHidden;
+                    if (RecurseDirs && (!hidden || IncludeHiddenDirs)) {
+                        std::string name = data.Name; // `data` is reused by the recursion
+                        int child = ::openat(fd, name.c_str(),
+                                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                        if (child < 0)
+                            ReportUnreadable(dir + name + "/", errno);
+                        WalkFolder(child, dir + name + "/", masks);
+                        data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
+                        data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
+                    }
+                }
+            }
+        }
+        if (ProcessMessages)
+            ProcessMessages();
+    }
+}
+
+void TvrkFileScan::AddFileObject(const std::string& dir, const TFindData& data, void* user) {
+    (void)user;
+    TFileObject object;
+    if (data.IsDirectory()) {
+        object.Folder = dir;
+    } else {
+        object.FileName = data.Name;
+        object.Folder = dir;
+    }
+    object.SizeLow = static_cast<std::uint32_t>(data.Size & 0xFFFFFFFFu);
+    object.SizeHigh = static_cast<std::uint32_t>(data.Size >> 32);
+    object.Attributes = data.Attributes;
+    object.DosDateTime = DosDateTimeFromTime(data.LastWriteTime);
+    files_.push_back(std::move(object));
+}
+
+void TvrkFileScan::SetSorted(TvrkSortOptions value) {
+    sorted_ = value;
+    SortOwnList();
+    if (!files_.empty() && OnFinished)
+        OnFinished(this, FilesCount, FilesSize);
+}
+
+void TvrkFileScan::SortOwnList() {
+    auto size = [](const TFileObject& f) {
+        return (static_cast<std::uint64_t>(f.SizeHigh) << 32) | f.SizeLow;
+    };
+    auto key = [&](const TFileObject& a, const TFileObject& b) {
+        switch (sorted_) {
+        case soByName:
+            return a.Folder + a.FileName < b.Folder + b.FileName;
+        case soByType:
+            return Extension(a.FileName) < Extension(b.FileName);
+        case soBySize:
+            return size(a) < size(b);
+        case soByTime:
+            return a.DosDateTime < b.DosDateTime;
+        case soUnsort:
+            break;
+        }
+        return false;
+    };
+    if (sorted_ != soUnsort)
+        std::stable_sort(files_.begin(), files_.end(), key);
+}

@@ -1,0 +1,179 @@
+// The cabinet archive component: drives the FCI of libcabinet.so to write the archive as a
+// Microsoft Cabinet file. It compresses nothing itself; the library reads the sources and writes
+// the cabinet through the component's file handler and callbacks.
+#pragma once
+
+#include "archive/component/TCabInterface.h"
+#include "cabinet/component/TStreamCabinetFileHandler.h"
+#include "platform/fci/fci.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class TMakeCab : public TCabInterface {
+public:
+    // The component as the main window's form sets it up: atCab, cmMsZip, DefaultExt ".cab",
+    // doAllowUndo, RecurseDirs off, TempDir "C:\WINDOWS\TEMP\" (read back, that stored value
+    // gives way to the system's temporary folder).
+    explicit TMakeCab(TComponent* owner = nullptr);
+    ~TMakeCab() override;
+
+    // --- Overrides ---
+    // The whole cabinet build: checks, OnActivate, FCI context, scan and entry walk, flush,
+    // destroy, OnElapsedTime, OnDeactivate. Never lets an exception out; errors go to OnError.
+    void ExecuteCompress(TCompHeaderObj& entries) override;
+    // Adds entry `index` to the cabinet. `stream` is not used.
+    void CompressFile(TStream* stream, int index, bool& done, TCompHeaderObj& entries) override;
+    void GetEntryInfo(const std::uint8_t* header, int kind, TEntryInfo& info) override;
+    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override;
+    int GetHeadSize() override { return kCabHeadSize; }
+    int GetHeadSizeEx() override { return kCabHeadSize; }
+    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
+    // Always atCab; appends DefaultExt to an ArchiveFile without extension (not while loading).
+    void SetArcType(TArcType value) override;
+    void RenameEntry(TCompHeaderObj&, int) override {}
+    void FinishArchive() override {}
+    bool WriteArchiveEnd() override { return true; }
+    // Counts the reports made while a file is being added, then reports as the base does.
+    void DoError(const std::string& fileName, const std::string& extendedMsg, int eCode,
+                 const std::string& volumeID) override;
+
+    // --- New operations ---
+    // Fires OnGetNextCabinet.
+    virtual void DoGetNextCabinet(CCAB& ccab, std::string& newName, int prevSize, bool& abort);
+    // A new temporary file in TempDir (registered as the engine's own file); Ok is false only
+    // when no file could be made.
+    virtual void GetTempFileName(std::string& name, bool& ok);
+    // Opens a source file for the library: its attributes, DOS date and time and a handle.
+    virtual void OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
+                                std::uint16_t& attribs, std::int32_t& handle, int& err);
+
+    // The answer of a backup to the library's request for a next cabinet (an OnGetNextCabinet
+    // handler calls it): the next part of the archive, ArchivePartName(ArchiveFile(), k). A name
+    // that is taken by anything but an earlier part of that name is refused and reported once, so
+    // that no other file is ever written over.
+    void AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort);
+    // The cabinet being written (the archive, or the part of a set the library is at).
+    const std::string& CabinetBeingWritten() const;
+
+    // --- Events ---
+    std::function<void(TComponent*, CCAB& cabParameters, std::string& newCabFileName,
+                       int previousCabEstimatedSize, bool& abortCreation)>
+        OnGetNextCabinet;
+    std::function<void(TComponent*, const std::string& archiveFile, bool& writeToFile)>
+        OnNonWriteableArchive;
+
+    // --- Verification ---
+    // After a cabinet is written and flushed to the disk it is read back and every file is
+    // compared with a checksum of the bytes the library read while packing it; a difference is
+    // reported as 25183 "Archive failed verification". On unless switched off (the command-line
+    // front end's --no-verify).
+    bool VerifyArchive = true;
+    // A file the library took, with the CRC-32 of the bytes it read (CrcKnown false when they
+    // were not read in order from the start).
+    struct PackedFile {
+        std::string StoredName;
+        std::uint32_t Crc = 0;
+        std::uint64_t Size = 0;
+        bool CrcKnown = true;
+    };
+    // The last build's read-back: files found whole, and the seconds it took.
+    int VerifiedFiles = 0;
+    double VerificationSeconds = 0.0;
+
+    // --- State ---
+    // The handler the library's file callbacks go through; replaceable (for instance by a
+    // handler that simulates failures) between builds.
+    std::unique_ptr<TCabinetFileHandler> FileHandler;
+    HFCI CabContext = nullptr;
+    ERF CabError{};
+    std::uint32_t FileBytesTotal = 0;
+    std::uint8_t ProgressByFile = 0;
+    std::uint8_t ProgressByArchive = 0;
+    // The largest size of one cabinet of the set, 0x7FFFFFFF at most: a backup that does not fit
+    // goes on in parts (when OnGetNextCabinet gives them).
+    std::uint32_t PartSize = 0x7FFFFFFF;
+
+protected:
+    void CreateCabContext(const std::string& cabFileName, const std::string& diskName,
+                          std::uint16_t setID, std::uint32_t folderThreshold,
+                          std::uint32_t maxCabinetSize);
+    // True when the library took the file.
+    bool AddFileToCabinet(const std::string& sourceFile, bool execute);
+    // True when the library wrote the cabinet.
+    bool FlushCabinet(bool getNextCab);
+    void DestroyCabContext();
+
+private:
+    // The checks before a build writes anything; false ends the build.
+    bool ArchivePathAcceptable();
+    bool ArchiveWritable();
+    void ListExistingArchive();
+    void ReportFailedAdd(const std::string& sourceFile);
+    void ReportFailedFlush();
+    void NotifyProgress();
+    // Lets the application process its pending events when none were processed for a while:
+    // reads of the library's own files and the writing of the cabinet at the end report no
+    // progress, and the window must stay live (and cancellable) through them too.
+    void KeepEventsFlowing();
+    bool CancelCheck(int* err);
+
+    // The checksum of the source being added, taken on the bytes its handle delivers; a seek
+    // to the start (the library reads a file again when it moves it to a next cabinet) begins
+    // it anew.
+    void BeginSourceChecksum(std::int32_t handle);
+    void NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT count);
+    void NoteSourceSeek(FCI_INT_PTR handle, long position);
+    // Records the file just added with its checksum.
+    void NotePackedFile(const std::string& storedName);
+    // After a successful flush: every part and its folder synced to the disk, then (with
+    // VerifyArchive) read back and compared with what was packed.
+    void SecureWrittenArchive();
+    void VerifyWrittenArchive();
+
+    static int FciFilePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
+    static void* FciAlloc(FCI_ULONG cb);
+    static void FciFree(void* memory);
+    static FCI_INT_PTR FciOpen(char* file, int oflag, int pmode, int* err, void* pv);
+    static FCI_UINT FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static FCI_UINT FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
+    static int FciClose(FCI_INT_PTR hf, int* err, void* pv);
+    static long FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* pv);
+    static int FciDelete(char* file, int* err, void* pv);
+    static FCI_BOOL FciGetTempFile(char* tempName, int cbTempName, void* pv);
+    static FCI_BOOL FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv);
+    static long FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG cb2, void* pv);
+    static FCI_INT_PTR FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
+                                      FCI_USHORT* attribs, int* err, void* pv);
+
+    CCAB ccab_{};
+    // The source being added and whether its stored name went to the library as UTF-8.
+    std::string addingSource_;
+    bool storedNameIsUtf_ = false;
+    bool adding_ = false;
+    int errorsDuringAdd_ = 0;
+    bool diskFullReported_ = false;
+    bool addSucceeded_ = false;
+    std::chrono::steady_clock::time_point lastEvents_{};
+    // The names handed to the library in this build.
+    std::set<std::string> namesAdded_;
+    // Parts given to the library and whether a refused part name was reported already.
+    int partsAnswered_ = 0; // parts after the first asked for and given
+    bool partRefusalReported_ = false;
+
+    // The files packed with their checksums, and the cabinets the library created for this
+    // build in their order (the parts of a set); each is removed should a signal end the
+    // process before it is complete.
+    std::vector<PackedFile> packed_;
+    std::vector<std::string> parts_;
+    std::int64_t sourceHandle_ = -1;
+    std::uint32_t sourceCrc_ = 0;
+    std::uint64_t sourcePosition_ = 0;
+    std::uint64_t sourceChecked_ = 0;
+    bool sourceCrcKnown_ = true;
+};

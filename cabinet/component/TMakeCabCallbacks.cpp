@@ -1,0 +1,311 @@
+// The thirteen routines libcabinet.so calls back while it builds a cabinet. Each receives the
+// TMakeCab as its context value. None lets an exception into the library: a failing event
+// handler turns into the routine's failure value.
+#include "cabinet/component/CabPaths.h"
+#include "cabinet/component/LastError.h"
+#include "cabinet/component/Percent.h"
+#include "cabinet/component/TMakeCab.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/RemoveOnTermination.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace fs = ostrivane::fs;
+
+namespace {
+
+TMakeCab& Self(void* pv) {
+    return *static_cast<TMakeCab*>(pv);
+}
+
+int& ErrOrDummy(int* err) {
+    static thread_local int dummy = 0;
+    return err != nullptr ? *err : dummy;
+}
+
+} // namespace
+
+bool TMakeCab::CancelCheck(int* err) {
+    if (!GetCancel()) {
+        return false;
+    }
+    ErrOrDummy(err) = -1;
+    FileBytesLeft = 0;
+    return true;
+}
+
+int TMakeCab::FciFilePlaced(CCAB*, char*, long, FCI_BOOL, void*) {
+    return 0;
+}
+
+void* TMakeCab::FciAlloc(FCI_ULONG cb) {
+    return std::malloc(cb == 0 ? 1 : cb);
+}
+
+void TMakeCab::FciFree(void* memory) {
+    std::free(memory);
+}
+
+FCI_INT_PTR TMakeCab::FciOpen(char* file, int oflag, int pmode, int* err, void* pv) {
+    int& e = ErrOrDummy(err);
+    e = 0;
+    try {
+        TMakeCab& self = Self(pv);
+        // The library creates only its temporary files (already guarded) and the cabinets.
+        if ((oflag & FCI_O_CREAT) != 0 && !self.IsOwnFile(file, 0, 0)) {
+            fs::RemoveOnTermination(file);
+            self.parts_.emplace_back(file);
+        }
+        return self.FileHandler->CabOpen(file, oflag, pmode, e, 0);
+    } catch (...) {
+        e = -1;
+        return -1;
+    }
+}
+
+void TMakeCab::NotifyProgress() {
+    const std::uint32_t done = FileBytesTotal - FileBytesLeft;
+    ProgressByFile = Percent(static_cast<double>(FileBytesTotal), static_cast<double>(done));
+    ProgressByArchive = Percent(ArchiveBytesTotal, ArchiveBytesTotal - ArchiveBytesLeft);
+    lastEvents_ = std::chrono::steady_clock::now();
+    DoProgress(ProgressByFile, ProgressByArchive);
+}
+
+void TMakeCab::KeepEventsFlowing() {
+    constexpr auto kLongestQuiet = std::chrono::milliseconds(25);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastEvents_ < kLongestQuiet)
+        return;
+    lastEvents_ = now;
+    Hooks.ProcessMessages();
+}
+
+FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv) {
+    TMakeCab& self = Self(pv);
+    int& e = ErrOrDummy(err);
+    e = 0;
+    try {
+        if (self.CancelCheck(&e)) {
+            return 0;
+        }
+        const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
+        self.NoteSourceRead(hf, memory, n);
+        if (n == 0 || self.FileBytesLeft == 0)
+            self.KeepEventsFlowing();
+        if (n > 0 && self.FileBytesLeft > 0) {
+            try {
+                self.FileBytesLeft -= n;
+                self.ArchiveBytesLeft -= n;
+                if (self.ArchiveBytesLeft < 0.0) {
+                    self.ArchiveBytesLeft = 0.0;
+                }
+                self.NotifyProgress();
+            } catch (...) {
+            }
+        }
+        return n;
+    } catch (...) {
+        e = -1;
+        return 0;
+    }
+}
+
+FCI_UINT TMakeCab::FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv) {
+    TMakeCab& self = Self(pv);
+    int& e = ErrOrDummy(err);
+    try {
+        if (self.CancelCheck(&e)) {
+            return 0;
+        }
+        e = 0;
+        self.KeepEventsFlowing();
+        const FCI_UINT n = self.FileHandler->CabWrite(static_cast<std::int32_t>(hf), memory, cb, e);
+        if (e == kErrorDiskFull && !self.diskFullReported_) {
+            // Reported once per build: the library may try several writes before it gives up.
+            self.diskFullReported_ = true;
+            self.CurrentEntry.Number = 0;
+            self.FilesAdded = 0;
+            self.FilesSkipped = 0;
+            self.DoError(self.CabinetBeingWritten(), "", kErrDiskFull, "0");
+        }
+        return n;
+    } catch (...) {
+        e = -1;
+        return 0;
+    }
+}
+
+int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
+    int& e = ErrOrDummy(err);
+    e = 0;
+    try {
+        // Closing a large cabinet and deleting a large temporary file may each take a while:
+        // events are processed around them, so that the waits do not add up.
+        TMakeCab& self = Self(pv);
+        self.KeepEventsFlowing();
+        const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        self.KeepEventsFlowing();
+        return result;
+    } catch (...) {
+        e = -1;
+        return -1;
+    }
+}
+
+long TMakeCab::FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* pv) {
+    TMakeCab& self = Self(pv);
+    int& e = ErrOrDummy(err);
+    try {
+        if (self.CancelCheck(&e)) {
+            // -1 rather than 0: a seek that answers 0 would pass for a move to the start.
+            return -1;
+        }
+        e = 0;
+        const long position = self.FileHandler->CabSeek(
+            static_cast<std::int32_t>(hf), static_cast<std::int32_t>(dist), seektype, e);
+        self.NoteSourceSeek(hf, position);
+        return position;
+    } catch (...) {
+        e = -1;
+        return -1;
+    }
+}
+
+int TMakeCab::FciDelete(char* file, int* err, void* pv) {
+    int& e = ErrOrDummy(err);
+    e = 0;
+    try {
+        TMakeCab& self = Self(pv);
+        self.KeepEventsFlowing();
+        const int result = self.FileHandler->CabDelete(file, e);
+        if (e == 0) {
+            fs::KeepOnTermination(file);
+        }
+        self.KeepEventsFlowing();
+        return result;
+    } catch (...) {
+        e = -1;
+        return -1;
+    }
+}
+
+FCI_BOOL TMakeCab::FciGetTempFile(char* tempName, int cbTempName, void* pv) {
+    try {
+        std::string name;
+        bool ok = false;
+        Self(pv).GetTempFileName(name, ok);
+        if (!ok || cbTempName <= 0 || name.size() >= static_cast<std::size_t>(cbTempName)) {
+            return 0;
+        }
+        name.copy(tempName, name.size());
+        tempName[name.size()] = '\0';
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+FCI_BOOL TMakeCab::FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv) {
+    try {
+        bool abort = true;
+        std::string newName;
+        Self(pv).DoGetNextCabinet(*ccab, newName, static_cast<int>(cbPrevCab), abort);
+        if (!abort && CopyToCabField(ccab->szCab, sizeof ccab->szCab, CabNamePart(newName)) &&
+            CopyToCabField(ccab->szCabPath, sizeof ccab->szCabPath, CabFolderPart(newName))) {
+            return 1;
+        }
+    } catch (...) {
+    }
+    // Refused, or a name that does not fit the record: the library gives up.
+    CopyToCabField(ccab->szCab, sizeof ccab->szCab, "");
+    CopyToCabField(ccab->szCabPath, sizeof ccab->szCabPath, "");
+    return 0;
+}
+
+long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG, FCI_ULONG, void*) {
+    return typeStatus <= statusCabinet ? 0 : -1;
+}
+
+FCI_INT_PTR TMakeCab::FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
+                                     FCI_USHORT* attribs, int* err, void* pv) {
+    int& e = ErrOrDummy(err);
+    e = 0;
+    try {
+        std::int32_t handle = -1;
+        FCI_USHORT d = 0;
+        FCI_USHORT t = 0;
+        FCI_USHORT a = 0;
+        Self(pv).OpenSourceFile(name, d, t, a, handle, e);
+        if (date != nullptr) {
+            *date = d;
+        }
+        if (time != nullptr) {
+            *time = t;
+        }
+        if (attribs != nullptr) {
+            *attribs = a;
+        }
+        return e != 0 ? -1 : handle;
+    } catch (...) {
+        e = -1;
+        return -1;
+    }
+}
+
+void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
+                              std::uint16_t& attribs, std::int32_t& handle, int& err) {
+    // The file is opened first, so that its attributes, date and time come from one fstat of
+    // what was opened; only after a failed open does a look by path tell a file that is gone
+    // (no report here, the library's error follows) from one that cannot be opened.
+    handle = FileHandler->CabOpen(name, FCI_O_BINARY, 0, err, 1);
+    if (err != 0) {
+        handle = -1;
+        const int openError = err;
+        const int savedErrno = errno;
+        if (!fs::FileAttributes(name)) {
+            attribs = 0xFFFF;
+            err = LastError();
+            if (err == 0) {
+                err = -1;
+            }
+            return;
+        }
+        errno = savedErrno;
+        err = openError;
+        DoError(name, "", kErrOpeningFile, "0");
+        return;
+    }
+    struct stat info {};
+    const bool statted = ::fstat(handle, &info) == 0;
+    const std::uint32_t attributes = statted ? fs::PathAttributesFromMode(info.st_mode, name)
+                                             : fs::FileAttributes(name).value_or(0);
+    // 0x80 is the cabinet's UTF-8 name mark, not the system's "normal" attribute: it is set
+    // only for the names the component stored as UTF-8.
+    attribs = static_cast<std::uint16_t>(attributes & 0xFFFF & ~std::uint32_t{_A_NAME_IS_UTF});
+    if (storedNameIsUtf_ && name == addingSource_) {
+        attribs = static_cast<std::uint16_t>(attribs | _A_NAME_IS_UTF);
+    }
+    BeginSourceChecksum(handle);
+    date = 0;
+    time = 0;
+    struct tm local {};
+    if (statted && ::localtime_r(&info.st_mtime, &local) != nullptr) {
+        const std::uint32_t packed = ApplyDateAttribute(
+            PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                            local.tm_min, local.tm_sec));
+        date = static_cast<std::uint16_t>(packed >> 16);
+        time = static_cast<std::uint16_t>(packed & 0xFFFF);
+    }
+    if (OnRead) {
+        const std::uint32_t packed = (std::uint32_t{date} << 16) | time;
+        CurrentEntry.DosDateTime = packed;
+        CurrentEntry.DateTime = DosDateToDateTime(packed);
+        CurrentEntry.Attributes = attribs;
+        CurrentEntry.ArchiveName = ArchiveFile();
+        CurrentEntry.PackedSize = 0;
+        CurrentEntry.CRC = 0;
+    }
+}

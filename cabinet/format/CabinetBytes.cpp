@@ -1,0 +1,77 @@
+#include "cabinet/format/CabinetBytes.h"
+
+#include "platform/libcabinet/cab_checksum.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n =
+            ::pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+const std::uint8_t* BlockStream::Take(std::size_t count) {
+    if (have_ - at_ < count) {
+        std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(at_),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(have_), buffer_.begin());
+        have_ -= at_;
+        at_ = 0;
+        const std::uint64_t room = limit_ > next_ ? limit_ - next_ : 0;
+        const std::size_t ask =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - have_, room));
+        const std::size_t got = ReadAt(fd_, next_, buffer_.data() + have_, ask);
+        next_ += got;
+        have_ += got;
+        if (have_ < count)
+            return nullptr;
+    }
+    at_ += count;
+    return buffer_.data() + at_ - count;
+}
+
+DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
+                        std::size_t count, std::uint16_t compression) {
+    constexpr std::uint16_t kStored = 0;
+    DataBlock block;
+    const std::uint8_t* head = stream.Take(recordHead);
+    if (head == nullptr) {
+        block.Check = BlockCheck::CutShort;
+        return block;
+    }
+    block.Packed = static_cast<std::size_t>(head[4] | head[5] << 8);
+    block.Unpacked = static_cast<std::size_t>(head[6] | head[7] << 8);
+    const std::uint32_t stored =
+        static_cast<std::uint32_t>(head[0]) | static_cast<std::uint32_t>(head[1]) << 8 |
+        static_cast<std::uint32_t>(head[2]) << 16 | static_cast<std::uint32_t>(head[3]) << 24;
+    // The head is summed before the payload is taken: taking may move the buffer under it.
+    const std::uint32_t headSum = ostrivane::cabinet::cabChecksum(head + 4, recordHead - 4, 0);
+    block.Data = stream.Take(block.Packed);
+    if (block.Data == nullptr) {
+        block.Check = BlockCheck::CutShort;
+        return block;
+    }
+    const bool last = index + 1 == count;
+    if (block.Unpacked > kDataBlockBytes || (!last && block.Unpacked != kDataBlockBytes) ||
+        ((compression & 0x0F) == kStored && block.Packed != block.Unpacked)) {
+        block.Check = BlockCheck::Malformed;
+    } else if (stored != 0 &&
+               (headSum ^ ostrivane::cabinet::cabChecksum(block.Data, block.Packed, 0)) != stored) {
+        // 0 means the writer left the checksum out.
+        block.Check = BlockCheck::ChecksumError;
+    }
+    return block;
+}
+
+std::string BlockText(std::size_t index) {
+    return "data block " + std::to_string(index + 1);
+}

@@ -1,0 +1,239 @@
+#include "cabinet/format/CabinetLayout.h"
+
+#include "cabinet/format/CabinetBytes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
+constexpr std::uint16_t kFlagNextCabinet = 0x0002;
+constexpr std::uint16_t kFlagReservePresent = 0x0004;
+constexpr std::size_t kFixedHeader = 36;
+// A stored name or cabinet name: at most 255 bytes before its terminating zero (a little more
+// is accepted, since writers differ in how they count).
+constexpr std::size_t kLongestText = 256;
+constexpr std::size_t kFileRecordFixed = 16;
+constexpr std::uint64_t kToFolderEnd = std::numeric_limits<std::uint64_t>::max();
+
+std::vector<std::uint8_t> BytesAt(int fd, std::uint64_t offset, std::uint64_t fileSize,
+                                  std::uint64_t wanted) {
+    const std::uint64_t available = offset < fileSize ? fileSize - offset : 0;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(wanted, available)));
+    bytes.resize(ReadAt(fd, offset, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// Little-endian fields read off a byte range; reading past its end clears Ok() and gives 0.
+class Cursor {
+public:
+    explicit Cursor(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    bool Ok() const { return ok_; }
+    std::size_t Position() const { return at_; }
+    std::uint8_t U8() { return Take(1) ? bytes_[at_ - 1] : 0; }
+    std::uint16_t U16() {
+        return Take(2) ? static_cast<std::uint16_t>(bytes_[at_ - 2] | bytes_[at_ - 1] << 8) : 0;
+    }
+    std::uint32_t U32() {
+        if (!Take(4))
+            return 0;
+        const std::uint8_t* p = bytes_.data() + at_ - 4;
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    }
+    void Skip(std::size_t count) { Take(count); }
+    // A zero-terminated text of at most kLongestText bytes.
+    std::string Text() {
+        const std::size_t end = std::min(bytes_.size(), at_ + kLongestText + 1);
+        for (std::size_t i = at_; ok_ && i < end; ++i) {
+            if (bytes_[i] == 0) {
+                std::string text(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                                 bytes_.begin() + static_cast<std::ptrdiff_t>(i));
+                at_ = i + 1;
+                return text;
+            }
+        }
+        ok_ = false;
+        return {};
+    }
+
+private:
+    bool Take(std::size_t count) {
+        if (!ok_ || bytes_.size() - at_ < count) {
+            ok_ = false;
+            return false;
+        }
+        at_ += count;
+        return true;
+    }
+
+    const std::vector<std::uint8_t>& bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+} // namespace
+
+CabinetDirectory ReadCabinetDirectory(int fd) {
+    CabinetDirectory dir;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        dir.Problem = "not a regular file";
+        return dir;
+    }
+    dir.FileSize = static_cast<std::uint64_t>(info.st_size);
+    // The fixed header, its reserve and the four texts of a set.
+    const std::vector<std::uint8_t> head =
+        BytesAt(fd, 0, dir.FileSize, kFixedHeader + 4 + 0xFFFF + 4 * (kLongestText + 1));
+    Cursor header(head);
+    const std::uint32_t signature = header.U32();
+    if (!header.Ok() || signature != 0x4643534D) { // "MSCF"
+        dir.Problem = "not a cabinet";
+        return dir;
+    }
+    header.Skip(12);
+    const std::uint32_t filesAt = header.U32();
+    header.Skip(6);
+    const std::uint16_t folderCount = header.U16();
+    const std::uint16_t fileCount = header.U16();
+    dir.Flags = header.U16();
+    dir.SetID = header.U16();
+    dir.Index = header.U16();
+    std::uint8_t folderReserve = 0;
+    if (dir.Flags & kFlagReservePresent) {
+        const std::uint16_t headerReserve = header.U16();
+        folderReserve = header.U8();
+        dir.DataReserve = header.U8();
+        header.Skip(headerReserve);
+    }
+    for (std::uint16_t flag : {kFlagPreviousCabinet, kFlagNextCabinet}) {
+        if (dir.Flags & flag) {
+            header.Text(); // cabinet name
+            header.Text(); // disk name
+        }
+    }
+    if (!header.Ok()) {
+        dir.Problem = "the cabinet header is cut short";
+        return dir;
+    }
+
+    const std::size_t folderRecord = 8 + std::size_t{folderReserve};
+    const std::vector<std::uint8_t> folderBytes =
+        BytesAt(fd, header.Position(), dir.FileSize, std::uint64_t{folderCount} * folderRecord);
+    Cursor folders(folderBytes);
+    for (std::uint16_t i = 0; i < folderCount; ++i) {
+        CabinetFolderRecord folder;
+        folder.DataOffset = folders.U32();
+        folder.DataBlocks = folders.U16();
+        folder.Compression = folders.U16();
+        folders.Skip(folderReserve);
+        dir.Folders.push_back(folder);
+    }
+    if (!folders.Ok()) {
+        dir.Problem = "the folder records are cut short";
+        dir.Folders.clear();
+        return dir;
+    }
+
+    const std::vector<std::uint8_t> fileBytes =
+        BytesAt(fd, filesAt, dir.FileSize,
+                std::uint64_t{fileCount} * (kFileRecordFixed + kLongestText + 1));
+    Cursor files(fileBytes);
+    for (std::uint16_t i = 0; i < fileCount; ++i) {
+        CabinetFileRecord file;
+        file.Size = files.U32();
+        file.FolderOffset = files.U32();
+        file.Folder = files.U16();
+        file.Date = files.U16();
+        file.Time = files.U16();
+        file.Attributes = files.U16();
+        file.StoredName = files.Text();
+        if (!files.Ok())
+            break;
+        dir.Files.push_back(std::move(file));
+    }
+    if (!files.Ok())
+        dir.Problem = "the file records are cut short after " + std::to_string(dir.Files.size()) +
+                      " of " + std::to_string(fileCount);
+    return dir;
+}
+
+std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& directory,
+                                            const std::function<bool()>& keepGoing,
+                                            bool& completed) {
+    completed = true;
+    std::vector<DamagedStretch> damage;
+    // Folders in the order of their data: the blocks of one end where the next one's begin,
+    // so that no byte is walked twice, however the records point.
+    std::vector<std::uint16_t> order(directory.Folders.size());
+    std::iota(order.begin(), order.end(), std::uint16_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::uint16_t a, std::uint16_t b) {
+        return directory.Folders[a].DataOffset < directory.Folders[b].DataOffset;
+    });
+    const std::size_t recordHead = kDataRecordFixed + directory.DataReserve;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        const std::uint16_t f = order[rank];
+        const CabinetFolderRecord& folder = directory.Folders[f];
+        const std::uint64_t limit = rank + 1 < order.size()
+                                        ? directory.Folders[order[rank + 1]].DataOffset
+                                        : directory.FileSize;
+        BlockStream stream(fd, folder.DataOffset, limit);
+        std::uint64_t plain = 0;
+        std::size_t block = 0;
+        for (; block < folder.DataBlocks; ++block) {
+            if (keepGoing && !keepGoing()) {
+                completed = false;
+                return damage;
+            }
+            const DataBlock taken =
+                TakeDataBlock(stream, recordHead, block, folder.DataBlocks, folder.Compression);
+            if (taken.Check == BlockCheck::CutShort) {
+                damage.push_back(
+                    {f, plain, kToFolderEnd, "the cabinet ends inside " + BlockText(block)});
+                break;
+            }
+            if (taken.Check == BlockCheck::Malformed) {
+                damage.push_back(
+                    {f, plain, kToFolderEnd, BlockText(block) + " is malformed", true});
+                break;
+            }
+            if (taken.Check == BlockCheck::ChecksumError)
+                damage.push_back(
+                    {f, plain, plain + taken.Unpacked, "checksum error in " + BlockText(block)});
+            plain += taken.Unpacked;
+        }
+        if (block == folder.DataBlocks)
+            damage.push_back({f, plain, kToFolderEnd, "the data blocks end before the file does"});
+    }
+    std::stable_sort(damage.begin(), damage.end(),
+                     [](const DamagedStretch& a, const DamagedStretch& b) {
+                         return a.Folder != b.Folder ? a.Folder < b.Folder : a.Begin < b.Begin;
+                     });
+    return damage;
+}
+
+std::string DamageOf(const CabinetFileRecord& file, const CabinetDirectory& directory,
+                     const std::vector<DamagedStretch>& damage) {
+    if (file.Folder >= 0xFFFD)
+        return "the file continues in another cabinet of a spanned set";
+    if (file.Folder >= directory.Folders.size())
+        return "the file names a folder the cabinet does not have";
+    if (file.Size == 0)
+        return {};
+    const std::uint64_t begin = file.FolderOffset;
+    const std::uint64_t end = begin + file.Size;
+    // The first stretch of the file's folder that ends after the file begins.
+    auto at = std::partition_point(damage.begin(), damage.end(), [&](const DamagedStretch& s) {
+        return s.Folder < file.Folder || (s.Folder == file.Folder && s.End <= begin);
+    });
+    for (; at != damage.end() && at->Folder == file.Folder && at->Begin < end; ++at) {
+        if (at->End > begin)
+            return at->Reason;
+    }
+    return {};
+}

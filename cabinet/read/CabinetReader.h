@@ -1,0 +1,58 @@
+// Reads cabinets back: the directory from the file's own records, every data block's checksum
+// recomputed, and each file's bytes decompressed by libarchive, an independent decoder of what
+// the cabinet library wrote, or by the reader's own decoding when speed matters more. Takes a set
+// of parts (cabinets that each stand alone, as a backup larger than one cabinet is written), read
+// in the order given.
+#pragma once
+
+#include "cabinet/format/CabinetLayout.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// One file of a cabinet.
+struct CabinetEntry {
+    std::string Part;       // the cabinet file that holds it
+    std::string StoredName; // the bytes as stored, "\" between the parts
+    std::string Name;       // the same with "/" between the parts
+    std::uint32_t Size = 0;
+    std::uint16_t Date = 0; // DOS date and time, local time
+    std::uint16_t Time = 0;
+    std::uint16_t Attributes = 0;
+};
+
+// What a reading does with the entries, called in the order of the parts and of their files.
+class CabinetVisitor {
+public:
+    virtual ~CabinetVisitor() = default;
+    // Whether the bytes of `entry` are wanted; false skips them (and End is not called).
+    virtual bool Begin(const CabinetEntry& entry) = 0;
+    // The next bytes of the entry begun last; false wants no more of them.
+    virtual bool Data(const std::uint8_t* bytes, std::size_t count) = 0;
+    // The entry begun last is over: `problem` is empty when all of its bytes were read and the
+    // blocks that hold them are sound, else it says why they are not to be trusted.
+    virtual void End(const CabinetEntry& entry, const std::string& problem) = 0;
+    // A part that cannot be read at all (missing, not a cabinet, its directory damaged); none of
+    // its entries are begun.
+    virtual void PartProblem(const std::string& part, const std::string& problem) = 0;
+};
+
+// Who turns the data blocks back into the files' bytes: libarchive, a decoder independent of
+// this project's writer, or the reader's own folder decoding (ISA-L's inflate, several times
+// faster), which a part whose folders it cannot decode leaves to libarchive.
+enum class CabinetDecoder { Independent, Own };
+
+// Reads every entry of every part. `keepGoing`, when given, is asked often (between blocks of
+// data); false stops the reading at once and the result is false.
+bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visitor,
+                    const std::function<bool()>& keepGoing = {},
+                    CabinetDecoder decoder = CabinetDecoder::Independent);
+
+// The entries of every part from their directories alone, without reading the data. Parts that
+// cannot be read go to `partProblem`.
+void ListCabinetSet(
+    const std::vector<std::string>& parts, const std::function<void(const CabinetEntry&)>& entry,
+    const std::function<void(const std::string& part, const std::string& problem)>& partProblem);

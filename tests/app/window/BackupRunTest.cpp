@@ -1,0 +1,438 @@
+// Real backups from the main window into temporary folders: the input check, the run and its
+// restore, the archive series, progress, cancellation, failures told to the user, the lock
+// against a second copy, and the scheduler tick with an injected clock.
+#include "UiTestSupport.h"
+
+#include "app/run/DestinationLock.h"
+#include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/RadioGroup.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// 2025-03-03 is a Monday, 2025-03-05 a Wednesday.
+const QDate kMonday(2025, 3, 3);
+const QDate kWednesday(2025, 3, 5);
+
+struct ToolResult {
+    int exitCode = -1;
+    QString output;
+};
+
+ToolResult RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAll())};
+}
+
+void WriteFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(content), content.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray RandomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    for (qsizetype i = 0; i + 4 <= size; i += 4) {
+        const quint32 value = generator.generate();
+        memcpy(bytes.data() + i, &value, 4);
+    }
+    return bytes;
+}
+
+class BackupRun : public ::testing::Test, public uitest::WindowFixture {
+protected:
+    void SetUp() override {
+        if (!CabinetLoaded()) {
+            ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"))
+                << CabinetLoadError();
+        }
+        source = MakeFolder(QStringLiteral("Data"));
+        destination = MakeFolder(QStringLiteral("Zalohy"));
+        WriteFile(source + "/a.txt", "alpha");
+        WriteFile(source + "/b.bin", RandomBytes(70000));
+        TfoHlavni& w = NewWindow();
+        w.Sources.push_back({source, QStringLiteral("*.*")});
+        w.Edit9->setText(destination);
+        w.Edit8->setText(QStringLiteral("data"));
+    }
+
+    QString Archive(const QString& name = QStringLiteral("data.cab")) const {
+        return destination + "/" + name;
+    }
+
+    // The archive passes cabextract's test and lists `names` (cabextract shows the cabinet's
+    // "\" separators as "/").
+    void ExpectCabinet(const QString& path, const QStringList& names) {
+        const ToolResult test = RunTool(QStringLiteral("cabextract"), {"-t", path});
+        EXPECT_EQ(test.exitCode, 0) << test.output.toStdString();
+        const ToolResult list = RunTool(QStringLiteral("cabextract"), {"-l", path});
+        for (const QString& name : names)
+            EXPECT_TRUE(list.output.contains(name)) << name.toStdString() << "\n"
+                                                    << list.output.toStdString();
+    }
+
+    // The window as every run leaves it, whatever happened during the run.
+    void ExpectRestored(TfoHlavni& w) {
+        EXPECT_FALSE(w.BackupRunning());
+        EXPECT_EQ(ostrivane::ui::ApplicationTitle(), QStringLiteral("quenza Ostrivane"));
+        EXPECT_TRUE(w.PageControl1->isEnabled());
+        EXPECT_TRUE(w.BitBtn1->isEnabled());
+        EXPECT_TRUE(w.BitBtn7->isEnabled());
+        EXPECT_EQ(w.BitBtn3->text(), QStringLiteral("Zálohovat !"));
+        EXPECT_EQ(w.Gauge1->value(), 0);
+        EXPECT_EQ(w.Gauge2->value(), 0);
+    }
+
+    QString source;
+    QString destination;
+    uitest::MessageRecorder messages;
+};
+
+TEST_F(BackupRun, AManualBackupWritesACabinetEveryToolAccepts) {
+    TfoHlavni& w = window();
+    w.BitBtn3->click();
+    EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
+    ExpectCabinet(Archive(), {"Data/a.txt", "Data/b.bin"});
+    const QString out = Folder() + "/out";
+    ASSERT_EQ(RunTool(QStringLiteral("cabextract"), {"-q", "-d", out, Archive()}).exitCode, 0);
+    EXPECT_EQ(ReadFile(out + "/Data/b.bin"), ReadFile(source + "/b.bin"));
+    ExpectRestored(w);
+    // The input check normalised the name before the run.
+    EXPECT_EQ(w.Edit8->text(), QStringLiteral("data.cab"));
+}
+
+TEST_F(BackupRun, EachRunShiftsTheEarlierArchivesAlongTheSeries) {
+    TfoHlavni& w = window();
+    w.Edit10->setText(QStringLiteral("2"));
+    ASSERT_EQ(w.Depth, 2);
+    for (int run = 0; run < 3; ++run) {
+        WriteFile(source + "/a.txt", QByteArray("run ") + QByteArray::number(run));
+        w.BitBtn3->click();
+    }
+    EXPECT_TRUE(QFileInfo::exists(Archive()));
+    EXPECT_TRUE(QFileInfo::exists(Archive("data_1.cab")));
+    EXPECT_TRUE(QFileInfo::exists(Archive("data_2.cab")));
+    EXPECT_FALSE(QFileInfo::exists(Archive("data_3.cab")));
+    const QString out = Folder() + "/oldest";
+    ASSERT_EQ(RunTool("cabextract", {"-q", "-d", out, Archive("data_2.cab")}).exitCode, 0);
+    EXPECT_EQ(ReadFile(out + "/Data/a.txt"), QByteArray("run 0"));
+}
+
+TEST_F(BackupRun, SubfoldersAreTakenOnlyWhenAsked) {
+    TfoHlavni& w = window();
+    QDir().mkpath(source + "/Sub");
+    WriteFile(source + "/Sub/c.txt", "gamma");
+    w.BitBtn3->click();
+    ToolResult list = RunTool("cabextract", {"-l", Archive()});
+    EXPECT_FALSE(list.output.contains("Sub\\c.txt"));
+    w.CheckBox2->setChecked(true);
+    w.BitBtn3->click();
+    ExpectCabinet(Archive(), {"Data/Sub/c.txt", "Data/a.txt"});
+}
+
+TEST_F(BackupRun, BlankSourcesLeaveNothingToDoAndTheUserIsTold) {
+    TfoHlavni& w = window();
+    w.Sources = {{QStringLiteral("  "), QStringLiteral("*.*")}, {source, QStringLiteral(" ")}};
+    w.BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, ostrivane::ui::MessageKind::Error);
+    EXPECT_TRUE(messages.shown[0].text.contains("nebyla dokončena"));
+    EXPECT_TRUE(messages.shown[0].text.contains("Nothing to do"));
+    ExpectRestored(w);
+}
+
+TEST_F(BackupRun, AFailedRunLeavesTheWindowAsANormalOneAndSaysWhy) {
+    TfoHlavni& w = window();
+    // A folder where the archive should go cannot be replaced by the archive.
+    QDir().mkpath(Archive());
+    w.Timer1->start();
+    w.BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains("Error writing to file"));
+    EXPECT_TRUE(messages.shown[0].text.contains(Archive()));
+    ExpectRestored(w);
+    EXPECT_TRUE(w.Timer1->isActive());
+    // The next run into a usable place works and reports nothing.
+    messages.shown.clear();
+    w.Edit8->setText(QStringLiteral("other"));
+    w.BitBtn3->click();
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectCabinet(Archive("other.cab"), {"Data/a.txt"});
+}
+
+TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
+    TfoHlavni& w = window();
+    WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
+    bool sawCancelCaption = false;
+    QTimer::singleShot(0, &w, [&] {
+        sawCancelCaption = w.BitBtn3->text() == QStringLiteral("Z&rušit !");
+        w.BitBtn3->click();
+    });
+    w.BitBtn3->click();
+    EXPECT_TRUE(sawCancelCaption);
+    // A cancel is the user's own wish, not an error.
+    EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
+    ExpectRestored(w);
+    EXPECT_TRUE(w.LastBackupReport().Empty());
+
+    WriteFile(source + "/big.bin", "small now");
+    w.BitBtn3->click();
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectCabinet(Archive(), {"Data/big.bin", "Data/a.txt"});
+}
+
+TEST_F(BackupRun, DuringARunTheControlsAreLockedAndProgressIsShown) {
+    TfoHlavni& w = window();
+    WriteFile(source + "/big.bin", RandomBytes(4 * 1024 * 1024));
+    bool locked = false;
+    int largestArchivePercent = -1;
+    QString title;
+    w.MakeCab1->OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
+        w.Zip1Progress(byFile, byArchive);
+        locked = !w.PageControl1->isEnabled() && !w.BitBtn1->isEnabled() &&
+                 !w.BitBtn7->isEnabled() && w.BitBtn2->isEnabled() && !w.Timer1->isActive();
+        largestArchivePercent = std::max(largestArchivePercent, w.Gauge1->value());
+        title = ostrivane::ui::ApplicationTitle();
+        EXPECT_EQ(w.Gauge2->value(), byFile);
+    };
+    w.BitBtn3->click();
+    EXPECT_TRUE(locked);
+    EXPECT_EQ(largestArchivePercent, 100);
+    EXPECT_EQ(title, QStringLiteral("quenza Ostrivane - 100%"));
+    ExpectRestored(w);
+}
+
+TEST_F(BackupRun, ProgressGoesToTheGaugesAndOnlyTheArchiveShareToTheTitle) {
+    TfoHlavni& w = window();
+    w.Zip1Progress(37, 0);
+    EXPECT_EQ(ostrivane::ui::ApplicationTitle(), QStringLiteral("quenza Ostrivane - 0%"));
+    EXPECT_EQ(w.Gauge2->value(), 37);
+    EXPECT_EQ(w.Gauge1->value(), 0);
+    w.Zip1Progress(5, 100);
+    EXPECT_EQ(ostrivane::ui::ApplicationTitle(), QStringLiteral("quenza Ostrivane - 100%"));
+    w.ZrusBaleni();
+    EXPECT_EQ(w.Gauge1->value(), 0);
+    EXPECT_EQ(w.Gauge2->value(), 0);
+    EXPECT_TRUE(w.MakeCab1->GetCancel());
+    ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
+}
+
+TEST_F(BackupRun, AnotherCopyBackingUpThereLeavesTheSeriesAlone) {
+    TfoHlavni& w = window();
+    WriteFile(Archive(), "earlier archive");
+    const ostrivane::DestinationLock otherCopy(Archive().toStdString());
+    ASSERT_TRUE(otherCopy.Held());
+    w.BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains("jiná spuštěná kopie"));
+    EXPECT_EQ(ReadFile(Archive()), QByteArray("earlier archive"));
+    EXPECT_FALSE(QFileInfo::exists(Archive("data_1.cab")));
+    ExpectRestored(w);
+}
+
+TEST_F(BackupRun, ClosingDuringARunSavesTheSettingsAndCancels) {
+    TfoHlavni& w = window();
+    WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    QTimer::singleShot(0, &w, [&] { w.close(); });
+    w.show();
+    w.BitBtn3->click();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(QFileInfo::exists(SettingsPath()));
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectRestored(w);
+}
+
+class InputCheck : public BackupRun {};
+
+TEST_F(InputCheck, AnInvalidTimeOfATickedDayStopsTheRunOnTheScheduleTab) {
+    TfoHlavni& w = window();
+    w.CheckBox1->setChecked(true);
+    w.CheckBoxX[2]->setChecked(true);
+    w.EditTime[2]->setText(QStringLiteral(" 25:00 "));
+    ShowActive();
+    EXPECT_FALSE(w.KontrolaVstupu());
+    ASSERT_EQ(messages.Texts(), QStringList{QStringLiteral("Zadán špatný formát času 25:00")});
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheet2);
+    EXPECT_TRUE(w.EditTime[2]->hasFocus());
+    EXPECT_FALSE(QFileInfo::exists(Archive()));
+}
+
+TEST_F(InputCheck, BehindASwitchedOffScheduleTheFocusGoesToTheSwitch) {
+    TfoHlavni& w = window();
+    w.CheckBoxX[0]->setChecked(true);
+    w.EditTime[0]->setText(QStringLiteral("x"));
+    w.CheckBox1->setChecked(false);
+    ShowActive();
+    EXPECT_FALSE(w.KontrolaVstupu());
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheet2);
+    EXPECT_TRUE(w.CheckBox1->hasFocus());
+}
+
+TEST_F(InputCheck, AnUntickedDayIsNotChecked) {
+    TfoHlavni& w = window();
+    w.CheckBoxX[4]->setChecked(false);
+    w.EditTime[4]->setText(QStringLiteral("garbage"));
+    EXPECT_TRUE(w.KontrolaVstupu());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(InputCheck, NoSourcesMissingFolderAndMissingNameAreRefusedInThatOrder) {
+    TfoHlavni& w = window();
+    ShowActive();
+    w.Sources.clear();
+    w.Edit9->setText(Folder() + "/missing");
+    EXPECT_FALSE(w.KontrolaVstupu());
+    EXPECT_EQ(messages.Texts().last(), QStringLiteral("Nejsou vybrány žádné soubory do archívu !"));
+    EXPECT_TRUE(w.BitBtn4->hasFocus());
+
+    w.Sources.push_back({source, QStringLiteral("*.*")});
+    EXPECT_FALSE(w.KontrolaVstupu());
+    EXPECT_EQ(
+        messages.Texts().last(),
+        QStringLiteral("Neexistuje nebo nebyl vybrán adresář nebo disk pro uložení archívu !"));
+    EXPECT_TRUE(w.Edit9->hasFocus());
+
+    w.Edit9->setText(destination + "/");
+    w.Edit8->setText(QStringLiteral("  "));
+    w.RadioGroup1->SetItemIndex(0);
+    EXPECT_FALSE(w.KontrolaVstupu());
+    EXPECT_EQ(messages.Texts().last(), QStringLiteral("Nebyl vybrán soubor archívu !"));
+    EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheet1);
+    EXPECT_TRUE(w.Edit8->hasFocus());
+}
+
+TEST_F(InputCheck, ANameMadeFromTheDateNeedsNoTypedNameAndGetsADefault) {
+    TfoHlavni& w = window();
+    w.Edit8->setText(QString());
+    w.Edit9->setText(destination + "/");
+    w.RadioGroup1->SetItemIndex(1);
+    EXPECT_TRUE(w.KontrolaVstupu());
+    EXPECT_EQ(w.Edit8->text(), QStringLiteral("MyBackUp.cab"));
+    EXPECT_EQ(w.Edit9->text(), destination);
+}
+
+class Scheduler : public BackupRun {
+protected:
+    void SetUp() override {
+        BackupRun::SetUp();
+        TfoHlavni& w = window();
+        w.CheckBox1->setChecked(true);
+        w.SetScheduledNotice([this](const QString& text) { notices.append(text); });
+    }
+    void TickAt(const QDate& date, const QTime& time) {
+        window().SetClock([date, time] { return QDateTime(date, time); });
+        window().Timer1Timer();
+    }
+    QStringList notices;
+};
+
+TEST_F(Scheduler, TheTimerTicksEverySecondPreciselyWhileTheSwitchIsOn) {
+    TfoHlavni& w = window();
+    EXPECT_EQ(w.Timer1->interval(), 1000);
+    EXPECT_EQ(w.Timer1->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(w.Timer1->isActive());
+    w.CheckBox1->setChecked(false);
+    EXPECT_FALSE(w.Timer1->isActive());
+}
+
+TEST_F(Scheduler, TheScheduledSecondOfTodayRunsOnce) {
+    TfoHlavni& w = window();
+    w.CheckBoxX[0]->setChecked(true);
+    w.EditTime[0]->setText(QStringLiteral("12:00"));
+    TickAt(kMonday, QTime(11, 59, 59));
+    EXPECT_FALSE(QFileInfo::exists(Archive()));
+    TickAt(kMonday, QTime(12, 0, 0));
+    ExpectCabinet(Archive(), {"Data/a.txt"});
+    EXPECT_TRUE(w.Timer1->isActive());
+    // The next day is not ticked.
+    QFile::remove(Archive());
+    TickAt(kMonday.addDays(1), QTime(12, 0, 0));
+    EXPECT_FALSE(QFileInfo::exists(Archive()));
+    EXPECT_TRUE(notices.isEmpty());
+}
+
+TEST_F(Scheduler, SecondsCount) {
+    TfoHlavni& w = window();
+    w.CheckBoxX[0]->setChecked(true);
+    w.EditTime[0]->setText(QStringLiteral("12:00:30"));
+    TickAt(kMonday, QTime(12, 0, 0));
+    EXPECT_FALSE(QFileInfo::exists(Archive()));
+    TickAt(kMonday, QTime(12, 0, 30, 900));
+    EXPECT_TRUE(QFileInfo::exists(Archive()));
+}
+
+TEST_F(Scheduler, AnInvalidTimeOrAnUntickedDayNeverRuns) {
+    TfoHlavni& w = window();
+    w.CheckBoxX[0]->setChecked(true);
+    w.EditTime[0]->setText(QStringLiteral("12:00 h"));
+    TickAt(kMonday, QTime(12, 0, 0));
+    w.CheckBoxX[0]->setChecked(false);
+    w.EditTime[0]->setText(QStringLiteral("12:00"));
+    TickAt(kMonday, QTime(12, 0, 0));
+    EXPECT_FALSE(QFileInfo::exists(Archive()));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(notices.isEmpty());
+}
+
+TEST_F(Scheduler, TheDateAndTimeNameHasNoExtensionAndTheCabinetGetsOne) {
+    TfoHlavni& w = window();
+    w.RadioGroup1->SetItemIndex(1);
+    w.CheckBoxX[2]->setChecked(true);
+    w.EditTime[2]->setText(QStringLiteral("7:09"));
+    TickAt(kWednesday, QTime(7, 9, 0));
+    ExpectCabinet(Archive("202503050709.cab"), {"Data/a.txt"});
+    EXPECT_FALSE(QFileInfo::exists(Archive("202503050709")));
+}
+
+TEST_F(Scheduler, TheTypedNameIsUsedAsItStands) {
+    TfoHlavni& w = window();
+    w.Edit8->setText(QStringLiteral(" Záloha.zip "));
+    w.CheckBoxX[6]->setChecked(true);
+    w.EditTime[6]->setText(QStringLiteral("23:59:59"));
+    TickAt(kMonday.addDays(6), QTime(23, 59, 59));
+    ExpectCabinet(Archive("Záloha.zip"), {"Data/a.txt"});
+    EXPECT_EQ(w.Edit8->text(), QStringLiteral(" Záloha.zip "));
+}
+
+TEST_F(Scheduler, AFailedScheduledRunIsToldWithoutAModalBox) {
+    TfoHlavni& w = window();
+    w.Edit9->setText(Folder() + "/gone");
+    w.RadioGroup1->SetItemIndex(1);
+    w.CheckBoxX[0]->setChecked(true);
+    w.EditTime[0]->setText(QStringLiteral("8"));
+    TickAt(kMonday, QTime(8, 0, 0));
+    ASSERT_EQ(notices.size(), 1);
+    // The archive is named as the component writes it, with its ".cab".
+    EXPECT_TRUE(notices[0].contains("Záloha do archívu " + Folder() + "/gone/202503030800.cab "))
+        << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains("nebyla dokončena"));
+    EXPECT_TRUE(notices[0].contains("is not accessible"));
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectRestored(w);
+}
+
+} // namespace

@@ -1,0 +1,344 @@
+// The main window's states: shown, in the tray, closing; the start with an argument; a desktop
+// without a tray; Enter acting as Tab; the application title followed by title and tip.
+#include "UiTestSupport.h"
+
+#include "app/dialogs/TfoOprogramu.h"
+#include "app/widgets/ApplicationTitle.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class WindowState : public ::testing::Test, public uitest::WindowFixture {
+protected:
+    uitest::MessageRecorder messages;
+};
+
+TEST_F(WindowState, ControlsCarryTheirNamesAndCaptions) {
+    TfoHlavni& w = NewWindow();
+    EXPECT_EQ(w.objectName(), QStringLiteral("foHlavni"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("quenza Ostrivane"));
+    EXPECT_EQ(w.size(), QSize(437, 383));
+    ASSERT_EQ(w.PageControl1->count(), 3);
+    EXPECT_EQ(w.PageControl1->tabText(0), QStringLiteral("Soubory"));
+    EXPECT_EQ(w.PageControl1->tabText(1), QStringLiteral("Automat"));
+    EXPECT_EQ(w.PageControl1->tabText(2), QStringLiteral("Nastavení"));
+    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+    const auto* status = w.findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(), QStringLiteral("quenza Ostrivane 1.0.0.2"));
+    for (const char* name :
+         {"BitBtn1",     "BitBtn2",   "BitBtn3",    "BitBtn4",     "BitBtn5",      "BitBtn6",
+          "BitBtn7",     "BitBtn8",   "Edit1",      "Edit7",       "Edit8",        "Edit9",
+          "Edit10",      "CheckBox1", "CheckBox2",  "CheckBox3",   "CheckBoxX1",   "CheckBoxX7",
+          "StringGrid1", "Panel1",    "Panel3",     "RadioGroup1", "SpeedButton1", "SpeedButton2",
+          "Gauge1",      "Gauge2",    "StatusBar1", "TabSheet1",   "TabSheet2",    "TabSheet3"})
+        EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(w.BitBtn1->text(), QStringLiteral("&Konec"));
+    EXPECT_EQ(w.BitBtn3->text(), QStringLiteral("&Zálohovat !"));
+    EXPECT_EQ(w.Gauge1->value(), 0);
+    EXPECT_EQ(w.Gauge2->maximum(), 100);
+    // Gauge2 above Gauge1, both above the status bar.
+    EXPECT_LT(w.Gauge2->y(), w.Gauge1->y());
+    EXPECT_LT(w.Gauge1->y(), w.StatusBar1->y());
+    const QList<QAction*> items = w.PopupMenu1->actions();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("O programu ..."));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2], w.pmiRestore);
+    EXPECT_EQ(w.pmiRestore->text(), QStringLiteral("&Obnovit"));
+    EXPECT_TRUE(items[3]->isSeparator());
+    EXPECT_EQ(w.pmiClose->text(), QStringLiteral("&Zavřít"));
+}
+
+TEST_F(WindowState, HideToTrayAndRestoreByDoubleClick) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    w.BitBtn2->click();
+    EXPECT_TRUE(w.InTray());
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_NE(w.TrayIcon(), nullptr);
+    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane"));
+    EXPECT_EQ(w.TrayIcon()->contextMenu(), w.PopupMenu1);
+    EXPECT_FALSE(w.TrayIcon()->icon().isNull());
+
+    emit w.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(w.InTray());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+}
+
+TEST_F(WindowState, RestoreMenuItemBringsTheWindowBack) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    w.HideToTray();
+    w.pmiRestore->trigger();
+    EXPECT_FALSE(w.InTray());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+}
+
+TEST_F(WindowState, TrayTipFollowsTheApplicationTitle) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    w.HideToTray();
+    ostrivane::ui::SetApplicationTitle(QStringLiteral("quenza Ostrivane - 37%"));
+    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane - 37%"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("quenza Ostrivane - 37%"));
+    ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
+    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("quenza Ostrivane"));
+}
+
+TEST_F(WindowState, CloseWritesTheSettings) {
+    TfoHlavni& w = NewWindow();
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    w.show();
+    w.BitBtn1->click();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(QFile::exists(SettingsPath()));
+}
+
+TEST_F(WindowState, CloseFromTheTrayRemovesTheIcon) {
+    TfoHlavni& w = NewWindow();
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    w.show();
+    w.HideToTray();
+    ASSERT_NE(w.TrayIcon(), nullptr);
+    w.pmiClose->trigger();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+    EXPECT_FALSE(w.InTray());
+    EXPECT_TRUE(QFile::exists(SettingsPath()));
+}
+
+TEST_F(WindowState, TrayMenuCloseAndAboutDoNothingWhileTheirButtonsAreDisabled) {
+    TfoHlavni& w = NewWindow();
+    QDialog about;
+    w.SetAboutDialog(&about);
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    w.show();
+    w.HideToTray();
+    w.BitBtn1->setEnabled(false);
+    w.BitBtn7->setEnabled(false);
+    w.pmiClose->trigger();
+    w.pmiAbout->trigger();
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(w.InTray());
+    EXPECT_FALSE(QFile::exists(SettingsPath()));
+}
+
+TEST_F(WindowState, AboutFromTheTrayReturnsToTheTray) {
+    TfoHlavni& w = NewWindow();
+    QDialog about;
+    w.SetAboutDialog(&about);
+    w.show();
+    w.HideToTray();
+    bool mainHiddenWhileAbout = false;
+    bool iconGoneWhileAbout = false;
+    uitest::WhenModal([&](QDialog* dialog) {
+        mainHiddenWhileAbout = !w.isVisible();
+        iconGoneWhileAbout = w.TrayIcon() == nullptr;
+        dialog->accept();
+    });
+    w.pmiAbout->trigger();
+    EXPECT_TRUE(mainHiddenWhileAbout);
+    EXPECT_TRUE(iconGoneWhileAbout);
+    EXPECT_TRUE(w.InTray());
+    EXPECT_NE(w.TrayIcon(), nullptr);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(WindowState, AboutButtonHidesTheWindowWhileTheDialogIsOpen) {
+    TfoHlavni& w = NewWindow();
+    QDialog about;
+    w.SetAboutDialog(&about);
+    w.show();
+    bool mainHidden = false;
+    uitest::WhenModal([&](QDialog* dialog) {
+        mainHidden = !w.isVisible();
+        dialog->reject();
+    });
+    w.BitBtn7->click();
+    EXPECT_TRUE(mainHidden);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.InTray());
+}
+
+// Minimising the about dialog must not leave the program without a window to come back from.
+TEST_F(WindowState, MinimisingTheAboutDialogTakesTheWindowAlongAndEitherBringsBothBack) {
+    TfoHlavni& w = NewWindow();
+    TfoOprogramu about;
+    w.SetAboutDialog(&about);
+    w.show();
+    bool windowInTaskbar = false;
+    bool backByRestoreApp = false;
+    bool backByTaskbar = false;
+    uitest::WhenModal([&](QDialog* dialog) {
+        dialog->showMinimized();
+        windowInTaskbar = w.isVisible() && w.isMinimized();
+        w.WMRestoreApp();
+        backByRestoreApp = !dialog->isMinimized() && w.isVisible() && !w.isMinimized();
+        dialog->showMinimized();
+        w.showNormal(); // the window's taskbar entry
+        backByTaskbar = !dialog->isMinimized() && dialog->isVisible() && !w.isMinimized();
+        dialog->accept();
+    });
+    w.BitBtn7->click();
+    EXPECT_TRUE(windowInTaskbar);
+    EXPECT_TRUE(backByRestoreApp);
+    EXPECT_TRUE(backByTaskbar);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+}
+
+TEST_F(WindowState, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
+    TfoHlavni& w = NewWindow();
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    w.show();
+    w.HideToTray();
+    // A folder in the file's place cannot be replaced by a file, not even by root.
+    ASSERT_TRUE(QDir().mkdir(SettingsPath()));
+    w.pmiClose->trigger();
+    EXPECT_FALSE(closed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Unable to write to ") + SettingsPath());
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("quenza Ostrivane"));
+    // The window stays in its state: in the tray with its icon.
+    EXPECT_TRUE(w.InTray());
+    EXPECT_NE(w.TrayIcon(), nullptr);
+
+    ASSERT_TRUE(QDir().rmdir(SettingsPath()));
+    w.pmiClose->trigger();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+    EXPECT_TRUE(QFileInfo(SettingsPath()).isFile());
+}
+
+TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TfoHlavni& w = NewWindow();
+    w.show();
+    const QByteArray folder = QFile::encodeName(Folder());
+    ASSERT_EQ(chmod(folder.constData(), 0500), 0);
+    const bool closed = w.close();
+    chmod(folder.constData(), 0700);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(messages.Texts(),
+              QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
+}
+
+TEST_F(WindowState, StartedWithAnArgumentHidesOnceAfterTheFirstShow) {
+    TfoHlavni& w = NewWindow();
+    w.SetStartedWithArguments(true);
+    w.show();
+    EXPECT_TRUE(w.isVisible()); // shown first, hidden right after
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.InTray(); }, 2000));
+    EXPECT_FALSE(w.isVisible());
+    w.RestoreFromTray();
+    EXPECT_TRUE(w.isVisible());
+    // Later shows (also around the about dialog) keep the window shown.
+    w.hide();
+    w.show();
+    QTest::qWait(50);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.InTray());
+}
+
+TEST_F(WindowState, StartedWithoutArgumentStaysShown) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    QTest::qWait(50);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.InTray());
+}
+
+TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
+    TfoHlavni& w = NewWindow();
+    w.show();
+    w.HideToTray();
+    // A stale activation of the hidden program changes nothing.
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_TRUE(w.InTray());
+    // Another window of the program becoming active activates the program.
+    QWidget other;
+    other.resize(100, 100);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    QApplication::setActiveWindow(&other);
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_FALSE(w.InTray());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+}
+
+TEST_F(WindowState, WithoutATrayHidingMinimisesInstead) {
+    TfoHlavni& w = NewWindow();
+    w.SetTrayAvailability([] { return false; });
+    w.show();
+    w.BitBtn2->click();
+    EXPECT_FALSE(w.InTray());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+    EXPECT_TRUE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible()); // the taskbar entry stays
+    w.RestoreFromTray();
+    EXPECT_FALSE(w.isMinimized());
+}
+
+TEST_F(WindowState, EnterMovesTheFocusAndInsertsNothing) {
+    TfoHlavni& w = NewWindow();
+    ShowActive();
+    w.Edit8->setFocus();
+    ASSERT_TRUE(w.Edit8->hasFocus());
+    const QString before = w.Edit8->text();
+    QTest::keyClick(w.Edit8, Qt::Key_Return);
+    EXPECT_TRUE(w.Edit9->hasFocus());
+    QTest::keyClick(w.Edit9, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(w.Edit10->hasFocus());
+    EXPECT_EQ(w.Edit8->text(), before.left(before.indexOf('.')) + QStringLiteral(".cab"))
+        << "leaving the name field by Enter runs its leave handling";
+    EXPECT_EQ(w.Edit9->text(), Folder() + QStringLiteral("/Documents"));
+}
+
+TEST_F(WindowState, TabOrderFollowsTheSchedule) {
+    TfoHlavni& w = NewWindow();
+    w.PageControl1->setCurrentIndex(1);
+    w.CheckBox1->setChecked(true);
+    for (QCheckBox* box : w.CheckBoxX)
+        box->setChecked(true);
+    ShowActive();
+    w.CheckBox1->setFocus();
+    QList<QWidget*> expected = {w.CheckBoxX[0], w.EditTime[0], w.CheckBoxX[1], w.EditTime[1]};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+}
+
+} // namespace
