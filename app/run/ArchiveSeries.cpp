@@ -1,14 +1,13 @@
 #include "app/run/ArchiveSeries.h"
 
+#include "archive/naming/ArchiveNames.h"
 #include "cabinet/format/ArchiveParts.h"
 #include "platform/fs/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <dirent.h>
 #include <memory>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -26,47 +25,19 @@ bool FileExists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-std::string FolderOf(const std::string& base) {
-    const auto slash = base.rfind('/');
-    return slash == std::string::npos ? std::string(".") : base.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& base) {
-    const auto slash = base.rfind('/');
-    return slash == std::string::npos ? base : base.substr(slash + 1);
-}
-
-// The number n of a name "<prefix>_<n>.cab", written without leading zeros; 0 when the name is no
-// member of the series.
-std::int64_t SeriesNumber(std::string_view name, std::string_view prefix) {
-    constexpr std::string_view suffix = ".cab";
-    if (name.size() <= prefix.size() + 1 + suffix.size() || name.substr(0, prefix.size()) != prefix)
-        return 0;
-    name.remove_prefix(prefix.size());
-    if (name.front() != '_' || !name.ends_with(suffix))
-        return 0;
-    std::string_view digits = name.substr(1, name.size() - 1 - suffix.size());
-    if (digits.empty() || digits.front() == '0' || digits.size() > 18)
-        return 0;
-    std::int64_t n = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    if (ec != std::errc{} || end != digits.data() + digits.size())
-        return 0;
-    return n;
-}
-
 // The numbers of the copies B_n.cab, 1 <= n <= depth, that the folder's listing shows, in
 // ascending order; nothing when the folder cannot be listed.
-std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& base, std::int32_t depth) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(FolderOf(base).c_str()));
+std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& archive,
+                                                      std::int32_t depth) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(names::FolderOf(archive).c_str()));
     if (!dir)
         return std::nullopt;
-    const std::string prefix = NameOf(base);
+    const std::string stemName = names::NameOf(names::SeriesStem(archive));
     std::vector<std::int64_t> numbers;
     while (const dirent* entry = readdir(dir.get())) {
-        const std::int64_t n = SeriesNumber(entry->d_name, prefix);
-        if (n >= 1 && n <= depth && FileExists(ArchiveSeriesName(base, n)))
-            numbers.push_back(n);
+        const auto n = names::CopyNumber(entry->d_name, stemName);
+        if (n && *n <= depth && FileExists(names::SeriesCopy(archive, *n)))
+            numbers.push_back(*n);
     }
     std::sort(numbers.begin(), numbers.end());
     return numbers;
@@ -76,12 +47,12 @@ std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& base, s
 // and searched but not read): B_1, B_2, ... while they exist, and B_depth. A copy beyond a gap is
 // not seen and so never touched, which loses nothing: every rename goes to a name just found
 // free.
-std::vector<std::int64_t> ProbedCopies(const std::string& base, std::int32_t depth) {
+std::vector<std::int64_t> ProbedCopies(const std::string& archive, std::int32_t depth) {
     std::vector<std::int64_t> numbers;
-    for (std::int64_t n = 1; n <= depth && FileExists(ArchiveSeriesName(base, n)); ++n)
+    for (std::int64_t n = 1; n <= depth && FileExists(names::SeriesCopy(archive, n)); ++n)
         numbers.push_back(n);
     if (depth >= 1 && (numbers.empty() || numbers.back() < depth) &&
-        FileExists(ArchiveSeriesName(base, depth)))
+        FileExists(names::SeriesCopy(archive, depth)))
         numbers.push_back(depth);
     return numbers;
 }
@@ -96,7 +67,7 @@ std::optional<RotationFailure> DeleteBackup(const std::string& archive) {
     if (unlink(archive.c_str()) != 0 && errno != ENOENT)
         return Failed(archive);
     for (int part = 2; part <= parts; ++part) {
-        const std::string name = ArchivePartName(archive, part);
+        const std::string name = names::PartName(archive, part);
         if (unlink(name.c_str()) != 0 && errno != ENOENT)
             return Failed(name);
     }
@@ -106,8 +77,8 @@ std::optional<RotationFailure> DeleteBackup(const std::string& archive) {
 // Gives the backup `from` with its parts the name `to` (parts to's own part names). Parts that an
 // earlier, larger set left under the new name go first: they would pass for parts of this one.
 std::optional<RotationFailure> MoveBackup(const std::string& from, const std::string& to) {
-    for (int part = 2; IsArchivePart(ArchivePartName(to, part)); ++part) {
-        const std::string stale = ArchivePartName(to, part);
+    for (int part = 2; IsArchivePart(names::PartName(to, part)); ++part) {
+        const std::string stale = names::PartName(to, part);
         if (unlink(stale.c_str()) != 0 && errno != ENOENT)
             return Failed(stale);
     }
@@ -115,8 +86,8 @@ std::optional<RotationFailure> MoveBackup(const std::string& from, const std::st
     if (!fs::RenameNoReplace(from, to))
         return errno == ENOENT ? std::nullopt : Failed(from);
     for (int part = 2; part <= parts; ++part) {
-        const std::string name = ArchivePartName(from, part);
-        if (!fs::RenameNoReplace(name, ArchivePartName(to, part)) && errno != ENOENT)
+        const std::string name = names::PartName(from, part);
+        if (!fs::RenameNoReplace(name, names::PartName(to, part)) && errno != ENOENT)
             return Failed(name);
     }
     return std::nullopt;
@@ -124,29 +95,20 @@ std::optional<RotationFailure> MoveBackup(const std::string& from, const std::st
 
 } // namespace
 
-std::string ArchiveSeriesBase(const std::string& archivePath) {
-    // The copies are named from the same stem as the parts of a set.
-    return ArchiveStem(archivePath);
-}
-
-std::string ArchiveSeriesName(const std::string& base, std::int64_t n) {
-    return base + "_" + std::to_string(n) + ".cab";
-}
-
 std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePath,
                                                    std::int32_t depth) {
     if (!FileExists(archivePath))
         return std::nullopt;
-    const std::string base = ArchiveSeriesBase(archivePath);
-    const std::string first = ArchiveSeriesName(base, 1);
+    const std::string first = names::SeriesCopy(archivePath, 1);
     if (depth >= 1) {
         const std::vector<std::int64_t> copies =
-            ListedCopies(base, depth).value_or(ProbedCopies(base, depth));
+            ListedCopies(archivePath, depth).value_or(ProbedCopies(archivePath, depth));
         // Oldest first: each copy moves up into a number that was already handled.
         for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
-            const std::string name = ArchiveSeriesName(base, *it);
-            const auto failure = *it == depth ? DeleteBackup(name)
-                                              : MoveBackup(name, ArchiveSeriesName(base, *it + 1));
+            const std::string name = names::SeriesCopy(archivePath, *it);
+            const auto failure = *it == depth
+                                     ? DeleteBackup(name)
+                                     : MoveBackup(name, names::SeriesCopy(archivePath, *it + 1));
             if (failure)
                 return failure;
         }
@@ -160,7 +122,7 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
     } else if (const auto failure = MoveBackup(archivePath, first)) {
         return failure;
     }
-    fs::SyncFolder(FolderOf(base), first);
+    fs::SyncFolder(names::FolderOf(archivePath), first);
     return std::nullopt;
 }
 

@@ -1,7 +1,5 @@
-// The series of earlier archives beside the current one. From the archive path P the base B is
-// P's folder followed by the part of P's file name before its first "." (the whole path when the
-// name holds no "."), and the earlier archives are B + "_" + n + ".cab" for n = 1 .. depth, 1 the
-// newest. A dot in a folder name never shortens B, so the copies always stay in P's folder.
+// The rotation of the series of earlier archives beside the current one: the copies
+// B + "_" + n + ".cab" for n = 1 .. depth, 1 the newest (names: archive/naming/ArchiveNames.h).
 #pragma once
 
 #include <cstdint>
@@ -9,9 +7,6 @@
 #include <string>
 
 namespace ostrivane {
-
-std::string ArchiveSeriesBase(const std::string& archivePath);
-std::string ArchiveSeriesName(const std::string& base, std::int64_t n);
 
 // A step of the rotation that could not be made: the file it concerned and the errno value.
 struct RotationFailure {

@@ -1,6 +1,7 @@
 // The component's entry handler for the scanner: stored names, the exclude list, the engine's
 // own files, duplicates, files too large for a cabinet, and the append to the entry list.
 #include "archive/component/TCompBase.h"
+#include "archive/naming/ArchiveNames.h"
 #include "archive/scan/TvrkFileScan.h"
 
 #include <dirent.h>
@@ -25,19 +26,6 @@ bool StatIdentity(const std::string& path, std::uint64_t& dev, std::uint64_t& in
     dev = static_cast<std::uint64_t>(st.st_dev);
     ino = static_cast<std::uint64_t>(st.st_ino);
     return true;
-}
-
-// Folder part of `path` (without trailing "/"; "/" for the root; "." for a bare name).
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string LowerAscii(std::string s) {
@@ -74,66 +62,17 @@ void TCompBase::PrepareOwnArchiveLookup() {
     reportedTooLarge_.clear();
     tooLargeBytes_ = 0.0;
     excludeCompiled_ = false;
-    archiveDirKnown_ = StatIdentity(FolderOf(archiveFile_), archiveDirDev_, archiveDirIno_);
-    archiveName_ = NameOf(archiveFile_);
+    archiveDirKnown_ =
+        StatIdentity(ostrivane::names::FolderOf(archiveFile_), archiveDirDev_, archiveDirIno_);
     archiveKnown_ = StatIdentity(archiveFile_, archiveDev_, archiveIno_);
-    // The series is named from the archive's name up to its first ".": B_n.cab, and the parts
-    // of a set, B-k.cab and B_n-k.cab, all in the archive's own folder.
-    seriesStem_ = archiveName_.substr(0, archiveName_.find('.'));
 }
-
-namespace {
-
-// Digits without a leading zero, at least `least` in value, consumed from the front of `text`.
-bool TakeNumber(std::string_view& text, unsigned long long least) {
-    std::size_t n = 0;
-    while (n < text.size() && n < 18 && text[n] >= '0' && text[n] <= '9')
-        ++n;
-    if (n == 0 || text[0] == '0' || (n < text.size() && text[n] >= '0' && text[n] <= '9'))
-        return false;
-    if (std::stoull(std::string(text.substr(0, n))) < least)
-        return false;
-    text.remove_prefix(n);
-    return true;
-}
-
-// `rest` is what follows a series stem in a name: ["_" n]["-" k] ".cab", k >= 2.
-bool IsSeriesTail(std::string_view rest, bool numberAllowed) {
-    if (numberAllowed && !rest.empty() && rest.front() == '_') {
-        rest.remove_prefix(1);
-        if (!TakeNumber(rest, 1))
-            return false;
-    }
-    if (!rest.empty() && rest.front() == '-') {
-        rest.remove_prefix(1);
-        if (!TakeNumber(rest, 2))
-            return false;
-    }
-    return rest == ".cab";
-}
-
-// A name the scheduler gives its archives (year, month, day, hour and minute: 12 digits), with
-// ".cab" or as a further part of a set.
-bool IsDateAndTimeArchive(std::string_view name) {
-    constexpr std::size_t kDigits = 12;
-    if (name.size() < kDigits || !std::all_of(name.begin(), name.begin() + kDigits,
-                                              [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    return IsSeriesTail(name.substr(kDigits), false);
-}
-
-} // namespace
 
 bool TCompBase::IsArchiveOrSeries(const TFindData& data) const {
     if (archiveKnown_ && data.Device == archiveDev_ && data.Inode == archiveIno_)
         return true;
     if (!archiveDirKnown_ || data.DirDevice != archiveDirDev_ || data.DirInode != archiveDirIno_)
         return false;
-    const std::string_view name = data.Name;
-    if (name == archiveName_ || IsDateAndTimeArchive(name))
-        return true;
-    return !seriesStem_.empty() && name.starts_with(seriesStem_) &&
-           IsSeriesTail(name.substr(seriesStem_.size()), true);
+    return ostrivane::names::IsBackupFile(data.Name, archiveFile_);
 }
 
 bool TCompBase::Excluded(const std::string& storedName) {

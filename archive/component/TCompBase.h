@@ -103,9 +103,9 @@ protected:
 private:
     // Learns the identity of the archive's folder and of its series' folder before a scan.
     void PrepareOwnArchiveLookup();
-    // True for the archive being written, its numbered copies (B + "_" + n + ".cab"), the parts
-    // of their sets and the archives the scheduler names after the date and time, all in the
-    // archive's folder.
+    // True for the files a backup to the archive writes or keeps in its folder (the archive, its
+    // copies, the parts of their sets, the archives named after the date and time, the temporary
+    // files of a run), and for the archive itself wherever it is reached.
     bool IsArchiveOrSeries(const TFindData& data) const;
     // True when an ExcludeSpec line, turned by the stored-name rule, matches `storedName`.
     bool Excluded(const std::string& storedName);
@@ -120,10 +120,8 @@ private:
     bool specHadSeveralLines_ = false;
     std::uint64_t archiveDirDev_ = 0, archiveDirIno_ = 0;
     bool archiveDirKnown_ = false;
-    std::string archiveName_;
     std::uint64_t archiveDev_ = 0, archiveIno_ = 0;
     bool archiveKnown_ = false;
-    std::string seriesStem_;            // the archive's name up to its first "."
     std::set<std::string> storedNames_; // stored names of the groups already settled
     int groupFirstEntry_ = 0;           // first entry of the group being scanned
     std::string excludeRoot_;           // GroupRoot the compiled exclude masks belong to

@@ -1,5 +1,6 @@
 #include "cabinet/component/TMakeCab.h"
 
+#include "archive/naming/ArchiveNames.h"
 #include "cabinet/component/CabPaths.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TempFileName.h"
@@ -74,7 +75,7 @@ void TMakeCab::DoGetNextCabinet(CCAB& ccab, std::string& newName, int prevSize, 
 
 void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort) {
     const int part = partsAnswered_ + 2;
-    const std::string name = ostrivane::ArchivePartName(ArchiveFile(), part);
+    const std::string name = ostrivane::names::PartName(ArchiveFile(), part);
     abort = fs::FileAttributes(name).has_value() && !ostrivane::IsArchivePart(name);
     if (abort) {
         if (!partRefusalReported_) {
@@ -85,8 +86,8 @@ void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort)
     }
     newName = name;
     ++partsAnswered_;
-    // One set ID for every part, the first included.
-    ccab.setID = ostrivane::kArchivePartSetId;
+    // Every part carries the build's set ID, given to the first cabinet at the start.
+    ccab.setID = buildSetId_;
 }
 
 const std::string& TMakeCab::CabinetBeingWritten() const {
@@ -175,7 +176,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         parts_.clear();
         VerifiedFiles = 0;
         VerificationSeconds = 0.0;
-        CreateCabContext(ArchiveFile(), "", 0, kFolderThreshold,
+        buildSetId_ = SetId != 0 ? SetId : ostrivane::NewSetId(ArchiveFile());
+        CreateCabContext(ArchiveFile(), "", buildSetId_, kFolderThreshold,
                          std::min(PartSize, kMaxCabinetSize));
         addSucceeded_ = false;
         try {

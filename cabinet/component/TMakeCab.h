@@ -54,7 +54,7 @@ public:
                                 std::uint16_t& attribs, std::int32_t& handle, int& err);
 
     // The answer of a backup to the library's request for a next cabinet (an OnGetNextCabinet
-    // handler calls it): the next part of the archive, ArchivePartName(ArchiveFile(), k). A name
+    // handler calls it): the next part of the archive, names::PartName(ArchiveFile(), k). A name
     // that is taken by anything but an earlier part of that name is refused and reported once, so
     // that no other file is ever written over.
     void AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort);
@@ -98,6 +98,9 @@ public:
     // The largest size of one cabinet of the set, 0x7FFFFFFF at most: a backup that does not fit
     // goes on in parts (when OnGetNextCabinet gives them).
     std::uint32_t PartSize = 0x7FFFFFFF;
+    // The set ID every cabinet of the next build carries; 0 (the default) picks a new one that
+    // no cabinet of the archive's series in its folder carries.
+    std::uint16_t SetId = 0;
 
 protected:
     void CreateCabContext(const std::string& cabFileName, const std::string& diskName,
@@ -164,6 +167,7 @@ private:
     std::set<std::string> namesAdded_;
     // Parts given to the library and whether a refused part name was reported already.
     int partsAnswered_ = 0; // parts after the first asked for and given
+    std::uint16_t buildSetId_ = 0;
     bool partRefusalReported_ = false;
 
     // The files packed with their checksums, and the cabinets the library created for this

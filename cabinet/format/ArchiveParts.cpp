@@ -1,69 +1,91 @@
 #include "cabinet/format/ArchiveParts.h"
 
-#include <array>
+#include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/CabinetHeader.h"
+
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <dirent.h>
+#include <memory>
+#include <random>
+#include <set>
 #include <unistd.h>
 
 namespace ostrivane {
 
 namespace {
 
-constexpr std::size_t kHeaderBytes = 36;
-constexpr std::size_t kSignatureAt = 0;
-constexpr std::size_t kSetIdAt = 32;
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// The set IDs the cabinets of the series of `archive` carry. Listed where the folder can be
+// listed; in a folder that can only be written and searched, the archive and its copies found by
+// name.
+std::set<std::uint16_t> SetIdsInUse(const std::string& archive) {
+    std::set<std::uint16_t> used;
+    const std::string folder = names::FolderOf(archive);
+    const auto note = [&used](const std::string& path) {
+        if (const auto id = CabinetSetId(path))
+            used.insert(*id);
+    };
+    if (std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str())); dir) {
+        while (const dirent* entry = ::readdir(dir.get())) {
+            if (names::IsBackupFile(entry->d_name, archive))
+                note(folder + "/" + entry->d_name);
+        }
+        return used;
+    }
+    note(archive);
+    for (std::int64_t n = 1; ::access(names::SeriesCopy(archive, n).c_str(), F_OK) == 0; ++n)
+        note(names::SeriesCopy(archive, n));
+    return used;
+}
 
 } // namespace
 
-std::string ArchiveStem(const std::string& archive) {
-    const auto slash = archive.rfind('/');
-    const auto dot = archive.find('.', slash == std::string::npos ? 0 : slash + 1);
-    return dot == std::string::npos ? archive : archive.substr(0, dot);
-}
-
-std::string ArchivePartName(const std::string& archive, int part) {
-    return ArchiveStem(archive) + "-" + std::to_string(part) + ".cab";
+std::optional<std::uint16_t> CabinetSetId(const std::string& path) {
+    const auto header = cabformat::ReadCabinetHeader(path);
+    if (!header)
+        return std::nullopt;
+    return header->SetID;
 }
 
 bool IsArchivePart(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    std::array<unsigned char, kHeaderBytes> header{};
-    struct stat st {};
-    const bool read =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        ::pread(fd, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size());
-    ::close(fd);
-    const unsigned setId = header[kSetIdAt] | (header[kSetIdAt + 1] << 8);
-    return read && std::memcmp(header.data() + kSignatureAt, "MSCF", 4) == 0 &&
-           setId == kArchivePartSetId;
-}
-
-int CountArchiveParts(const std::string& archive) {
-    int parts = 1;
-    while (IsArchivePart(ArchivePartName(archive, parts + 1)))
-        ++parts;
-    return parts;
+    const auto id = CabinetSetId(path);
+    return id && *id != 0;
 }
 
 std::vector<std::string> ArchiveSetParts(const std::string& archive) {
     std::vector<std::string> parts{archive};
-    if (IsArchivePart(archive)) {
-        for (int part = 2; IsArchivePart(ArchivePartName(archive, part)); ++part)
-            parts.push_back(ArchivePartName(archive, part));
-    }
+    const auto id = CabinetSetId(archive);
+    if (!id || *id == 0)
+        return parts;
+    for (int part = 2; CabinetSetId(names::PartName(archive, part)) == id; ++part)
+        parts.push_back(names::PartName(archive, part));
     return parts;
 }
 
+int CountArchiveParts(const std::string& archive) {
+    return static_cast<int>(ArchiveSetParts(archive).size());
+}
+
 bool RemoveArchiveParts(const std::string& archive, int from) {
-    for (int part = from; IsArchivePart(ArchivePartName(archive, part)); ++part) {
-        if (::unlink(ArchivePartName(archive, part).c_str()) != 0 && errno != ENOENT)
+    for (int part = from; IsArchivePart(names::PartName(archive, part)); ++part) {
+        if (::unlink(names::PartName(archive, part).c_str()) != 0 && errno != ENOENT)
             return false;
     }
     return true;
+}
+
+std::uint16_t NewSetId(const std::string& archive) {
+    const std::set<std::uint16_t> used = SetIdsInUse(archive);
+    std::random_device entropy;
+    std::uniform_int_distribution<unsigned> pick(1, 0xFFFF);
+    for (;;) {
+        const auto id = static_cast<std::uint16_t>(pick(entropy));
+        if (used.count(id) == 0)
+            return id;
+    }
 }
 
 } // namespace ostrivane

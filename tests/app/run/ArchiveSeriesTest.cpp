@@ -12,7 +12,6 @@
 namespace {
 
 namespace stdfs = std::filesystem;
-using ostrivane::ArchiveSeriesBase;
 using ostrivane::RotateArchiveSeries;
 
 class ArchiveSeriesTest : public ::testing::Test {
@@ -42,15 +41,6 @@ protected:
 
     stdfs::path root_;
 };
-
-TEST(ArchiveSeriesBaseTest, IsTheFolderAndTheNameUpToItsFirstDot) {
-    EXPECT_EQ(ArchiveSeriesBase("/z/data.cab"), "/z/data");
-    EXPECT_EQ(ArchiveSeriesBase("/z/data.tar.gz"), "/z/data");
-    EXPECT_EQ(ArchiveSeriesBase("/home/jan.novak/zalohy/data.cab"), "/home/jan.novak/zalohy/data");
-    EXPECT_EQ(ArchiveSeriesBase("/z/.zalohy/data.cab"), "/z/.zalohy/data");
-    // Without a dot in the name the copies are still named beside the archive.
-    EXPECT_EQ(ArchiveSeriesBase("/z.1/200212312345"), "/z.1/200212312345");
-}
 
 TEST_F(ArchiveSeriesTest, FullDepthShiftsEveryCopyAndDropsTheOldest) {
     Make("data.cab", "new");
