@@ -276,6 +276,7 @@ int main(int argc, char** argv) {
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
     cab.SetRecurseDirs(options->recurse);
+    cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir("");
     cab.ExcludeSpec().clear();
     std::vector<std::string> specs;

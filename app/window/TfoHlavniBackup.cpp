@@ -138,6 +138,8 @@ void TfoHlavni::ConfigureArchiveComponent(const QString& P) {
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
     cab.SetRecurseDirs(CheckBox2->isChecked());
+    // Hidden folders (a leading ".") hold settings, keys and mail: they are backed up too.
+    cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir(TempDir.toStdString());
     cab.ExcludeSpec().clear();
     cab.FileSpec().clear();

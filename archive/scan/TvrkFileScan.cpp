@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -88,6 +89,24 @@ void FillFromStat(TFindData& data, const struct stat& st) {
     data.LastWriteTime = st.st_mtim;
     data.Device = static_cast<std::uint64_t>(st.st_dev);
     data.Inode = static_cast<std::uint64_t>(st.st_ino);
+}
+
+// A folder that holds a valid cache directory tag (a file CACHEDIR.TAG beginning with the
+// signature of the Cache Directory Tagging convention) keeps data its program can make again:
+// it is not entered when subfolders are walked.
+bool IsTaggedCache(int folderFd) {
+    constexpr std::string_view kSignature = "Signature: 8a477f597d28d172789f06886806bc55";
+    const int tag =
+        ::openat(folderFd, "CACHEDIR.TAG", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (tag < 0)
+        return false;
+    char head[kSignature.size()];
+    const ssize_t read = ::read(tag, head, sizeof head);
+    struct stat st {};
+    const bool regular = ::fstat(tag, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(tag);
+    return regular && read == static_cast<ssize_t>(sizeof head) &&
+           std::string_view(head, sizeof head) == kSignature;
 }
 
 std::string Extension(const std::string& name) {
@@ -284,12 +303,23 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
     TFindData data;
     data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
     data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
+    // A folder that may be listed but not entered shows its names and refuses everything else:
+    // told once, since none of its files or folders can be taken.
+    const auto cannotEnter = [&] {
+        if (errno != EACCES)
+            return false;
+        ReportUnreadable(dir, EACCES);
+        return true;
+    };
     while (!*cancel_) {
         errno = 0;
         const dirent* entry = ::readdir(stream.get());
         if (!entry)
             break;
-        if (entry->d_name[0] == '.')
+        // Only the folder itself and its parent are passed over: names with a leading "." are
+        // hidden files and folders like any other (settings, keys, mail), and are backed up.
+        const std::string_view entryName = entry->d_name;
+        if (entryName == "." || entryName == "..")
             continue;
         data.Name = entry->d_name;
 
@@ -297,8 +327,11 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         struct stat st {};
         bool statted = false;
         if (type == DT_UNKNOWN) {
-            if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (cannotEnter())
+                    break;
                 continue;
+            }
             statted = true;
             type = S_ISDIR(st.st_mode)   ? DT_DIR
                    : S_ISREG(st.st_mode) ? DT_REG
@@ -310,7 +343,11 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
             // The mask decides first: a file no mask selects is never looked at further.
             if (masks.Matches(data.Name)) {
                 int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
-                if ((statted && type == DT_REG) || ::fstatat(fd, entry->d_name, &st, flags) == 0) {
+                const bool known =
+                    (statted && type == DT_REG) || ::fstatat(fd, entry->d_name, &st, flags) == 0;
+                if (!known && cannotEnter())
+                    break;
+                if (known) {
                     if (S_ISREG(st.st_mode)) {
                         FillFromStat(data, st);
                         if (Attributes.Passes(data.Attributes) &&
@@ -325,7 +362,11 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                 }
             }
         } else if (type == DT_DIR) {
-            if (statted || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            const bool known =
+                statted || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (!known && cannotEnter())
+                break;
+            if (known) {
                 if (S_ISDIR(st.st_mode)) {
                     FillFromStat(data, st);
                     if (Attributes.Passes(data.Attributes) && !AttributesEx.Passes(data.Attributes))
@@ -337,7 +378,10 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                         if (child < 0)
                             ReportUnreadable(dir + name + "/", errno);
-                        WalkFolder(child, dir + name + "/", masks);
+                        if (child >= 0 && IsTaggedCache(child))
+                            ::close(child);
+                        else
+                            WalkFolder(child, dir + name + "/", masks);
                         data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
                         data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
                     }

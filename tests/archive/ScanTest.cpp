@@ -108,22 +108,32 @@ TEST(ScanGroups, MissingFolderContributesNothing) {
     EXPECT_EQ(result.Files, (std::set<std::string>{dir / "a.txt"}));
 }
 
-TEST(ScanWalk, DotNamesAreNeverReportedOrEntered) {
+// Hidden files and folders (a leading ".") are backed up like any other; only "." and ".." are
+// passed over. A folder tagged as a cache is not entered, and a tag without the signature
+// tags nothing.
+TEST(ScanWalk, DotNamesAreTakenAndCacheFoldersAreNotEntered) {
     ScratchDir dir;
-    WriteFile(dir / ".hidden");
-    MakeDir(dir / ".cache");
-    WriteFile(dir / ".cache/inner.txt");
+    for (const char* folder : {".ssh", "cache", "notcache"})
+        MakeDir(dir / folder);
+    WriteFile(dir / ".bashrc");
+    WriteFile(dir / ".ssh/id_ed25519");
     WriteFile(dir / "shown.txt");
+    WriteFile(dir / "cache/CACHEDIR.TAG",
+              "Signature: 8a477f597d28d172789f06886806bc55\n# a cache tag\n");
+    WriteFile(dir / "cache/blob.bin");
+    WriteFile(dir / "notcache/CACHEDIR.TAG", "Signature: not the right one\n");
     TvrkFileScan scanner;
     scanner.SetFileSpec({dir / "*"});
-    scanner.Attributes = {fsArchive, fsHidden, fsDirectory};
+    scanner.Attributes = {fsArchive, fsHidden};
     scanner.IncludeHiddenDirs = true;
     std::vector<std::string> entered;
     scanner.OnRecurseDir = [&](TComponent*, const std::string& d) { entered.push_back(d); };
     auto result = RunScan(scanner);
-    EXPECT_EQ(result.Files, (std::set<std::string>{dir / "shown.txt"}));
-    EXPECT_TRUE(result.Folders.empty());
-    EXPECT_EQ(entered, std::vector<std::string>{dir / ""});
+    EXPECT_EQ(result.Files, (std::set<std::string>{dir / ".bashrc", dir / ".ssh/id_ed25519",
+                                                   dir / "shown.txt",
+                                                   dir / "notcache/CACHEDIR.TAG"}));
+    std::sort(entered.begin(), entered.end());
+    EXPECT_EQ(entered, (std::vector<std::string>{dir / "", dir / ".ssh/", dir / "notcache/"}));
 }
 
 TEST(ScanWalk, RecursesDepthFirstAndOnlyWhenAsked) {

@@ -17,6 +17,7 @@ void ConfigureAsBackupRun(TMakeCab& cab, const std::string& archive,
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
     cab.SetRecurseDirs(recurse);
+    cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir("");
     cab.ExcludeSpec().clear();
     cab.SetFileSpec(specs);

@@ -21,6 +21,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace faults {
@@ -78,7 +79,7 @@ void CollectStoredNames(const std::string& dir, const std::string& prefix, bool 
     }
     std::vector<std::string> entries;
     while (const dirent* e = ::readdir(stream))
-        if (e->d_name[0] != '.')
+        if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..")
             entries.push_back(e->d_name);
     for (const std::string& name : entries) {
         struct stat own {};
@@ -193,6 +194,7 @@ void Configure(TMakeCab& cab, const std::string& archive, const std::vector<std:
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
     cab.SetRecurseDirs(recurse);
+    cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir(tempDir);
     cab.ExcludeSpec().clear();
     cab.SetFileSpec(specs);

@@ -89,7 +89,7 @@ std::string ReadersAccept(const std::string& cabinet);
 std::set<std::string> CabextractNames(const std::string& cabinet);
 
 // The names the backup run stores for the files of a tree: for every regular file (or link to
-// one) below `root`, not below a name with a leading ".", and not through a linked folder,
+// one) below `root`, hidden ones included, not through a linked folder,
 // last component of `root` + "\" + its relative path with "\" between the parts.
 std::set<std::string> StoredNamesOfTree(const std::string& root, bool recurse);
 

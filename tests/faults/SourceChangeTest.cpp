@@ -216,6 +216,25 @@ TEST(SourceChange, UnreadableSubfolderIsReported) {
     EXPECT_NE(output.find(dir / "src/locked"), std::string::npos) << output;
 }
 
+// A subfolder that can be listed but not entered shows its names and nothing else: its files
+// are missing from the backup, and the walk says so.
+TEST(SourceChange, FolderThatCannotBeEnteredIsReported) {
+    Scratch dir;
+    WriteFile(dir / "src/readable.txt", "for everyone");
+    WriteFile(dir / "src/listed/secret.txt", "for nobody");
+    ::chmod((dir / "src/listed").c_str(), 0744);
+    ::mkdir((dir / "out").c_str(), 0755);
+    const std::string archive = dir / "out/archive.cab";
+    std::string output, skip;
+    const std::optional<int> status = RunToolUnprivileged(
+        dir / "out", "--recurse " + Quote(archive) + " " + Quote(dir / "src/*.*"), output, skip);
+    if (!status)
+        GTEST_SKIP() << skip;
+    EXPECT_EQ(*status, 1) << "the backup lacks src/listed and says nothing: " << output;
+    EXPECT_NE(output.find("error 25170"), std::string::npos) << output;
+    EXPECT_NE(output.find(dir / "src/listed"), std::string::npos) << output;
+}
+
 class DestinationVanishes : public ::testing::TestWithParam<bool> {
 protected:
     // Four sources; the destination folder is removed at the first progress event. The
