@@ -1,6 +1,7 @@
 #include "tools/CabReadCommands.h"
 
 #include "cabinet/format/ArchiveParts.h"
+#include "cabinet/format/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/CabinetRestore.h"
 
@@ -32,8 +33,9 @@ void PrintProblem(const std::string& where, const std::string& name, const std::
 std::string AttributeLetters(std::uint16_t attributes) {
     std::string letters = "-----";
     const char marks[] = {'r', 'h', 's', 'a', 'x'};
-    const std::uint16_t bits[] = {kCabAttrReadOnly, kCabAttrHidden, kCabAttrSystem, kCabAttrArchive,
-                                  kCabAttrExecute};
+    using namespace ostrivane::cabformat;
+    const std::uint16_t bits[] = {kAttrReadOnly, kAttrHidden, kAttrSystem, kAttrArchive,
+                                  kAttrExecute};
     for (std::size_t i = 0; i < letters.size(); ++i) {
         if (attributes & bits[i])
             letters[i] = marks[i];

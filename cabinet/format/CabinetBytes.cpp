@@ -1,6 +1,7 @@
 #include "cabinet/format/CabinetBytes.h"
 
-#include "platform/libcabinet/cab_checksum.h"
+#include "cabinet/format/CabChecksum.h"
+#include "cabinet/format/CabinetFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,31 +42,28 @@ const std::uint8_t* BlockStream::Take(std::size_t count) {
 
 DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
                         std::size_t count, std::uint16_t compression) {
-    constexpr std::uint16_t kStored = 0;
+    using namespace ostrivane::cabformat;
     DataBlock block;
     const std::uint8_t* head = stream.Take(recordHead);
     if (head == nullptr) {
         block.Check = BlockCheck::CutShort;
         return block;
     }
-    block.Packed = static_cast<std::size_t>(head[4] | head[5] << 8);
-    block.Unpacked = static_cast<std::size_t>(head[6] | head[7] << 8);
-    const std::uint32_t stored =
-        static_cast<std::uint32_t>(head[0]) | static_cast<std::uint32_t>(head[1]) << 8 |
-        static_cast<std::uint32_t>(head[2]) << 16 | static_cast<std::uint32_t>(head[3]) << 24;
+    block.Packed = LoadU16(head + 4);
+    block.Unpacked = LoadU16(head + 6);
+    const std::uint32_t stored = LoadU32(head);
     // The head is summed before the payload is taken: taking may move the buffer under it.
-    const std::uint32_t headSum = ostrivane::cabinet::cabChecksum(head + 4, recordHead - 4, 0);
+    const std::uint32_t headSum = Checksum(head + 4, recordHead - 4, 0);
     block.Data = stream.Take(block.Packed);
     if (block.Data == nullptr) {
         block.Check = BlockCheck::CutShort;
         return block;
     }
     const bool last = index + 1 == count;
-    if (block.Unpacked > kDataBlockBytes || (!last && block.Unpacked != kDataBlockBytes) ||
-        ((compression & 0x0F) == kStored && block.Packed != block.Unpacked)) {
+    if (block.Unpacked > kBlockBytes || (!last && block.Unpacked != kBlockBytes) ||
+        ((compression & kCompressionMask) == kCompressionNone && block.Packed != block.Unpacked)) {
         block.Check = BlockCheck::Malformed;
-    } else if (stored != 0 &&
-               (headSum ^ ostrivane::cabinet::cabChecksum(block.Data, block.Packed, 0)) != stored) {
+    } else if (stored != 0 && (headSum ^ Checksum(block.Data, block.Packed, 0)) != stored) {
         // 0 means the writer left the checksum out.
         block.Check = BlockCheck::ChecksumError;
     }

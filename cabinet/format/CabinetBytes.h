@@ -29,11 +29,6 @@ private:
     std::size_t have_ = 0;
 };
 
-// The fixed part of a data record (checksum, packed and unpacked size) before its reserve.
-inline constexpr std::size_t kDataRecordFixed = 8;
-// Uncompressed bytes of a data block at most, and of every block but a folder's last.
-inline constexpr std::size_t kDataBlockBytes = 32768;
-
 enum class BlockCheck {
     Sound,
     CutShort,      // the cabinet (or the folder's room) ends inside the record

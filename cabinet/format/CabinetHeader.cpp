@@ -9,34 +9,21 @@
 
 namespace ostrivane::cabformat {
 
-namespace {
-
-std::uint16_t U16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-std::uint32_t U32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-} // namespace
-
 std::optional<CabinetHeader> ParseCabinetHeader(const std::uint8_t* bytes, std::size_t size) {
-    if (size < kFixedHeaderBytes || U32(bytes) != kSignature)
+    if (size < kFixedHeaderBytes || LoadU32(bytes) != kSignature)
         return std::nullopt;
     CabinetHeader header;
-    header.CabinetSize = U32(bytes + 8);
-    header.FilesOffset = U32(bytes + 16);
-    header.Folders = U16(bytes + 26);
-    header.Files = U16(bytes + 28);
-    header.Flags = U16(bytes + 30);
-    header.SetID = U16(bytes + 32);
-    header.Index = U16(bytes + 34);
+    header.CabinetSize = LoadU32(bytes + kHeaderCabinetSizeAt);
+    header.FilesOffset = LoadU32(bytes + kHeaderFilesOffsetAt);
+    header.Folders = LoadU16(bytes + kHeaderFoldersAt);
+    header.Files = LoadU16(bytes + kHeaderFilesAt);
+    header.Flags = LoadU16(bytes + kHeaderFlagsAt);
+    header.SetID = LoadU16(bytes + kHeaderSetIdAt);
+    header.Index = LoadU16(bytes + kHeaderIndexAt);
     if ((header.Flags & kFlagReservePresent) != 0) {
         if (size < kHeaderReserveAt)
             return std::nullopt;
-        header.HeaderReserve = U16(bytes + kFixedHeaderBytes);
+        header.HeaderReserve = LoadU16(bytes + kFixedHeaderBytes);
         header.FolderReserve = bytes[kFixedHeaderBytes + 2];
         header.DataReserve = bytes[kFixedHeaderBytes + 3];
     }

@@ -3,24 +3,14 @@
 // every backup carries a set ID of its own, and the cabinets of one backup share it.
 #pragma once
 
+#include "cabinet/format/CabinetFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace ostrivane::cabformat {
-
-inline constexpr std::uint32_t kSignature = 0x4643534D; // "MSCF" read little-endian
-inline constexpr std::size_t kFixedHeaderBytes = 36;
-// With the reserve flag, two sizes (header reserve: 2 bytes, folder and data reserve: 1 each)
-// follow the fixed header, then the header's reserved bytes.
-inline constexpr std::size_t kReserveSizesBytes = 4;
-inline constexpr std::size_t kHeaderReserveAt = kFixedHeaderBytes + kReserveSizesBytes;
-inline constexpr std::size_t kMostHeaderReserve = 60000;
-
-inline constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
-inline constexpr std::uint16_t kFlagNextCabinet = 0x0002;
-inline constexpr std::uint16_t kFlagReservePresent = 0x0004;
 
 struct CabinetHeader {
     std::uint32_t CabinetSize = 0;

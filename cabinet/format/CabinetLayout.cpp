@@ -1,6 +1,7 @@
 #include "cabinet/format/CabinetLayout.h"
 
 #include "cabinet/format/CabinetBytes.h"
+#include "cabinet/format/CabinetFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,14 +12,11 @@
 
 namespace {
 
-constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
-constexpr std::uint16_t kFlagNextCabinet = 0x0002;
-constexpr std::uint16_t kFlagReservePresent = 0x0004;
-constexpr std::size_t kFixedHeader = 36;
+using namespace ostrivane::cabformat;
+
 // A stored name or cabinet name: at most 255 bytes before its terminating zero (a little more
 // is accepted, since writers differ in how they count).
-constexpr std::size_t kLongestText = 256;
-constexpr std::size_t kFileRecordFixed = 16;
+constexpr std::size_t kLongestText = kLongestName + 1;
 constexpr std::uint64_t kToFolderEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::vector<std::uint8_t> BytesAt(int fd, std::uint64_t offset, std::uint64_t fileSize,
@@ -36,16 +34,8 @@ public:
     bool Ok() const { return ok_; }
     std::size_t Position() const { return at_; }
     std::uint8_t U8() { return Take(1) ? bytes_[at_ - 1] : 0; }
-    std::uint16_t U16() {
-        return Take(2) ? static_cast<std::uint16_t>(bytes_[at_ - 2] | bytes_[at_ - 1] << 8) : 0;
-    }
-    std::uint32_t U32() {
-        if (!Take(4))
-            return 0;
-        const std::uint8_t* p = bytes_.data() + at_ - 4;
-        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    }
+    std::uint16_t U16() { return Take(2) ? LoadU16(bytes_.data() + at_ - 2) : 0; }
+    std::uint32_t U32() { return Take(4) ? LoadU32(bytes_.data() + at_ - 4) : 0; }
     void Skip(std::size_t count) { Take(count); }
     // A zero-terminated text of at most kLongestText bytes.
     std::string Text() {
@@ -89,10 +79,11 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
     dir.FileSize = static_cast<std::uint64_t>(info.st_size);
     // The fixed header, its reserve and the four texts of a set.
     const std::vector<std::uint8_t> head =
-        BytesAt(fd, 0, dir.FileSize, kFixedHeader + 4 + 0xFFFF + 4 * (kLongestText + 1));
+        BytesAt(fd, 0, dir.FileSize,
+                kFixedHeaderBytes + kReserveSizesBytes + 0xFFFF + 4 * (kLongestText + 1));
     Cursor header(head);
     const std::uint32_t signature = header.U32();
-    if (!header.Ok() || signature != 0x4643534D) { // "MSCF"
+    if (!header.Ok() || signature != kSignature) {
         dir.Problem = "not a cabinet";
         return dir;
     }
@@ -122,7 +113,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         return dir;
     }
 
-    const std::size_t folderRecord = 8 + std::size_t{folderReserve};
+    const std::size_t folderRecord = kFolderRecordBytes + std::size_t{folderReserve};
     const std::vector<std::uint8_t> folderBytes =
         BytesAt(fd, header.Position(), dir.FileSize, std::uint64_t{folderCount} * folderRecord);
     Cursor folders(folderBytes);
@@ -142,7 +133,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
 
     const std::vector<std::uint8_t> fileBytes =
         BytesAt(fd, filesAt, dir.FileSize,
-                std::uint64_t{fileCount} * (kFileRecordFixed + kLongestText + 1));
+                std::uint64_t{fileCount} * (kFileRecordBytes + kLongestText + 1));
     Cursor files(fileBytes);
     for (std::uint16_t i = 0; i < fileCount; ++i) {
         CabinetFileRecord file;
@@ -175,7 +166,7 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
     std::stable_sort(order.begin(), order.end(), [&](std::uint16_t a, std::uint16_t b) {
         return directory.Folders[a].DataOffset < directory.Folders[b].DataOffset;
     });
-    const std::size_t recordHead = kDataRecordFixed + directory.DataReserve;
+    const std::size_t recordHead = kDataRecordBytes + directory.DataReserve;
     for (std::size_t rank = 0; rank < order.size(); ++rank) {
         const std::uint16_t f = order[rank];
         const CabinetFolderRecord& folder = directory.Folders[f];

@@ -36,13 +36,6 @@ struct CabinetDirectory {
     std::vector<CabinetFileRecord> Files;
 };
 
-inline constexpr std::uint16_t kCabAttrReadOnly = 0x01;
-inline constexpr std::uint16_t kCabAttrHidden = 0x02;
-inline constexpr std::uint16_t kCabAttrSystem = 0x04;
-inline constexpr std::uint16_t kCabAttrArchive = 0x20;
-inline constexpr std::uint16_t kCabAttrExecute = 0x40;
-inline constexpr std::uint16_t kCabAttrNameIsUtf8 = 0x80;
-
 // Reads the directory of the cabinet open as `fd` (read with pread; the file position is left
 // alone).
 CabinetDirectory ReadCabinetDirectory(int fd);

@@ -1,5 +1,6 @@
 #include "cabinet/read/CabinetRestore.h"
 
+#include "cabinet/format/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
@@ -216,8 +217,8 @@ private:
     }
 
     bool CreateTemporary(const CabinetEntry& entry, std::string& reason) {
-        mode_t mode = (entry.Attributes & kCabAttrReadOnly) ? 0444 : 0666;
-        if (entry.Attributes & kCabAttrExecute)
+        mode_t mode = (entry.Attributes & ostrivane::cabformat::kAttrReadOnly) ? 0444 : 0666;
+        if (entry.Attributes & ostrivane::cabformat::kAttrExecute)
             mode |= 0111;
         for (int attempt = 0; attempt < 100; ++attempt) {
             char name[64];

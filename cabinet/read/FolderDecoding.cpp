@@ -1,30 +1,25 @@
 #include "cabinet/read/FolderDecoding.h"
 
+#include "cabinet/format/CabinetFormat.h"
+
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-constexpr std::uint16_t kStored = 0;
-constexpr std::uint16_t kMszip = 1;
-constexpr std::uint8_t kMszipSignature[] = {'C', 'K'};
-
-} // namespace
+using namespace ostrivane::cabformat;
 
 bool FolderDecoding::Decodes(std::uint16_t compression) {
-    const std::uint16_t type = compression & 0x0F;
-    return type == kStored || type == kMszip;
+    const std::uint16_t type = compression & kCompressionMask;
+    return type == kCompressionNone || type == kCompressionMszip;
 }
 
 FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder)
-    : folder_(folder), compression_(directory.Folders.at(folder).Compression & 0x0F),
+    : folder_(folder), compression_(directory.Folders.at(folder).Compression & kCompressionMask),
       blocks_(directory.Folders.at(folder).DataBlocks),
-      recordHead_(kDataRecordFixed + directory.DataReserve),
+      recordHead_(kDataRecordBytes + directory.DataReserve),
       stream_(fd, directory.Folders.at(folder).DataOffset, directory.FileSize),
-      inflater_(std::make_unique<inflate_state>()), current_(kDataBlockBytes),
-      previous_(kDataBlockBytes) {
+      inflater_(std::make_unique<inflate_state>()), current_(kBlockBytes), previous_(kBlockBytes) {
     if (!Decodes(compression_))
         failed_ = "the folder's compression is not one this reader decodes";
 }
@@ -52,7 +47,7 @@ std::string FolderDecoding::NextBlock() {
 
     std::swap(current_, previous_);
     previousSize_ = currentSize_;
-    if (compression_ == kStored) {
+    if (compression_ == kCompressionNone) {
         std::memcpy(current_.data(), data, packed);
     } else {
         if (packed < sizeof kMszipSignature ||

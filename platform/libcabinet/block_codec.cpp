@@ -1,6 +1,6 @@
 #include "platform/libcabinet/block_codec.h"
 
-#include "platform/libcabinet/cab_checksum.h"
+#include "cabinet/format/CabChecksum.h"
 #include "platform/libcabinet/fci_failure.h"
 #include "platform/libcabinet/le_bytes.h"
 
@@ -21,7 +21,7 @@ constexpr std::size_t kStoredBlockHead = 5;
 // An empty final block with the fixed code: BFINAL 1, BTYPE 01, the end-of-block code.
 constexpr std::uint8_t kFinalEmptyBlock[] = {0x03, 0x00};
 // A block that deflate cannot fit is carried on into this much room at a time.
-constexpr std::size_t kOverflowRoom = 2 * kBlockSize;
+constexpr std::size_t kOverflowRoom = 2 * kBlockBytes;
 constexpr int kMostOverflowRounds = 4;
 
 // ISA-L's level 3, chosen on the benchmark corpus (bench/cabinet: headers, shared libraries,
@@ -45,7 +45,7 @@ constexpr double kNoiseBits = 7.997;
 bool looksLikeNoise(std::span<const std::uint8_t> run) {
     std::uint32_t counts[256] = {};
     std::size_t sampled = 0;
-    for (std::size_t offset = 0; offset < run.size(); offset += kBlockSize) {
+    for (std::size_t offset = 0; offset < run.size(); offset += kBlockBytes) {
         const std::size_t end = std::min(offset + kNoiseSample, run.size());
         for (std::size_t i = offset; i < end; ++i) {
             ++counts[run[i]];
@@ -90,8 +90,8 @@ bool flushed(const isal_zstream& stream) {
 void storeBlock(std::span<const std::uint8_t> block, std::uint8_t* out) {
     out[0] = 0x01; // BFINAL 1, BTYPE 00; the bits up to the byte's end are padding
     const auto length = static_cast<std::uint32_t>(block.size());
-    storeU16(out + 1, length);
-    storeU16(out + 3, ~length & 0xFFFF);
+    cabformat::StoreU16(out + 1, length);
+    cabformat::StoreU16(out + 3, ~length & 0xFFFF);
     std::memcpy(out + kStoredBlockHead, block.data(), block.size());
 }
 
@@ -116,9 +116,9 @@ std::size_t worstRecordSize(std::size_t uncompressed, unsigned reserve) {
 }
 
 std::size_t worstRunSize(std::size_t uncompressed, unsigned reserve) {
-    const std::size_t full = uncompressed / kBlockSize;
-    const std::size_t rest = uncompressed % kBlockSize;
-    return full * worstRecordSize(kBlockSize, reserve) +
+    const std::size_t full = uncompressed / kBlockBytes;
+    const std::size_t rest = uncompressed % kBlockBytes;
+    return full * worstRecordSize(kBlockBytes, reserve) +
            (rest > 0 ? worstRecordSize(rest, reserve) : 0);
 }
 
@@ -187,9 +187,9 @@ void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
         startStream(history);
     }
     const std::size_t payloadAt = kRecordHeader + reserve;
-    for (std::size_t offset = 0; offset < input.size(); offset += kBlockSize) {
+    for (std::size_t offset = 0; offset < input.size(); offset += kBlockBytes) {
         const std::span<const std::uint8_t> block =
-            input.subspan(offset, std::min(kBlockSize, input.size() - offset));
+            input.subspan(offset, std::min(kBlockBytes, input.size() - offset));
         std::uint8_t* record = out.bytes.get() + out.size;
         std::memset(record, 0, payloadAt);
         std::uint8_t* payload = record + payloadAt;
@@ -212,11 +212,11 @@ void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
             std::memcpy(payload, block.data(), block.size());
             payloadSize = block.size();
         }
-        storeU16(record + 4, static_cast<std::uint32_t>(payloadSize));
-        storeU16(record + 6, static_cast<std::uint32_t>(block.size()));
+        cabformat::StoreU16(record + 4, static_cast<std::uint32_t>(payloadSize));
+        cabformat::StoreU16(record + 6, static_cast<std::uint32_t>(block.size()));
         // The sum covers the payload, then the fields after csum up to the payload.
-        const std::uint32_t dataSum = cabChecksum(payload, payloadSize, 0);
-        storeU32(record, cabChecksum(record + 4, payloadAt - 4, dataSum));
+        const std::uint32_t dataSum = cabformat::Checksum(payload, payloadSize, 0);
+        cabformat::StoreU32(record, cabformat::Checksum(record + 4, payloadAt - 4, dataSum));
         out.size += payloadAt + payloadSize;
         out.payloads.push_back(static_cast<std::uint32_t>(payloadSize));
     }

@@ -8,6 +8,7 @@
 // 32 KiB + 12 bytes.
 #pragma once
 
+#include "cabinet/format/CabinetFormat.h"
 #include "platform/fci/fci.h"
 #include "platform/libcabinet/buffer_pool.h"
 
@@ -21,15 +22,14 @@ struct isal_zstream;
 
 namespace ostrivane::cabinet {
 
-// Uncompressed bytes of one CFDATA block at most.
-inline constexpr std::size_t kBlockSize = 32768;
+using cabformat::kBlockBytes;
 // Blocks that one worker compresses in one stream. Measured on the benchmark corpus (one
 // thread, level 3): a preset dictionary for every block costs 1.75 s, runs of 4 blocks 1.38 s,
 // of 8 blocks 1.32 s, of 16 or 32 blocks 1.29 s, with output sizes within 0.01 % of each other.
 // The whole previous block (32 KiB, the reader's full window) is the history at a run's start:
 // 0.04 % smaller than 16 KiB for a few hundredths of a second, 0.5 % smaller than none.
 inline constexpr std::size_t kBlocksPerRun = 8;
-inline constexpr std::size_t kRunSize = kBlocksPerRun * kBlockSize;
+inline constexpr std::size_t kRunSize = kBlocksPerRun * kBlockBytes;
 
 // The largest record `encode` can make for a block of `uncompressed` bytes, whatever they are.
 std::size_t worstRecordSize(std::size_t uncompressed, unsigned reserve);

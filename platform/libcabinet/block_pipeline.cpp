@@ -20,8 +20,8 @@ std::span<const std::uint8_t> BlockRun::lastBlock() const {
     if (size == 0) {
         return {};
     }
-    const std::size_t rest = size % kBlockSize;
-    const std::size_t length = rest == 0 ? kBlockSize : rest;
+    const std::size_t rest = size % kBlockBytes;
+    const std::size_t length = rest == 0 ? kBlockBytes : rest;
     return {bytes.get() + size - length, length};
 }
 

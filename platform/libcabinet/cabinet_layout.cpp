@@ -3,26 +3,19 @@
 #include "platform/libcabinet/le_bytes.h"
 
 namespace ostrivane::cabinet {
-namespace {
 
-constexpr std::uint64_t kHeaderFixed = 36;
-constexpr std::uint64_t kReserveFields = 4;
-constexpr std::uint64_t kFolderFixed = 8;
-constexpr std::uint64_t kFileFixed = 16;
-constexpr std::uint32_t kReservePresent = 0x0004;
-
-} // namespace
+using namespace cabformat;
 
 std::uint64_t headerSize(const Reserve& reserve) {
-    return kHeaderFixed + (reserve.any() ? kReserveFields + reserve.header : 0);
+    return kFixedHeaderBytes + (reserve.any() ? kReserveSizesBytes + reserve.header : 0);
 }
 
 std::uint64_t folderEntrySize(const Reserve& reserve) {
-    return kFolderFixed + reserve.folder;
+    return kFolderRecordBytes + reserve.folder;
 }
 
 std::uint64_t fileEntrySize(const std::string& name) {
-    return kFileFixed + name.size() + 1;
+    return kFileRecordBytes + name.size() + 1;
 }
 
 std::vector<std::uint8_t> fileEntryBytes(const FileEntry& entry) {
@@ -52,11 +45,11 @@ std::vector<std::uint8_t> headerBytes(const CabinetIdentity& identity, const Res
     putU32(out, 0);
     putU32(out, static_cast<std::uint32_t>(filesAt));
     putU32(out, 0);
-    putU8(out, 3); // version 1.3: minor, then major
-    putU8(out, 1);
+    putU8(out, kVersionMinor);
+    putU8(out, kVersionMajor);
     putU16(out, static_cast<std::uint32_t>(folders.size()));
     putU16(out, fileCount);
-    putU16(out, reserve.any() ? kReservePresent : 0);
+    putU16(out, reserve.any() ? kFlagReservePresent : 0);
     putU16(out, identity.setId);
     putU16(out, identity.index);
     if (reserve.any()) {

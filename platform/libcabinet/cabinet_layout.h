@@ -1,6 +1,7 @@
 // The fixed records of a cabinet: CFHEADER with its CFFOLDER table, and CFFILE entries.
 #pragma once
 
+#include "cabinet/format/CabinetFormat.h"
 #include "platform/fci/fci.h"
 
 #include <cstdint>
@@ -39,7 +40,7 @@ struct CabinetIdentity {
     std::uint16_t index = 0;
 };
 
-inline constexpr std::size_t kLongestName = 255;
+using cabformat::kLongestName;
 
 std::uint64_t headerSize(const Reserve& reserve);
 std::uint64_t folderEntrySize(const Reserve& reserve);

@@ -13,9 +13,6 @@ namespace {
 
 constexpr FCI_UINT kFailedCount = static_cast<FCI_UINT>(-1);
 constexpr std::uint64_t kLargestFile = UINT32_MAX;
-constexpr std::uint32_t kMostEntries = 0xFFFF;
-constexpr unsigned kMostHeaderReserve = 60000;
-constexpr unsigned kMostRecordReserve = 255;
 
 // Failures after which the context's state cannot be trusted: every later call fails too.
 bool leavesContextBroken(FCIERROR code) {
@@ -36,8 +33,9 @@ const CCAB& validated(const CCAB& ccab) {
     if (!namesFit(ccab)) {
         throw FciFailure{FCIERR_CAB_FILE, ENAMETOOLONG};
     }
-    if (ccab.cbReserveCFHeader > kMostHeaderReserve ||
-        ccab.cbReserveCFFolder > kMostRecordReserve || ccab.cbReserveCFData > kMostRecordReserve) {
+    if (ccab.cbReserveCFHeader > cabformat::kMostHeaderReserve ||
+        ccab.cbReserveCFFolder > cabformat::kMostRecordReserve ||
+        ccab.cbReserveCFData > cabformat::kMostRecordReserve) {
         throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EINVAL};
     }
     return ccab;
@@ -152,7 +150,8 @@ bool FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type, const St
         cabinet_.started = true;
         cabinet_.params = ccab_;
     }
-    if (cabinet_.files >= kMostEntries || !prepareFolder(type, source.size, status)) {
+    if (cabinet_.files >= cabformat::kMostFilesPerCabinet ||
+        !prepareFolder(type, source.size, status)) {
         return false;
     }
     const std::uint64_t entryBytes = fileEntrySize(entry.name);
@@ -236,7 +235,7 @@ bool FciContext::prepareFolder(TCOMP type, std::uint64_t size, const StatusSink&
         if (size > kMostFolderBytes) {
             throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
         }
-        if (cabinet_.folders.size() >= kMostEntries) {
+        if (cabinet_.folders.size() >= cabformat::kMostFilesPerCabinet) {
             return false;
         }
         folder_.open(type);

@@ -43,7 +43,7 @@ void FolderStream::submitPending(const BlockWritten& written) {
     job->previous = previous_;
     previous_ = std::move(pending_);
     pending_.reset();
-    blocks_ += static_cast<std::uint32_t>((job->input->size + kBlockSize - 1) / kBlockSize);
+    blocks_ += static_cast<std::uint32_t>((job->input->size + kBlockBytes - 1) / kBlockBytes);
     inFlightWorst_ += worstRunSize(job->input->size, reserve_);
     pipeline_.submit(std::move(job));
     // A full window is waited on for one run only: the caller's thread comes back to its
@@ -67,7 +67,7 @@ void FolderStream::write(const BlockJob& job, const BlockWritten& written) {
     if (written) {
         std::size_t left = job.input->size;
         for (const std::uint32_t payload : job.encoded.payloads) {
-            const std::size_t plain = std::min(left, kBlockSize);
+            const std::size_t plain = std::min(left, kBlockBytes);
             left -= plain;
             written(payload, static_cast<std::uint32_t>(plain));
         }

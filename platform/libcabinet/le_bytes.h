@@ -1,5 +1,7 @@
-// Little-endian field writers for the cabinet's records.
+// Little-endian appenders that build the cabinet's records in a byte vector.
 #pragma once
+
+#include "cabinet/format/CabinetFormat.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,13 +14,13 @@ inline void putU8(std::vector<std::uint8_t>& out, std::uint32_t value) {
 }
 
 inline void putU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.resize(out.size() + 2);
+    cabformat::StoreU16(out.data() + out.size() - 2, value);
 }
 
 inline void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    putU16(out, value & 0xFFFF);
-    putU16(out, value >> 16);
+    out.resize(out.size() + 4);
+    cabformat::StoreU32(out.data() + out.size() - 4, value);
 }
 
 inline void putBytes(std::vector<std::uint8_t>& out, const void* bytes, std::size_t count) {
@@ -32,16 +34,6 @@ inline void putBytes(std::vector<std::uint8_t>& out, const void* bytes, std::siz
 
 inline void putZeros(std::vector<std::uint8_t>& out, std::size_t count) {
     out.insert(out.end(), count, 0);
-}
-
-inline void storeU16(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-inline void storeU32(std::uint8_t* at, std::uint32_t value) {
-    storeU16(at, value & 0xFFFF);
-    storeU16(at + 2, value >> 16);
 }
 
 } // namespace ostrivane::cabinet

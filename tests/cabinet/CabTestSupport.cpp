@@ -2,7 +2,7 @@
 
 #include "TestFolder.h"
 #include "archive/model/ErrorCodes.h"
-#include "platform/libcabinet/cab_checksum.h"
+#include "cabinet/format/CabChecksum.h"
 
 #include <algorithm>
 #include <array>
@@ -219,10 +219,10 @@ std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>
         std::string head;
         PutU16(head, static_cast<std::uint16_t>(payload.size()));
         PutU16(head, static_cast<std::uint16_t>(payload.size()));
-        using ostrivane::cabinet::cabChecksum;
+        using ostrivane::cabformat::Checksum;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(payload.data());
-        const std::uint32_t sum = cabChecksum(reinterpret_cast<const std::uint8_t*>(head.data()), 4,
-                                              cabChecksum(bytes, payload.size(), 0));
+        const std::uint32_t sum = Checksum(reinterpret_cast<const std::uint8_t*>(head.data()), 4,
+                                           Checksum(bytes, payload.size(), 0));
         PutU32(blocks, sum);
         blocks += head + payload;
     }

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ostrivane::cabinet {
+namespace ostrivane::cabformat {
 
-std::uint32_t cabChecksum(const std::uint8_t* bytes, std::size_t count, std::uint32_t seed);
+std::uint32_t Checksum(const std::uint8_t* bytes, std::size_t count, std::uint32_t seed);
 
-} // namespace ostrivane::cabinet
+} // namespace ostrivane::cabformat

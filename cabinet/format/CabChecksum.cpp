@@ -1,19 +1,12 @@
-#include "platform/libcabinet/cab_checksum.h"
+#include "cabinet/format/CabChecksum.h"
+
+#include "cabinet/format/CabinetFormat.h"
 
 #include <bit>
 #include <cstring>
 
-namespace ostrivane::cabinet {
-namespace {
-
-std::uint32_t wordAt(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-} // namespace
-
-std::uint32_t cabChecksum(const std::uint8_t* bytes, std::size_t count, std::uint32_t seed) {
+namespace ostrivane::cabformat {
+std::uint32_t Checksum(const std::uint8_t* bytes, std::size_t count, std::uint32_t seed) {
     std::uint32_t sum = seed;
     std::size_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
@@ -27,7 +20,7 @@ std::uint32_t cabChecksum(const std::uint8_t* bytes, std::size_t count, std::uin
         sum ^= static_cast<std::uint32_t>(pairs) ^ static_cast<std::uint32_t>(pairs >> 32);
     }
     for (; i + 4 <= count; i += 4) {
-        sum ^= wordAt(bytes + i);
+        sum ^= LoadU32(bytes + i);
     }
     std::uint32_t tail = 0;
     for (; i < count; ++i) {
@@ -36,4 +29,4 @@ std::uint32_t cabChecksum(const std::uint8_t* bytes, std::size_t count, std::uin
     return sum ^ tail;
 }
 
-} // namespace ostrivane::cabinet
+} // namespace ostrivane::cabformat
