@@ -7,6 +7,7 @@
 #include "app/window/RestoreAppService.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/CabinetLibrary.h"
+#include "ostrivane/Version.h"
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     // The program speaks Czech only; so do Qt's own buttons, dialogs and menus.
     const auto czechTexts = ostrivane::ui::InstallQtCzechTexts();
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(ostrivane::kVersion));
     // Only the main window's close ends the program: a dialog closed while the main window is
     // hidden in the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -8,6 +8,7 @@
 #include "app/window/SettingsLocation.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
+#include "ostrivane/Version.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
@@ -37,7 +38,8 @@ constexpr int kStatusBarHeight = 19;
 constexpr int kGaugeHeight = 16;
 constexpr int kTimerInterval = 1000;
 
-const QString kStatusText = QStringLiteral("quenza Ostrivane 1.0.0.2");
+const QString kStatusText =
+    QStringLiteral("quenza Ostrivane ") + QString::fromLatin1(ostrivane::kVersion);
 
 QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
