@@ -4,6 +4,7 @@
 #include "cabinet/format/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/CabinetRestore.h"
+#include "platform/fs/DosDateTime.h"
 
 #include <cstdio>
 
@@ -75,11 +76,9 @@ int ListArchive(const std::string& archive) {
     ListCabinetSet(
         ostrivane::ArchiveSetParts(archive),
         [](const CabinetEntry& entry) {
-            const unsigned date = entry.Date;
-            const unsigned time = entry.Time;
-            std::printf("%10u  %04u-%02u-%02u %02u:%02u:%02u  %s  %s\n", entry.Size,
-                        1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11,
-                        (time >> 5) & 0x3F, (time & 0x1F) * 2,
+            const auto at = ostrivane::fs::UnpackDosDateTime(entry.Date, entry.Time);
+            std::printf("%10u  %04d-%02d-%02d %02d:%02d:%02d  %s  %s\n", entry.Size, at.Year,
+                        at.Month, at.Day, at.Hour, at.Minute, at.Second,
                         AttributeLetters(entry.Attributes).c_str(), Printable(entry.Name).c_str());
         },
         [&failed](const std::string& part, const std::string& problem) {

@@ -3,6 +3,7 @@
 #include "archive/component/TCompBase.h"
 #include "archive/naming/ArchiveNames.h"
 #include "archive/scan/TvrkFileScan.h"
+#include "platform/fs/DosDateTime.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -139,7 +140,7 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
     }
 
     TEntryInfo info;
-    info.DosDateTime = DosDateTimeFromTime(data.LastWriteTime);
+    info.DosDateTime = ostrivane::fs::DosDateTimeOf(data.LastWriteTime.tv_sec);
     info.DateTime = DosDateToDateTime(info.DosDateTime);
     info.Size = data.Size;
     info.Attributes = data.Attributes;

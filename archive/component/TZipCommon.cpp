@@ -2,6 +2,8 @@
 // date-times and the registry of the engine's own files.
 #include "archive/component/TZipCommon.h"
 
+#include "platform/fs/DosDateTime.h"
+
 #include "platform/fs/FileSystem.h"
 
 #include <sys/stat.h>
@@ -91,17 +93,6 @@ std::string StoredNameFor(TStoredDirNames rule, const std::string& path,
     }
     }
     return path;
-}
-
-std::uint32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second) {
-    if (year < 1980)
-        return (1u << 21) | (1u << 16); // 1980-01-01 00:00:00
-    if (year > 2107)
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    return (static_cast<std::uint32_t>(year - 1980) << 25) |
-           (static_cast<std::uint32_t>(month) << 21) | (static_cast<std::uint32_t>(day) << 16) |
-           (static_cast<std::uint32_t>(hour) << 11) | (static_cast<std::uint32_t>(minute) << 5) |
-           static_cast<std::uint32_t>(second / 2);
 }
 
 TZipCommon::TZipCommon(TComponent* owner) : TArchiveBase(owner) {}
@@ -209,13 +200,8 @@ std::uint32_t TZipCommon::ApplyDateAttribute(std::uint32_t dosDateTime) const {
     switch (dateAttribute_) {
     case daFileDate:
         return dosDateTime;
-    case daSysDate: {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        return PackDosDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                               tm.tm_sec);
-    }
+    case daSysDate:
+        return ostrivane::fs::DosDateTimeOf(std::time(nullptr));
     case daMaxFileDate:
         return NewestDosDate;
     }

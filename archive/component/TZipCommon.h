@@ -185,5 +185,3 @@ private:
 // The stored name of `path` under `rule`, with "/" as the separator (see SetStoredName).
 std::string StoredNameFor(TStoredDirNames rule, const std::string& path,
                           const std::string& groupRoot, const std::string& defaultDir);
-// Packs local broken-down time as a DOS date-time.
-std::uint32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second);

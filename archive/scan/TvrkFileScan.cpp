@@ -1,6 +1,7 @@
 // The file scanner: FileSpec groups, mask folding, the folder walk and the own list.
 #include "archive/scan/TvrkFileScan.h"
 
+#include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 
 #include <dirent.h>
@@ -124,24 +125,6 @@ std::string SpecFolderPart(const std::string& line) {
 std::string SpecNamePart(const std::string& line) {
     auto slash = line.rfind('/');
     return slash == std::string::npos ? line : line.substr(slash + 1);
-}
-
-std::uint32_t DosDateTimeFromTime(const std::timespec& t) {
-    std::tm tm{};
-    std::time_t seconds = t.tv_sec;
-    if (!localtime_r(&seconds, &tm))
-        return (1u << 21) | (1u << 16);
-    int year = tm.tm_year + 1900;
-    if (year < 1980)
-        return (1u << 21) | (1u << 16);
-    if (year > 2107)
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    return (static_cast<std::uint32_t>(year - 1980) << 25) |
-           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
-           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
-           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
-           (static_cast<std::uint32_t>(tm.tm_min) << 5) |
-           static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2);
 }
 
 TvrkFileScan::TvrkFileScan(TComponent* owner) : TComponent(owner) {}
@@ -405,7 +388,7 @@ void TvrkFileScan::AddFileObject(const std::string& dir, const TFindData& data, 
     object.SizeLow = static_cast<std::uint32_t>(data.Size & 0xFFFFFFFFu);
     object.SizeHigh = static_cast<std::uint32_t>(data.Size >> 32);
     object.Attributes = data.Attributes;
-    object.DosDateTime = DosDateTimeFromTime(data.LastWriteTime);
+    object.DosDateTime = ostrivane::fs::DosDateTimeOf(data.LastWriteTime.tv_sec);
     files_.push_back(std::move(object));
 }
 

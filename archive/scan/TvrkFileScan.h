@@ -120,6 +120,3 @@ private:
 std::string SpecFolderPart(const std::string& line);
 // The name part: everything after the last "/".
 std::string SpecNamePart(const std::string& line);
-// The last-write time `t` (UTC) as a packed DOS date-time in local time; clamped to
-// 1980-01-01 00:00:00 .. 2107-12-31 23:59:58.
-std::uint32_t DosDateTimeFromTime(const std::timespec& t);

@@ -5,6 +5,7 @@
 #include "cabinet/component/LastError.h"
 #include "cabinet/component/Percent.h"
 #include "cabinet/component/TMakeCab.h"
+#include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 
@@ -291,11 +292,8 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
     BeginSourceChecksum(handle);
     date = 0;
     time = 0;
-    struct tm local {};
-    if (statted && ::localtime_r(&info.st_mtime, &local) != nullptr) {
-        const std::uint32_t packed = ApplyDateAttribute(
-            PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                            local.tm_min, local.tm_sec));
+    if (statted) {
+        const std::uint32_t packed = ApplyDateAttribute(fs::DosDateTimeOf(info.st_mtime));
         date = static_cast<std::uint16_t>(packed >> 16);
         time = static_cast<std::uint16_t>(packed & 0xFFFF);
     }

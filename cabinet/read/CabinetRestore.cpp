@@ -2,6 +2,7 @@
 
 #include "cabinet/format/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
+#include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
 
@@ -56,26 +57,6 @@ bool NameMatches(const std::string& name, std::string pattern) {
             return true;
     }
     return false;
-}
-
-// The DOS date and time (local time) as seconds; false when the date is not a date.
-bool DosTime(std::uint16_t date, std::uint16_t time, struct timespec& out) {
-    struct tm local {};
-    local.tm_year = 80 + (date >> 9);
-    local.tm_mon = ((date >> 5) & 0x0F) - 1;
-    local.tm_mday = date & 0x1F;
-    local.tm_hour = time >> 11;
-    local.tm_min = (time >> 5) & 0x3F;
-    local.tm_sec = (time & 0x1F) * 2;
-    local.tm_isdst = -1;
-    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday == 0)
-        return false;
-    const std::time_t seconds = std::mktime(&local);
-    if (seconds == static_cast<std::time_t>(-1))
-        return false;
-    out.tv_sec = seconds;
-    out.tv_nsec = 0;
-    return true;
 }
 
 // The folders below the restore folder, opened one part at a time without following links and
@@ -241,7 +222,8 @@ private:
     // Times, then the rename into place; the problem met, or "".
     std::string Commit(const CabinetEntry& entry) {
         struct timespec times[2] = {};
-        if (DosTime(entry.Date, entry.Time, times[1])) {
+        if (const auto modified = ostrivane::fs::TimeOfDosDateTime(entry.Date, entry.Time)) {
+            times[1].tv_sec = *modified;
             times[0] = times[1];
             ::futimens(temporary_.Get(), times);
         }

@@ -1,5 +1,6 @@
 // The compress driver through the public surface: Compress with a recording cabinet component.
 #include "ArchiveTestSupport.h"
+#include "platform/fs/DosDateTime.h"
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -51,14 +52,14 @@ TEST(CompressDriver, AddsEveryMatchingFileWithNumbersSizesAndDates) {
         numbers.insert(call.Number);
         if (call.StoredName == "a.txt") {
             EXPECT_EQ(call.BytesLeft, 5u);
-            EXPECT_EQ(call.DosDateTime, PackDosDateTime(2015, 6, 15, 10, 20, 30));
+            EXPECT_EQ(call.DosDateTime, ostrivane::fs::PackDosDateTime(2015, 6, 15, 10, 20, 30));
         } else {
             EXPECT_EQ(call.StoredName, "b.txt");
             EXPECT_EQ(call.BytesLeft, 0u);
         }
     }
     EXPECT_EQ(numbers, (std::set<int>{1, 2}));
-    EXPECT_EQ(f.cab.NewestDosDate, PackDosDateTime(2016, 1, 2, 3, 4, 6));
+    EXPECT_EQ(f.cab.NewestDosDate, ostrivane::fs::PackDosDateTime(2016, 1, 2, 3, 4, 6));
     EXPECT_DOUBLE_EQ(f.cab.ArchiveBytesTotal, 5.0);
     EXPECT_EQ(f.cab.GroupRoot, f.dir / "src/");
     EXPECT_TRUE(f.cab.Errors.empty());

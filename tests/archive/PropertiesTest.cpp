@@ -1,5 +1,6 @@
 // Property defaults and setter rules, error reporting and the stopwatch.
 #include "ArchiveTestSupport.h"
+#include "platform/fs/DosDateTime.h"
 
 #include "platform/fs/FileSystem.h"
 
@@ -248,11 +249,11 @@ TEST(Progress, ProcessesEventsBeforeOnProgress) {
 TEST(DosDates, ConversionsAndTheDateAttributeRule) {
     RecordingCab cab;
     EXPECT_DOUBLE_EQ(cab.DosDateToDateTime(0), 29221.0 + 1.0 / 1440.0);
-    std::uint32_t dos = PackDosDateTime(2002, 12, 31, 23, 45, 10);
+    std::uint32_t dos = ostrivane::fs::PackDosDateTime(2002, 12, 31, 23, 45, 10);
     // 2002-12-31 is day 37621 of the Delphi calendar.
     EXPECT_DOUBLE_EQ(cab.DosDateToDateTime(dos), 37621.0 + (23 * 3600 + 45 * 60 + 10) / 86400.0);
     EXPECT_EQ(cab.ApplyDateAttribute(dos), dos);
-    cab.NewestDosDate = PackDosDateTime(2020, 1, 2, 3, 4, 6);
+    cab.NewestDosDate = ostrivane::fs::PackDosDateTime(2020, 1, 2, 3, 4, 6);
     cab.SetDateAttribute(daMaxFileDate);
     EXPECT_EQ(cab.ApplyDateAttribute(dos), cab.NewestDosDate);
     cab.SetDateAttribute(daSysDate);
