@@ -23,6 +23,11 @@ public:
     bool Valid() const { return fd_ >= 0; }
     // Gives the descriptor up without closing it.
     int Release() { return std::exchange(fd_, -1); }
+    // Closes the descriptor now; false when close reports an error (a failed delayed write).
+    bool Close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
     void Reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);

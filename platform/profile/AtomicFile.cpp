@@ -1,5 +1,7 @@
 #include "platform/profile/AtomicFile.h"
 
+#include "platform/fs/UniqueFd.h"
+
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -12,32 +14,6 @@
 namespace ostrivane::profile {
 
 namespace {
-
-// Owns one file descriptor.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes the descriptor; false when close reports an error (a failed delayed write).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    void Reset() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_;
-};
 
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
