@@ -1,5 +1,7 @@
 #include "app/run/DestinationLock.h"
 
+#include "platform/fs/Paths.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,13 +12,6 @@ namespace ostrivane {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 bool SameFile(int fd, const std::string& path) {
     struct stat opened {};
     struct stat named {};
@@ -26,7 +21,8 @@ bool SameFile(int fd, const std::string& path) {
 
 } // namespace
 
-DestinationLock::DestinationLock(const std::string& archivePath) : folder_(FolderOf(archivePath)) {
+DestinationLock::DestinationLock(const std::string& archivePath)
+    : folder_(fs::FolderOf(archivePath)) {
     fd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ >= 0)
         LockOpenFolder();

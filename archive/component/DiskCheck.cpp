@@ -4,6 +4,7 @@
 #include "archive/component/TZipCommon.h"
 
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -30,12 +31,8 @@ std::string CurrentFolder() {
 // The folder holding `archive`: its folder part without the trailing "/" ("/" for the root),
 // or the current folder for a bare name.
 std::string ArchiveFolder(const std::string& archive) {
-    auto slash = archive.rfind('/');
-    if (slash == std::string::npos)
-        return CurrentFolder();
-    if (slash == 0)
-        return "/";
-    return archive.substr(0, slash);
+    return archive.find('/') == std::string::npos ? CurrentFolder()
+                                                  : ostrivane::fs::FolderOf(archive);
 }
 
 std::string UpperAscii(std::string s) {

@@ -2,6 +2,7 @@
 #include "archive/component/TArchiveBase.h"
 
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <algorithm>
 
@@ -21,11 +22,9 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 } // namespace
 
 std::string PathExtension(const std::string& path) {
-    auto slash = path.rfind('/');
-    auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
+    const std::string name = ostrivane::fs::NameOf(path);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 void TArchiveBase::SetArchiveFile(const std::string& value) {

@@ -2,17 +2,9 @@
 #include "archive/component/TCompBase.h"
 
 #include "archive/scan/TvrkFileScan.h"
+#include "platform/fs/Paths.h"
 
 #include <algorithm>
-
-namespace {
-
-std::string FolderPart(const std::string& line) {
-    auto slash = line.rfind('/');
-    return slash == std::string::npos ? std::string() : line.substr(0, slash + 1);
-}
-
-} // namespace
 
 void TCompBase::ExecuteCompress(TCompHeaderObj& entries) {
     ScanAndWriteEntries(nullptr, nullptr, entries);
@@ -83,15 +75,13 @@ void TCompBase::SettleDefaultDir() {
     }
     if (storedDirNames_ != sdExplorer_Auto)
         return;
-    std::string common = FolderPart(fileSpec_.front());
+    std::string common = ostrivane::fs::FolderPartOf(fileSpec_.front());
     for (std::size_t i = 1; i < fileSpec_.size(); ++i) {
-        const std::string folder = FolderPart(fileSpec_[i]);
+        const std::string folder = ostrivane::fs::FolderPartOf(fileSpec_[i]);
         std::size_t n = 0;
         while (n < common.size() && n < folder.size() && common[n] == folder[n])
             ++n;
-        common.resize(n);
-        auto slash = common.rfind('/');
-        common.resize(slash == std::string::npos ? 0 : slash + 1);
+        common = ostrivane::fs::FolderPartOf(common.substr(0, n));
     }
     DefaultDir = common;
 }

@@ -3,6 +3,7 @@
 #include "archive/component/TZipCommon.h"
 
 #include "platform/fs/DosDateTime.h"
+#include "platform/fs/Paths.h"
 
 #include "platform/fs/FileSystem.h"
 
@@ -43,8 +44,7 @@ std::string LastComponentWithSlash(const std::string& groupRoot) {
         folder.pop_back();
     if (folder.empty())
         return {};
-    auto slash = folder.rfind('/');
-    return (slash == std::string::npos ? folder : folder.substr(slash + 1)) + "/";
+    return ostrivane::fs::NameOf(folder) + "/";
 }
 
 std::string RemoveRelative(const std::string& path, const std::string& groupRoot) {
@@ -64,10 +64,8 @@ int DaysFromCivil(int y, unsigned m, unsigned d) {
 std::string StoredNameFor(TStoredDirNames rule, const std::string& path,
                           const std::string& groupRoot, const std::string& defaultDir) {
     switch (rule) {
-    case sdNone: {
-        auto slash = path.rfind('/');
-        return slash == std::string::npos ? path : path.substr(slash + 1);
-    }
+    case sdNone:
+        return ostrivane::fs::NameOf(path);
     case sdAbsolute:
     case sdAbsoluteNoDrv: // paths carry no drive or server part on this platform
         return path;

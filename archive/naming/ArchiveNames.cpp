@@ -53,22 +53,10 @@ std::string TwoDigits(int value) {
 
 } // namespace
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string SeriesStem(const std::string& archive) {
-    const auto slash = archive.rfind('/');
-    const auto dot = archive.find('.', slash == std::string::npos ? 0 : slash + 1);
-    return dot == std::string::npos ? archive : archive.substr(0, dot);
+    const std::string folder = fs::FolderPartOf(archive);
+    const std::string name = fs::NameOf(archive);
+    return folder + name.substr(0, name.find('.'));
 }
 
 std::string SeriesCopy(const std::string& archive, std::int64_t n) {
@@ -87,9 +75,8 @@ std::optional<std::int64_t> CopyNumber(std::string_view fileName, std::string_vi
 }
 
 std::string PartName(const std::string& cabinet, int part) {
-    const std::string folder = cabinet.substr(0, cabinet.size() - NameOf(cabinet).size());
-    return folder + std::string(WithoutExtension(NameOf(cabinet))) + "-" + std::to_string(part) +
-           std::string(kCabinetExtension);
+    return fs::FolderPartOf(cabinet) + std::string(WithoutExtension(NameOf(cabinet))) + "-" +
+           std::to_string(part) + std::string(kCabinetExtension);
 }
 
 std::string DateTimeName(int year, int month, int day, int hour, int minute) {

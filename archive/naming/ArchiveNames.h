@@ -14,6 +14,8 @@
 //   engine temporary "vrk" + hexadecimal digits + ".tmp" (the cabinet library's working files)
 #pragma once
 
+#include "platform/fs/Paths.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,10 +30,9 @@ inline constexpr std::string_view kTempExtension = ".tmp";
 // The digits of a name made of the date and time.
 inline constexpr std::size_t kDateTimeDigits = 12;
 
-// The folder part of a path, without its trailing "/" ("/" for a file in the root, "." for a bare
-// name), and the file name.
-std::string FolderOf(const std::string& path);
-std::string NameOf(const std::string& path);
+// Paths are split by the platform's one rule.
+using fs::FolderOf;
+using fs::NameOf;
 
 // B: the folder of `archive` followed by its file name up to the first ".".
 std::string SeriesStem(const std::string& archive);

@@ -3,6 +3,7 @@
 
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -117,16 +118,6 @@ std::string Extension(const std::string& name) {
 
 } // namespace
 
-std::string SpecFolderPart(const std::string& line) {
-    auto slash = line.rfind('/');
-    return slash == std::string::npos ? std::string() : line.substr(0, slash + 1);
-}
-
-std::string SpecNamePart(const std::string& line) {
-    auto slash = line.rfind('/');
-    return slash == std::string::npos ? line : line.substr(slash + 1);
-}
-
 TvrkFileScan::TvrkFileScan(TComponent* owner) : TComponent(owner) {}
 
 void TvrkFileScan::SetFileSpec(const std::vector<std::string>& lines) {
@@ -170,28 +161,28 @@ void TvrkFileScan::ScanSpecifications() {
     // Every line's folder in its plain spelling, so that lines naming one folder in different
     // ways join one group and the stored names are formed from a clean path.
     for (std::string& line : fileSpec_) {
-        std::string folder = SpecFolderPart(line);
+        std::string folder = ostrivane::fs::FolderPartOf(line);
         if (folder.empty())
             folder = rootDir_;
-        line = PlainFolder(folder) + SpecNamePart(line);
+        line = PlainFolder(folder) + ostrivane::fs::NameOf(line);
     }
 
     while (!fileSpec_.empty() && !*cancel_) {
         const std::string first = fileSpec_.front();
-        const std::string folder = SpecFolderPart(first);
+        const std::string folder = ostrivane::fs::FolderPartOf(first);
 
         // Lines of the same folder (compared exactly: the file system is case-sensitive) join
         // the group; a mask covered by one already listed adds nothing, a broader one
         // replaces the narrower.
-        std::vector<std::string> masks{SpecNamePart(first)};
+        std::vector<std::string> masks{ostrivane::fs::NameOf(first)};
         std::vector<std::string> remaining;
         for (std::size_t i = 1; i < fileSpec_.size(); ++i) {
             const std::string& line = fileSpec_[i];
-            if (SpecFolderPart(line) != folder) {
+            if (ostrivane::fs::FolderPartOf(line) != folder) {
                 remaining.push_back(line);
                 continue;
             }
-            std::string name = SpecNamePart(line);
+            std::string name = ostrivane::fs::NameOf(line);
             bool placed = false;
             for (std::string& mask : masks) {
                 if (MaskMatches(mask, name)) {

@@ -115,8 +115,3 @@ private:
     void* user_ = nullptr;
     TFilesList files_;
 };
-
-// The folder part of a FileSpec line: everything up to and including its last "/".
-std::string SpecFolderPart(const std::string& line);
-// The name part: everything after the last "/".
-std::string SpecNamePart(const std::string& line);

@@ -2,6 +2,7 @@
 // plain POSIX callbacks. Stored names are the paths as given, without a leading "/", with "\".
 // Thread count: OSTRIVANE_CAB_THREADS. Exit status 0 on success.
 #include "platform/fci/fci.h"
+#include "platform/fs/Paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -140,9 +141,8 @@ int main(int argc, char** argv) {
     ccab.cb = CB_MAX_DISK;
     ccab.cbFolderThresh = CB_MAX_DISK;
     const std::string archive = argv[1];
-    const auto slash = archive.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? archive : archive.substr(slash + 1);
+    const std::string folder = ostrivane::fs::FolderPartOf(archive);
+    const std::string file = ostrivane::fs::NameOf(archive);
     std::snprintf(ccab.szCabPath, sizeof ccab.szCabPath, "%s", folder.c_str());
     std::snprintf(ccab.szCab, sizeof ccab.szCab, "%s", file.c_str());
 

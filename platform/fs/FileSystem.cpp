@@ -1,5 +1,6 @@
 // File-system helpers on POSIX calls.
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,12 +18,10 @@ namespace ostrivane::fs {
 
 namespace {
 
-std::string BareName(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    auto slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
+std::string BareName(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return NameOf(path);
 }
 
 } // namespace
@@ -179,9 +178,9 @@ std::string ExecutableFolder() {
         if (n < 0)
             return "./";
         if (static_cast<std::size_t>(n) < buffer.size()) {
-            std::string path(buffer.data(), static_cast<std::size_t>(n));
-            auto slash = path.rfind('/');
-            return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+            const std::string folder =
+                FolderPartOf(std::string(buffer.data(), static_cast<std::size_t>(n)));
+            return folder.empty() ? std::string("./") : folder;
         }
         buffer.resize(buffer.size() * 2);
     }

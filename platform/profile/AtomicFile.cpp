@@ -1,5 +1,6 @@
 #include "platform/profile/AtomicFile.h"
 
+#include "platform/fs/Paths.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <array>
@@ -26,13 +27,6 @@ bool WriteAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The file a symbolic link at `path` leads to, else `path` itself.
@@ -131,7 +125,7 @@ ReplaceResult ReplaceFile(const std::string& path, std::string_view contents,
         ::unlink(tempPath.c_str());
         return ReplaceResult::WriteFailed;
     }
-    UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd folder(::open(fs::FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Valid())
         ::fsync(folder.Get());
     return ReplaceResult::Replaced;

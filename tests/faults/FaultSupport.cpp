@@ -1,6 +1,7 @@
 #include "FaultSupport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "platform/fs/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -322,7 +323,7 @@ std::set<std::string> CabextractNames(const std::string& cabinet) {
 
 std::set<std::string> StoredNamesOfTree(const std::string& root, bool recurse) {
     std::set<std::string> names;
-    const std::string last = root.substr(root.rfind('/') + 1);
+    const std::string last = ostrivane::fs::NameOf(root);
     CollectStoredNames(root, last + "\\", recurse, names);
     return names;
 }

@@ -5,6 +5,7 @@
 #include "FaultSupport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "platform/fs/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -134,7 +135,7 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     EXPECT_EQ(ReadFile(out + "/Data/x.txt"), "from a");
     EXPECT_EQ(ReadFile(out + "/b/Data/x.txt"), "from b");
     EXPECT_EQ(ReadFile(out + "/b/Data/only-b.txt"), "only b");
-    const std::string top = dir.Path().substr(dir.Path().rfind('/') + 1) + "/Data/x.txt";
+    const std::string top = ostrivane::fs::NameOf(dir.Path()) + "/Data/x.txt";
     EXPECT_EQ(ReadFile(out + "/" + top), "from the top");
 }
 

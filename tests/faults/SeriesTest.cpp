@@ -7,6 +7,7 @@
 #include "app/run/BackupIntoSeries.h"
 #include "app/run/DestinationLock.h"
 #include "archive/model/ErrorCodes.h"
+#include "platform/fs/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ int ThreeRuns(const std::string& archive, const std::string& source) {
 }
 
 void ExpectSeriesOfThreeRuns(const std::string& folder, const std::string& source) {
-    const std::string name = source.substr(source.rfind('/') + 1) + "/a.txt";
+    const std::string name = ostrivane::fs::NameOf(source) + "/a.txt";
     EXPECT_EQ(Restored(folder + "/data.cab", name), "run 2");
     EXPECT_EQ(Restored(folder + "/data_1.cab", name), "run 1");
     EXPECT_EQ(Restored(folder + "/data_2.cab", name), "run 0");

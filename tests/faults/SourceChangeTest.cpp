@@ -4,6 +4,7 @@
 #include "FaultSupport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "platform/fs/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ TEST(SourceChange, VanishedOrReplacedSourcesAreReportedAndTheRestArchived) {
         [&](TMakeCab& cab) {
             Configure(cab, archive, {dir / "src/*.*"}, false);
             cab.OnBegin = [&](TComponent*, const std::string& file, int, bool&) {
-                const std::string name = file.substr(file.rfind('/') + 1);
+                const std::string name = ostrivane::fs::NameOf(file);
                 if (std::find(changed.begin(), changed.end(), name) == changed.end())
                     return;
                 if (name == "huge.txt") {

@@ -1,0 +1,18 @@
+// Paths split at their last "/", one rule for the whole program.
+#pragma once
+
+#include <string>
+
+namespace ostrivane::fs {
+
+// The folder holding `path`, without a trailing "/": "/" for a name in the root, "." for a bare
+// name ("/a/b/c.txt" -> "/a/b").
+std::string FolderOf(const std::string& path);
+
+// Everything up to and including the last "/"; "" for a bare name ("/a/b/c.txt" -> "/a/b/").
+std::string FolderPartOf(const std::string& path);
+
+// Everything after the last "/" ("/a/b/c.txt" -> "c.txt"; "/a/b/" -> "").
+std::string NameOf(const std::string& path);
+
+} // namespace ostrivane::fs
