@@ -252,38 +252,18 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
 }
 
-// File permissions as an ordinary user sees them while it lives: root (who reads any file)
-// becomes the user 65534 in its effective ids, the fixture's folder handed to that user first.
+// File permissions as an ordinary user sees them, while it lives: root (who reads any file)
+// takes the user 65534 as its effective ids, the fixture's folder handed to that user first.
 class AsOrdinaryUser {
 public:
     explicit AsOrdinaryUser(const QString& folder) {
-        if (geteuid() != 0)
-            return;
-        if (chown(QFile::encodeName(folder).constData(), 65534, 65534) != 0 ||
-            setegid(65534) != 0) {
-            possible_ = false;
-            return;
-        }
-        if (seteuid(65534) != 0) {
-            setegid(0);
-            possible_ = false;
-            return;
-        }
-        switched_ = true;
+        [[maybe_unused]] const bool switched =
+            geteuid() == 0 && chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0 &&
+            setegid(65534) == 0 && seteuid(65534) == 0;
     }
-    ~AsOrdinaryUser() { Back(); }
-    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
-    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
-
-    bool Possible() const { return possible_; }
-    void Back() {
-        if (switched_ && seteuid(0) == 0 && setegid(0) == 0)
-            switched_ = false;
-    }
-
-private:
-    bool possible_ = true;
-    bool switched_ = false;
+    ~AsOrdinaryUser() { [[maybe_unused]] const bool back = Back(); }
+    bool Possible() const { return geteuid() != 0; }
+    bool Back() { return seteuid(getuid()) == 0 && setegid(getgid()) == 0; }
 };
 
 TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow) {
@@ -305,7 +285,7 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000));
     w.CheckBox1->click();
     w.BitBtn1->click();
-    user.Back();
+    ASSERT_TRUE(user.Back());
 
     EXPECT_TRUE(closed);
     EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral("Soubor nastavení ") + SettingsPath() +
