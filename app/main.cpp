@@ -1,24 +1,27 @@
 // Program start: the application, its title, the three windows, the restore method on the
-// session bus, and the event loop. Closing the main window ends the program.
+// session bus, and the event loop. Closing the main window ends the program; so does the end of
+// the session, after the settings have been written.
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/dialogs/TfoVyberSouboru.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/QtCzechTexts.h"
 #include "app/window/RestoreAppService.h"
+#include "app/window/TerminationNotifier.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "ostrivane/Version.h"
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 int main(int argc, char** argv) {
     Q_INIT_RESOURCE(ostrivane);
     // The cabinet library stays loaded for the whole run; when it is missing, every backup
     // reports that instead of writing an archive.
     LoadCabinetLibraryBesideExecutable();
-    // A session that logs out during a backup ends the program by a signal: the backup's
-    // temporary files and its half-written archive go with it.
+    // A signal that comes before the window is there ends the program at once; a backup's
+    // temporary files and its half-written archive would go with it.
     ostrivane::fs::InstallRemoveOnTermination();
     QApplication app(argc, argv);
     // The program speaks Czech only; so do Qt's own buttons, dialogs and menus.
@@ -44,6 +47,21 @@ int main(int argc, char** argv) {
     RestoreAppService restoreApp([&foHlavni] { foHlavni.WMRestoreApp(); });
     restoreApp.Register();
 
+    // The session ends (a logout's SIGTERM or SIGHUP, or SIGINT): the settings are written as a
+    // close writes them, a running backup is cancelled (its files go as it unwinds) and the
+    // program ends, with no box and no refused close to hold it; no window can keep the loop
+    // going either. Before a logout the session manager may ask for the settings alone.
+    TerminationNotifier termination;
+    QObject::connect(&termination, &TerminationNotifier::Requested, &foHlavni, [&foHlavni] {
+        foHlavni.CloseForSessionEnd();
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &foHlavni,
+                     [&foHlavni](QSessionManager&) { foHlavni.CommitSettings(); });
+
     foHlavni.show();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // Ended by a signal: whoever waits for the process sees that signal.
+    ostrivane::fs::FinishOrderlyTermination();
+    return result;
 }

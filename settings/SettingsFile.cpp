@@ -72,6 +72,16 @@ void SettingsFile::EraseSection(const QString& section) {
     profile_.EraseSection(Utf8(section));
 }
 
+bool SettingsFile::Unreadable() const {
+    return profile_.Unreadable();
+}
+
+std::optional<QString> SettingsFile::UnstorableLine() const {
+    if (const auto line = profile_.UnstorableLine())
+        return FromUtf8(*line);
+    return std::nullopt;
+}
+
 bool SettingsFile::Flush() {
     MakeMissingFolders(QFileInfo(path_).absolutePath());
     return profile_.Flush();

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace ostrivane::settings {
 
 class SettingsFile {
@@ -27,6 +29,12 @@ public:
     void WriteInt(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
     void EraseSection(const QString& section);
+
+    // True when the file exists but could not be read; it is never replaced then.
+    bool Unreadable() const;
+    // A line of the file that Windows-1250 cannot hold (a file saved as UTF-8 by an editor);
+    // the file cannot be replaced while there is one.
+    std::optional<QString> UnstorableLine() const;
 
     // Replaces the file on disk, making the folders missing on the way to it (mode 0700); false
     // when it cannot be written (the old file stays).

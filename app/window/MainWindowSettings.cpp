@@ -29,6 +29,10 @@ QString DefaultDestination() {
 
 void TfoHlavni::NatahniNastaveni() {
     const SettingsFile file(settingsPath_);
+    // A file that is there but cannot be read would lose its contents if written: the program
+    // runs on the defaults and leaves it alone.
+    if (file.Unreadable())
+        unreadableSettings_ = file.Path();
 
     Edit9->setText(file.ReadText(kSectionSettings, kKeyDestination, DefaultDestination()));
     Edit8->setText(file.ReadText(kSectionSettings, kKeyArchiveName, kDefaultArchiveName));
@@ -57,7 +61,28 @@ void TfoHlavni::NatahniNastaveni() {
     Depth = ok ? depth : 1;
 }
 
+void TfoHlavni::TellUnreadableSettings() {
+    if (unreadableSettings_.isEmpty())
+        return;
+    ostrivane::ui::ShowError(this, QStringLiteral("Soubor nastavení %1 nelze přečíst, použije se "
+                                                  "výchozí nastavení a změny se neuloží !")
+                                       .arg(unreadableSettings_));
+}
+
 bool TfoHlavni::UlozNastaveni() {
+    const std::optional<QString> problem = WriteSettings();
+    if (problem)
+        ostrivane::ui::ShowError(this, *problem);
+    return !problem;
+}
+
+void TfoHlavni::CommitSettings() {
+    WriteSettings();
+}
+
+std::optional<QString> TfoHlavni::WriteSettings() {
+    if (!unreadableSettings_.isEmpty())
+        return std::nullopt;
     SettingsFile file(settingsPath_);
 
     std::optional<QString> refused; // the first text that cannot be stored
@@ -79,19 +104,17 @@ bool TfoHlavni::UlozNastaveni() {
     file.WriteInt(kSectionSettings, kKeyNaming, RadioGroup1->ItemIndex());
 
     // A text that Windows-1250 cannot hold is never written garbled: nothing is written, the
-    // user is told which text it is, and the window stays open so that it can be corrected.
+    // user is told which text it is, and the window stays open so that it can be corrected. A
+    // file saved as UTF-8 by an editor may hold one in a line the program keeps.
     if (QString source; !refused && !WriteSources(file, Sources, &source))
         refused = source;
-    if (refused) {
-        ostrivane::ui::ShowError(
-            this, QStringLiteral("Text „%1“ nelze uložit do souboru nastavení, obsahuje znaky "
-                                 "mimo kódování Windows-1250 !")
-                      .arg(*refused));
-        return false;
-    }
-    if (!file.Flush()) {
-        ostrivane::ui::ShowError(this, QStringLiteral("Unable to write to %1").arg(file.Path()));
-        return false;
-    }
-    return true;
+    if (!refused)
+        refused = file.UnstorableLine();
+    if (refused)
+        return QStringLiteral("Text „%1“ nelze uložit do souboru nastavení, obsahuje znaky mimo "
+                              "kódování Windows-1250 !")
+            .arg(*refused);
+    if (!file.Flush())
+        return QStringLiteral("Unable to write to %1").arg(file.Path());
+    return std::nullopt;
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -140,8 +141,15 @@ public:
 public slots:
     // Settings file.
     void NatahniNastaveni();
-    // Writes the settings; false (after telling the user) when they could not be written.
+    // Writes the settings; false (after telling the user) when they could not be written. A
+    // file that could not be read at start is left as it is (true).
     bool UlozNastaveni();
+    // Writes the settings without a word and without closing: the session manager asks for it
+    // before the session ends.
+    void CommitSettings();
+    // The session ends (a logout, a termination signal): the settings are written without a
+    // word, a running backup is cancelled and the window closes, whatever came of the writing.
+    void CloseForSessionEnd();
 
     // Source list.
     void RefreshStringGrid1();
@@ -210,6 +218,12 @@ private:
     void LayOutBottom();
 
     void FormCreate();
+    // Writes the settings from the fields and `Sources`; the text to tell the user when they
+    // could not be written.
+    std::optional<QString> WriteSettings();
+    // Tells the user that the settings file could not be read at start (shown once, after the
+    // first show).
+    void TellUnreadableSettings();
     void FormShow();
     void FormActivate();
     // Returns false when the close must not happen (the settings could not be written).
@@ -240,6 +254,10 @@ private:
     template <class T> T* FindControl(const QString& name) const;
 
     QString settingsPath_;
+    // The settings file as it could not be read at start; it is never written over then (the
+    // program runs on the defaults). Empty when it could be read or did not exist.
+    QString unreadableSettings_;
+    bool sessionEnding_ = false;
     TfoVyberSouboru* foVyberSouboru_ = nullptr;
     QDialog* foOprogramu_ = nullptr;
     bool InTray_ = false;

@@ -37,8 +37,12 @@ void TfoHlavni::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        // Right after the first show, once the show itself has been handled.
-        QTimer::singleShot(0, this, [this] { FormActivate(); });
+        // Right after the first show, once the show itself has been handled; a settings file
+        // that could not be read is told over the window.
+        QTimer::singleShot(0, this, [this] {
+            TellUnreadableSettings();
+            FormActivate();
+        });
     }
 }
 
@@ -57,13 +61,21 @@ void TfoHlavni::closeEvent(QCloseEvent* event) {
 }
 
 bool TfoHlavni::FormCloseQuery() {
-    if (!UlozNastaveni())
+    // At the end of the session nothing may hold the program: no box, and no refused close.
+    if (sessionEnding_)
+        WriteSettings();
+    else if (!UlozNastaveni())
         return false;
     RequestBackupCancel();
     if (InTray_)
         DeleteTrayIcon();
     InTray_ = false;
     return true;
+}
+
+void TfoHlavni::CloseForSessionEnd() {
+    sessionEnding_ = true;
+    close();
 }
 
 void TfoHlavni::SetAboutDialog(QDialog* dialog) {

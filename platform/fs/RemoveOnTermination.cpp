@@ -47,14 +47,62 @@ void RemoveListed() {
     }
 }
 
-extern "C" void OnTerminationSignal(int signal) {
-    const int savedErrno = errno;
+// The socket that the first termination signal is announced on (none: end at once), the time
+// the program has then, and the signal that asked for the orderly end (0: none yet).
+std::atomic<int> wakeFd{-1};
+std::atomic<unsigned> graceSeconds{1};
+std::atomic<int> pendingSignal{0};
+
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void EndBySignal(int signal) {
     RemoveListed();
     // End by the same signal with its default action, so that whoever waits for the process
-    // sees how it ended.
+    // sees how it ended. Sent to the process rather than to this thread, so that a thread that
+    // does not hold it back takes it, whichever thread this is.
     std::signal(signal, SIG_DFL);
-    ::raise(signal);
+    ::kill(::getpid(), signal);
+}
+
+extern "C" void OnTerminationSignal(int signal) {
+    const int savedErrno = errno;
+    const int fd = wakeFd.load();
+    int none = 0;
+    if (fd >= 0 && pendingSignal.compare_exchange_strong(none, signal)) {
+        const auto byte = static_cast<unsigned char>(signal);
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+        ::alarm(graceSeconds.load());
+    } else {
+        EndBySignal(signal);
+    }
     errno = savedErrno;
+}
+
+// The program did not end in the time it was given (or an alarm came without a termination).
+extern "C" void OnGraceOver(int signal) {
+    const int pending = pendingSignal.load();
+    EndBySignal(pending != 0 ? pending : signal);
+}
+
+// The termination signals and the alarm of an orderly end: held back while any of the handlers
+// runs, and on the threads that must not run them.
+sigset_t HandledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kTerminationSignals)
+        sigaddset(&set, signal);
+    sigaddset(&set, SIGALRM);
+    return set;
+}
+
+// Installs `handler` for `signal`. Interrupted calls go on, since the first signal of an orderly
+// end returns to them.
+void InstallHandler(void (*handler)(int), int signal) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    action.sa_mask = HandledSignals();
+    ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -62,19 +110,26 @@ extern "C" void OnTerminationSignal(int signal) {
 void InstallRemoveOnTermination() {
     static std::once_flag installed;
     std::call_once(installed, [] {
-        struct sigaction action {};
-        action.sa_handler = OnTerminationSignal;
-        sigemptyset(&action.sa_mask);
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            sigaddset(&action.sa_mask, signal);
-        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            struct sigaction previous {};
+        for (int signal : kTerminationSignals) {
             // A signal the process was told to ignore (nohup) stays ignored.
-            if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
-                continue;
-            ::sigaction(signal, &action, nullptr);
+            struct sigaction previous {};
+            if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler != SIG_IGN)
+                InstallHandler(OnTerminationSignal, signal);
         }
     });
+}
+
+void TerminateInOrder(int fd, unsigned seconds) {
+    InstallRemoveOnTermination();
+    static std::once_flag installed;
+    std::call_once(installed, [] { InstallHandler(OnGraceOver, SIGALRM); });
+    graceSeconds.store(seconds == 0 ? 1 : seconds);
+    wakeFd.store(fd);
+}
+
+void FinishOrderlyTermination() {
+    if (const int pending = pendingSignal.load(); pending != 0)
+        EndBySignal(pending);
 }
 
 void RemoveOnTermination(const std::string& path) {
@@ -107,10 +162,7 @@ void KeepOnTermination(const std::string& path) {
 }
 
 TerminationDeferred::TerminationDeferred() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&held, signal);
+    const sigset_t held = HandledSignals();
     pthread_sigmask(SIG_BLOCK, &held, &previous_);
 }
 

@@ -16,6 +16,19 @@ namespace ostrivane::fs {
 // then ends the process by the same signal, as if no handler had been there.
 void InstallRemoveOnTermination();
 
+// For a program that ends in order through its event loop (saving what it must, cancelling its
+// work): from now on the first termination signal only writes its number, one byte, to `wakeFd`
+// (a non-blocking socket or pipe that the loop watches) and gives the program `graceSeconds`
+// (at least 1) to end. When a second termination signal comes, or the time is up (SIGALRM, which
+// the program leaves to this), the listed files are removed and the process is ended by the
+// signal, as by the handlers above. A negative `wakeFd` goes back to ending at once. Installs
+// those handlers when that was not done yet.
+void TerminateInOrder(int wakeFd, unsigned graceSeconds);
+
+// After the orderly end: when a termination signal asked for it, removes the listed files and
+// ends the process by that signal; returns when none did.
+void FinishOrderlyTermination();
+
 // Adds `path` to the files removed when the process is ended by a signal. Register a file before
 // creating it, so that no moment is left in which it exists unguarded.
 void RemoveOnTermination(const std::string& path);
@@ -23,7 +36,8 @@ void RemoveOnTermination(const std::string& path);
 // Takes `path` off the list (it was deleted, renamed or completed); nothing when not listed.
 void KeepOnTermination(const std::string& path);
 
-// Holds the termination signals back from the calling thread while it lives; one that comes
+// Holds the termination signals (and the alarm of an orderly end) back from the calling thread
+// while it lives; one that comes
 // meanwhile takes effect when it ends. A file is made and listed under it, so that no signal
 // can fall between the two; threads started under it inherit the held-back signals for good,
 // so that the handler runs on the thread that keeps the list.

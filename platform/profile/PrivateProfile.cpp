@@ -6,6 +6,8 @@
 #include "platform/profile/Utf8.h"
 #include "platform/profile/Windows1250.h"
 
+#include <algorithm>
+
 namespace ostrivane::profile {
 
 namespace {
@@ -43,16 +45,20 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
     return text;
 }
 
-// The text of the file's bytes. The file is Windows-1250; one that an editor saved as UTF-8
-// with a byte-order mark is read as UTF-8 when all of it fits Windows-1250 (it is then written
-// back in Windows-1250), since the mark would otherwise spoil the first line.
+// The text of the file's bytes. The file is Windows-1250; one that an editor saved as UTF-8 is
+// read as UTF-8 (and written back in Windows-1250): strictly valid UTF-8 that holds a byte above
+// 0x7F, its byte-order mark dropped. Czech Windows-1250 text is as good as never valid UTF-8 (a
+// letter's byte stands alone between ASCII bytes, where UTF-8 wants continuation bytes), and
+// plain ASCII reads the same either way.
 std::string DecodeFile(std::string_view bytes) {
     constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-    if (bytes.starts_with(kUtf8Mark)) {
-        const std::string_view rest = bytes.substr(kUtf8Mark.size());
-        if (IsWindows1250Representable(rest))
-            return std::string(rest);
-    }
+    const bool marked = bytes.starts_with(kUtf8Mark);
+    const std::string_view text = marked ? bytes.substr(kUtf8Mark.size()) : bytes;
+    const bool beyondAscii = marked || std::any_of(text.begin(), text.end(), [](char c) {
+                                 return static_cast<unsigned char>(c) >= 0x80;
+                             });
+    if (beyondAscii && IsValidUtf8(text))
+        return std::string(text);
     return DecodeWindows1250(bytes);
 }
 
@@ -113,12 +119,28 @@ void PrivateProfile::EraseSection(std::string_view section) {
         doc_->changed = true;
 }
 
+bool PrivateProfile::Unreadable() const {
+    return doc_->unreadable;
+}
+
+std::optional<std::string> PrivateProfile::UnstorableLine() const {
+    const std::string text = doc_->ini.Text();
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = rest.find("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        if (!IsWindows1250Representable(line))
+            return std::string(line);
+        rest.remove_prefix(end + 2);
+    }
+    return std::nullopt;
+}
+
 bool PrivateProfile::Flush() {
     if (!doc_->changed)
         return true;
     if (doc_->unreadable)
         return false;
-    // Every line was decoded from Windows-1250 or checked when written, so this cannot fail.
+    // Fails only for a line of a file read as UTF-8 that the code page cannot hold.
     const auto bytes = EncodeWindows1250(doc_->ini.Text());
     if (!bytes || !ReplaceFileAtomically(path_, *bytes))
         return false;

@@ -1,7 +1,8 @@
 // An INI settings file handled the way Windows' private-profile routines handle it: sections and
 // keys found without regard to case, the first occurrence winning, blanks around keys and values
 // ignored, 8-bit Windows-1250 text on disk (UTF-8 in memory), CRLF line ends written and LF
-// accepted. Writes keep unknown keys and the order of the file.
+// accepted. Writes keep unknown keys and the order of the file. A file that an editor saved as
+// UTF-8 is read as such and written back in Windows-1250.
 //
 // The file is read once when the object is made; writes change the in-memory copy and Flush
 // replaces the file atomically (a temporary file in the same folder, then a rename), so a crash
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,9 +43,18 @@ public:
     // Removes the whole section with all its keys.
     void EraseSection(std::string_view section);
 
+    // True when the file exists but could not be read; it is then never replaced, since its
+    // contents would be lost (Flush fails).
+    bool Unreadable() const;
+
+    // The first line that Windows-1250 cannot hold, as it stands in the file (only a file read
+    // as UTF-8 can have one, in a line that no write replaced); nothing when the whole file can
+    // be stored. Flush fails while there is one.
+    std::optional<std::string> UnstorableLine() const;
+
     // Writes the file when anything changed. False when the file or its folder cannot be
-    // written (a read-only existing file counts as not writable); the file on disk is then the
-    // one from before.
+    // written (a read-only existing file counts as not writable), when the file could not be
+    // read, or when a line cannot be stored; the file on disk is then the one from before.
     bool Flush();
 
     // True when `text` (UTF-8) can be stored in Windows-1250 without loss.

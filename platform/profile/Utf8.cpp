@@ -49,6 +49,14 @@ std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
     return cp;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size())
+        if (!NextCodePoint(text, pos))
+            return false;
+    return true;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));

@@ -14,6 +14,9 @@ namespace ostrivane::profile {
 // unchanged.
 std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos);
 
+// True when all of `text` decodes with NextCodePoint (strict UTF-8).
+bool IsValidUtf8(std::string_view text);
+
 // Appends the UTF-8 form of `cp` (a valid scalar value) to `out`.
 void AppendUtf8(std::string& out, char32_t cp);
 

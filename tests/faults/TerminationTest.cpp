@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -103,6 +104,52 @@ TEST(Termination, ACabinetHalfWrittenWhenASignalCameIsRemoved) {
     EXPECT_EQ(status, -2) << "the build was not ended by the signal";
     EXPECT_EQ(Listing(dir / "out"), "");
     EXPECT_EQ(Listing(dir / "tmp"), "");
+}
+
+// A window program's orderly end: the first signal is only announced on the program's socket;
+// the program ends by it once it has done its part, and the handler ends it when the program
+// takes too long or a second signal comes. The listed file is removed on every way out.
+enum class AfterTheSignal { Finish, StayBusy, SecondSignal };
+
+int EndedInOrder(const std::string& file, const std::string& announced, AfterTheSignal after) {
+    return RunGuarded(
+        [&] {
+            int ends[2];
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, ends) != 0)
+                return 10;
+            ostrivane::fs::TerminateInOrder(ends[0], 1);
+            ostrivane::fs::RemoveOnTermination(file);
+            WriteFile(file, "unfinished");
+            ::raise(SIGTERM);
+            unsigned char signal = 0;
+            if (::read(ends[1], &signal, 1) != 1 || signal != SIGTERM)
+                return 11;
+            if (::access(file.c_str(), F_OK) != 0)
+                return 12; // the program's turn: nothing is removed yet
+            WriteFile(announced, "");
+            if (after == AfterTheSignal::Finish)
+                ostrivane::fs::FinishOrderlyTermination();
+            else if (after == AfterTheSignal::SecondSignal)
+                ::raise(SIGHUP);
+            else
+                std::this_thread::sleep_for(std::chrono::seconds(20));
+            return 13;
+        },
+        30);
+}
+
+TEST(Termination, AnOrderlyEndEndsByTheSignalOnEveryWayOut) {
+    Scratch dir;
+    for (const auto after :
+         {AfterTheSignal::Finish, AfterTheSignal::StayBusy, AfterTheSignal::SecondSignal}) {
+        const std::string file = dir / "part.tmp";
+        const std::string announced = dir / "announced";
+        EXPECT_EQ(EndedInOrder(file, announced, after), -2)
+            << "not ended by a signal, way " << int(after);
+        EXPECT_EQ(::unlink(announced.c_str()), 0)
+            << "the first signal ended it, way " << int(after);
+        EXPECT_NE(::access(file.c_str(), F_OK), 0) << "left behind, way " << int(after);
+    }
 }
 
 } // namespace

@@ -252,6 +252,77 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
 }
 
+// File permissions as an ordinary user sees them, while it lives: root (who reads any file)
+// takes the user 65534 as its effective ids, the fixture's folder handed to that user first.
+class AsOrdinaryUser {
+public:
+    explicit AsOrdinaryUser(const QString& folder) {
+        [[maybe_unused]] const bool switched =
+            geteuid() == 0 && chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0 &&
+            setegid(65534) == 0 && seteuid(65534) == 0;
+    }
+    ~AsOrdinaryUser() { [[maybe_unused]] const bool back = Back(); }
+    bool Possible() const { return geteuid() != 0; }
+    bool Back() { return seteuid(getuid()) == 0 && setegid(getgid()) == 0; }
+};
+
+TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow) {
+    uitest::WriteIniFile(SettingsPath(), {"[Nastavení]", "Automatická záloha=1"});
+    QFile file(SettingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    ASSERT_EQ(chmod(QFile::encodeName(SettingsPath()).constData(), 0), 0);
+    AsOrdinaryUser user(Folder());
+    if (!user.Possible())
+        GTEST_SKIP() << "cannot switch to the user 65534 here";
+
+    TfoHlavni& w = NewWindow();
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    EXPECT_FALSE(w.CheckBox1->isChecked()) << "the defaults stand in for the file";
+    w.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000));
+    w.CheckBox1->click();
+    w.BitBtn1->click();
+    ASSERT_TRUE(user.Back());
+
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(messages.Texts(), QStringList{QStringLiteral("Soubor nastavení ") + SettingsPath() +
+                                            QStringLiteral(" nelze přečíst, použije se výchozí "
+                                                           "nastavení a změny se neuloží !")});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(SettingsPath()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0u);
+}
+
+TEST_F(WindowState, TheSessionEndWritesTheSettingsAndClosesWithoutABox) {
+    TfoHlavni& w = NewWindow();
+    bool closed = false;
+    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    w.show();
+    w.CheckBox1->click();
+    // Asked for by the session manager: written, and the window stays.
+    w.CommitSettings();
+    EXPECT_EQ(uitest::RawValue(SettingsPath(), QStringLiteral("Nastavení"),
+                               QStringLiteral("Automatická záloha")),
+              QStringLiteral("1"));
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(w.isVisible());
+
+    // A folder in the file's place cannot be replaced by a file, not even by root: a close
+    // would say so and stay open, the end of the session says nothing and closes.
+    ASSERT_TRUE(QFile::remove(SettingsPath()));
+    ASSERT_TRUE(QDir().mkdir(SettingsPath()));
+    w.HideToTray();
+    w.CloseForSessionEnd();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(w.TrayIcon(), nullptr);
+}
+
 TEST_F(WindowState, StartedWithAnArgumentHidesOnceAfterTheFirstShow) {
     TfoHlavni& w = NewWindow();
     w.SetStartedWithArguments(true);
