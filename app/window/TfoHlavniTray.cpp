@@ -39,6 +39,8 @@ void TfoHlavni::showEvent(QShowEvent* event) {
         }
         // Right after the first show, once the show itself has been handled.
         QTimer::singleShot(0, this, [this] { FormActivate(); });
+        // Then the schedule's first check, with the tray icon in place for what it has to tell.
+        QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule);
     }
 }
 
@@ -183,7 +185,7 @@ void TfoHlavni::WMActivateApp(bool active) {
 void TfoHlavni::AddTrayIcon() {
     trayIcon_ = std::make_unique<QSystemTrayIcon>(TrayIconHandle());
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
-    trayIcon_->setToolTip(ostrivane::ui::ApplicationTitle());
+    trayIcon_->setToolTip(TrayTipText(ostrivane::ui::ApplicationTitle()));
     trayIcon_->setContextMenu(PopupMenu1);
     connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -206,7 +208,7 @@ void TfoHlavni::DeleteTrayIcon() {
 
 void TfoHlavni::SetTrayTip(const QString& text) {
     if (trayIcon_ != nullptr)
-        trayIcon_->setToolTip(text);
+        trayIcon_->setToolTip(TrayTipText(text));
 }
 
 QIcon TfoHlavni::TrayIconHandle() const {
