@@ -2,6 +2,7 @@
 #include "app/window/TfoHlavni.h"
 
 #include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
@@ -144,7 +145,7 @@ void TfoHlavni::BuildControls() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    LastBackupPanel = new QLabel(StatusBar1);
+    LastBackupPanel = new ElidedLabel(StatusBar1);
     LastBackupPanel->setObjectName(QStringLiteral("StatusBar1LastBackup"));
     StatusBar1->addWidget(LastBackupPanel, 1);
     auto* statusText = new QLabel(kStatusText, StatusBar1);
@@ -244,7 +245,7 @@ void TfoHlavni::BuildScheduleTab() {
     Panel1 = new QFrame(TabSheet2);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setGeometry(4, 28, 338, 272);
+    Panel1->setGeometry(4, 28, 338, 266);
 
     Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true);
     Label2->setGeometry(8, 4, 96, 16);
@@ -269,11 +270,11 @@ void TfoHlavni::BuildScheduleTab() {
         {QStringLiteral("Ručně zadat (viz záložka Soubory)"),
          QStringLiteral("Z data a času spuštění (příklad: 200212312345.zip)")},
         Panel1);
-    RadioGroup1->setGeometry(4, 186, 326, 60);
+    RadioGroup1->setGeometry(4, 183, 326, 58);
 
     CheckBox4 = MakeCheckBox(QStringLiteral("CheckBox4"),
                              QStringLiteral("Zmeškanou zálohu provést dodatečně"), Panel1);
-    CheckBox4->setGeometry(8, 248, 320, 20);
+    CheckBox4->setGeometry(8, 243, 320, 20);
 }
 
 void TfoHlavni::BuildSettingsTab() {

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+class ElidedLabel;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -131,8 +132,8 @@ public:
     QProgressBar* Gauge2; // the file's progress (upper)
     QProgressBar* Gauge1; // the archive's progress (lower)
     QStatusBar* StatusBar1;
-    QLabel* LastBackupPanel; // the last verified backup, left of the version
-    QTimer* Timer1;          // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
+    ElidedLabel* LastBackupPanel; // the last verified backup, left of the version
+    QTimer* Timer1;               // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
     QMenu* PopupMenu1;
     QAction* pmiAbout;
     QAction* pmiRestore;

@@ -5,11 +5,11 @@
 #include "app/run/RunHistory.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/window/SleepSignal.h"
 #include "app/window/TfoHlavni.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -71,7 +71,7 @@ void TfoHlavni::ReadRunHistory() {
     lastBackupText_ = lastFailed_.isValid() ? kFailed.arg(ostrivane::DateTimeText(lastFailed_),
                                                           TimeOrNone(lastVerified_))
                                             : kVerified.arg(TimeOrNone(lastVerified_));
-    LastBackupPanel->setText(lastBackupText_);
+    LastBackupPanel->SetFullText(lastBackupText_);
     SetTrayTip(ostrivane::ui::ApplicationTitle());
 }
 
