@@ -5,9 +5,9 @@
 #include "platform/profile/Utf8.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -322,19 +322,6 @@ template <class Number> bool ReadNumber(const JsonValue& value, Number& number) 
 
 // ---- The file ----
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // The last `limit` bytes (at most) of the open file of `size` bytes; nothing on a read error.
 std::optional<std::string> ReadTail(int fd, off_t size, std::size_t limit) {
     const auto length =
@@ -482,8 +469,9 @@ bool RunHistory::Append(const RunRecord& record) const noexcept {
         if (!cut && lines.size() < kHistoryLimit) {
             // A line cut short by a crash is ended first, so that it stays one damaged line.
             const std::string text = (!tail->empty() && tail->back() != '\n') ? '\n' + line : line;
-            if (!WriteAll(fd.Get(), text)) {
-                // Nothing half written stays behind.
+            // One write, so that the line lands in one piece beside another copy's lines; a
+            // short one (a full disk) leaves nothing half written behind.
+            if (::write(fd.Get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
                 while (::ftruncate(fd.Get(), st.st_size) != 0 && errno == EINTR) {
                 }
                 return false;
