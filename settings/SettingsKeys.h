@@ -16,12 +16,15 @@ inline const QString kKeyDepth = QStringLiteral("Hloubka zálohy");
 inline const QString kKeyAutomatic = QStringLiteral("Automatická záloha");
 inline const QString kKeySubfolders = QStringLiteral("Podadresáře");
 inline const QString kKeyNaming = QStringLiteral("RadioGroup název souboru");
+// Whether a missed scheduled backup is made afterwards (1 or 0; 1 when the key is missing).
+inline const QString kKeyCatchUp = QStringLiteral("Dodatečná záloha");
 
 inline const QString kDefaultDestination = QStringLiteral("C:\\Dokumenty");
 inline const QString kDefaultArchiveName = QStringLiteral("Záloha.zip");
 inline const QString kDefaultDepth = QStringLiteral("10");
 inline const QString kDefaultTime = QStringLiteral("12:00");
 inline constexpr int kDefaultNaming = 0;
+inline constexpr int kDefaultCatchUp = 1;
 
 inline constexpr int kDayCount = 7;
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
-    zlib1g-dev libjpeg62-turbo-dev libgtest-dev libarchive-dev libisal-dev
+    zlib1g-dev libjpeg62-turbo-dev libgtest-dev libarchive-dev libisal-dev libsystemd-dev
     dbus dbus-bin
     cabextract gcab 7zip libarchive-tools pigz time bc
     xvfb xauth openbox imagemagick x11-utils xdotool

@@ -52,6 +52,7 @@ void TfoHlavni::NatahniNastaveni() {
     AttachTimeFieldChange();
 
     RadioGroup1->SetItemIndex(file.ReadInt(kSectionSettings, kKeyNaming, kDefaultNaming));
+    CheckBox4->setChecked(file.ReadInt(kSectionSettings, kKeyCatchUp, kDefaultCatchUp) != 0);
 
     for (TZaloha& entry : ReadSources(file))
         Sources.push_back(std::move(entry));
@@ -102,6 +103,7 @@ std::optional<QString> TfoHlavni::WriteSettings() {
         writeText(DayTimeKey(day), EditTime[index]->text());
     }
     file.WriteInt(kSectionSettings, kKeyNaming, RadioGroup1->ItemIndex());
+    file.WriteBool(kSectionSettings, kKeyCatchUp, CheckBox4->isChecked());
 
     // A text that Windows-1250 cannot hold is never written garbled: nothing is written, the
     // user is told which text it is, and the window stays open so that it can be corrected. A

@@ -2,6 +2,7 @@
 #include "app/window/TfoHlavni.h"
 
 #include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
@@ -146,9 +147,12 @@ void TfoHlavni::BuildControls() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
+    LastBackupPanel = new ElidedLabel(StatusBar1);
+    LastBackupPanel->setObjectName(QStringLiteral("StatusBar1LastBackup"));
+    StatusBar1->addWidget(LastBackupPanel, 1);
     auto* statusText = new QLabel(kStatusText, StatusBar1);
     statusText->setObjectName(QStringLiteral("StatusBar1Text"));
-    StatusBar1->addWidget(statusText, 1);
+    StatusBar1->addWidget(statusText);
     LayOutBottom();
 
     Timer1 = new QTimer(this);
@@ -251,7 +255,7 @@ void TfoHlavni::BuildScheduleTab() {
     Label1->setGeometry(110, 4, 96, 16);
 
     for (int day = 1; day <= 7; ++day) {
-        const int top = 22 + (day - 1) * 24;
+        const int top = 22 + (day - 1) * 23;
         const auto index = static_cast<std::size_t>(day - 1);
         CheckBoxX[index] =
             MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day), DayKey(day), Panel1);
@@ -268,7 +272,11 @@ void TfoHlavni::BuildScheduleTab() {
         {QStringLiteral("Ručně zadat (viz záložka Soubory)"),
          QStringLiteral("Z data a času spuštění (příklad: 200212312345.zip)")},
         Panel1);
-    RadioGroup1->setGeometry(4, 194, 326, 66);
+    RadioGroup1->setGeometry(4, 183, 326, 58);
+
+    CheckBox4 = MakeCheckBox(QStringLiteral("CheckBox4"),
+                             QStringLiteral("Zmeškanou zálohu provést dodatečně"), Panel1);
+    CheckBox4->setGeometry(8, 243, 320, 20);
 }
 
 void TfoHlavni::BuildSettingsTab() {
@@ -311,6 +319,7 @@ void TfoHlavni::SetTabOrder() {
     }
     for (QRadioButton* item : RadioGroup1->Items())
         order.append(item);
+    order.append(CheckBox4);
     order.append({CheckBox3, BitBtn8, BitBtn7, BitBtn3, BitBtn2, BitBtn1});
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
@@ -379,6 +388,7 @@ void TfoHlavni::FormCreate() {
     NatahniNastaveni();
     InTray_ = false;
     TempDir = ostrivane::ui::SystemTempFolder();
+    StartScheduleWatch();
 }
 
 void TfoHlavni::FormShow() {

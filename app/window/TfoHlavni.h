@@ -4,6 +4,9 @@
 #pragma once
 
 #include "app/run/BackupReport.h"
+#include "app/run/RunRecord.h"
+#include "app/schedule/ScheduleMemory.h"
+#include "app/schedule/ScheduleTick.h"
 #include "settings/Zaloha.h"
 
 #include <QDateTime>
@@ -17,7 +20,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
+class ElidedLabel;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -66,15 +71,17 @@ public:
     // The tray icon; it exists exactly while InTray().
     QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
 
-    // Who started a backup run: the backup button or the scheduler.
-    enum class TRunOrigin { Manual, Scheduled };
-
     // The clock the scheduler reads; tests put their own in place.
     void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
     // How a scheduled run that failed tells the user: by default a tray notification, or a
     // message that does not block the next scheduled run where the window is not in the tray.
     void SetScheduledNotice(std::function<void(const QString&)> notice) {
         scheduledNotice_ = std::move(notice);
+    }
+    // How the program tells something in the tray (a missed backup caught up, an old backup): by
+    // default a notification of the tray icon while there is one, else nothing.
+    void SetTrayNotice(std::function<void(const QString&)> notice) {
+        trayNotice_ = std::move(notice);
     }
     // True while a backup run is under way.
     bool BackupRunning() const { return backupRunning_; }
@@ -112,6 +119,7 @@ public:
     std::array<QLineEdit*, 7> EditTime{};  // Edit1 .. Edit7, Monday .. Sunday
     QToolButton* SpeedButton1;             // "Ostatní dny jako ..."
     TRadioGroup* RadioGroup1;              // naming of scheduled archives
+    QCheckBox* CheckBox4;                  // missed scheduled backups are caught up
 
     QWidget* TabSheet3;
     QFrame* Panel3;
@@ -125,7 +133,8 @@ public:
     QProgressBar* Gauge2; // the file's progress (upper)
     QProgressBar* Gauge1; // the archive's progress (lower)
     QStatusBar* StatusBar1;
-    QTimer* Timer1; // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
+    ElidedLabel* LastBackupPanel; // the last verified backup, left of the version
+    QTimer* Timer1;               // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
     QMenu* PopupMenu1;
     QAction* pmiAbout;
     QAction* pmiRestore;
@@ -170,12 +179,14 @@ public slots:
     void Edit1Change(QObject* Sender);
     void Edit1Exit(QObject* Sender);
     void SpeedButton1Click();
-    // The scheduler tick: at the scheduled second of today's enabled day, a backup run.
+    // The scheduler tick: the moment of an enabled day that fell on it, or the latest missed one,
+    // starts a backup run.
     void Timer1Timer();
 
     // Backup run.
     bool KontrolaVstupu();
-    void ZalohujData(const QString& P, TRunOrigin origin = TRunOrigin::Manual);
+    void ZalohujData(const QString& P,
+                     ostrivane::run::RunOrigin origin = ostrivane::run::RunOrigin::Manual);
     void Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive);
     void ZrusBaleni();
 
@@ -234,7 +245,7 @@ private:
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
     void ConfigureArchiveComponent(const QString& P);
-    void TellBackupFailure(const QString& P, TRunOrigin origin);
+    void TellBackupFailure(const QString& P, ostrivane::run::RunOrigin origin);
     void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);
@@ -247,6 +258,25 @@ private:
 
     void AttachTimeFieldChange();
     void DetachTimeFieldChange();
+
+    // The schedule's watch: what the tick decides (at every tick, at start, on waking up, after a
+    // run), the memory of how far it watched, the line of the last verified backup and the
+    // warning when that backup is old.
+    void StartScheduleWatch();
+    void CheckSchedule();
+    void ScheduleSwitched();
+    ostrivane::WeekSchedule ScheduleWeek() const;
+    QString ScheduledArchivePath(const QDateTime& now) const;
+    void SaveScheduleMemory(const QDateTime& now);
+    // Reads the history of runs into the status bar's panel and the tray tip.
+    void ReadRunHistory();
+    // Called once a backup run is over.
+    void AfterBackupRun();
+    void WarnOfOldBackup(const QDateTime& now);
+    // True when the text was shown.
+    bool ShowTrayNotice(const QString& text);
+    // The tray tip for `title`: under it the last backup's line while no backup runs.
+    QString TrayTipText(const QString& title) const;
     void EditSelectedSource();
 
     // The control of this window named `name` (dialogs that are children of the window do
@@ -272,4 +302,17 @@ private:
     ostrivane::BackupReport backupReport_;
     std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
     std::function<void(const QString&)> scheduledNotice_;
+
+    // Where the history and the schedule's memory are kept, taken once at start.
+    std::string stateFolder_ = ostrivane::run::StateFolder();
+    ostrivane::ScheduleMemory scheduleMemory_{stateFolder_};
+    QDateTime previousTick_;       // the last check of the schedule
+    QDateTime lastMemorySave_;     // when the schedule's memory was last written
+    bool scheduleWatched_ = false; // the switch as the watch last took it
+    bool scheduleStarted_ = false; // the first check after the start was made
+    QDateTime lastVerified_;       // start of the latest backup that succeeded
+    QDateTime lastFailed_;         // start of the latest run when it failed
+    QString lastBackupText_;
+    QDateTime lastOldBackupWarning_;
+    std::function<void(const QString&)> trayNotice_;
 };

@@ -155,7 +155,7 @@ void TfoHlavni::ConfigureArchiveComponent(const QString& P) {
         cab.SetAttributeEx(attr, false);
 }
 
-void TfoHlavni::ZalohujData(const QString& P, TRunOrigin origin) {
+void TfoHlavni::ZalohujData(const QString& P, ostrivane::run::RunOrigin origin) {
     // Disabling the controls takes the focus away; the user finds it where it was afterwards.
     const QPointer<QWidget> hadFocus = focusWidget();
     const bool timerWasEnabled = Timer1->isActive();
@@ -198,6 +198,7 @@ void TfoHlavni::ZalohujData(const QString& P, TRunOrigin origin) {
 
     if (!backupReport_.Empty())
         TellBackupFailure(P, origin);
+    AfterBackupRun();
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -216,13 +217,13 @@ void TfoHlavni::ZrusBaleni() {
     Gauge2->setValue(0);
 }
 
-void TfoHlavni::TellBackupFailure(const QString& P, TRunOrigin origin) {
+void TfoHlavni::TellBackupFailure(const QString& P, ostrivane::run::RunOrigin origin) {
     // Named as the component writes it: a name made of the date and time gets its ".cab".
     std::string archive = P.toStdString();
     if (PathExtension(archive).empty())
         archive += MakeCab1->DefaultExt();
     const QString text = QString::fromStdString(backupReport_.Message(archive));
-    if (origin == TRunOrigin::Manual)
+    if (origin == ostrivane::run::RunOrigin::Manual)
         ostrivane::ui::ShowError(this, text);
     else
         ShowScheduledNotice(text);

@@ -1,5 +1,7 @@
 // The weekly schedule on the "Automat" tab: the master switch, the seven days with their times,
-// the copy button, and the scheduler tick that starts runs by itself.
+// the copy button, and the scheduler tick that starts runs by itself, on time or for the latest
+// moment it missed.
+#include "app/schedule/DateTimeText.h"
 #include "app/schedule/TimeOfDay.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
@@ -27,6 +29,10 @@ const std::array<QString, 7> kCopyCaptions = {
 };
 
 const QString kInvalidTime = QStringLiteral("Zadaná hodnota není platným formátem času !");
+const QString kMissedNotice = QStringLiteral("Zmeškaná záloha z %1 se provádí nyní.");
+
+// The memory of how far the schedule was watched is written at least this often while it is on.
+constexpr qint64 kMemorySaveSeconds = 60;
 
 bool IsValidTime(const QString& text) {
     return ostrivane::IsValidTimeOfDay(TrimBlanks(text));
@@ -44,6 +50,7 @@ void TfoHlavni::CheckBox1Click() {
         Timer1->stop();
     else if (!Timer1->isActive())
         Timer1->start();
+    ScheduleSwitched();
 }
 
 void TfoHlavni::CheckBoxX1Click(QObject* Sender) {
@@ -119,25 +126,103 @@ void TfoHlavni::DetachTimeFieldChange() {
 }
 
 void TfoHlavni::Timer1Timer() {
-    const QDateTime now = clock_();
-    const QTime time = now.time();
+    CheckSchedule();
+}
+
+ostrivane::WeekSchedule TfoHlavni::ScheduleWeek() const {
+    ostrivane::WeekSchedule week;
+    for (std::size_t i = 0; i < week.size(); ++i)
+        week[i] = {CheckBoxX[i]->isChecked(), EditTime[i]->text()};
+    return week;
+}
+
+QString TfoHlavni::ScheduledArchivePath(const QDateTime& now) const {
     const QDate date = now.date();
-    const std::size_t day = static_cast<std::size_t>(date.dayOfWeek() - 1);
-    try {
-        const auto scheduled = ostrivane::ParseTimeOfDay(TrimBlanks(EditTime[day]->text()));
-        if (!scheduled)
-            return;
-        if (!CheckBoxX[day]->isChecked() || scheduled->hour != time.hour() ||
-            scheduled->minute != time.minute() || scheduled->second != time.second())
-            return;
-        const QString folder = TrimBlanks(Edit9->text()) + QLatin1Char('/');
-        const QString P = RadioGroup1->ItemIndex() == 0
-                              ? folder + TrimBlanks(Edit8->text())
-                              : folder + QString::number(date.year()) + TwoDigits(date.month()) +
-                                    TwoDigits(date.day()) + TwoDigits(time.hour()) +
-                                    TwoDigits(time.minute());
-        ZalohujData(P, TRunOrigin::Scheduled);
-    } catch (...) {
-        // A scheduled tick ends quietly; what the run itself found was already told.
+    const QTime time = now.time();
+    const QString folder = TrimBlanks(Edit9->text()) + QLatin1Char('/');
+    if (RadioGroup1->ItemIndex() == 0)
+        return folder + TrimBlanks(Edit8->text());
+    return folder + QString::number(date.year()) + TwoDigits(date.month()) + TwoDigits(date.day()) +
+           TwoDigits(time.hour()) + TwoDigits(time.minute());
+}
+
+void TfoHlavni::CheckSchedule() {
+    using ostrivane::TickRun;
+    using ostrivane::run::RunOrigin;
+    const QDateTime now = clock_();
+    const bool on = CheckBox1->isChecked();
+    const bool firstCheck = !scheduleStarted_;
+    scheduleStarted_ = true;
+    scheduleWatched_ = on;
+    if (!on) {
+        previousTick_ = {};
+        if (firstCheck && scheduleMemory_.OnSince().isValid()) {
+            scheduleMemory_.SetOnSince({});
+            SaveScheduleMemory(now);
+        }
+        return;
     }
+
+    ostrivane::TickInput input;
+    input.previousTick = previousTick_;
+    input.now = now;
+    input.week = ScheduleWeek();
+    input.scheduleOn = on;
+    input.watchedUntil = scheduleMemory_.WatchedUntil();
+    input.lastSuccess = lastVerified_;
+    input.catchUp = CheckBox4->isChecked();
+    input.runInProgress = backupRunning_;
+    const ostrivane::TickDecision decision = ostrivane::DecideTick(input);
+    if (!backupRunning_)
+        previousTick_ = now;
+    scheduleMemory_.SetWatchedUntil(decision.watchedUntil);
+    if (!scheduleMemory_.OnSince().isValid())
+        scheduleMemory_.SetOnSince(now);
+    const qint64 sinceSave = lastMemorySave_.isValid() ? lastMemorySave_.secsTo(now) : -1;
+    if (firstCheck || decision.clockJumped || decision.run != TickRun::None || sinceSave < 0 ||
+        sinceSave >= kMemorySaveSeconds)
+        SaveScheduleMemory(now);
+    WarnOfOldBackup(now);
+    if (decision.run == TickRun::None)
+        return;
+
+    const RunOrigin origin =
+        decision.run == TickRun::Scheduled ? RunOrigin::Scheduled : RunOrigin::Missed;
+    if (origin == RunOrigin::Missed)
+        ShowTrayNotice(
+            kMissedNotice.arg(ostrivane::DateTimeText(decision.moment.date, decision.moment.time)));
+    try {
+        ZalohujData(ScheduledArchivePath(now), origin);
+    } catch (...) {
+        // A scheduled run ends quietly; what the run itself found was already told.
+    }
+}
+
+void TfoHlavni::ScheduleSwitched() {
+    const bool on = CheckBox1->isChecked();
+    if (on == scheduleWatched_)
+        return;
+    scheduleWatched_ = on;
+    // Before the first check after the start the switch only shows the loaded settings; that
+    // check takes it as it finds it.
+    if (!scheduleStarted_)
+        return;
+    const QDateTime now = clock_();
+    if (on) {
+        // What went by while the switch was off was never scheduled, so it is not missed.
+        scheduleMemory_.SetWatchedUntil(now);
+        scheduleMemory_.SetOnSince(now);
+        previousTick_ = now;
+    } else {
+        scheduleMemory_.SetOnSince({});
+        previousTick_ = {};
+    }
+    SaveScheduleMemory(now);
+}
+
+void TfoHlavni::SaveScheduleMemory(const QDateTime& now) {
+    // Nothing to tell when it fails: the next minute tries again, and the worst a lost memory
+    // does is to miss a moment that went by unwatched.
+    scheduleMemory_.Save();
+    lastMemorySave_ = now;
 }

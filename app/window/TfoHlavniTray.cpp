@@ -43,6 +43,8 @@ void TfoHlavni::showEvent(QShowEvent* event) {
             TellUnreadableSettings();
             FormActivate();
         });
+        // Then the schedule's first check, with the tray icon in place for what it has to tell.
+        QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule);
     }
 }
 
@@ -195,7 +197,7 @@ void TfoHlavni::WMActivateApp(bool active) {
 void TfoHlavni::AddTrayIcon() {
     trayIcon_ = std::make_unique<QSystemTrayIcon>(TrayIconHandle());
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
-    trayIcon_->setToolTip(ostrivane::ui::ApplicationTitle());
+    trayIcon_->setToolTip(TrayTipText(ostrivane::ui::ApplicationTitle()));
     trayIcon_->setContextMenu(PopupMenu1);
     connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -218,7 +220,7 @@ void TfoHlavni::DeleteTrayIcon() {
 
 void TfoHlavni::SetTrayTip(const QString& text) {
     if (trayIcon_ != nullptr)
-        trayIcon_->setToolTip(text);
+        trayIcon_->setToolTip(TrayTipText(text));
 }
 
 QIcon TfoHlavni::TrayIconHandle() const {

@@ -71,7 +71,7 @@ std::string SystemTempPath() {
     return dir;
 }
 
-bool CreateDirectories(const std::string& path) {
+bool CreateDirectories(const std::string& path, unsigned mode) {
     if (path.empty())
         return false;
     // Each prefix that ends before a "/" is created in turn, then the whole path.
@@ -79,9 +79,9 @@ bool CreateDirectories(const std::string& path) {
          pos = path.find('/', pos + 1)) {
         std::string prefix = path.substr(0, pos);
         if (!prefix.empty() && prefix.back() != '/')
-            ::mkdir(prefix.c_str(), 0777);
+            ::mkdir(prefix.c_str(), static_cast<mode_t>(mode));
     }
-    ::mkdir(path.c_str(), 0777);
+    ::mkdir(path.c_str(), static_cast<mode_t>(mode));
     return IsDirectory(path);
 }
 

@@ -39,8 +39,9 @@ bool IsRegularFile(const std::string& path);
 // trailing "/".
 std::string SystemTempPath();
 
-// Creates `path` and every missing parent folder. True when the folder exists afterwards.
-bool CreateDirectories(const std::string& path);
+// Creates `path` and every missing parent folder, each new one with `mode` (less the umask).
+// True when the folder exists afterwards.
+bool CreateDirectories(const std::string& path, unsigned mode = 0777);
 
 // Creates a new empty file named `folder` + `prefix` + hexadecimal number + ".tmp", exclusively
 // (O_EXCL), as the Windows unique-name call does; `folder` ends with "/". Returns the full path,

@@ -221,14 +221,22 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
     w.Sources.push_back({source, QStringLiteral("*.*")});
     w.Edit8->setText(QStringLiteral("data.cab"));
     Day(1)->setText(QStringLiteral("12:00"));
-    // 2025-03-03 is a Monday.
-    w.SetClock([] { return QDateTime(QDate(2025, 3, 3), QTime(12, 0, 0)); });
+    // The run starts on the first tick at or after the moment: a tick a second before, then one
+    // at 12:00 (2025-03-03 is a Monday, and every day is ticked at 12:00).
+    QDateTime now;
+    w.SetClock([&now] { return now; });
+    const auto tickUpTo = [&w, &now](const QDateTime& moment) {
+        for (const QDateTime& at : {moment.addSecs(-1), moment}) {
+            now = at;
+            w.Timer1Timer();
+        }
+    };
 
     w.PageControl1->setCurrentIndex(0);
     w.Edit9->setText(destination + "/");
     w.Edit9->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), w.Edit9);
-    w.Timer1Timer();
+    tickUpTo(QDateTime(QDate(2025, 3, 3), QTime(12, 0, 0)));
     EXPECT_TRUE(QFileInfo::exists(destination + "/data.cab"));
     EXPECT_EQ(w.Edit9->text().toStdString(), (destination + "/").toStdString());
 
@@ -236,7 +244,7 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
     Day(3)->setText(QStringLiteral("25:99"));
     Day(3)->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), Day(3));
-    w.Timer1Timer();
+    tickUpTo(QDateTime(QDate(2025, 3, 4), QTime(12, 0, 0)));
     EXPECT_TRUE(QFileInfo::exists(destination + "/data_1.cab")) << "the second run did not happen";
     EXPECT_EQ(Day(3)->text().toStdString(), "25:99");
 

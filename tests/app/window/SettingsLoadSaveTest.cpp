@@ -39,6 +39,7 @@ TEST_F(SettingsLoadSave, FirstStartWithoutFileShowsEveryDefault) {
         EXPECT_EQ(w.EditTime[i]->text(), QStringLiteral("12:00")) << i;
     }
     EXPECT_EQ(w.RadioGroup1->ItemIndex(), 0);
+    EXPECT_TRUE(w.CheckBox4->isChecked()); // missed backups are caught up
     EXPECT_TRUE(w.Sources.empty());
     EXPECT_FALSE(w.InTray());
     EXPECT_TRUE(w.TempDir.isEmpty() || w.TempDir.endsWith(QLatin1Char('/')));
@@ -51,16 +52,17 @@ TEST_F(SettingsLoadSave, FirstCloseWritesEveryKeyInOrder) {
     NewWindow();
     ASSERT_TRUE(window().UlozNastaveni());
     const QStringList expected = {
-        QStringLiteral("Adresář zálohy"), QStringLiteral("Soubor zálohy"),
-        QStringLiteral("Hloubka zálohy"), QStringLiteral("Automatická záloha"),
-        QStringLiteral("Podadresáře"),    QStringLiteral("Pondělí"),
-        QStringLiteral("Pondělí čas"),    QStringLiteral("Úterý"),
-        QStringLiteral("Úterý čas"),      QStringLiteral("Středa"),
-        QStringLiteral("Středa čas"),     QStringLiteral("Čtvrtek"),
-        QStringLiteral("Čtvrtek čas"),    QStringLiteral("Pátek"),
-        QStringLiteral("Pátek čas"),      QStringLiteral("Sobota"),
-        QStringLiteral("Sobota čas"),     QStringLiteral("Neděle"),
-        QStringLiteral("Neděle čas"),     QStringLiteral("RadioGroup název souboru"),
+        QStringLiteral("Adresář zálohy"),   QStringLiteral("Soubor zálohy"),
+        QStringLiteral("Hloubka zálohy"),   QStringLiteral("Automatická záloha"),
+        QStringLiteral("Podadresáře"),      QStringLiteral("Pondělí"),
+        QStringLiteral("Pondělí čas"),      QStringLiteral("Úterý"),
+        QStringLiteral("Úterý čas"),        QStringLiteral("Středa"),
+        QStringLiteral("Středa čas"),       QStringLiteral("Čtvrtek"),
+        QStringLiteral("Čtvrtek čas"),      QStringLiteral("Pátek"),
+        QStringLiteral("Pátek čas"),        QStringLiteral("Sobota"),
+        QStringLiteral("Sobota čas"),       QStringLiteral("Neděle"),
+        QStringLiteral("Neděle čas"),       QStringLiteral("RadioGroup název souboru"),
+        QStringLiteral("Dodatečná záloha"),
     };
     EXPECT_EQ(SectionKeys(SettingsPath(), kSettings), expected);
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Adresář zálohy")),
@@ -68,6 +70,8 @@ TEST_F(SettingsLoadSave, FirstCloseWritesEveryKeyInOrder) {
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Pondělí")), QStringLiteral("0"));
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("RadioGroup název souboru")),
               QStringLiteral("0"));
+    EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Dodatečná záloha")),
+              QStringLiteral("1"));
     EXPECT_TRUE(SectionKeys(SettingsPath(), kSources).isEmpty());
 }
 
@@ -82,7 +86,8 @@ TEST_F(SettingsLoadSave, ValuesAreLoadedIntoTheirControls) {
     WriteIniFile(SettingsPath(),
                  {"[Nastavení]", "Adresář zálohy=/srv/zálohy", "Soubor zálohy=data.cab",
                   "Hloubka zálohy=3", "Automatická záloha=1", "Podadresáře=5", "Středa=1",
-                  "Středa čas=7:30", "Neděle=0x1", "Pátek=ano", "RadioGroup název souboru=1"});
+                  "Středa čas=7:30", "Neděle=0x1", "Pátek=ano", "RadioGroup název souboru=1",
+                  "Dodatečná záloha=0"});
     TfoHlavni& w = NewWindow();
     EXPECT_EQ(w.Edit9->text(), QStringLiteral("/srv/zálohy"));
     EXPECT_EQ(w.Edit8->text(), QStringLiteral("data.cab"));
@@ -94,6 +99,7 @@ TEST_F(SettingsLoadSave, ValuesAreLoadedIntoTheirControls) {
     EXPECT_TRUE(w.CheckBoxX[6]->isChecked());  // hexadecimal 1
     EXPECT_FALSE(w.CheckBoxX[4]->isChecked()); // no integer
     EXPECT_EQ(w.RadioGroup1->ItemIndex(), 1);
+    EXPECT_FALSE(w.CheckBox4->isChecked());
     // Filling the time fields is no edit: the copy button stays on Monday's row.
     EXPECT_EQ(w.SpeedButton1->text(), QStringLiteral("Ostatní dny jako pondělí"));
     EXPECT_EQ(w.SpeedButton1->y(), w.EditTime[0]->y());

@@ -183,10 +183,12 @@ void SetVariable(const char* name, const std::optional<QByteArray>& value) {
 } // namespace
 
 WindowFixture::WindowFixture()
-    : oldHome_(Variable("HOME")), oldConfig_(Variable("XDG_CONFIG_HOME")) {
+    : oldHome_(Variable("HOME")), oldConfig_(Variable("XDG_CONFIG_HOME")),
+      oldState_(Variable("XDG_STATE_HOME")) {
     EXPECT_TRUE(dir_.isValid());
     qputenv("HOME", QFile::encodeName(dir_.path()));
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
 }
 
 WindowFixture::~WindowFixture() {
@@ -194,6 +196,7 @@ WindowFixture::~WindowFixture() {
     window_.reset();
     SetVariable("HOME", oldHome_);
     SetVariable("XDG_CONFIG_HOME", oldConfig_);
+    SetVariable("XDG_STATE_HOME", oldState_);
 }
 
 QString WindowFixture::SettingsPath() const {

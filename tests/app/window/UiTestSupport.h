@@ -73,7 +73,8 @@ QStringList SectionKeys(const QString& path, const QString& section);
 std::optional<QString> RawValue(const QString& path, const QString& section, const QString& key);
 
 // A temporary folder with the settings path in it, also the user's home (HOME, with no
-// XDG_CONFIG_HOME) while the fixture lives, and windows made like the program's.
+// XDG_CONFIG_HOME and no XDG_STATE_HOME) while the fixture lives, and windows made like the
+// program's.
 class WindowFixture {
 public:
     WindowFixture();
@@ -97,6 +98,7 @@ private:
     QTemporaryDir dir_;
     std::optional<QByteArray> oldHome_;
     std::optional<QByteArray> oldConfig_;
+    std::optional<QByteArray> oldState_;
     std::unique_ptr<TfoHlavni> window_;
     std::unique_ptr<TfoVyberSouboru> dialog_;
 };

@@ -75,7 +75,9 @@ TEST_F(WindowState, HideToTrayAndRestoreByDoubleClick) {
     EXPECT_TRUE(w.InTray());
     EXPECT_FALSE(w.isVisible());
     ASSERT_NE(w.TrayIcon(), nullptr);
-    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane"));
+    // While no backup runs, the last verified backup's line stands under the title.
+    EXPECT_EQ(w.TrayIcon()->toolTip(),
+              QStringLiteral("quenza Ostrivane\nPoslední ověřená záloha: žádná"));
     EXPECT_EQ(w.TrayIcon()->contextMenu(), w.PopupMenu1);
     EXPECT_FALSE(w.TrayIcon()->icon().isNull());
 
@@ -100,10 +102,11 @@ TEST_F(WindowState, TrayTipFollowsTheApplicationTitle) {
     w.show();
     w.HideToTray();
     ostrivane::ui::SetApplicationTitle(QStringLiteral("quenza Ostrivane - 37%"));
-    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane - 37%"));
+    const QString line = QStringLiteral("\nPoslední ověřená záloha: žádná");
+    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane - 37%") + line);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("quenza Ostrivane - 37%"));
     ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
-    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane"));
+    EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane") + line);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("quenza Ostrivane"));
 }
 

@@ -1,0 +1,119 @@
+// What the window tells about earlier backups: the last verified backup (or the failure of the
+// latest run) in the status bar and the tray tip, read from the history of runs; the warning when
+// the verified backup is old; and what starts the schedule's checks outside the tick: the start,
+// the end of a run, the system's sleep and wake-up.
+#include "app/run/RunHistory.h"
+#include "app/schedule/DateTimeText.h"
+#include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/ElidedLabel.h"
+#include "app/window/SleepSignal.h"
+#include "app/window/TfoHlavni.h"
+
+#include <QCheckBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+const QString kVerified = QStringLiteral("Poslední ověřená záloha: %1");
+const QString kFailed = QStringLiteral("Poslední záloha selhala %1; ověřená: %2");
+const QString kNone = QStringLiteral("žádná");
+const QString kOldBackup = QStringLiteral("Poslední ověřená záloha je starší než 7 dní.");
+
+constexpr qint64 kOldBackupSeconds = 7 * 24 * 60 * 60;
+// The warning about an old backup comes at most this often.
+constexpr qint64 kWarningSeconds = 24 * 60 * 60;
+constexpr int kNoticeMs = 30000;
+
+QDateTime ToDateTime(std::chrono::system_clock::time_point time) {
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    return QDateTime::fromMSecsSinceEpoch(
+        duration_cast<milliseconds>(time.time_since_epoch()).count());
+}
+
+QString TimeOrNone(const QDateTime& time) {
+    return time.isValid() ? ostrivane::DateTimeText(time) : kNone;
+}
+
+} // namespace
+
+void TfoHlavni::StartScheduleWatch() {
+    ReadRunHistory();
+    auto* sleep = new SleepSignal(this);
+    connect(sleep, &SleepSignal::GoingToSleep, this, [this] {
+        if (CheckBox1->isChecked())
+            SaveScheduleMemory(clock_());
+    });
+    connect(sleep, &SleepSignal::WokenUp, this, &TfoHlavni::CheckSchedule);
+    connect(this, &TfoHlavni::Closed, this, [this] {
+        if (CheckBox1->isChecked())
+            SaveScheduleMemory(clock_());
+    });
+}
+
+void TfoHlavni::ReadRunHistory() {
+    lastVerified_ = {};
+    lastFailed_ = {};
+    QDateTime latest;
+    for (const ostrivane::run::RunRecord& run : ostrivane::run::RunHistory(stateFolder_).Read()) {
+        const QDateTime start = ToDateTime(run.Start);
+        if (run.Result == ostrivane::run::RunResult::Ok &&
+            (!lastVerified_.isValid() || start >= lastVerified_))
+            lastVerified_ = start;
+        if (!latest.isValid() || start >= latest) {
+            latest = start;
+            lastFailed_ = run.Result == ostrivane::run::RunResult::Failed ? start : QDateTime();
+        }
+    }
+    lastBackupText_ = lastFailed_.isValid() ? kFailed.arg(ostrivane::DateTimeText(lastFailed_),
+                                                          TimeOrNone(lastVerified_))
+                                            : kVerified.arg(TimeOrNone(lastVerified_));
+    LastBackupPanel->SetFullText(lastBackupText_);
+    SetTrayTip(ostrivane::ui::ApplicationTitle());
+}
+
+void TfoHlavni::AfterBackupRun() {
+    ReadRunHistory();
+    // A moment that fell due during the run is caught up now that it is over, once the run's
+    // caller has finished with it.
+    QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule);
+}
+
+void TfoHlavni::WarnOfOldBackup(const QDateTime& now) {
+    if (!CheckBox1->isChecked())
+        return;
+    const bool old = lastVerified_.isValid()
+                         ? lastVerified_.secsTo(now) > kOldBackupSeconds
+                         : scheduleMemory_.OnSince().isValid() &&
+                               scheduleMemory_.OnSince().secsTo(now) >= kOldBackupSeconds;
+    if (!old)
+        return;
+    if (lastOldBackupWarning_.isValid()) {
+        const qint64 since = lastOldBackupWarning_.secsTo(now);
+        if (since >= 0 && since < kWarningSeconds)
+            return;
+    }
+    if (ShowTrayNotice(kOldBackup + u'\n' + TimeOrNone(lastVerified_)))
+        lastOldBackupWarning_ = now;
+}
+
+bool TfoHlavni::ShowTrayNotice(const QString& text) {
+    if (trayNotice_) {
+        trayNotice_(text);
+        return true;
+    }
+    if (!InTray_ || !trayIcon_)
+        return false;
+    trayIcon_->showMessage(ostrivane::ui::ApplicationTitle(), text, QSystemTrayIcon::Information,
+                           kNoticeMs);
+    return true;
+}
+
+QString TfoHlavni::TrayTipText(const QString& title) const {
+    if (backupRunning_ || lastBackupText_.isEmpty())
+        return title;
+    return title + u'\n' + lastBackupText_;
+}
