@@ -5,10 +5,10 @@
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
-#include "app/window/SettingsLocation.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsLocation.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -92,7 +92,7 @@ QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
 } // namespace
 
 QString TfoHlavni::DefaultSettingsPath() {
-    return ostrivane::ui::ChooseSettingsPath(QCoreApplication::applicationDirPath());
+    return ostrivane::settings::ChooseSettingsPath(QCoreApplication::applicationDirPath());
 }
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/run/BackupReport.h"
+#include "app/run/RunRecord.h"
 #include "settings/Zaloha.h"
 
 #include <QDateTime>
@@ -64,9 +65,6 @@ public:
     bool InTray() const { return InTray_; }
     // The tray icon; it exists exactly while InTray().
     QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
-
-    // Who started a backup run: the backup button or the scheduler.
-    enum class TRunOrigin { Manual, Scheduled };
 
     // The clock the scheduler reads; tests put their own in place.
     void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
@@ -167,8 +165,11 @@ public slots:
 
     // Backup run.
     bool KontrolaVstupu();
-    void ZalohujData(const QString& P, TRunOrigin origin = TRunOrigin::Manual);
+    void ZalohujData(const QString& P,
+                     ostrivane::run::RunOrigin origin = ostrivane::run::RunOrigin::Manual);
     void Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive);
+    // The read-back of the written archive: the share checked so far in the title and gauges.
+    void ShowVerification(std::uint8_t Percent);
     void ZrusBaleni();
 
     // Desktop integration.
@@ -219,8 +220,12 @@ private:
     void CreateArchiveComponent();
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
-    void ConfigureArchiveComponent(const QString& P);
-    void TellBackupFailure(const QString& P, TRunOrigin origin);
+    // What accompanies a run outside the window: called just before the run starts (while it
+    // lasts nothing may put the computer to sleep) and once it has ended, with its record (which
+    // goes to the history of runs).
+    void BackupRunStarting();
+    void BackupRunEnded(const ostrivane::run::RunRecord& record);
+    void TellBackupFailure(const ostrivane::run::RunRecord& record);
     void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);

@@ -136,7 +136,7 @@ void TfoHlavni::Timer1Timer() {
                               : folder + QString::number(date.year()) + TwoDigits(date.month()) +
                                     TwoDigits(date.day()) + TwoDigits(time.hour()) +
                                     TwoDigits(time.minute());
-        ZalohujData(P, TRunOrigin::Scheduled);
+        ZalohujData(P, ostrivane::run::RunOrigin::Scheduled);
     } catch (...) {
         // A scheduled tick ends quietly; what the run itself found was already told.
     }

@@ -24,8 +24,9 @@ TEST(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
     TMakeCab cab;
     Reports reports(cab);
     // Three groups, one of them named twice: the same files must go in once.
-    Configure(cab, archive,
-              {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"}, false);
+    ConfigureForBackup(cab, archive,
+                       {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     const CabListing listing = ReadListing(archive);
@@ -58,7 +59,7 @@ TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
     for (int run = 0; run < 3; ++run) {
         TMakeCab cab;
         Reports reports(cab);
-        Configure(cab, archive, {dir / "src/*.*"}, true, dir / "src/tmp");
+        ConfigureForBackup(cab, archive, {dir / "src/*.*"}, true, dir / "src/tmp");
         EXPECT_EQ(cab.Compress(), 4) << "run " << run << ": " << reports.Describe();
         EXPECT_TRUE(reports.All().empty()) << reports.Describe();
         const CabListing listing = ReadListing(archive);
@@ -104,10 +105,10 @@ TEST(Mends, FolderPathsAreMadePlainBeforeNamesAreStored) {
     TMakeCab cab;
     Reports reports(cab);
     // "..", "//" and "/./" spellings, and one folder named twice in different ways.
-    Configure(cab, archive,
-              {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
-               dir / "src/sub/*.txt"},
-              false);
+    ConfigureForBackup(cab, archive,
+                       {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
+                        dir / "src/sub/*.txt"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 3) << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     EXPECT_EQ(BsdtarNames(archive),
@@ -124,7 +125,8 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     ::mkdir((dir / "out").c_str(), 0755);
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"}, false);
+    ConfigureForBackup(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
     // gcab refuses a cabinet in which two entries share a name.
     const std::string out = dir / "restored";
@@ -148,7 +150,7 @@ TEST(Mends, EarlierDateAndTimeArchivesInsideTheSourceAreNotPacked) {
     WriteFile(dir / "src/zalohy/2026120704421.cab", "no date and time name");
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, dir / "src/zalohy/202612080442", {dir / "src/*.*"}, true);
+    ConfigureForBackup(cab, dir / "src/zalohy/202612080442", {dir / "src/*.*"}, true, "");
     EXPECT_EQ(cab.Compress(), 2) << reports.Describe();
     EXPECT_EQ(CabextractNames(dir / "src/zalohy/202612080442.cab"),
               (std::set<std::string>{"src/a.txt", "src/zalohy/2026120704421.cab"}));

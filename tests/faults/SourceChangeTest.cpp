@@ -40,7 +40,7 @@ TEST(SourceChange, VanishedOrReplacedSourcesAreReportedAndTheRestArchived) {
     // sparse file past the 4 GiB a cabinet can hold. The build runs guarded.
     const GuardedBuild build = BuildGuarded(
         [&](TMakeCab& cab) {
-            Configure(cab, archive, {dir / "src/*.*"}, false);
+            ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, "");
             cab.OnBegin = [&](TComponent*, const std::string& file, int, bool&) {
                 const std::string name = file.substr(file.rfind('/') + 1);
                 if (std::find(changed.begin(), changed.end(), name) == changed.end())
@@ -96,7 +96,7 @@ TEST_P(SourceResized, WhileItIsReadTheCabinetStaysSound) {
 
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, archive, {dir / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, "");
     std::string current;
     bool changed = false;
     std::vector<std::pair<int, int>> progress;
@@ -229,7 +229,7 @@ protected:
         ::mkdir(temp.c_str(), 0755);
         return BuildGuarded(
             [&](TMakeCab& cab) {
-                Configure(cab, archive, {dir / "src/*.*"}, false, temp);
+                ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, temp);
                 bool removed = false;
                 cab.OnProgress = [&, removed](TComponent*, std::uint8_t, std::uint8_t) mutable {
                     if (!removed) {

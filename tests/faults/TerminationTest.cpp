@@ -94,7 +94,7 @@ TEST(Termination, ACabinetHalfWrittenWhenASignalCameIsRemoved) {
         [&] {
             ostrivane::fs::InstallRemoveOnTermination();
             TMakeCab cab;
-            Configure(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
+            ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
             cab.FileHandler = std::make_unique<StoppedWhileWritingTheCabinet>(archive);
             cab.Compress();
             return 0;
