@@ -139,6 +139,8 @@ void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
     cab.SetRecurseDirs(recurse);
+    // Hidden folders (a leading ".") hold settings, keys and mail: they are backed up too.
+    cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir(tempDir);
     cab.ExcludeSpec().clear();
     cab.SetFileSpec(fileSpec);

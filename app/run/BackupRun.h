@@ -55,8 +55,8 @@ struct RunOutcome {
 
 // Sets the archive component up for a backup of `fileSpec` into `archive`: ArchiveFile, the
 // file's own date, stored names relative to each source's folder, `recurse`, TempDir, no
-// exclusion, one FileSpec line per source, every attribute taken and none excluded, and the
-// parts of a backup past one cabinet beside the archive.
+// exclusion, one FileSpec line per source, hidden folders entered, every attribute taken and
+// none excluded, and the parts of a backup past one cabinet beside the archive.
 void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
                         const std::vector<std::string>& fileSpec, bool recurse,
                         const std::string& tempDir);

@@ -5,6 +5,7 @@
 #include "FaultSupport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "cabinet/format/SourceRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,13 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     EXPECT_EQ(ReadFile(out + "/b/Data/only-b.txt"), "only b");
     const std::string top = dir.Path().substr(dir.Path().rfind('/') + 1) + "/Data/x.txt";
     EXPECT_EQ(ReadFile(out + "/" + top), "from the top");
+    // The archive says which folder each group of names came from, for a restore to its place.
+    const std::string scratch = dir.Path().substr(dir.Path().rfind('/') + 1);
+    using ostrivane::cabformat::SourceGroup;
+    EXPECT_EQ(ostrivane::cabformat::ReadSourceRecord(archive),
+              (std::vector<SourceGroup>{{"Data\\", dir / "a/Data"},
+                                        {"b\\Data\\", dir / "b/Data"},
+                                        {scratch + "\\Data\\", dir / "Data"}}));
 }
 
 // Archives the scheduler names after the date and time lie beside the new one: packed, each
