@@ -5,6 +5,7 @@
 #   <prefix>/lib/ostrivane/ostrivane-cab    the command-line front end
 #   <prefix>/lib/ostrivane/ostrivane.png    the icon that the program's launchers point at
 #   <prefix>/bin/ostrivane                  a starter script that runs the program from there
+#   <prefix>/bin/ostrivane-cab              a link to the front end (for cron and timers)
 #   <prefix>/share/applications/ostrivane.desktop
 #   <prefix>/share/icons/hicolor/{32x32,256x256}/apps/ostrivane.png
 #
@@ -32,6 +33,13 @@ if(TARGET cabinet)
 endif()
 if(TARGET ostrivane-cab)
     install(TARGETS ostrivane-cab RUNTIME DESTINATION ${OSTRIVANE_PROGRAM_DIR})
+    # Run through the link, the front end still finds libcabinet.so beside its real file (the
+    # running executable's path resolves the link) and the settings file by the program's rule.
+    set(OSTRIVANE_BIN_LINKS ${CMAKE_BINARY_DIR}/bin-links)
+    file(MAKE_DIRECTORY ${OSTRIVANE_BIN_LINKS})
+    file(CREATE_LINK ../${OSTRIVANE_PROGRAM_DIR}/ostrivane-cab
+        ${OSTRIVANE_BIN_LINKS}/ostrivane-cab SYMBOLIC)
+    install(FILES ${OSTRIVANE_BIN_LINKS}/ostrivane-cab DESTINATION bin)
 endif()
 
 # Debian package: `cpack -G DEB` in the build folder.

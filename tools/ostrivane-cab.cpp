@@ -1,24 +1,26 @@
-// ostrivane-cab: packs files into a cabinet exactly as the backup run configures the archive
-// component, without the user interface; and lists, tests and restores cabinets.
+// ostrivane-cab: backs up without the user interface, through the same backup run as the window
+// (lock, build under temporary names, read-back, rotation); and lists, tests and restores
+// cabinets.
 //
-//   ostrivane-cab [--recurse] [--threads N] [--part-size BYTES] [--no-verify] [--quiet]
-//                 ARCHIVE FOLDER/MASK...
+//   ostrivane-cab [--recurse] [--keep N] [--threads N] [--part-size BYTES] [--no-verify]
+//                 [--quiet] ARCHIVE FOLDER/MASK...
+//   ostrivane-cab --settings [--threads N] [--quiet] [FILE]
 //   ostrivane-cab --list ARCHIVE
 //   ostrivane-cab --test [--quiet] ARCHIVE...
 //   ostrivane-cab --extract [--overwrite] [--quiet] DIR ARCHIVE [PATTERN...]
 //
 // Each FOLDER/MASK is a folder + "/" + a file mask; a relative folder, or a mask alone, is taken
-// in the current folder. A backup larger than one cabinet (or than --part-size) goes on in parts
-// beside the archive, which the reading commands take with the first part. Exit status 0 when
-// everything was done without any error report, 1 otherwise, 2 for bad usage.
-#include "archive/model/ErrorCodes.h"
-#include "cabinet/component/CabinetLibrary.h"
-#include "cabinet/component/TMakeCab.h"
-#include "platform/fs/FileSystem.h"
-#include "platform/fs/RemoveOnTermination.h"
+// in the current folder. The archive is replaced only by a complete, verified new one; with
+// --keep N the earlier archives move along a series of N copies as the window keeps them.
+// --settings runs the backup a settings file describes (the window's file by default) as the
+// window's backup button does. A backup larger than one cabinet (or than --part-size) goes on in
+// parts beside the archive, which the reading commands take with the first part. Exit status 0
+// when everything was done without any error report, 1 otherwise, 2 for bad usage.
+#include "tools/BackupCommand.h"
 #include "tools/CabReadCommands.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -28,17 +30,20 @@
 
 namespace {
 
-enum class Mode { Pack, List, Test, Extract };
+enum class Mode { Pack, Settings, List, Test, Extract };
+
+constexpr std::uint32_t kLargestPart = 0x7FFFFFFF;
 
 struct Options {
     Mode mode = Mode::Pack;
     bool recurse = false;
     bool quiet = false;
     bool verify = true;
-    std::uint32_t partSize = 0x7FFFFFFF;
+    std::optional<std::int32_t> keep;
+    std::uint32_t partSize = kLargestPart;
     bool overwrite = false;
     std::optional<std::string> threads;
-    std::string archive;
+    std::string archive;               // packing, --list, --extract; --settings: FILE or ""
     std::vector<std::string> specs;    // packing: FOLDER/MASK; --test: the archives
     std::string folder;                // --extract: DIR
     std::vector<std::string> patterns; // --extract: PATTERN
@@ -48,22 +53,33 @@ int Usage(const char* message) {
     std::fprintf(stderr, "ostrivane-cab: %s\n", message);
     std::fprintf(
         stderr,
-        "usage: ostrivane-cab [--recurse] [--threads N] [--part-size BYTES] [--no-verify] "
-        "[--quiet]\n"
-        "                     ARCHIVE FOLDER/MASK...\n"
+        "usage: ostrivane-cab [--recurse] [--keep N] [--threads N] [--part-size BYTES]\n"
+        "                     [--no-verify] [--quiet] ARCHIVE FOLDER/MASK...\n"
+        "       ostrivane-cab --settings [--threads N] [--quiet] [FILE]\n"
         "       ostrivane-cab --list ARCHIVE\n"
         "       ostrivane-cab --test [--quiet] ARCHIVE...\n"
         "       ostrivane-cab --extract [--overwrite] [--quiet] DIR ARCHIVE [PATTERN...]\n"
         "  FOLDER/MASK is a folder, \"/\" and a file mask, for example ~/Documents/*.odt; a\n"
         "  relative folder, or a mask alone, is taken in the current folder. Every archive is\n"
-        "  read back after it is written (--no-verify skips that). A backup larger than one\n"
-        "  cabinet (2 GiB, or --part-size) goes on in parts beside it: for data.cab, data-2.cab,\n"
-        "  data-3.cab, ...; the reading commands take a whole set by its first part.\n"
+        "  read back after it is written (--no-verify skips that), and only a complete new\n"
+        "  archive replaces the old one; --keep N moves the earlier ones along a series of N\n"
+        "  copies (data_1.cab the newest) as the window does.\n"
+        "  --settings backs up what a settings file describes (by default the window's own)\n"
+        "  as the window's backup button does: input check, depth, subfolders, lock.\n"
+        "  A backup larger than one cabinet (2 GiB, or --part-size) goes on in parts beside\n"
+        "  it: for data.cab, data-2.cab, data-3.cab, ...; the reading commands take a whole\n"
+        "  set by its first part.\n"
         "  --list shows size, date and time, attributes and name of every file; --test checks\n"
         "  every checksum and every file; --extract restores into DIR the files whose names\n"
         "  match a PATTERN (\"*\" and \"?\" as in the shell; a folder's name takes what it\n"
         "  holds), all without one, and keeps files that exist unless --overwrite is given.\n");
     return 2;
+}
+
+// A number of earlier archives to keep, 0 up to the largest the window takes.
+bool KeepCount(std::string_view text, std::int32_t& count) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return error == std::errc() && end == text.data() + text.size() && count >= 0;
 }
 
 bool PositiveNumber(std::string_view text) {
@@ -77,7 +93,7 @@ bool PartSize(std::string_view text, std::uint32_t& size) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 1024 ||
-        value > 0x7FFFFFFF)
+        value > kLargestPart)
         return false;
     size = static_cast<std::uint32_t>(value);
     return true;
@@ -85,7 +101,7 @@ bool PartSize(std::string_view text, std::uint32_t& size) {
 
 bool SetMode(Options& options, Mode mode, const char*& problem) {
     if (options.mode != Mode::Pack) {
-        problem = "only one of --list, --test and --extract may be given";
+        problem = "only one of --settings, --list, --test and --extract may be given";
         return false;
     }
     options.mode = mode;
@@ -96,9 +112,14 @@ bool SetMode(Options& options, Mode mode, const char*& problem) {
 bool PlaceArguments(Options& options, const std::vector<std::string>& positional,
                     const char*& problem) {
     const bool packing = options.mode == Mode::Pack;
+    const bool backingUp = packing || options.mode == Mode::Settings;
     if (!packing &&
-        (options.recurse || options.threads || !options.verify || options.partSize != 0x7FFFFFFF)) {
-        problem = "--recurse, --threads, --part-size and --no-verify are options of packing";
+        (options.recurse || options.keep || !options.verify || options.partSize != kLargestPart)) {
+        problem = "--recurse, --keep, --part-size and --no-verify are options of packing";
+        return false;
+    }
+    if (!backingUp && options.threads) {
+        problem = "--threads is an option of packing and of --settings";
         return false;
     }
     if (options.overwrite && options.mode != Mode::Extract) {
@@ -113,6 +134,13 @@ bool PlaceArguments(Options& options, const std::vector<std::string>& positional
         }
         options.archive = positional.front();
         options.specs.assign(positional.begin() + 1, positional.end());
+        return true;
+    case Mode::Settings:
+        if (positional.size() > 1) {
+            problem = "--settings takes at most one settings file";
+            return false;
+        }
+        options.archive = positional.empty() ? std::string() : positional.front();
         return true;
     case Mode::List:
         if (positional.size() != 1) {
@@ -160,10 +188,12 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
             options.verify = false;
         } else if (arg == "--overwrite") {
             options.overwrite = true;
-        } else if (arg == "--list" || arg == "--test" || arg == "--extract") {
-            const Mode mode = arg == "--list"   ? Mode::List
-                              : arg == "--test" ? Mode::Test
-                                                : Mode::Extract;
+        } else if (arg == "--settings" || arg == "--list" || arg == "--test" ||
+                   arg == "--extract") {
+            const Mode mode = arg == "--settings" ? Mode::Settings
+                              : arg == "--list"   ? Mode::List
+                              : arg == "--test"   ? Mode::Test
+                                                  : Mode::Extract;
             if (!SetMode(options, mode, problem))
                 return std::nullopt;
         } else if (arg == "--part-size") {
@@ -171,6 +201,14 @@ std::optional<Options> ParseArguments(int argc, char** argv, const char*& proble
                 problem = "--part-size needs a number of bytes from 1024 to 2147483647";
                 return std::nullopt;
             }
+            ++i;
+        } else if (arg == "--keep") {
+            std::int32_t count = 0;
+            if (i + 1 >= argc || !KeepCount(argv[i + 1], count)) {
+                problem = "--keep needs a number of earlier archives from 0 up";
+                return std::nullopt;
+            }
+            options.keep = count;
             ++i;
         } else if (arg == "--threads") {
             if (i + 1 >= argc || !PositiveNumber(argv[i + 1])) {
@@ -194,31 +232,6 @@ std::string InCurrentFolder(const std::string& line) {
     return line.find('/') == std::string::npos ? "./" + line : line;
 }
 
-// Prints the two percentages on one line of standard error, only when they change.
-class ProgressLine {
-public:
-    void Show(unsigned byFile, unsigned byArchive) {
-        if (byFile == lastFile_ && byArchive == lastArchive_) {
-            return;
-        }
-        lastFile_ = byFile;
-        lastArchive_ = byArchive;
-        std::fprintf(stderr, "\rfile %3u%%  archive %3u%%", byFile, byArchive);
-        shown_ = true;
-    }
-    void End() {
-        if (shown_) {
-            std::fputc('\n', stderr);
-            shown_ = false;
-        }
-    }
-
-private:
-    unsigned lastFile_ = 1000;
-    unsigned lastArchive_ = 1000;
-    bool shown_ = false;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -236,78 +249,29 @@ int main(int argc, char** argv) {
         return cabtool::ExtractArchive(options->folder, options->archive, options->patterns,
                                        options->overwrite, options->quiet);
     case Mode::Pack:
+    case Mode::Settings:
         break;
     }
     // The library reads the variable when it is used, so it is set before anything is bound.
     if (options->threads) {
         ::setenv("OSTRIVANE_CAB_THREADS", options->threads->c_str(), 1);
     }
-    LoadCabinetLibraryBesideExecutable();
-    // Stopped by a signal, the build leaves neither its temporary files nor a half-written
-    // cabinet behind.
-    ostrivane::fs::InstallRemoveOnTermination();
-
-    TMakeCab cab;
-    cab.Hooks.ConfirmYesNo = [](const std::string&) { return false; };
-    cab.Hooks.RetryCancel = [](const std::string&) { return false; };
-
-    ProgressLine progress;
-    int errors = 0;
-    cab.OnError = [&](TComponent*, const std::string& fileName, const std::string& extendedMsg,
-                      const std::string&, int eCode) {
-        progress.End();
-        ++errors;
-        if (extendedMsg.empty()) {
-            std::fprintf(stderr, "error %d: %s: %s\n", eCode, ErrorText(eCode).c_str(),
-                         fileName.c_str());
-        } else {
-            std::fprintf(stderr, "error %d: %s: %s (%s)\n", eCode, ErrorText(eCode).c_str(),
-                         fileName.c_str(), extendedMsg.c_str());
-        }
-    };
-    if (!options->quiet) {
-        cab.OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
-            progress.Show(byFile, byArchive);
-        };
+    cabtool::BackupOptions backupOptions;
+    backupOptions.quiet = options->quiet;
+    if (options->mode == Mode::Settings) {
+        return cabtool::RunSettingsBackup(options->archive, backupOptions);
     }
-
-    // The backup run's configuration of the component.
-    cab.SetArchiveFile(options->archive);
-    cab.SetDateAttribute(daFileDate);
-    cab.SetStoredDirNames(sdRelativeStoreStart);
-    cab.SetRecurseDirs(options->recurse);
-    cab.SetIncludeHiddenDirs(true);
-    cab.SetTempDir("");
-    cab.ExcludeSpec().clear();
-    std::vector<std::string> specs;
+    ostrivane::run::BackupRequest request;
+    request.Archive = options->archive;
     for (const std::string& line : options->specs) {
-        specs.push_back(InCurrentFolder(line));
+        request.FileSpec.push_back(InCurrentFolder(line));
     }
-    cab.SetFileSpec(specs);
-    cab.VerifyArchive = options->verify;
-    cab.PartSize = options->partSize;
-    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& newName, int, bool& abort) {
-        cab.AnswerWithNextPart(ccab, newName, abort);
-    };
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
-        cab.SetAttribute(a, true);
-    }
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
-        cab.SetAttributeEx(a, false);
-    }
-    cab.SetCompressMethod(cmMsZip);
-    cab.SetDefaultExt(".cab");
-
-    const int added = cab.Compress();
-    progress.End();
-    if (!options->quiet) {
-        std::fprintf(stderr, "%d file(s) added to %s\n", added, cab.ArchiveFile().c_str());
-        if (cab.VerifyArchive && cab.VerifiedFiles > 0) {
-            std::fprintf(stderr, "%d file(s) read back and verified in %.2f s\n", cab.VerifiedFiles,
-                         cab.VerificationSeconds);
-        }
-    }
-    const bool written = ostrivane::fs::IsRegularFile(cab.ArchiveFile());
-    UnloadCabinetLibrary();
-    return errors == 0 && written ? 0 : 1;
+    request.Recurse = options->recurse;
+    request.PartSize = options->partSize;
+    request.Verify = options->verify;
+    request.Origin = ostrivane::run::RunOrigin::Command;
+    // Without --keep the archive is replaced, once the new one is complete.
+    request.ReplaceExisting = !options->keep;
+    request.Depth = options->keep.value_or(0);
+    return cabtool::RunBackupCommand(request, backupOptions);
 }

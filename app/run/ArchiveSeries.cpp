@@ -25,6 +25,11 @@ bool FileExists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // The numbers of the copies B_n.cab, 1 <= n <= depth, that the folder's listing shows, in
 // ascending order; nothing when the folder cannot be listed.
 std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& archive,
@@ -58,7 +63,16 @@ std::vector<std::int64_t> ProbedCopies(const std::string& archive, std::int32_t 
 }
 
 std::optional<RotationFailure> Failed(const std::string& file) {
-    return RotationFailure{file, errno};
+    return RotationFailure{file, errno, false};
+}
+
+// The first of `paths` that is there but is no regular file (a link, a special file).
+std::optional<RotationFailure> FirstNotAFile(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (FileExists(path) && !IsRegularFile(path))
+            return RotationFailure{path, 0, true};
+    }
+    return std::nullopt;
 }
 
 // Deletes the backup `archive` with every part of its set; a file already gone is no failure.
@@ -103,6 +117,11 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
     if (depth >= 1) {
         const std::vector<std::int64_t> copies =
             ListedCopies(archivePath, depth).value_or(ProbedCopies(archivePath, depth));
+        std::vector<std::string> touched{archivePath};
+        for (const std::int64_t n : copies)
+            touched.push_back(names::SeriesCopy(archivePath, n));
+        if (const auto failure = FirstNotAFile(touched))
+            return failure;
         // Oldest first: each copy moves up into a number that was already handled.
         for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
             const std::string name = names::SeriesCopy(archivePath, *it);
@@ -114,6 +133,8 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
         }
         if (const auto failure = MoveBackup(archivePath, first))
             return failure;
+    } else if (const auto failure = FirstNotAFile({archivePath})) {
+        return failure;
     } else if (FileExists(first)) {
         // Keeping no copies: the first copy, once made, stays for good and the archive gives
         // way to the new one.
@@ -123,6 +144,32 @@ std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePat
         return failure;
     }
     fs::SyncFolder(names::FolderOf(archivePath), first);
+    return std::nullopt;
+}
+
+std::optional<RotationFailure> PruneDateTimeArchives(const std::string& archive,
+                                                     std::int32_t depth) {
+    const std::string folder = names::FolderOf(archive);
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::string> found;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string path = folder + "/" + entry->d_name;
+        if (names::IsDateTimeArchive(entry->d_name) && IsRegularFile(path))
+            found.push_back(entry->d_name);
+    }
+    // Twelve digits of the date and time: the order of the names is the order of the backups.
+    std::sort(found.begin(), found.end());
+    const std::size_t keep = static_cast<std::size_t>(std::max<std::int32_t>(depth, 0)) + 1;
+    const std::string own = names::NameOf(archive);
+    for (std::size_t i = 0; i + keep < found.size(); ++i) {
+        if (found[i] == own)
+            continue;
+        if (const auto failure = DeleteBackup(folder + "/" + found[i]))
+            return failure;
+    }
+    fs::SyncFolder(folder, archive);
     return std::nullopt;
 }
 

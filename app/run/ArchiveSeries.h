@@ -8,10 +8,12 @@
 
 namespace ostrivane {
 
-// A step of the rotation that could not be made: the file it concerned and the errno value.
+// A step of the rotation that could not be made: the file it concerned and the errno value, or
+// that the file is a symbolic link or a special file, which the rotation never moves or deletes.
 struct RotationFailure {
     std::string File;
     int Error = 0;
+    bool NotAFile = false;
 };
 
 // Shifts the earlier archives before a new one is written as `archivePath`, only when a file of
@@ -22,12 +24,21 @@ struct RotationFailure {
 // under a number by an earlier, larger set are removed when a copy takes that number.
 //
 // A step that fails ends the rotation at once: nothing more is renamed or deleted, and the
-// failure is returned so that the run writes no archive over the one still in place.
+// failure is returned so that the run puts no archive in place of the one still there. Before
+// anything moves, the archive and every copy found must be regular files: a symbolic link or a
+// special file in the series is a failure with nothing changed.
 //
 // The copies are found by listing the folder, so a huge depth costs no more than a small one;
 // in a folder that can be written but not listed they are found by name, from B_1 up while they
 // exist, and B_depth. The renames are flushed to the disk before the function returns.
 std::optional<RotationFailure> RotateArchiveSeries(const std::string& archivePath,
                                                    std::int32_t depth);
+
+// After the backup `archive`, named after the date and time of its start, was put in place:
+// deletes the oldest backups of that form in its folder, each with its parts, so that `archive`
+// and `depth` earlier ones remain (`archive` itself is never deleted). Only regular files count;
+// nothing is done in a folder that cannot be listed. The first deletion that fails ends it.
+std::optional<RotationFailure> PruneDateTimeArchives(const std::string& archive,
+                                                     std::int32_t depth);
 
 } // namespace ostrivane

@@ -1,5 +1,6 @@
-// What went wrong during one backup run, collected from the archive engine's error reports so
-// that the user is told once the run is over. A cancel by the user is no error and is not kept.
+// What went wrong during one backup run, collected from the archive engine's error reports and
+// from the run's own steps, so that the user is told once the run is over. A cancel by the user
+// is no error and is not kept. The run's own failures are told by the texts below, in Czech.
 #pragma once
 
 #include <cstddef>
@@ -28,12 +29,29 @@ public:
     bool Empty() const { return reports_.empty(); }
     const std::vector<EngineReport>& Reports() const { return reports_; }
 
-    // The Czech message that tells the user the backup of `archivePath` did not complete, one
-    // line per report: the code's text, then the file it concerns.
-    std::string Message(const std::string& archivePath) const;
+    // The Czech message that tells the user the backup of `archivePath` did not complete (or,
+    // `placed`, that it is in place but lacks what the reports name), one line per report: the
+    // code's text, then the file it concerns.
+    std::string Message(const std::string& archivePath, bool placed = false) const;
 
 private:
     std::vector<EngineReport> reports_;
 };
+
+// Another running copy holds the lock of the destination folder.
+std::string LockBusyText();
+// The destination folder could not be locked (errno `error`).
+std::string LockFailedText(const std::string& folder, int error);
+// A symbolic link, a folder or a special file lies where the archive `archive` is to go.
+std::string NotAFileText(const std::string& archive);
+// A step of the rotation of the earlier archives failed on `file` (errno `error`), or `file` is
+// a link or a special file (`notAFile`).
+std::string RotationFailedText(const std::string& file, int error, bool notAFile);
+// The name of part `part` of the new backup belongs to a file that is no cabinet of this program.
+std::string PartNameTakenText(const std::string& part);
+// The complete new backup could not be given its name `name` (errno `error`).
+std::string PlacementFailedText(const std::string& name, int error);
+// An archive named after the date and time, beyond the number to keep, could not be deleted.
+std::string PruneFailedText(const std::string& file, int error);
 
 } // namespace ostrivane

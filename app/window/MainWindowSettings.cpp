@@ -1,10 +1,11 @@
 // Loading the main window's fields from the settings file and saving them back.
+#include "app/job/InputCheck.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/TfoHlavni.h"
-#include "desktop/UserDirs.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsLocation.h"
 #include "settings/TextTrim.h"
 
 #include <QCheckBox>
@@ -14,18 +15,6 @@
 
 using namespace ostrivane::settings;
 using ostrivane::TrimBlanks;
-
-namespace {
-
-// The destination before the user chose one: the user's documents folder. Where no home is
-// known, the text the program has always started with (no folder of that name exists here, so
-// the input check asks for a real one).
-QString DefaultDestination() {
-    const QString documents = ostrivane::desktop::DocumentsFolder();
-    return documents.isEmpty() ? kDefaultDestination : documents;
-}
-
-} // namespace
 
 void TfoHlavni::NatahniNastaveni() {
     const SettingsFile file(settingsPath_);
@@ -57,9 +46,7 @@ void TfoHlavni::NatahniNastaveni() {
     for (TZaloha& entry : ReadSources(file))
         Sources.push_back(std::move(entry));
 
-    bool ok = false;
-    const int depth = TrimBlanks(Edit10->text()).toInt(&ok, 10);
-    Depth = ok ? depth : 1;
+    Depth = ostrivane::job::DepthOfField(Edit10->text());
 }
 
 void TfoHlavni::TellUnreadableSettings() {

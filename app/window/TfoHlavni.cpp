@@ -6,11 +6,11 @@
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
-#include "app/window/SettingsLocation.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "ostrivane/Version.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsLocation.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -95,7 +95,7 @@ QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
 } // namespace
 
 QString TfoHlavni::DefaultSettingsPath() {
-    return ostrivane::ui::ChooseSettingsPath(QCoreApplication::applicationDirPath());
+    return ostrivane::settings::ChooseSettingsPath(QCoreApplication::applicationDirPath());
 }
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)

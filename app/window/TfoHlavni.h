@@ -188,6 +188,8 @@ public slots:
     void ZalohujData(const QString& P,
                      ostrivane::run::RunOrigin origin = ostrivane::run::RunOrigin::Manual);
     void Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive);
+    // The read-back of the written archive: the share checked so far in the title and gauges.
+    void ShowVerification(std::uint8_t Percent);
     void ZrusBaleni();
 
     // Desktop integration.
@@ -244,8 +246,7 @@ private:
     void CreateArchiveComponent();
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
-    void ConfigureArchiveComponent(const QString& P);
-    void TellBackupFailure(const QString& P, ostrivane::run::RunOrigin origin);
+    void TellBackupFailure(const ostrivane::run::RunRecord& record);
     void ShowScheduledNotice(const QString& text);
 
     void WMActivateApp(bool active);
@@ -272,6 +273,8 @@ private:
     void ReadRunHistory();
     // Called once a backup run is over.
     void AfterBackupRun();
+    // Tells, once per program run, that the history of runs could not be written.
+    void TellHistoryNotWritten();
     void WarnOfOldBackup(const QDateTime& now);
     // True when the text was shown.
     bool ShowTrayNotice(const QString& text);
@@ -305,6 +308,7 @@ private:
 
     // Where the history and the schedule's memory are kept, taken once at start.
     std::string stateFolder_ = ostrivane::run::StateFolder();
+    bool historyFailureTold_ = false;
     ostrivane::ScheduleMemory scheduleMemory_{stateFolder_};
     QDateTime previousTick_;       // the last check of the schedule
     QDateTime lastMemorySave_;     // when the schedule's memory was last written

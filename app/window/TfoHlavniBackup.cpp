@@ -1,16 +1,14 @@
-// One backup run from its start to its end: the input check of a manual run, the rotation of the
-// earlier archives, the archive component's set-up, the progress display, cancellation, and
-// telling the user what went wrong.
-#include "app/run/BackupIntoSeries.h"
-#include "app/schedule/TimeOfDay.h"
+// One backup run seen from the window: the input check of a manual run, the window's state while
+// the run lasts (controls, title, gauges, timer), progress and cancellation, and telling the user
+// what went wrong. The run itself (lock, build, read-back, rotation, placing) is app/run's.
+#include "app/job/InputCheck.h"
+#include "app/run/BackupRun.h"
 #include "app/widgets/ApplicationTitle.h"
-#include "app/widgets/FolderField.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/EngineHooks.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/TMakeCab.h"
-#include "platform/fs/FileSystem.h"
 #include "settings/TextTrim.h"
 
 #include <QCheckBox>
@@ -28,15 +26,12 @@
 #include <exception>
 
 using ostrivane::TrimBlanks;
+using ostrivane::run::RunOrigin;
 
 namespace {
 
 const QString kBackupCaption = QStringLiteral("Zálohovat !");
 const QString kCancelCaption = QStringLiteral("Z&rušit !");
-
-// Every attribute but the volume label, in the order the run sets them.
-constexpr TvrkFileAttr kRunAttributes[] = {fsZeroAttr, fsArchive,  fsDirectory,
-                                           fsHidden,   fsReadOnly, fsSysFile};
 
 bool OwnEnabledFlag(const QWidget* widget) {
     // The field's own setting, whatever its panel says: a disabled panel disables its children
@@ -53,17 +48,8 @@ void TfoHlavni::CreateArchiveComponent() {
     MakeCab1->OnProgress = [this](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
         Zip1Progress(byFile, byArchive);
     };
-    // A backup past one cabinet's limits goes on in parts beside the archive.
-    MakeCab1->OnGetNextCabinet = [this](TComponent*, CCAB& ccab, std::string& newName, int,
-                                        bool& abort) {
-        MakeCab1->AnswerWithNextPart(ccab, newName, abort);
-    };
-    // The engine reports failures only through this event; the run collects them so that the
-    // user is told once it is over.
-    MakeCab1->OnError = [this](TComponent*, const std::string& fileName,
-                               const std::string& extendedMsg, const std::string&, int eCode) {
-        if (backupRunning_)
-            backupReport_.Add(eCode, fileName, extendedMsg);
+    MakeCab1->OnVerifyProgress = [this](TComponent*, std::uint8_t percent) {
+        ShowVerification(percent);
     };
 }
 
@@ -77,48 +63,48 @@ void TfoHlavni::SetBackupButtonHandler(void (TfoHlavni::*handler)()) {
 }
 
 bool TfoHlavni::KontrolaVstupu() {
+    ostrivane::job::BackupInput input;
     for (std::size_t i = 0; i < EditTime.size(); ++i) {
-        QLineEdit* edit = EditTime[i];
-        const QString time = TrimBlanks(edit->text());
-        if (!OwnEnabledFlag(edit) || ostrivane::IsValidTimeOfDay(time))
-            continue;
-        ostrivane::ui::ShowMessage(this, QStringLiteral("Zadán špatný formát času ") + time);
+        if (OwnEnabledFlag(EditTime[i]))
+            input.TickedTimes[i] = EditTime[i]->text();
+    }
+    input.Sources = Sources;
+    input.Destination = Edit9->text();
+    input.ArchiveName = Edit8->text();
+    input.NameTypedByHand = RadioGroup1->ItemIndex() == 0;
+    const ostrivane::job::InputCheck check = ostrivane::job::CheckBackupInput(input);
+    using ostrivane::job::InputProblem;
+    if (check.Problem != InputProblem::None)
+        ostrivane::ui::ShowMessage(this, check.Message);
+    switch (check.Problem) {
+    case InputProblem::InvalidTime:
         PageControl1->setCurrentWidget(TabSheet2);
         // Behind a switched-off schedule the field cannot take the focus; the master switch
         // that opens the way to it is the nearest control that can.
         if (Panel1->isEnabled())
-            edit->setFocus();
+            EditTime[static_cast<std::size_t>(check.Day - 1)]->setFocus();
         else
             CheckBox1->setFocus();
         return false;
-    }
-    if (Sources.empty()) {
-        ostrivane::ui::ShowMessage(this,
-                                   QStringLiteral("Nejsou vybrány žádné soubory do archívu !"));
+    case InputProblem::NoSources:
         PageControl1->setCurrentWidget(TabSheet1);
         BitBtn4->setFocus();
         return false;
-    }
-    // The emptied text is the root, which leaving the field made of "/".
-    const QString destination = ostrivane::ui::FolderOfField(TrimBlanks(Edit9->text()));
-    if (!ostrivane::fs::IsDirectory(destination.toStdString())) {
-        ostrivane::ui::ShowMessage(
-            this,
-            QStringLiteral("Neexistuje nebo nebyl vybrán adresář nebo disk pro uložení archívu !"));
+    case InputProblem::NoDestination:
         PageControl1->setCurrentWidget(TabSheet1);
         Edit9->setFocus();
         return false;
-    }
-    if (RadioGroup1->ItemIndex() == 0 && TrimBlanks(Edit8->text()).isEmpty()) {
-        ostrivane::ui::ShowMessage(this, QStringLiteral("Nebyl vybrán soubor archívu !"));
+    case InputProblem::NoArchiveName:
         PageControl1->setCurrentWidget(TabSheet1);
         Edit8->setFocus();
         return false;
+    case InputProblem::None:
+        break;
     }
-    if (TrimBlanks(Edit8->text()).isEmpty())
-        Edit8->setText(QStringLiteral("MyBackUp"));
-    Edit8Exit();
-    Edit9Exit();
+    if (check.ArchiveName != Edit8->text())
+        Edit8->setText(check.ArchiveName);
+    if (check.Destination != Edit9->text())
+        Edit9->setText(check.Destination);
     return true;
 }
 
@@ -126,36 +112,14 @@ void TfoHlavni::BitBtn3Click() {
     if (!KontrolaVstupu())
         return;
     try {
-        ZalohujData(TrimBlanks(Edit9->text()) + QLatin1Char('/') + TrimBlanks(Edit8->text()));
+        ZalohujData(
+            QString::fromStdString(ostrivane::job::ArchivePath(Edit9->text(), Edit8->text())));
     } catch (const std::exception& error) {
         ostrivane::ui::ShowError(this, QString::fromUtf8(error.what()));
     }
 }
 
-void TfoHlavni::ConfigureArchiveComponent(const QString& P) {
-    TMakeCab& cab = *MakeCab1;
-    cab.SetArchiveFile(P.toStdString());
-    cab.SetDateAttribute(daFileDate);
-    cab.SetStoredDirNames(sdRelativeStoreStart);
-    cab.SetRecurseDirs(CheckBox2->isChecked());
-    // Hidden folders (a leading ".") hold settings, keys and mail: they are backed up too.
-    cab.SetIncludeHiddenDirs(true);
-    cab.SetTempDir(TempDir.toStdString());
-    cab.ExcludeSpec().clear();
-    cab.FileSpec().clear();
-    for (const TZaloha& source : Sources) {
-        const QString folder = TrimBlanks(source.Folder);
-        const QString mask = TrimBlanks(source.Mask);
-        if (!folder.isEmpty() && !mask.isEmpty())
-            cab.FileSpec().push_back(ostrivane::ui::PathInFolder(folder, mask).toStdString());
-    }
-    for (TvrkFileAttr attr : kRunAttributes)
-        cab.SetAttribute(attr, true);
-    for (TvrkFileAttr attr : kRunAttributes)
-        cab.SetAttributeEx(attr, false);
-}
-
-void TfoHlavni::ZalohujData(const QString& P, ostrivane::run::RunOrigin origin) {
+void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     // Disabling the controls takes the focus away; the user finds it where it was afterwards.
     const QPointer<QWidget> hadFocus = focusWidget();
     const bool timerWasEnabled = Timer1->isActive();
@@ -166,22 +130,17 @@ void TfoHlavni::ZalohujData(const QString& P, ostrivane::run::RunOrigin origin) 
     BitBtn3->setText(kCancelCaption);
     SetBackupButtonHandler(&TfoHlavni::ZrusBaleni);
     backupRunning_ = true;
-    backupReport_.Clear();
 
-    std::exception_ptr failure;
-    // The lock is held from before the rotation to the end of the archive, so that a second
-    // running copy never works on the same series at the same time.
-    const std::string problem =
-        ostrivane::BackUpIntoSeries(P.toStdString(), Depth, [this, &P, &failure] {
-            try {
-                ConfigureArchiveComponent(P);
-                MakeCab1->Compress();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-    if (!problem.empty())
-        backupReport_.AddText(problem);
+    ostrivane::run::BackupRequest request;
+    request.Archive = P.toStdString();
+    request.FileSpec = ostrivane::job::FileSpecLines(Sources);
+    request.Recurse = CheckBox2->isChecked();
+    request.TempDir = TempDir.toStdString();
+    request.Depth = Depth;
+    request.Origin = origin;
+    request.HistoryFolder = stateFolder_;
+    ostrivane::run::RunOutcome outcome = ostrivane::run::RunBackup(*MakeCab1, request);
+    backupReport_ = std::move(outcome.Report);
 
     ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
     if (timerWasEnabled)
@@ -196,11 +155,11 @@ void TfoHlavni::ZalohujData(const QString& P, ostrivane::run::RunOrigin origin) 
     if (hadFocus && hadFocus->isEnabled() && hadFocus->isVisible())
         hadFocus->setFocus(Qt::OtherFocusReason);
 
-    if (!backupReport_.Empty())
-        TellBackupFailure(P, origin);
+    if (!outcome.Record.Message.empty())
+        TellBackupFailure(outcome.Record);
+    if (!outcome.HistoryWritten)
+        TellHistoryNotWritten();
     AfterBackupRun();
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 void TfoHlavni::Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive) {
@@ -211,19 +170,24 @@ void TfoHlavni::Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressB
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void TfoHlavni::ShowVerification(std::uint8_t Percent) {
+    ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle +
+                                       QStringLiteral(" - ověřování ") + QString::number(Percent) +
+                                       QLatin1Char('%'));
+    Gauge2->setValue(Percent);
+    Gauge1->setValue(Percent);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 void TfoHlavni::ZrusBaleni() {
     *MakeCab1->CancelFlag() = true;
     Gauge1->setValue(0);
     Gauge2->setValue(0);
 }
 
-void TfoHlavni::TellBackupFailure(const QString& P, ostrivane::run::RunOrigin origin) {
-    // Named as the component writes it: a name made of the date and time gets its ".cab".
-    std::string archive = P.toStdString();
-    if (PathExtension(archive).empty())
-        archive += MakeCab1->DefaultExt();
-    const QString text = QString::fromStdString(backupReport_.Message(archive));
-    if (origin == ostrivane::run::RunOrigin::Manual)
+void TfoHlavni::TellBackupFailure(const ostrivane::run::RunRecord& record) {
+    const QString text = QString::fromStdString(record.Message);
+    if (record.Origin == RunOrigin::Manual)
         ostrivane::ui::ShowError(this, text);
     else
         ShowScheduledNotice(text);

@@ -1,4 +1,5 @@
 // The destination fields of the "Soubory" tab: archive name, destination folder, keep count.
+#include "app/job/InputCheck.h"
 #include "app/widgets/BrowseForFolder.h"
 #include "app/window/TfoHlavni.h"
 #include "settings/TextTrim.h"
@@ -10,17 +11,15 @@
 using ostrivane::TrimBlanks;
 
 void TfoHlavni::Edit8Exit() {
-    const QString name = TrimBlanks(Edit8->text());
-    if (name.contains(QStringLiteral(".cab")) || name.isEmpty())
-        return;
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    Edit8->setText((dot >= 0 ? name.left(dot) : name) + QStringLiteral(".cab"));
+    const QString name = ostrivane::job::NormalArchiveName(Edit8->text());
+    if (name != Edit8->text())
+        Edit8->setText(name);
 }
 
 void TfoHlavni::Edit9Exit() {
-    const QString folder = TrimBlanks(Edit9->text());
-    if (folder.endsWith(QLatin1Char('/')))
-        Edit9->setText(folder.chopped(1));
+    const QString folder = ostrivane::job::NormalDestination(Edit9->text());
+    if (folder != Edit9->text())
+        Edit9->setText(folder);
 }
 
 void TfoHlavni::Edit10Change() {
@@ -32,9 +31,7 @@ void TfoHlavni::Edit10Change() {
         Edit10->setText(digits);
         Edit10->setCursorPosition(std::min(caret, static_cast<int>(digits.size())));
     }
-    bool ok = false;
-    const int depth = TrimBlanks(Edit10->text()).toInt(&ok, 10);
-    Depth = ok ? depth : 1;
+    Depth = ostrivane::job::DepthOfField(Edit10->text());
 }
 
 void TfoHlavni::SpeedButton2Click() {

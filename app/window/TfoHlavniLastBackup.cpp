@@ -21,6 +21,9 @@ const QString kVerified = QStringLiteral("Poslední ověřená záloha: %1");
 const QString kFailed = QStringLiteral("Poslední záloha selhala %1; ověřená: %2");
 const QString kNone = QStringLiteral("žádná");
 const QString kOldBackup = QStringLiteral("Poslední ověřená záloha je starší než 7 dní.");
+const QString kHistoryNotWritten =
+    QStringLiteral("Záznam o záloze nelze zapsat do historie záloh %1; zálohy samotné to nijak "
+                   "neomezuje.");
 
 constexpr qint64 kOldBackupSeconds = 7 * 24 * 60 * 60;
 // The warning about an old backup comes at most this often.
@@ -73,6 +76,15 @@ void TfoHlavni::ReadRunHistory() {
                                             : kVerified.arg(TimeOrNone(lastVerified_));
     LastBackupPanel->SetFullText(lastBackupText_);
     SetTrayTip(ostrivane::ui::ApplicationTitle());
+}
+
+void TfoHlavni::TellHistoryNotWritten() {
+    // Once per program run: the backup itself is not touched by it.
+    if (historyFailureTold_)
+        return;
+    historyFailureTold_ = true;
+    const std::string file = ostrivane::run::RunHistory(stateFolder_).Path();
+    ShowScheduledNotice(kHistoryNotWritten.arg(QString::fromStdString(file)));
 }
 
 void TfoHlavni::AfterBackupRun() {

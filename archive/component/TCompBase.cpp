@@ -175,6 +175,10 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
         entries.Clear();
         return;
     }
+    if (!EntriesScanned(entries)) {
+        entries.Clear();
+        return;
+    }
 
     Timer.Start();
     int skippedBefore = FilesSkipped;

@@ -99,6 +99,11 @@ protected:
     void AddScannedEntry(const std::string& dir, const TFindData& data, TCompHeaderObj& entries);
     // Sets CurrentEntry's date-time, size and attributes from `info` (for GetEntryInfo).
     void SetCurrentEntryInfo(const TEntryInfo& info);
+    // Called between the scan and the entry walk, once entries were found: their number, groups
+    // and total size (ArchiveBytesTotal) are known and nothing is written yet, so that what the
+    // entries go into can be opened to fit them. False ends the build before any entry is
+    // written. True here.
+    virtual bool EntriesScanned(TCompHeaderObj& entries) { return (void)entries, true; }
 
 private:
     // Learns the identity of the archive's folder and of its series' folder before a scan.

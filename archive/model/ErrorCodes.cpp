@@ -17,6 +17,8 @@ std::string ErrorText(int code) {
         return "File name cannot be stored in a cabinet";
     case kErrVerifyFailed:
         return "Archive failed verification";
+    case kErrFileChanged:
+        return "File changed while it was read";
     case kErrOpeningFile:
         return "Error opening file";
     case kErrUnsupportedArc:

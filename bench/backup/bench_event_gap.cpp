@@ -3,6 +3,7 @@
 // how long a click on the cancel button may wait at worst.
 //
 //   bench_event_gap LIBCABINET FILE ARCHIVE
+#include "app/run/BackupRun.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
 
@@ -37,16 +38,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "error %d: %s\n", code, file.c_str());
             ++errors;
         };
-        const std::string file = argv[2];
-        cab.SetArchiveFile(argv[3]);
-        cab.SetDateAttribute(daFileDate);
-        cab.SetStoredDirNames(sdRelativeStoreStart);
-        cab.SetRecurseDirs(false);
-        cab.SetTempDir("");
-        cab.FileSpec().push_back(file);
-        for (TvrkFileAttr attr :
-             {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile})
-            cab.SetAttribute(attr, true);
+        ostrivane::run::ConfigureForBackup(cab, argv[3], {argv[2]}, false, "");
         cab.Compress();
     }
     const double total = std::chrono::duration<double>(Clock::now() - start).count();

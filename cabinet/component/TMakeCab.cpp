@@ -9,7 +9,10 @@
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <vector>
 
 namespace fs = ostrivane::fs;
@@ -43,6 +46,20 @@ TMakeCab::~TMakeCab() {
     DestroyCabContext();
 }
 
+std::string TMakeCab::ArchivePartName(int part) const {
+    return part == 1 ? ArchiveFile() : ostrivane::names::PartName(ArchiveFile(), part);
+}
+
+std::string TMakeCab::CabinetPathFor(int part) const {
+    return CabinetPath ? CabinetPath(part) : ArchivePartName(part);
+}
+
+std::string TMakeCab::ReportedName(const std::string& cabinet) const {
+    const auto found = std::find(parts_.begin(), parts_.end(), cabinet);
+    return found == parts_.end() ? cabinet
+                                 : ArchivePartName(static_cast<int>(found - parts_.begin()) + 1);
+}
+
 void TMakeCab::SetArcType(TArcType /*value*/) {
     arcType_ = atCab;
     if (!IsLoading() && !archiveFile_.empty() && PathExtension(archiveFile_).empty()) {
@@ -64,6 +81,10 @@ void TMakeCab::DoError(const std::string& fileName, const std::string& extendedM
     if (adding_) {
         ++errorsDuringAdd_;
     }
+    // A cabinet that could not be written whole, or did not read back whole, is no backup.
+    if (eCode == kErrWritingFile || eCode == kErrDiskFull || eCode == kErrVerifyFailed) {
+        archiveDamaged_ = true;
+    }
     TCabInterface::DoError(fileName, extendedMsg, eCode, volumeID);
 }
 
@@ -75,7 +96,7 @@ void TMakeCab::DoGetNextCabinet(CCAB& ccab, std::string& newName, int prevSize, 
 
 void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort) {
     const int part = partsAnswered_ + 2;
-    const std::string name = ostrivane::names::PartName(ArchiveFile(), part);
+    const std::string name = CabinetPathFor(part);
     abort = fs::FileAttributes(name).has_value() && !ostrivane::IsArchivePart(name);
     if (abort) {
         if (!partRefusalReported_) {
@@ -90,17 +111,87 @@ void TMakeCab::AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort)
     ccab.setID = buildSetId_;
 }
 
-const std::string& TMakeCab::CabinetBeingWritten() const {
-    return parts_.empty() ? ArchiveFile() : parts_.back();
+std::string TMakeCab::CabinetBeingWritten() const {
+    return ArchivePartName(std::max(1, static_cast<int>(parts_.size())));
 }
 
 void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
     const fs::TerminationDeferred listedOnceMade;
-    name = MakeTempFileName(TempDir());
+    name = MakeTempFileName(tempFolder_.empty() ? TempDir() : tempFolder_);
     ok = !name.empty();
     if (ok) {
         RegisterOwnFile(name);
         fs::RemoveOnTermination(name);
+        UniqueFd lock(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (lock.Valid() && ::flock(lock.Get(), LOCK_EX) == 0) {
+            tempLocks_[name] = std::move(lock);
+        }
+    }
+}
+
+std::string TMakeCab::TempFolderWithRoom() {
+    const std::string folder = TempDir();
+    struct statvfs room {};
+    if (::statvfs(folder.c_str(), &room) == 0 &&
+        static_cast<double>(room.f_bavail) * static_cast<double>(room.f_frsize) <
+            ArchiveBytesTotal) {
+        return ostrivane::names::FolderOf(CabinetPathFor(1)) + "/";
+    }
+    return folder;
+}
+
+std::vector<ostrivane::cabformat::SourceGroup>
+TMakeCab::SourceGroups(const TCompHeaderObj& entries) {
+    std::vector<ostrivane::cabformat::SourceGroup> groups;
+    std::set<std::string> seen;
+    const std::string groupRoot = GroupRoot;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const std::string& path = entries.FileName(i);
+        const auto rootLength = static_cast<std::size_t>(entries.RootLength(i));
+        const std::string root = path.substr(0, rootLength);
+        if (!seen.insert(root).second) {
+            continue;
+        }
+        // The prefix is what the stored-name rule puts before the part below the group's folder.
+        GroupRoot = root;
+        SetStoredName(path);
+        const std::string& stored = CurrentEntry.StoredName;
+        const std::string tail = path.substr(rootLength);
+        if (stored.size() < tail.size() ||
+            stored.compare(stored.size() - tail.size(), tail.size(), tail) != 0) {
+            continue;
+        }
+        std::string folder = root;
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
+        groups.push_back({CabStoredName(stored.substr(0, stored.size() - tail.size())), folder});
+    }
+    GroupRoot = groupRoot;
+    return groups;
+}
+
+bool TMakeCab::EntriesScanned(TCompHeaderObj& entries) {
+    tempFolder_ = TempFolderWithRoom();
+    sourceRecord_ = ostrivane::cabformat::EncodeSourceRecord(SourceGroups(entries));
+    CreateCabContext(CabinetPathFor(1), "", buildSetId_, kFolderThreshold,
+                     std::min(PartSize, kMaxCabinetSize));
+    if (CabContext != nullptr) {
+        return true;
+    }
+    // The library refused the context (no temporary file, no memory): nothing can be added,
+    // and the build says so instead of reporting every file.
+    if (CabinetLoaded()) {
+        DoError(ArchiveFile(), "", kErrWritingFile, "0");
+    }
+    return false;
+}
+
+void TMakeCab::RecordSources() {
+    if (!sourceRecord_.empty() &&
+        !ostrivane::cabformat::WriteSourceRecord(parts_.front(), sourceRecord_)) {
+        DoError(ArchiveFile(), "the record of the source folders was not written", kErrWritingFile,
+                "0");
     }
 }
 
@@ -142,6 +233,7 @@ bool TMakeCab::ArchiveWritable() {
 }
 
 void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
+    backupComplete_ = false;
     try {
         if (!CabinetLoaded()) {
             RaiseError(ArchiveFile(), kErrCabinetDllMissing, "0", "");
@@ -174,20 +266,20 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         partsAnswered_ = 0;
         packed_.clear();
         parts_.clear();
+        changedReported_.clear();
+        statHandle_ = -1;
         VerifiedFiles = 0;
         VerificationSeconds = 0.0;
+        archiveDamaged_ = false;
+        verifiedWhole_ = !VerifyArchive;
+        tempFolder_.clear();
+        sourceRecord_.clear();
         buildSetId_ = SetId != 0 ? SetId : ostrivane::NewSetId(ArchiveFile());
-        CreateCabContext(ArchiveFile(), "", buildSetId_, kFolderThreshold,
-                         std::min(PartSize, kMaxCabinetSize));
         addSucceeded_ = false;
+        // The context is made between the scan and the first add (EntriesScanned), when the
+        // size of what is to be packed is known.
         try {
-            if (CabContext != nullptr) {
-                ScanAndWriteEntries(nullptr, nullptr, entries);
-            } else if (CabinetLoaded()) {
-                // The library refused the context (no temporary file, no memory): nothing can
-                // be added, and the build says so instead of reporting every file.
-                DoError(ArchiveFile(), "", kErrWritingFile, "0");
-            }
+            ScanAndWriteEntries(nullptr, nullptr, entries);
         } catch (...) {
         }
         const bool flushed = CabContext != nullptr && FlushCabinet(false);
@@ -199,19 +291,25 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
                 FilesAdded = 0;
                 FilesSkipped = 0;
             }
-        } else if (flushed && !parts_.empty()) {
+        } else if (flushed && !parts_.empty() && !CabinetPath) {
             // Parts of an earlier, larger set of the same name would pass for parts of this one.
             ostrivane::RemoveArchiveParts(ArchiveFile(), static_cast<int>(parts_.size()) + 1);
         }
         DestroyCabContext();
-        // The cabinets are complete (or, failed, deleted): they stay, whatever ends the process
-        // later.
-        for (const std::string& part : parts_) {
-            fs::KeepOnTermination(part);
+        // The cabinets are complete (or, failed, deleted): written under the archive's own names
+        // they stay, whatever ends the process later. Under names of their own they are not the
+        // archive yet: whoever named them places or removes them.
+        if (!CabinetPath) {
+            for (const std::string& part : parts_) {
+                fs::KeepOnTermination(part);
+            }
         }
         if (flushed && addSucceeded_ && !GetCancel() && !parts_.empty()) {
+            RecordSources();
             SecureWrittenArchive();
         }
+        backupComplete_ = flushed && addSucceeded_ && !parts_.empty() && !GetCancel() &&
+                          !archiveDamaged_ && verifiedWhole_;
         if (OnElapsedTime) {
             Timer.Stop();
             OnElapsedTime(this, Timer.ElapsedSeconds());
@@ -283,6 +381,8 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     DestroyCabContext();
     ccab_ = CCAB{};
     ccab_.cb = maxCabinetSize;
+    // Room for the record of the sources, written once the cabinet is complete.
+    ccab_.cbReserveCFHeader = static_cast<FCI_UINT>(sourceRecord_.size());
     ccab_.cbFolderThresh = folderThreshold;
     ccab_.fFailOnIncompressible = FailOnIncompressible() ? 1 : 0;
     ccab_.setID = setID;
@@ -390,4 +490,7 @@ void TMakeCab::DestroyCabContext() {
         CabinetEntryPoints().FCIDestroy(CabContext);
         CabContext = nullptr;
     }
+    // The library has deleted its temporary files (or, failing that, left them to a later run,
+    // which finds them unlocked).
+    tempLocks_.clear();
 }

@@ -5,11 +5,15 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
+#include "cabinet/format/SourceRecord.h"
 #include "platform/fci/fci.h"
+#include "platform/fs/UniqueFd.h"
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -58,8 +62,16 @@ public:
     // that is taken by anything but an earlier part of that name is refused and reported once, so
     // that no other file is ever written over.
     void AnswerWithNextPart(CCAB& ccab, std::string& newName, bool& abort);
-    // The cabinet being written (the archive, or the part of a set the library is at).
-    const std::string& CabinetBeingWritten() const;
+    // The cabinet being written (the archive, or the part of a set the library is at), by the
+    // name it has as a part of the archive.
+    std::string CabinetBeingWritten() const;
+
+    // --- Names of the cabinets ---
+    // The path cabinet `part` (1 the first) of a build is written to. Unset, the archive itself
+    // and its parts beside it (names::PartName). A backup run names them itself, so that the
+    // archive and its earlier copies stay as they are until the new one is complete; reports
+    // still name the cabinets after the archive.
+    std::function<std::string(int part)> CabinetPath;
 
     // --- Events ---
     std::function<void(TComponent*, CCAB& cabParameters, std::string& newCabFileName,
@@ -67,6 +79,9 @@ public:
         OnGetNextCabinet;
     std::function<void(TComponent*, const std::string& archiveFile, bool& writeToFile)>
         OnNonWriteableArchive;
+    // While the written archive is read back: the share of the packed bytes checked so far,
+    // 0-100, fired whenever it changes.
+    std::function<void(TComponent*, std::uint8_t percent)> OnVerifyProgress;
 
     // --- Verification ---
     // After a cabinet is written and flushed to the disk it is read back and every file is
@@ -86,6 +101,17 @@ public:
     int VerifiedFiles = 0;
     double VerificationSeconds = 0.0;
 
+    // --- Outcome of the last build ---
+    // The cabinets the library created, in their order (the parts of the set).
+    const std::vector<std::string>& WrittenCabinets() const { return parts_; }
+    // The bytes of the source files the library took.
+    std::uint64_t PackedBytes() const;
+    // True when the last build is a backup: at least one file was packed, every cabinet was
+    // written and flushed to the disk, read back whole (with VerifyArchive), the build was not
+    // cancelled and no write to the cabinets failed. Files left out (unreadable, too large,
+    // changed while read) are reported but do not keep the archive from being one.
+    bool BackupComplete() const { return backupComplete_; }
+
     // --- State ---
     // The handler the library's file callbacks go through; replaceable (for instance by a
     // handler that simulates failures) between builds.
@@ -103,6 +129,9 @@ public:
     std::uint16_t SetId = 0;
 
 protected:
+    // After the scan: the folder for the library's temporary files, the record of the sources,
+    // and the FCI context for the first cabinet. False (reported) when the library refused it.
+    bool EntriesScanned(TCompHeaderObj& entries) override;
     void CreateCabContext(const std::string& cabFileName, const std::string& diskName,
                           std::uint16_t setID, std::uint32_t folderThreshold,
                           std::uint32_t maxCabinetSize);
@@ -113,6 +142,23 @@ protected:
     void DestroyCabContext();
 
 private:
+    // The path cabinet `part` is written to, and the name it has as a part of the archive.
+    std::string CabinetPathFor(int part) const;
+    std::string ArchivePartName(int part) const;
+    // The name a written cabinet is reported by: its name as a part of the archive.
+    std::string ReportedName(const std::string& cabinet) const;
+    // The groups of the scanned entries: each group's stored prefix and source folder.
+    std::vector<ostrivane::cabformat::SourceGroup> SourceGroups(const TCompHeaderObj& entries);
+    // TempDir, or the archive's folder when TempDir's file system has less free room than the
+    // scanned files hold.
+    std::string TempFolderWithRoom();
+    // Writes the record of the sources into the first cabinet's header reserve.
+    void RecordSources();
+    // A source file as it was when opened; compared with the file after its last read.
+    void NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
+                          const std::timespec& modified);
+    void CheckSourceUnchanged(FCI_INT_PTR handle);
+
     // The checks before a build writes anything; false ends the build.
     bool ArchivePathAcceptable();
     bool ArchiveWritable();
@@ -155,6 +201,22 @@ private:
                                       FCI_USHORT* attribs, int* err, void* pv);
 
     CCAB ccab_{};
+    // The folder of the library's temporary files in this build, and a lock held on each of
+    // them from its creation until the library deletes it: a file of that kind that nobody
+    // holds a lock on is left over from a process that ended without removing it.
+    std::string tempFolder_;
+    std::map<std::string, UniqueFd> tempLocks_;
+    // The record of the sources, written into the first cabinet's header reserve.
+    std::string sourceRecord_;
+    // The source file being read: its handle, name, size and modification time when opened.
+    std::int64_t statHandle_ = -1;
+    std::string statName_;
+    std::int64_t statSize_ = 0;
+    std::timespec statTime_{};
+    std::set<std::string> changedReported_;
+    bool archiveDamaged_ = false;
+    bool verifiedWhole_ = false;
+    bool backupComplete_ = false;
     // The source being added and whether its stored name went to the library as UTF-8.
     std::string addingSource_;
     bool storedNameIsUtf_ = false;

@@ -147,6 +147,7 @@ int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
         // events are processed around them, so that the waits do not add up.
         TMakeCab& self = Self(pv);
         self.KeepEventsFlowing();
+        self.CheckSourceUnchanged(hf);
         const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
         self.KeepEventsFlowing();
         return result;
@@ -184,6 +185,7 @@ int TMakeCab::FciDelete(char* file, int* err, void* pv) {
         const int result = self.FileHandler->CabDelete(file, e);
         if (e == 0) {
             fs::KeepOnTermination(file);
+            self.tempLocks_.erase(file);
         }
         self.KeepEventsFlowing();
         return result;
@@ -256,6 +258,32 @@ FCI_INT_PTR TMakeCab::FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* t
     }
 }
 
+void TMakeCab::NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
+                                const std::timespec& modified) {
+    statHandle_ = handle;
+    statName_ = name;
+    statSize_ = size;
+    statTime_ = modified;
+}
+
+void TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
+    if (handle != statHandle_) {
+        return;
+    }
+    statHandle_ = -1;
+    // Written to while it was read, the file is stored as it was read, which may be a mix of
+    // its old and new contents (the read-back compares with those bytes, so it cannot tell).
+    struct stat now {};
+    if (::fstat(static_cast<int>(handle), &now) != 0) {
+        return;
+    }
+    const bool changed = now.st_size != statSize_ || now.st_mtim.tv_sec != statTime_.tv_sec ||
+                         now.st_mtim.tv_nsec != statTime_.tv_nsec;
+    if (changed && changedReported_.insert(statName_).second) {
+        DoError(statName_, "", kErrFileChanged, "0");
+    }
+}
+
 void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
                               std::uint16_t& attribs, std::int32_t& handle, int& err) {
     // The file is opened first, so that its attributes, date and time come from one fstat of
@@ -290,6 +318,9 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
         attribs = static_cast<std::uint16_t>(attribs | _A_NAME_IS_UTF);
     }
     BeginSourceChecksum(handle);
+    if (statted) {
+        NoteOpenedSource(handle, name, static_cast<std::int64_t>(info.st_size), info.st_mtim);
+    }
     date = 0;
     time = 0;
     if (statted) {

@@ -62,6 +62,7 @@ public:
 
     bool Data(const std::uint8_t* bytes, std::size_t count) override {
         crc_ = Crc32(crc_, bytes, count);
+        bytesRead_ += count;
         return true;
     }
 
@@ -89,6 +90,7 @@ public:
     }
 
     int Verified() const { return verified_; }
+    std::uint64_t BytesRead() const { return bytesRead_; }
     const std::vector<Failure>& Failures() const { return failures_; }
 
 private:
@@ -97,6 +99,7 @@ private:
     const TMakeCab::PackedFile* current_ = nullptr;
     std::uint32_t crc_ = 0;
     int verified_ = 0;
+    std::uint64_t bytesRead_ = 0;
     std::vector<Failure> failures_;
 };
 
@@ -135,6 +138,13 @@ void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position) {
         BeginSourceChecksum(static_cast<std::int32_t>(handle));
 }
 
+std::uint64_t TMakeCab::PackedBytes() const {
+    std::uint64_t bytes = 0;
+    for (const PackedFile& file : packed_)
+        bytes += file.Size;
+    return bytes;
+}
+
 void TMakeCab::NotePackedFile(const std::string& storedName) {
     packed_.push_back({storedName, sourceCrc_, sourceChecked_, sourceCrcKnown_});
     sourceHandle_ = -1;
@@ -158,7 +168,8 @@ void TMakeCab::SecureWrittenArchive() {
     while (syncs.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
         KeepEventsFlowing();
     for (const Failure& failure : syncs.get())
-        DoError(failure.Part, "not flushed to the disk: " + failure.Text, kErrWritingFile, "0");
+        DoError(ReportedName(failure.Part), "not flushed to the disk: " + failure.Text,
+                kErrWritingFile, "0");
     if (!VerifyArchive)
         return;
     try {
@@ -166,7 +177,7 @@ void TMakeCab::SecureWrittenArchive() {
     } catch (const std::exception& error) {
         // Without a read-back nothing is known about the cabinet: no file counts as backed up.
         FilesAdded = 0;
-        DoError(parts_.front(), std::string("the read-back failed: ") + error.what(),
+        DoError(ArchiveFile(), std::string("the read-back failed: ") + error.what(),
                 kErrVerifyFailed, "0");
     }
 }
@@ -174,13 +185,27 @@ void TMakeCab::SecureWrittenArchive() {
 void TMakeCab::VerifyWrittenArchive() {
     const auto start = std::chrono::steady_clock::now();
     PackedComparison comparison(packed_);
+    std::uint64_t total = 0;
+    for (const PackedFile& file : packed_)
+        total += file.Size;
+    int shownPercent = -1;
+    const auto showProgress = [&](std::uint64_t done) {
+        const int percent =
+            total == 0 ? 100 : static_cast<int>(std::min(done, total) * 100 / total);
+        if (percent == shownPercent || !OnVerifyProgress)
+            return;
+        shownPercent = percent;
+        OnVerifyProgress(this, static_cast<std::uint8_t>(percent));
+    };
+    showProgress(0);
     // The cabinet was written by this program's own library moments ago: its folders are decoded
     // by the reader's own ISA-L decoding: on the benchmark corpus (271 MB) its inflate takes
     // 0.30 s where libarchive's zlib takes 0.79 s. Readers elsewhere are checked against the
     // library's output by the tests.
     const bool completed = ReadCabinetSet(
         parts_, comparison,
-        [this] {
+        [&] {
+            showProgress(comparison.BytesRead());
             KeepEventsFlowing();
             return !GetCancel();
         },
@@ -189,19 +214,21 @@ void TMakeCab::VerifyWrittenArchive() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!completed)
         return; // cancelled by the user: nothing more to say
+    showProgress(total);
     comparison.Finish(parts_.front());
     VerifiedFiles = comparison.Verified();
 
     const std::vector<Failure>& failures = comparison.Failures();
     const int shown = std::min<int>(kMostFileReports, static_cast<int>(failures.size()));
     for (int i = 0; i < shown; ++i)
-        DoError(failures[i].Part, failures[i].Text, kErrVerifyFailed, "0");
+        DoError(ReportedName(failures[i].Part), failures[i].Text, kErrVerifyFailed, "0");
     if (failures.size() > static_cast<std::size_t>(shown))
-        DoError(parts_.front(),
+        DoError(ArchiveFile(),
                 std::to_string(failures.size() - static_cast<std::size_t>(shown)) +
                     " more problems",
                 kErrVerifyFailed, "0");
     // Only the files that read back whole are backed up.
     const int failedFiles = static_cast<int>(packed_.size()) - VerifiedFiles;
     FilesAdded = std::max(0, FilesAdded - failedFiles);
+    verifiedWhole_ = failures.empty();
 }

@@ -11,24 +11,6 @@
 #include <random>
 #include <sys/wait.h>
 
-void ConfigureAsBackupRun(TMakeCab& cab, const std::string& archive,
-                          const std::vector<std::string>& specs, bool recurse) {
-    cab.SetArchiveFile(archive);
-    cab.SetDateAttribute(daFileDate);
-    cab.SetStoredDirNames(sdRelativeStoreStart);
-    cab.SetRecurseDirs(recurse);
-    cab.SetIncludeHiddenDirs(true);
-    cab.SetTempDir("");
-    cab.ExcludeSpec().clear();
-    cab.SetFileSpec(specs);
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
-        cab.SetAttribute(a, true);
-    }
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile}) {
-        cab.SetAttributeEx(a, false);
-    }
-}
-
 ErrorRecorder::ErrorRecorder(TMakeCab& cab) {
     cab.OnError = [this](TComponent*, const std::string& fileName, const std::string& extended,
                          const std::string&, int code) {

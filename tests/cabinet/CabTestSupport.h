@@ -2,6 +2,7 @@
 // it, a record of its events, a reader of the cabinet's directory, and the external checkers.
 #pragma once
 
+#include "app/run/BackupRun.h"
 #include "cabinet/component/TMakeCab.h"
 
 #include <cstdint>
@@ -14,10 +15,8 @@ struct ReportedError {
     std::string ExtendedMsg;
 };
 
-// Sets ArchiveFile, the stored-name rule, the attribute filters and the other values exactly as
-// the backup run does (TempDir empty: the system's temporary folder).
-void ConfigureAsBackupRun(TMakeCab& cab, const std::string& archive,
-                          const std::vector<std::string>& specs, bool recurse);
+// The backup run's settings of the component, for builds driven here through the component.
+using ostrivane::run::ConfigureForBackup;
 
 // Collects every OnError report of a component.
 class ErrorRecorder {

@@ -165,7 +165,7 @@ TEST_F(MakeCabTest, EventsOfABuildAndProgressValues) {
     WriteFile(work / "src/b-large.bin", RandomBytes(200000, 5));
     WriteFile(work / "src/c-small.txt", CompressibleText(70000));
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     ASSERT_EQ(cab.Compress(), 3) << errors.Describe();
     EXPECT_TRUE(errors.Errors().empty()) << errors.Describe();
 
@@ -213,7 +213,7 @@ TEST_F(MakeCabTest, CancelDuringALargeFileStopsTheBuild) {
         WriteFile(work / name, name);
     }
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     std::string current;
     cab.OnBegin = [&](TComponent*, const std::string& file, int count, bool&) {
         events.push_back({"begin", file, count, 0});
@@ -252,7 +252,7 @@ TEST_F(MakeCabTest, MissingLibraryReportsAndLeavesTheDestinationUntouched) {
     WriteFile(work / "src/a.txt", "a");
     const std::string archive = work / "out.cab";
     WriteFile(archive, "earlier archive");
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 0);
     ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
     EXPECT_EQ(errors.Errors()[0].Code, kErrCabinetDllMissing);
@@ -271,7 +271,7 @@ TEST_F(MakeCabTest, ExistingArchiveThatCannotBeWritten) {
     const std::string archive = work / "out.cab";
     WriteFile(archive, "earlier archive");
     ASSERT_EQ(::chmod(archive.c_str(), 0444), 0);
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 0);
     ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
     EXPECT_EQ(errors.Errors()[0].Code, kErrWritingFile);
@@ -301,7 +301,7 @@ TEST_F(MakeCabTest, HiddenArchiveNameOrFolderCountsAsNotWritable) {
     WriteFile(work / "src/a.txt", "a");
     const std::string hidden = work / ".hidden.cab";
     WriteFile(hidden, "earlier");
-    ConfigureAsBackupRun(cab, hidden, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, hidden, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 0);
     EXPECT_EQ(errors.Count(kErrWritingFile), 1) << errors.Describe();
     EXPECT_EQ(ReadFile(hidden), "earlier");
@@ -322,7 +322,7 @@ TEST_F(MakeCabTest, DiskFullIsReportedOnceAndTheCountersDrop) {
     WriteFile(work / "src/b.txt", CompressibleText(60000));
     const std::string archive = work / "out.cab";
     cab.FileHandler = std::make_unique<FailingWritesHandler>(kErrorDiskFull, "");
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 0);
     EXPECT_EQ(errors.Count(kErrDiskFull), 1) << errors.Describe();
     for (const ReportedError& e : errors.Errors()) {
@@ -338,7 +338,7 @@ TEST_F(MakeCabTest, FailedFlushIsReportedForTheArchive) {
     WriteFile(work / "src/a.txt", "contents");
     const std::string archive = work / "out.cab";
     cab.FileHandler = std::make_unique<FailingWritesHandler>(EIO, archive);
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     cab.Compress();
     ASSERT_EQ(errors.Count(kErrWritingFile), 1) << errors.Describe();
     EXPECT_EQ(errors.Errors().back().FileName, archive);
@@ -358,7 +358,7 @@ TEST_F(MakeCabTest, SourceThatCannotBeOpenedIsReportedAndNotCounted) {
         }
     };
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 2);
     ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
     EXPECT_EQ(errors.Errors()[0].Code, kErrOpeningFile);
@@ -378,7 +378,7 @@ TEST_F(MakeCabTest, OnBeginClearingExtractLeavesTheEntryOut) {
     WriteFile(work / "src/b.txt", "b");
     leaveOut = work / "src/a.txt";
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 1) << errors.Describe();
     const std::vector<Event> ends = EventsOf("end");
     ASSERT_EQ(ends.size(), 1u);
@@ -391,7 +391,7 @@ TEST_F(MakeCabTest, OnBeginClearingExtractLeavesTheEntryOut) {
 TEST_F(MakeCabTest, DeflateRequestStillWritesMsZip) {
     WriteFile(work / "src/a.txt", CompressibleText(10000));
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     cab.SetCompressMethod(cmStore);
     cab.SetCompressMethod(cmMsZip);
     cab.SetCompressMethod(cmDeflate);
@@ -418,7 +418,7 @@ TEST_F(MakeCabTest, StoredDateIsTheLocalLastWriteTime) {
     ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     ASSERT_EQ(cab.Compress(), 1) << errors.Describe();
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_EQ(dir.Files.size(), 1u);
@@ -431,7 +431,7 @@ TEST_F(MakeCabTest, StoredDateIsTheLocalLastWriteTime) {
 TEST_F(MakeCabTest, OverlongArchivePathIsRefused) {
     WriteFile(work / "src/a.txt", "a");
     const std::string longName = work / (std::string(252, 'n') + ".cab");
-    ConfigureAsBackupRun(cab, longName, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, longName, {work / "src/*.*"}, false, "");
     EXPECT_EQ(cab.Compress(), 0);
     EXPECT_EQ(errors.Count(kErrWritingFile), 1) << errors.Describe();
     EXPECT_TRUE(EventsOf("activate").empty());
@@ -451,7 +451,7 @@ TEST_F(MakeCabTest, TemporaryFilesInsideTheSourceAreNeverPacked) {
     WriteFile(work / "src/a.txt", CompressibleText(100000));
     WriteFile(work / "src/deeper/b.txt", "b");
     const std::string archive = work / "src/out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, true);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, true, "");
     std::filesystem::create_directories(work / "src/tmp");
     cab.SetTempDir(work / "src/tmp");
     EXPECT_EQ(cab.Compress(), 2) << errors.Describe();
@@ -469,7 +469,7 @@ TEST_F(MakeCabTest, ListingAnExistingCabinet) {
     WriteFile(work / "src/a.txt", "a");
     WriteFile(work / "src/b.txt", "b");
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     ASSERT_EQ(cab.Compress(), 2);
     cab.OperationMode = omList;
     cab.Compress();
@@ -491,7 +491,7 @@ TEST_F(MakeCabTest, ANameTooLongForACabinetIsReportedAndNotCounted) {
     WriteFile(tooLong, "long");
     WriteFile(work / "src/short.txt", "short");
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, true);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, true, "");
     EXPECT_EQ(cab.Compress(), 1);
     ASSERT_EQ(errors.Errors().size(), 1u) << errors.Describe();
     EXPECT_EQ(errors.Errors()[0].Code, kErrNameNotStorable);
@@ -527,7 +527,7 @@ TEST_F(MakeCabTest, EventsAreProcessedWhileTheCabinetIsWrittenWithoutProgress) {
     bool scanned = false;
     int rounds = 0;
     const std::string archive = work / "out.cab";
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     cab.OnBegin = [&scanned](TComponent*, const std::string&, int, bool&) { scanned = true; };
     cab.Hooks.ProcessMessages = [&] { rounds += scanned ? 1 : 0; };
     ASSERT_EQ(cab.Compress(), 300) << errors.Describe();

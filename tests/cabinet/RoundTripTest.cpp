@@ -26,7 +26,7 @@ protected:
                int expectedAdded) {
         TMakeCab cab;
         ErrorRecorder errors(cab);
-        ConfigureAsBackupRun(cab, archive, specs, recurse);
+        ConfigureForBackup(cab, archive, specs, recurse, "");
         EXPECT_EQ(cab.Compress(), expectedAdded) << errors.Describe();
         EXPECT_TRUE(errors.Errors().empty()) << errors.Describe();
     }
@@ -148,7 +148,7 @@ TEST_F(RoundTripTest, WithoutTranslationNamesKeepTheirBytesUnmarked) {
     const std::string archive = work / "raw.cab";
     TMakeCab cab;
     ErrorRecorder errors(cab);
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.txt"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.txt"}, false, "");
     cab.SetTranslateOemChar(false);
     EXPECT_EQ(cab.Compress(), 2) << errors.Describe();
     const CabDirectory dir = ReadCabDirectory(archive);

@@ -31,6 +31,6 @@ TEST(SourceRecord, NoRecordIsReadFromOtherBytesAndNoneIsMadeTooLargeForTheHeader
     EXPECT_FALSE(Decode(std::string(20, '\0')));
     EXPECT_FALSE(Decode(std::string("OSTRIVANE-SOURCES 1\0"
                                     "3\0a\0/a\0",
-                                    29)));
+                                    27)));
     EXPECT_EQ(EncodeSourceRecord({{"x\\", "/" + std::string(70000, 'x')}}), "");
 }

@@ -4,6 +4,7 @@
 #include "TestFolder.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "cabinet/format/CabinetHeader.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -64,7 +65,7 @@ private:
 
 struct Case {
     const char* name;
-    std::uint32_t offset; // of the flipped byte in the cabinet
+    std::uint32_t offset; // of the flipped byte in the cabinet, not counting its header reserve
     const char* expected; // in the report
     int expectedVerified; // files that still read back whole
 };
@@ -87,18 +88,22 @@ TEST_P(VerificationTest, ADamagedCabinetIsAFailedBackupAndIsKept) {
     {
         TMakeCab cab;
         ErrorRecorder errors(cab);
-        ConfigureAsBackupRun(cab, earlier, {work / "src/*.*"}, false);
+        ConfigureForBackup(cab, earlier, {work / "src/*.*"}, false, "");
         ASSERT_EQ(cab.Compress(), 2) << errors.Describe();
         EXPECT_EQ(cab.VerifiedFiles, 2);
     }
     const std::string earlierBytes = ReadFile(earlier);
+    // The record of the sources in the header's reserve is as long as in the earlier backup.
+    const auto header = ostrivane::cabformat::ReadCabinetHeader(earlier);
+    ASSERT_TRUE(header && header->HeaderReserve > 0);
+    const std::uint32_t reserve = ostrivane::cabformat::kReserveSizesBytes + header->HeaderReserve;
 
     TMakeCab cab;
     ErrorRecorder errors(cab);
-    auto handler = std::make_unique<CorruptingWrites>(archive, GetParam().offset);
+    auto handler = std::make_unique<CorruptingWrites>(archive, GetParam().offset + reserve);
     CorruptingWrites& corrupting = *handler;
     cab.FileHandler = std::move(handler);
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     const int added = cab.Compress();
     ASSERT_EQ(corrupting.flipped, 1);
 
@@ -131,7 +136,7 @@ TEST(VerificationOfParts, ADamagedLaterPartIsNamed) {
     TMakeCab cab;
     ErrorRecorder errors(cab);
     cab.FileHandler = std::make_unique<CorruptingWrites>(work / "backup-2.cab", 2000);
-    ConfigureAsBackupRun(cab, archive, {work / "src/*.*"}, false);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
     cab.PartSize = 100000;
     cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& name, int, bool& abort) {
         cab.AnswerWithNextPart(ccab, name, abort);

@@ -186,25 +186,6 @@ std::string Reports::Describe() const {
     return faults::Describe(reports_);
 }
 
-void Configure(TMakeCab& cab, const std::string& archive, const std::vector<std::string>& specs,
-               bool recurse, const std::string& tempDir) {
-    cab.OnGetNextCabinet = [&cab](TComponent*, CCAB& ccab, std::string& newName, int, bool& abort) {
-        cab.AnswerWithNextPart(ccab, newName, abort);
-    };
-    cab.SetArchiveFile(archive);
-    cab.SetDateAttribute(daFileDate);
-    cab.SetStoredDirNames(sdRelativeStoreStart);
-    cab.SetRecurseDirs(recurse);
-    cab.SetIncludeHiddenDirs(true);
-    cab.SetTempDir(tempDir);
-    cab.ExcludeSpec().clear();
-    cab.SetFileSpec(specs);
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile})
-        cab.SetAttribute(a, true);
-    for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly, fsSysFile})
-        cab.SetAttributeEx(a, false);
-}
-
 CabListing ReadListing(const std::string& cabinet) {
     CabListing listing;
     const std::string b = ReadFile(cabinet);

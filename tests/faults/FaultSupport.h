@@ -3,6 +3,7 @@
 // directory of a written cabinet, and the external checker.
 #pragma once
 
+#include "app/run/BackupRun.h"
 #include "cabinet/component/TMakeCab.h"
 
 #include <cstdint>
@@ -61,11 +62,8 @@ private:
     std::vector<Report> reports_;
 };
 
-// The backup run's settings of the component: sdRelativeStoreStart, every attribute taken,
-// none excluded, TempDir `tempDir` ("" = the system's), parts beside the archive past one
-// cabinet.
-void Configure(TMakeCab& cab, const std::string& archive, const std::vector<std::string>& specs,
-               bool recurse, const std::string& tempDir = "");
+// The backup run's settings of the component, for builds driven here with injected faults.
+using ostrivane::run::ConfigureForBackup;
 
 // The file records of a cabinet: stored name (bytes as written) -> uncompressed size. Empty
 // and `valid` false when the file is not a cabinet.

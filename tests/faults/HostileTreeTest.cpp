@@ -33,7 +33,9 @@ protected:
 
     GuardedBuild Build(int seconds = 60) {
         return BuildGuarded(
-            [&](TMakeCab& cab) { Configure(cab, archive(), {src() + "/*.*"}, true, dir / "out"); },
+            [&](TMakeCab& cab) {
+                ConfigureForBackup(cab, archive(), {src() + "/*.*"}, true, dir / "out");
+            },
             seconds, dir / "reports");
     }
 
@@ -134,7 +136,9 @@ TEST(HostileTreeCrowd, AFolderOfAHundredThousandEntriesGoesIntoTwoParts) {
     ::close(folder);
     const std::string archive = dir / "out/archive.cab";
     const GuardedBuild build = BuildGuarded(
-        [&](TMakeCab& cab) { Configure(cab, archive, {crowded + "/*.*"}, false, dir / "out"); },
+        [&](TMakeCab& cab) {
+            ConfigureForBackup(cab, archive, {crowded + "/*.*"}, false, dir / "out");
+        },
         120, dir / "reports");
     ASSERT_EQ(build.status, 250) << build.Describe();
     EXPECT_TRUE(build.reports.empty()) << build.Describe();

@@ -6,6 +6,7 @@
 
 #include "archive/model/ErrorCodes.h"
 #include "platform/fs/Paths.h"
+#include "cabinet/format/SourceRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,9 @@ TEST(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
     TMakeCab cab;
     Reports reports(cab);
     // Three groups, one of them named twice: the same files must go in once.
-    Configure(cab, archive,
-              {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"}, false);
+    ConfigureForBackup(cab, archive,
+                       {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     const CabListing listing = ReadListing(archive);
@@ -59,7 +61,7 @@ TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
     for (int run = 0; run < 3; ++run) {
         TMakeCab cab;
         Reports reports(cab);
-        Configure(cab, archive, {dir / "src/*.*"}, true, dir / "src/tmp");
+        ConfigureForBackup(cab, archive, {dir / "src/*.*"}, true, dir / "src/tmp");
         EXPECT_EQ(cab.Compress(), 4) << "run " << run << ": " << reports.Describe();
         EXPECT_TRUE(reports.All().empty()) << reports.Describe();
         const CabListing listing = ReadListing(archive);
@@ -105,10 +107,10 @@ TEST(Mends, FolderPathsAreMadePlainBeforeNamesAreStored) {
     TMakeCab cab;
     Reports reports(cab);
     // "..", "//" and "/./" spellings, and one folder named twice in different ways.
-    Configure(cab, archive,
-              {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
-               dir / "src/sub/*.txt"},
-              false);
+    ConfigureForBackup(cab, archive,
+                       {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
+                        dir / "src/sub/*.txt"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 3) << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     EXPECT_EQ(BsdtarNames(archive),
@@ -125,7 +127,8 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     ::mkdir((dir / "out").c_str(), 0755);
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"}, false);
+    ConfigureForBackup(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"},
+                       false, "");
     EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
     // gcab refuses a cabinet in which two entries share a name.
     const std::string out = dir / "restored";
@@ -137,6 +140,13 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     EXPECT_EQ(ReadFile(out + "/b/Data/only-b.txt"), "only b");
     const std::string top = ostrivane::fs::NameOf(dir.Path()) + "/Data/x.txt";
     EXPECT_EQ(ReadFile(out + "/" + top), "from the top");
+    // The archive says which folder each group of names came from, for a restore to its place.
+    const std::string scratch = dir.Path().substr(dir.Path().rfind('/') + 1);
+    using ostrivane::cabformat::SourceGroup;
+    EXPECT_EQ(ostrivane::cabformat::ReadSourceRecord(archive),
+              (std::vector<SourceGroup>{{"Data\\", dir / "a/Data"},
+                                        {"b\\Data\\", dir / "b/Data"},
+                                        {scratch + "\\Data\\", dir / "Data"}}));
 }
 
 // Archives the scheduler names after the date and time lie beside the new one: packed, each
@@ -149,7 +159,7 @@ TEST(Mends, EarlierDateAndTimeArchivesInsideTheSourceAreNotPacked) {
     WriteFile(dir / "src/zalohy/2026120704421.cab", "no date and time name");
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, dir / "src/zalohy/202612080442", {dir / "src/*.*"}, true);
+    ConfigureForBackup(cab, dir / "src/zalohy/202612080442", {dir / "src/*.*"}, true, "");
     EXPECT_EQ(cab.Compress(), 2) << reports.Describe();
     EXPECT_EQ(CabextractNames(dir / "src/zalohy/202612080442.cab"),
               (std::set<std::string>{"src/a.txt", "src/zalohy/2026120704421.cab"}));

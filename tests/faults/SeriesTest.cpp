@@ -1,10 +1,9 @@
-// The backup run's guard of the archive series, driven as the window drives it (lock, rotation,
-// then a real build) and checked with cabextract: folders with a dot in their name, folders that
-// may be written but not listed, and a rotation step that fails. The permission cases run as the
-// unprivileged user 65534 when the suite runs as root.
+// The backup run's guard of the archive series, driven as the window drives it (lock, build,
+// rotation, placing) and checked with cabextract: folders with a dot in their name, folders that
+// may be written but not listed, a rotation step that fails, and a part name taken by another
+// file. The permission cases run as the unprivileged user 65534 when the suite runs as root.
 #include "FaultSupport.h"
 
-#include "app/run/BackupIntoSeries.h"
 #include "app/run/DestinationLock.h"
 #include "archive/model/ErrorCodes.h"
 #include "platform/fs/Paths.h"
@@ -19,15 +18,16 @@ namespace faults {
 namespace {
 
 // One backup of `source`/*.* into `archive`, as the window runs it (with cabinets of at most
-// `partSize` bytes); what kept it from building.
+// `partSize` bytes); what the user is told, empty when all went well.
 std::string BackUp(const std::string& archive, int depth, const std::string& source,
                    std::uint32_t partSize = 0x7FFFFFFF) {
-    return ostrivane::BackUpIntoSeries(archive, depth, [&] {
-        TMakeCab cab;
-        Configure(cab, archive, {source + "/*.*"}, false);
-        cab.PartSize = partSize;
-        cab.Compress();
-    });
+    TMakeCab cab;
+    ostrivane::run::BackupRequest request;
+    request.Archive = archive;
+    request.FileSpec = {source + "/*.*"};
+    request.Depth = depth;
+    request.PartSize = partSize;
+    return ostrivane::run::RunBackup(cab, request).Record.Message;
 }
 
 // Runs as the user 65534 from here on; false when this process cannot switch.
@@ -128,21 +128,38 @@ TEST(Series, AFolderThatCanBeWrittenButNotListedKeepsTheSeriesAndIsLocked) {
     EXPECT_EQ(left, "data.cab\ndata_1.cab\ndata_2.cab\n") << "no lock file stays behind";
 }
 
-TEST(Series, AFailedRotationStepLosesNothingAndWritesNothing) {
-    Scratch dir;
-    WriteFile(dir / "data/a.txt", "new");
-    WriteFile(dir / "out/data.cab", "the previous backup");
-    WriteFile(dir / "out/data_1.cab", "the one before");
-    // data_1.cab cannot move along: its next name is taken by a folder.
-    ASSERT_EQ(::mkdir((dir / "out/data_2.cab").c_str(), 0755), 0);
-    bool built = false;
-    const std::string problem =
-        ostrivane::BackUpIntoSeries(dir / "out/data.cab", 3, [&] { built = true; });
-    EXPECT_FALSE(built);
-    EXPECT_NE(problem.find(dir / "out/data_1.cab"), std::string::npos) << problem;
-    EXPECT_NE(problem.find("nová záloha nebyla zapsána"), std::string::npos) << problem;
-    EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
-    EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), "the one before");
+// A step of the rotation that cannot be made (a name taken by a folder), or a link in the series,
+// which is never moved or deleted: the run stops before anything moves and the new backup does
+// not take the archive's place.
+TEST(Series, ARotationThatCannotBeMadeLosesNothingAndPlacesNothing) {
+    struct Case {
+        int depth;
+        bool link;
+        std::string told;
+    };
+    for (const Case& c : {Case{3, false, "data_1.cab nelze posunout"},
+                          Case{2, true, "data_2.cab je symbolický odkaz"}}) {
+        Scratch dir;
+        WriteFile(dir / "data/a.txt", "new");
+        WriteFile(dir / "out/data.cab", "the previous backup");
+        WriteFile(dir / "out/data_1.cab", "the one before");
+        WriteFile(dir / "elsewhere.txt", "not a backup");
+        // data_1.cab cannot move along: its next name is taken by a folder, or is a link.
+        ASSERT_EQ(c.link
+                      ? ::symlink((dir / "elsewhere.txt").c_str(), (dir / "out/data_2.cab").c_str())
+                      : ::mkdir((dir / "out/data_2.cab").c_str(), 0755),
+                  0);
+        const std::string problem = BackUp(dir / "out/data.cab", c.depth, dir / "data");
+        EXPECT_NE(problem.find(c.told), std::string::npos) << problem;
+        EXPECT_NE(problem.find("nová záloha nebyla zapsána"), std::string::npos) << problem;
+        EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
+        EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), "the one before");
+        EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "not a backup");
+        EXPECT_EQ(::access((dir / "out/data_2.cab").c_str(), F_OK), 0);
+        std::string left;
+        Shell("ls -A " + Quote(dir / "out"), &left);
+        EXPECT_EQ(left, "data.cab\ndata_1.cab\ndata_2.cab\n") << "the new cabinets stayed";
+    }
 }
 
 // Backups in parts move along the series with all their parts; a smaller backup after a larger
@@ -185,7 +202,7 @@ std::vector<Report> BuildInParts(const std::string& archive, const std::string& 
         WriteFile(source + "/f" + std::to_string(i), Pattern(60000, i));
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, archive, {source + "/*.*"}, false);
+    ConfigureForBackup(cab, archive, {source + "/*.*"}, false, "");
     cab.PartSize = 100000;
     cab.Compress();
     return reports.All();
@@ -214,6 +231,24 @@ TEST(Series, APartNameTakenByAnotherFileIsNeverWrittenOver) {
     EXPECT_EQ(CabextractNames(dir / "out/data.cab").size(), 1u);
 }
 
+// Through the run the part name is found taken before anything moves: the series stays as it was.
+TEST(Series, APartNameTakenByAnotherFileStopsTheRunBeforeTheSeriesMoves) {
+    Scratch dir;
+    for (int i = 0; i < 3; ++i)
+        WriteFile(dir / ("src/f" + std::to_string(i)), Pattern(60000, i));
+    WriteFile(dir / "out/data.cab", "the previous backup");
+    WriteFile(dir / "out/data-2.cab", "somebody else's file");
+    const std::string problem = BackUp(dir / "out/data.cab", 2, dir / "src", 100000);
+    EXPECT_NE(problem.find("Název části zálohy " + dir / "out/data-2.cab" + " patří jinému"),
+              std::string::npos)
+        << problem;
+    EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
+    EXPECT_EQ(ReadFile(dir / "out/data-2.cab"), "somebody else's file");
+    std::string left;
+    Shell("ls -A " + Quote(dir / "out"), &left);
+    EXPECT_EQ(left, "data-2.cab\ndata.cab\n");
+}
+
 // A file moved on to the next part is read again from its start; the archive's progress still
 // covers the whole set once, not a file read twice.
 TEST(Series, ProgressCoversTheWholeSetOnce) {
@@ -222,7 +257,7 @@ TEST(Series, ProgressCoversTheWholeSetOnce) {
         WriteFile(dir / ("src/f" + std::to_string(i)), Pattern(60000, i));
     TMakeCab cab;
     Reports reports(cab);
-    Configure(cab, dir / "out.cab", {dir / "src/*.*"}, false);
+    ConfigureForBackup(cab, dir / "out.cab", {dir / "src/*.*"}, false, "");
     cab.PartSize = 100000;
     std::vector<int> atBegin;
     int last = 0;

@@ -1,5 +1,6 @@
 // A backup ended by a signal (a cron job stopped, a session logging out) leaves neither the
-// build's temporary files nor a half-written cabinet behind.
+// build's temporary files nor a half-written cabinet behind, and never costs an earlier backup;
+// what a run killed outright leaves, the next run removes.
 #include "FaultSupport.h"
 
 #include "platform/fs/RemoveOnTermination.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <dirent.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,31 +24,79 @@ std::string Listing(const std::string& folder) {
     return names;
 }
 
-TEST(Termination, TheFrontEndStoppedBySigtermRemovesItsTemporaryFiles) {
-    Scratch dir;
-    WriteFile(dir / "src/big.bin", Pattern(48 << 20, 5));
-    ::mkdir((dir / "tmp").c_str(), 0755);
-    ::mkdir((dir / "out").c_str(), 0755);
-    const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
-    const std::string archive = dir / "out/archive.cab";
-    const std::string sources = dir / "src/*.*";
-    const std::string tmp = "TMPDIR=" + dir / "tmp";
+const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+
+// The front end backing up `source`/*.* into `archive` keeping one earlier archive, with its
+// temporary files in `temp`; the child's process id.
+pid_t StartBackup(const std::string& archive, const std::string& source, const std::string& temp) {
+    const std::string tmp = "TMPDIR=" + temp;
+    const std::string sources = source + "/*.*";
     std::fflush(nullptr);
     const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::putenv(const_cast<char*>(tmp.c_str()));
-        ::execl(tool.c_str(), tool.c_str(), "--quiet", "--threads", "1", archive.c_str(),
-                sources.c_str(), static_cast<char*>(nullptr));
+        ::execl(kTool.c_str(), kTool.c_str(), "--quiet", "--threads", "1", "--keep", "1",
+                archive.c_str(), sources.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Stopped as soon as the build has made its temporary files.
-    bool started = false;
-    for (int i = 0; i < 10000 && !started; ++i) {
-        started = Listing(dir / "tmp").find("vrk") != std::string::npos;
-        if (!started)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return pid;
+}
+
+// Waits (at most ten seconds) until a file whose name begins with `prefix` and holds data is in
+// `folder`.
+bool WaitForFile(const std::string& folder, const std::string& prefix) {
+    for (int i = 0; i < 10000; ++i) {
+        if (DIR* dir = ::opendir(folder.c_str())) {
+            bool found = false;
+            while (const dirent* e = ::readdir(dir)) {
+                struct stat info {};
+                found = found ||
+                        (std::string(e->d_name).rfind(prefix, 0) == 0 &&
+                         ::fstatat(::dirfd(dir), e->d_name, &info, 0) == 0 && info.st_size > 0);
+            }
+            ::closedir(dir);
+            if (found)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return false;
+}
+
+// Two earlier backups of a small source, made by the front end, then a large source.
+struct Series {
+    Scratch dir;
+    const std::string archive = dir / "out/archive.cab";
+    std::string newest, older;
+
+    Series() {
+        ::mkdir((dir / "tmp").c_str(), 0755);
+        ::mkdir((dir / "out").c_str(), 0755);
+        for (int run = 0; run < 2; ++run) {
+            WriteFile(dir / "src/small.txt", "run " + std::to_string(run));
+            EXPECT_EQ(Shell(Quote(kTool) + " --quiet --keep 1 " + Quote(archive) + " " +
+                            Quote(dir / "src/*.*")),
+                      0);
+        }
+        newest = ReadFile(archive);
+        older = ReadFile(dir / "out/archive_1.cab");
+        WriteFile(dir / "src/big.bin", Pattern(48 << 20, 5));
+    }
+    void ExpectUnchanged() {
+        EXPECT_EQ(ReadFile(archive), newest);
+        EXPECT_EQ(ReadFile(dir / "out/archive_1.cab"), older);
+        EXPECT_EQ(ReadersAccept(archive), "");
+        EXPECT_EQ(ReadersAccept(dir / "out/archive_1.cab"), "");
+    }
+};
+
+TEST(Termination, TheFrontEndStoppedBySigtermKeepsTheSeriesAndRemovesItsTemporaryFiles) {
+    Series series;
+    Scratch& dir = series.dir;
+    const pid_t pid = StartBackup(series.archive, dir / "src", dir / "tmp");
+    ASSERT_GE(pid, 0);
+    // Stopped as soon as the build has made its temporary files.
+    const bool started = WaitForFile(dir / "tmp", "vrk");
     ::kill(pid, SIGTERM);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -54,7 +104,41 @@ TEST(Termination, TheFrontEndStoppedBySigtermRemovesItsTemporaryFiles) {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM)
         << "the build ended before the signal came, status " << status;
     EXPECT_EQ(Listing(dir / "tmp"), "");
-    EXPECT_EQ(Listing(dir / "out"), "");
+    EXPECT_EQ(Listing(dir / "out"), "archive.cab\narchive_1.cab\n");
+    series.ExpectUnchanged();
+}
+
+// SIGKILL leaves what it leaves: the library's temporary files while it packs, the new cabinet
+// under its temporary name once it is written. The series is untouched either way, and the next
+// run removes what the killed ones left.
+TEST(Termination, AfterRunsKilledMidwayTheSeriesStandsAndTheNextRunLeavesNothing) {
+    Series series;
+    Scratch& dir = series.dir;
+    for (const std::string& sign : {std::string("vrk"), std::string(".ostrivane-")}) {
+        const std::string folder = sign == "vrk" ? dir / "tmp" : dir / "out";
+        const pid_t pid = StartBackup(series.archive, dir / "src", dir / "tmp");
+        ASSERT_GE(pid, 0);
+        const bool reached = WaitForFile(folder, sign);
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(reached && WIFSIGNALED(status)) << sign << ": status " << status;
+        EXPECT_NE(Listing(folder).find(sign), std::string::npos) << "nothing was left to remove";
+        series.ExpectUnchanged();
+    }
+    // An empty temporary file just made is left alone for a moment, as its maker may not have
+    // locked it yet.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    WriteFile(dir / "src/big.bin", "small now");
+    std::string output;
+    ASSERT_EQ(Shell("TMPDIR=" + Quote(dir / "tmp") + " " + Quote(kTool) + " --quiet --keep 1 " +
+                        Quote(series.archive) + " " + Quote(dir / "src/*.*"),
+                    &output),
+              0)
+        << output;
+    EXPECT_EQ(Listing(dir / "tmp"), "");
+    EXPECT_EQ(Listing(dir / "out"), "archive.cab\narchive_1.cab\n");
+    EXPECT_EQ(ReadFile(dir / "out/archive_1.cab"), series.newest);
 }
 
 // Serves the library as usual, but the process gets SIGTERM in the middle of writing the
@@ -95,7 +179,7 @@ TEST(Termination, ACabinetHalfWrittenWhenASignalCameIsRemoved) {
         [&] {
             ostrivane::fs::InstallRemoveOnTermination();
             TMakeCab cab;
-            Configure(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
+            ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
             cab.FileHandler = std::make_unique<StoppedWhileWritingTheCabinet>(archive);
             cab.Compress();
             return 0;

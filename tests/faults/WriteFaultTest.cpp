@@ -99,7 +99,7 @@ protected:
         {
             TMakeCab first;
             Reports reports(first);
-            Configure(first, earlier, {dir / "src/*.*"}, false, dir / "tmp");
+            ConfigureForBackup(first, earlier, {dir / "src/*.*"}, false, dir / "tmp");
             ASSERT_EQ(first.Compress(), 3) << reports.Describe();
         }
         earlierBytes = ReadFile(earlier);
@@ -109,7 +109,7 @@ protected:
         auto handler = std::make_unique<FailingWrites>(c.target, archive, 200000, c.code);
         FailingWrites& failing = *handler;
         cab.FileHandler = std::move(handler);
-        Configure(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
+        ConfigureForBackup(cab, archive, {dir / "src/*.*"}, false, dir / "tmp");
         added = cab.Compress();
         reports = recorder.All();
         ASSERT_GT(failing.failures, 0) << "the fault was never reached";

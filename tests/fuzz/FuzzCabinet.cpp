@@ -8,6 +8,7 @@
 // (bit 0: in a subfolder; bits 1-3: repetitions of the contents, for files past one 32 KiB
 // block), a 16-bit little-endian contents length and the contents.
 #include "FuzzScratch.h"
+#include "app/run/BackupRun.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
 
@@ -164,14 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ++errors;
             report += std::to_string(code) + " " + file + " " + extended + "\n";
         };
-        cab.SetArchiveFile(archive);
-        cab.SetDateAttribute(daFileDate);
-        cab.SetStoredDirNames(sdRelativeStoreStart);
-        cab.SetRecurseDirs(true);
-        cab.SetTempDir(root);
-        cab.SetFileSpec({src + "/*.*"});
-        for (TvrkFileAttr a : {fsZeroAttr, fsArchive, fsDirectory, fsHidden, fsReadOnly})
-            cab.SetAttribute(a, true);
+        ostrivane::run::ConfigureForBackup(cab, archive, {src + "/*.*"}, true, root);
         cab.SetCompressMethod((options & 1) != 0 ? cmStore : cmMsZip);
         const int added = cab.Compress();
         if (errors != 0 || added != static_cast<int>(expected.size()))

@@ -8,7 +8,9 @@
 #     written into the program's folder;
 #   - a source put into that file is shown in the grid on the next start (read back from the
 #     screen by OCR) and is still in the file after the next close (it was loaded: the close
-#     rewrites the source list from what the window holds).
+#     rewrites the source list from what the window holds);
+#   - the front end in <prefix>/bin reads that same file with --settings, and backs up a settings
+#     file it is given with the library of the program's folder.
 #
 # usage: run-installed.sh BUILD_DIR        (needs root to hand the run to user 65534; else skips)
 set -euo pipefail
@@ -124,3 +126,24 @@ close_with_konec
 grep -q "^Adresář 0=/srv/Fotografie"$'\r'"\$" <(iconv -f WINDOWS-1250 -t UTF-8 "$settings") ||
     fail "the source did not survive the next close"
 echo "install: the settings live in ~/.config/ostrivane and a source put there is shown and kept"
+
+# The front end as a timer runs it: through its link in bin/, as the user, with nothing of root's
+# environment. Without a file named it takes the window's file (whose source is there, but whose
+# destination, the documents folder, is not); given one, it backs up what that file describes.
+run_front_end() {
+    setpriv --reuid="$user" --regid="$user" --clear-groups \
+        env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 "$work/root/usr/bin/ostrivane-cab" "$@"
+}
+output=$(run_front_end --settings 2>&1) && fail "--settings backed up with no destination: $output"
+grep -q "Neexistuje nebo nebyl vybrán adresář" <<< "$output" ||
+    fail "--settings did not read the window's file: $output"
+mkdir -p "$home/data" "$home/zalohy"
+echo "for the timer" > "$home/data/a.txt"
+chown -R "$user:$user" "$home/data" "$home/zalohy"
+printf '[Nastavení]\r\nAdresář zálohy=%s\r\nSoubor zálohy=data.cab\r\n[Archivace]\r\nAdresář 0=%s\r\nPřípona 0=*.*\r\n' \
+    "$home/zalohy" "$home/data" | iconv -f UTF-8 -t WINDOWS-1250 > "$work/timer.ini"
+chmod 644 "$work/timer.ini"
+output=$(run_front_end --settings --quiet "$work/timer.ini" 2>&1) ||
+    fail "the front end's backup of a settings file failed: $output"
+cabextract -q -t "$home/zalohy/data.cab" || fail "the front end's backup is no sound cabinet"
+echo "install: the front end in bin/ backs up what a settings file describes"

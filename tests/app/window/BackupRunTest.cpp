@@ -165,13 +165,15 @@ TEST_F(BackupRun, BlankSourcesLeaveNothingToDoAndTheUserIsTold) {
 
 TEST_F(BackupRun, AFailedRunLeavesTheWindowAsANormalOneAndSaysWhy) {
     TfoHlavni& w = window();
-    // A folder where the archive should go cannot be replaced by the archive.
+    // A folder where the archive should go is never replaced by the archive.
     QDir().mkpath(Archive());
     w.Timer1->start();
     w.BitBtn3->click();
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.contains("Error writing to file"));
-    EXPECT_TRUE(messages.shown[0].text.contains(Archive()));
+    EXPECT_TRUE(messages.shown[0].text.contains("Na místě archívu " + Archive() +
+                                                " je symbolický odkaz, adresář nebo jiný zvláštní"))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(QFileInfo(Archive()).isDir());
     ExpectRestored(w);
     EXPECT_TRUE(w.Timer1->isActive());
     // The next run into a usable place works and reports nothing.
@@ -217,10 +219,21 @@ TEST_F(BackupRun, DuringARunTheControlsAreLockedAndProgressIsShown) {
         title = ostrivane::ui::ApplicationTitle();
         EXPECT_EQ(w.Gauge2->value(), byFile);
     };
+    // Then the read-back, shown as a phase of its own.
+    QStringList verificationTitles;
+    const auto showVerification = w.MakeCab1->OnVerifyProgress;
+    w.MakeCab1->OnVerifyProgress = [&](TComponent* sender, std::uint8_t percent) {
+        showVerification(sender, percent);
+        verificationTitles << ostrivane::ui::ApplicationTitle();
+        EXPECT_EQ(w.Gauge1->value(), percent);
+    };
     w.BitBtn3->click();
     EXPECT_TRUE(locked);
     EXPECT_EQ(largestArchivePercent, 100);
     EXPECT_EQ(title, QStringLiteral("quenza Ostrivane - 100%"));
+    ASSERT_FALSE(verificationTitles.isEmpty());
+    EXPECT_EQ(verificationTitles.first(), QStringLiteral("quenza Ostrivane - ověřování 0%"));
+    EXPECT_EQ(verificationTitles.last(), QStringLiteral("quenza Ostrivane - ověřování 100%"));
     ExpectRestored(w);
 }
 

@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include "app/run/RunHistory.h"
+#include "app/schedule/DateTimeText.h"
 #include "app/schedule/ScheduleMemory.h"
 #include "app/widgets/ElidedLabel.h"
 
@@ -157,11 +158,18 @@ TEST_F(CatchUp, TheLastVerifiedBackupIsInTheStatusBarAndTheTrayTip) {
     EXPECT_LE(version2->geometry().right(), failed.StatusBar1->width());
     EXPECT_EQ(version2->text(), "quenza Ostrivane 1.0.0.2");
 
-    // A run that failed with no verified backup before it; the history is read again after
-    // every run.
+    // A run that failed with no verified backup before it: the run goes into the history, and
+    // the panel, read again after every run, names it.
     WriteState({}, {Run(QDateTime(kTuesday, QTime(18, 0)), RunResult::Failed)});
     failed.ZalohujData(Folder() + "/missing/data.cab");
-    EXPECT_EQ(StatusLine(), "Poslední záloha selhala 8. 12. 2026 18:00; ověřená: žádná");
+    const auto runs = ostrivane::run::RunHistory(StateFolder().toStdString()).Read();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs.back().Origin, ostrivane::run::RunOrigin::Manual);
+    EXPECT_EQ(runs.back().Result, RunResult::Failed);
+    EXPECT_EQ(runs.back().Archive, (Folder() + "/missing/data.cab").toStdString());
+    const QString started = ostrivane::DateTimeText(
+        QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(runs.back().Start)));
+    EXPECT_EQ(StatusLine(), "Poslední záloha selhala " + started + "; ověřená: žádná");
 }
 
 TEST_F(CatchUp, AnOldVerifiedBackupIsToldAtStartAndThenOnceADay) {

@@ -3,7 +3,7 @@
 // the install test.
 #include "UiTestSupport.h"
 
-#include "app/window/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using ostrivane::ui::ChooseSettingsPath;
+using ostrivane::settings::ChooseSettingsPath;
 
 namespace {
 

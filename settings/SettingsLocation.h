@@ -3,12 +3,13 @@
 // replaced, or when it does not exist and the executable's folder takes new files. Otherwise (an
 // installation in a folder the user cannot write) in the user's configuration folder,
 // $XDG_CONFIG_HOME/ostrivane/Ostrivane.ini, or ~/.config/ostrivane/Ostrivane.ini when that
-// variable is unset or not absolute. The choice is made once, at start.
+// variable is unset or not absolute. The choice is made once, at start. The program and the
+// command-line front end live in one folder, so both find the same file.
 #pragma once
 
 #include <QString>
 
-namespace ostrivane::ui {
+namespace ostrivane::settings {
 
 // The settings file for a program in `executableFolder`.
 QString ChooseSettingsPath(const QString& executableFolder);
@@ -17,4 +18,8 @@ QString ChooseSettingsPath(const QString& executableFolder);
 // $HOME is an absolute path.
 QString UserSettingsPath();
 
-} // namespace ostrivane::ui
+// The destination before the user chose one: the user's documents folder, or, where no home is
+// known, the text the program has always started with.
+QString DefaultDestination();
+
+} // namespace ostrivane::settings

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace ostrivane::ui {
+namespace ostrivane::job {
 
 // The folder a field's trimmed text names: the text itself, or "/" for the empty text.
 inline QString FolderOfField(const QString& trimmed) {
@@ -17,4 +17,4 @@ inline QString PathInFolder(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-} // namespace ostrivane::ui
+} // namespace ostrivane::job

@@ -1,6 +1,7 @@
-#include "app/window/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include "desktop/DesktopEntryText.h"
+#include "desktop/UserDirs.h"
 #include "settings/SettingsKeys.h"
 
 #include <QFile>
@@ -8,7 +9,7 @@
 
 #include <unistd.h>
 
-namespace ostrivane::ui {
+namespace ostrivane::settings {
 
 namespace {
 
@@ -33,11 +34,11 @@ QString UserSettingsPath() {
     const QString config = desktop::ConfigFolder();
     if (config.isEmpty())
         return {};
-    return config + QStringLiteral("/ostrivane/") + settings::kFileName;
+    return config + QStringLiteral("/ostrivane/") + kFileName;
 }
 
 QString ChooseSettingsPath(const QString& executableFolder) {
-    const QString beside = executableFolder + u'/' + settings::kFileName;
+    const QString beside = executableFolder + u'/' + kFileName;
     if (CanKeepFileAt(beside))
         return beside;
     const QString user = UserSettingsPath();
@@ -46,4 +47,10 @@ QString ChooseSettingsPath(const QString& executableFolder) {
     return user.isEmpty() ? beside : user;
 }
 
-} // namespace ostrivane::ui
+QString DefaultDestination() {
+    // No folder of that name exists here, so the input check asks for a real one.
+    const QString documents = desktop::DocumentsFolder();
+    return documents.isEmpty() ? kDefaultDestination : documents;
+}
+
+} // namespace ostrivane::settings

@@ -1,0 +1,73 @@
+// One backup run, from the lock of its destination to the new archive in place, without a user
+// interface: the window and the command-line front end run every backup through it, on an
+// archive component of their own (with their progress and event handlers).
+//
+// The order of a run:
+//   1. the destination folder is locked (another copy at work there, or no lock: nothing
+//      changes);
+//   2. a symbolic link, a folder or a special file where the archive goes: nothing changes;
+//   3. what killed runs left behind is removed (StaleTemporaries.h);
+//   4. the archive is built, flushed, synced and read back, every cabinet under a temporary name
+//      in the destination folder;
+//   5. only a complete backup (written, read back whole, not cancelled, no failed write) takes
+//      its place: the series of earlier archives is rotated, then the cabinets get their names;
+//      an archive that is not rotated (a second run in the same minute under a name made of the
+//      date and time, or the front end replacing its archive) is replaced only now, new parts
+//      first, then the first cabinet in one rename, then the parts of the old set that remain;
+//   6. under a name made of the date and time, such archives beyond the number to keep are
+//      deleted.
+// A run that fails, is cancelled or killed leaves the series exactly as it was; its temporary
+// cabinets are removed (a killed one's by the next run). Files that could not be read do not keep
+// a complete backup from its place; the run then fails, naming them.
+#pragma once
+
+#include "app/run/BackupReport.h"
+#include "app/run/RunRecord.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TMakeCab;
+
+namespace ostrivane::run {
+
+// What one run backs up, and where.
+struct BackupRequest {
+    std::string Archive;               // P as the caller forms it: destination + "/" + name
+    std::vector<std::string> FileSpec; // one FOLDER/MASK line per source
+    bool Recurse = false;              // subfolders too
+    std::string TempDir;               // the library's temporary files; "" = the system's
+    std::int32_t Depth = 1;            // earlier archives to keep
+    std::uint32_t PartSize = 0x7FFFFFFF;
+    bool Verify = true; // read the archive back before it counts as complete
+    RunOrigin Origin = RunOrigin::Manual;
+    // The new archive replaces an existing one of its name instead of moving it along the series.
+    bool ReplaceExisting = false;
+    // Where the run is recorded in the history of runs (the state folder); "" records it nowhere.
+    std::string HistoryFolder;
+};
+
+// How a run ended: its record, and every report it collected (those of the engine, which also
+// reach the component's own OnError handler, and the run's own).
+struct RunOutcome {
+    RunRecord Record;
+    BackupReport Report;
+    // False when the run could not be recorded in the history it was to go to.
+    bool HistoryWritten = true;
+};
+
+// Sets the archive component up for a backup of `fileSpec` into `archive`: ArchiveFile, the
+// file's own date, stored names relative to each source's folder, `recurse`, TempDir, no
+// exclusion, one FileSpec line per source, hidden folders entered, every attribute taken and
+// none excluded, and the parts of a backup past one cabinet beside the archive.
+void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
+                        const std::vector<std::string>& fileSpec, bool recurse,
+                        const std::string& tempDir);
+
+// Runs the whole backup on `cab`; shows nothing itself. The message of the record is the text
+// for the user, empty when the run found nothing to report. While it runs, the system is kept
+// from going to sleep; when it has ended, it is recorded in the history of runs.
+RunOutcome RunBackup(TMakeCab& cab, const BackupRequest& request);
+
+} // namespace ostrivane::run

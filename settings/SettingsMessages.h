@@ -1,0 +1,15 @@
+// What the user is told about the settings file itself, by the window and by the command-line
+// front end alike.
+#pragma once
+
+#include <QString>
+
+namespace ostrivane::settings {
+
+// The settings file at `path` exists but cannot be read (no permission, not a file): its
+// settings are not used, and it is never written over.
+inline QString UnreadableSettingsText(const QString& path) {
+    return QStringLiteral("Soubor nastavení %1 nelze přečíst !").arg(path);
+}
+
+} // namespace ostrivane::settings

@@ -1,0 +1,154 @@
+// The front end's backups as cron or a systemd timer runs them: the backup a settings file
+// describes, the window's messages when there is none or its input fails, a destination another
+// copy is backing up into, and a stale part beside a backup.
+#include "FaultSupport.h"
+
+#include "app/run/DestinationLock.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+namespace faults {
+namespace {
+
+const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
+
+// Writes a settings file as the window writes it: Windows-1250 text, CRLF line ends.
+void WriteSettings(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    WriteFile(path + ".utf8", text);
+    ASSERT_EQ(
+        Shell("iconv -f UTF-8 -t WINDOWS-1250 " + Quote(path + ".utf8") + " > " + Quote(path)), 0);
+}
+
+std::vector<std::string> Settings(const std::string& destination, const std::string& source,
+                                  const std::string& depth) {
+    return {"[Nastavení]",        "Adresář zálohy=" + destination,
+            "Soubor zálohy=data", "Hloubka zálohy=" + depth,
+            "[Archivace]",        "Adresář 0=" + source,
+            "Přípona 0=*.*"};
+}
+
+std::string Restored(const std::string& archive, const std::string& file) {
+    std::string content;
+    if (Shell("cabextract -q -p -F " + Quote(file) + " " + Quote(archive), &content) != 0)
+        return "<unreadable " + archive + ">";
+    return content;
+}
+
+std::string Listing(const std::string& folder) {
+    std::string names;
+    Shell("ls -A " + Quote(folder), &names);
+    return names;
+}
+
+// The window's own settings file, beside the program: a copy of the front end in a folder of its
+// own, with the library beside it, finds the file there.
+TEST(FrontEnd, TheSettingsOfTheWindowAreBackedUpAsTheButtonDoes) {
+    Scratch dir;
+    const std::string bin = dir / "bin";
+    std::filesystem::create_directories(bin);
+    std::filesystem::copy_file(kTool, bin + "/ostrivane-cab");
+    std::filesystem::copy_file(std::string(OSTRIVANE_BUILD_DIR) + "/libcabinet.so",
+                               bin + "/libcabinet.so");
+    ::mkdir((dir / "out").c_str(), 0755);
+    // The destination as the field may hold it, with a trailing "/"; the name without ".cab".
+    WriteSettings(bin + "/Ostrivane.ini", Settings(dir / "out/", dir / "Data", "2"));
+    for (int run = 0; run < 4; ++run) {
+        WriteFile(dir / "Data/a.txt", "run " + std::to_string(run));
+        std::string output;
+        ASSERT_EQ(Shell(Quote(bin + "/ostrivane-cab") + " --settings --quiet", &output), 0)
+            << output;
+        EXPECT_EQ(output, "");
+    }
+    EXPECT_EQ(Listing(dir / "out"), "data.cab\ndata_1.cab\ndata_2.cab\n");
+    EXPECT_EQ(Restored(dir / "out/data.cab", "Data/a.txt"), "run 3");
+    EXPECT_EQ(Restored(dir / "out/data_1.cab", "Data/a.txt"), "run 2");
+    EXPECT_EQ(Restored(dir / "out/data_2.cab", "Data/a.txt"), "run 1");
+}
+
+TEST(FrontEnd, NoSettingsOrFailingInputGiveTheWindowsMessagesAndNoBackup) {
+    Scratch dir;
+    WriteFile(dir / "Data/a.txt", "alpha");
+    ::mkdir((dir / "out").c_str(), 0755);
+    WriteSettings(dir / "no-destination.ini", Settings(dir / "missing", dir / "Data", "1"));
+    std::vector<std::string> badTime = Settings(dir / "out", dir / "Data", "1");
+    badTime.insert(badTime.begin() + 1, "Středa=1");
+    badTime.insert(badTime.begin() + 2, "Středa čas= 25:00");
+    WriteSettings(dir / "bad-time.ini", badTime);
+    ::mkdir((dir / "folder.ini").c_str(), 0755);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir / "none.ini", "Nejsou vybrány žádné soubory do archívu !"},
+        {dir / "no-destination.ini",
+         "Neexistuje nebo nebyl vybrán adresář nebo disk pro uložení archívu !"},
+        {dir / "bad-time.ini", "Zadán špatný formát času 25:00"},
+        {dir / "folder.ini", "Soubor nastavení " + dir / "folder.ini" + " nelze přečíst !"},
+    };
+    for (const auto& [file, message] : cases) {
+        std::string output;
+        EXPECT_EQ(Shell(Quote(kTool) + " --settings " + Quote(file), &output), 1) << file;
+        EXPECT_NE(output.find(message), std::string::npos) << file << ": " << output;
+    }
+    EXPECT_EQ(Listing(dir / "out"), "");
+    EXPECT_FALSE(Exists(dir / "none.ini")) << "a missing settings file is never made";
+}
+
+TEST(FrontEnd, AFolderAnotherCopyIsBackingUpIntoIsLeftAlone) {
+    Scratch dir;
+    WriteFile(dir / "Data/a.txt", "alpha");
+    WriteFile(dir / "out/data.cab", "the previous backup");
+    const ostrivane::DestinationLock otherCopy(dir / "out/data.cab");
+    ASSERT_TRUE(otherCopy.Held());
+    std::string output;
+    EXPECT_EQ(Shell(Quote(kTool) + " --keep 3 " + Quote(dir / "out/data.cab") + " " +
+                        Quote(dir / "Data/*.*"),
+                    &output),
+              1);
+    EXPECT_NE(output.find("jiná spuštěná kopie programu"), std::string::npos) << output;
+    EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
+    EXPECT_EQ(Listing(dir / "out"), "data.cab\n");
+}
+
+// A killed run of an older version, or a copy from elsewhere, may leave a cabinet named as a
+// later part of a backup. It carries another set ID: the reading commands do not take it into
+// the backup, and the next backup of that name removes it.
+TEST(FrontEnd, AStalePartIsNeverTakenForAPartOfTheBackup) {
+    Scratch dir;
+    for (int i = 0; i < 3; ++i)
+        WriteFile(dir / ("other/f" + std::to_string(i)), Pattern(60000, 10 + i));
+    for (int i = 0; i < 2; ++i)
+        WriteFile(dir / ("Data/f" + std::to_string(i)), Pattern(60000, i));
+    ::mkdir((dir / "x").c_str(), 0755);
+    ::mkdir((dir / "out").c_str(), 0755);
+    const std::string size = " --quiet --part-size 100000 ";
+    ASSERT_EQ(
+        Shell(Quote(kTool) + size + Quote(dir / "x/other.cab") + " " + Quote(dir / "other/*.*")),
+        0);
+    ASSERT_EQ(
+        Shell(Quote(kTool) + size + Quote(dir / "out/data.cab") + " " + Quote(dir / "Data/*.*")),
+        0);
+    std::filesystem::copy_file(dir / "x/other-3.cab", dir / "out/data-3.cab");
+
+    std::string output;
+    EXPECT_EQ(Shell(Quote(kTool) + " --test " + Quote(dir / "out/data.cab"), &output), 0) << output;
+    EXPECT_NE(output.find("2 file(s) good"), std::string::npos) << output;
+    EXPECT_EQ(Shell(Quote(kTool) + " --extract --quiet " + Quote(dir / "back") + " " +
+                    Quote(dir / "out/data.cab")),
+              0);
+    EXPECT_EQ(Listing(dir / "back/Data"), "f0\nf1\n");
+    EXPECT_EQ(ReadFile(dir / "back/Data/f1"), ReadFile(dir / "Data/f1"));
+
+    Shell("rm " + Quote(dir / "Data/f1"));
+    ASSERT_EQ(
+        Shell(Quote(kTool) + size + Quote(dir / "out/data.cab") + " " + Quote(dir / "Data/*.*")),
+        0);
+    EXPECT_EQ(Listing(dir / "out"), "data.cab\n");
+}
+
+} // namespace
+} // namespace faults

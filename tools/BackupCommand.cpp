@@ -1,0 +1,134 @@
+#include "tools/BackupCommand.h"
+
+#include "app/job/SettingsBackup.h"
+#include "app/run/RunHistory.h"
+#include "archive/model/ErrorCodes.h"
+#include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/RemoveOnTermination.h"
+#include "settings/SettingsLocation.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace cabtool {
+
+namespace {
+
+using ostrivane::run::RunResult;
+
+// Prints the two percentages of the packing, then the share of the read-back, on one line of
+// standard error, only when they change.
+class ProgressLine {
+public:
+    void Show(unsigned byFile, unsigned byArchive) {
+        if (byFile == lastFile_ && byArchive == lastArchive_)
+            return;
+        lastFile_ = byFile;
+        lastArchive_ = byArchive;
+        std::fprintf(stderr, "\rfile %3u%%  archive %3u%%", byFile, byArchive);
+        shown_ = true;
+    }
+    void ShowVerification(unsigned percent) {
+        std::fprintf(stderr, "\rverifying %3u%%         ", percent);
+        shown_ = true;
+    }
+    void End() {
+        if (shown_) {
+            std::fputc('\n', stderr);
+            shown_ = false;
+        }
+    }
+
+private:
+    unsigned lastFile_ = 1000;
+    unsigned lastArchive_ = 1000;
+    bool shown_ = false;
+};
+
+} // namespace
+
+int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupOptions& options) {
+    LoadCabinetLibraryBesideExecutable();
+    // Stopped by a signal, the run leaves neither its temporary files nor its unfinished
+    // cabinets behind.
+    ostrivane::fs::InstallRemoveOnTermination();
+
+    TMakeCab cab;
+    ProgressLine progress;
+    cab.OnError = [&](TComponent*, const std::string& fileName, const std::string& extendedMsg,
+                      const std::string&, int eCode) {
+        progress.End();
+        if (extendedMsg.empty()) {
+            std::fprintf(stderr, "error %d: %s: %s\n", eCode, ErrorText(eCode).c_str(),
+                         fileName.c_str());
+        } else {
+            std::fprintf(stderr, "error %d: %s: %s (%s)\n", eCode, ErrorText(eCode).c_str(),
+                         fileName.c_str(), extendedMsg.c_str());
+        }
+    };
+    if (!options.quiet) {
+        cab.OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
+            progress.Show(byFile, byArchive);
+        };
+        cab.OnVerifyProgress = [&](TComponent*, std::uint8_t percent) {
+            progress.ShowVerification(percent);
+        };
+    }
+
+    ostrivane::run::BackupRequest recorded = request;
+    recorded.HistoryFolder = ostrivane::run::StateFolder();
+    const ostrivane::run::RunOutcome outcome = ostrivane::run::RunBackup(cab, recorded);
+    progress.End();
+    if (!outcome.HistoryWritten) {
+        std::fprintf(stderr, "ostrivane-cab: the run could not be recorded in %s/%s\n",
+                     recorded.HistoryFolder.c_str(), ostrivane::run::kHistoryFileName.data());
+    }
+    // The engine's reports were printed as they came; the run's own follow.
+    for (const ostrivane::EngineReport& report : outcome.Report.Reports()) {
+        if (report.Code == 0)
+            std::fprintf(stderr, "ostrivane-cab: %s\n", report.ExtendedMsg.c_str());
+    }
+    const ostrivane::run::RunRecord& record = outcome.Record;
+    const bool placed = record.Parts > 0;
+    if (!placed && record.Result != RunResult::Cancelled) {
+        std::fprintf(stderr, "ostrivane-cab: no new backup was put in place as %s\n",
+                     record.Archive.c_str());
+    }
+    if (placed && !options.quiet) {
+        std::fprintf(stderr, "%lld file(s) added to %s\n", static_cast<long long>(record.Files),
+                     record.Archive.c_str());
+        if (cab.VerifyArchive && cab.VerifiedFiles > 0) {
+            std::fprintf(stderr, "%d file(s) read back and verified in %.2f s\n", cab.VerifiedFiles,
+                         cab.VerificationSeconds);
+        }
+    }
+    UnloadCabinetLibrary();
+    return record.Result == RunResult::Ok ? 0 : 1;
+}
+
+int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options) {
+    QString path = QFile::decodeName(settingsFile.c_str());
+    if (path.isEmpty()) {
+        // The window's file: the program and this front end live in one folder.
+        QString folder = QFile::decodeName(ostrivane::fs::ExecutableFolder().c_str());
+        if (folder.size() > 1 && folder.endsWith(u'/'))
+            folder.chop(1);
+        path = ostrivane::settings::ChooseSettingsPath(folder);
+    }
+    const ostrivane::job::SettingsBackup backup =
+        ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
+    if (backup.FileMissing) {
+        std::fprintf(stderr, "ostrivane-cab: there is no settings file %s\n",
+                     QFile::encodeName(path).constData());
+    }
+    if (backup.Problem) {
+        std::fprintf(stderr, "%s\n", backup.Problem->toUtf8().constData());
+        return 1;
+    }
+    return RunBackupCommand(backup.Request, options);
+}
+
+} // namespace cabtool

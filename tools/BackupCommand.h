@@ -1,0 +1,25 @@
+// The backups of ostrivane-cab: the archive and sources given on the command line, or the backup a
+// settings file describes, each through the program's one backup run. Each returns the exit
+// status: 0 when the backup is complete, verified and in place with nothing to report, 1
+// otherwise.
+#pragma once
+
+#include "app/run/BackupRun.h"
+
+#include <string>
+
+namespace cabtool {
+
+struct BackupOptions {
+    bool quiet = false; // no progress and no summary; problems are printed all the same
+};
+
+// Runs `request` (origin Command) and prints every problem to standard error.
+int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupOptions& options);
+
+// Runs the backup the settings file `settingsFile` describes (the window's file when empty), as
+// the window's backup button does: a file that cannot be read and input that fails the check are
+// told in the window's words.
+int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options);
+
+} // namespace cabtool
