@@ -9,7 +9,9 @@ namespace ostrivane::settings {
 // The settings file at `path` exists but cannot be read (no permission, not a file): its
 // settings are not used, and it is never written over.
 inline QString UnreadableSettingsText(const QString& path) {
-    return QStringLiteral("Soubor nastavení %1 nelze přečíst !").arg(path);
+    return QStringLiteral("Soubor nastavení %1 nelze přečíst, použije se výchozí nastavení a "
+                          "změny se neuloží !")
+        .arg(path);
 }
 
 } // namespace ostrivane::settings

@@ -1,47 +1,25 @@
 #include "app/job/SettingsBackup.h"
 
 #include "app/job/InputCheck.h"
-#include "platform/fs/UniqueFd.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsMessages.h"
 
-#include <QFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <QFileInfo>
 
 namespace ostrivane::job {
-
-namespace {
-
-enum class FileState { Readable, Missing, Unreadable };
-
-FileState StateOf(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const UniqueFd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.Valid())
-        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
-    struct stat info {};
-    return ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) ? FileState::Readable
-                                                                  : FileState::Unreadable;
-}
-
-} // namespace
 
 SettingsBackup BackupFromSettings(const QString& path, run::RunOrigin origin) {
     using namespace settings;
     SettingsBackup backup;
-    const FileState state = StateOf(path);
-    if (state == FileState::Unreadable) {
+    const SettingsFile file(path);
+    if (file.Unreadable()) {
         backup.Problem = UnreadableSettingsText(path);
         return backup;
     }
-    backup.FileMissing = state == FileState::Missing;
+    backup.FileMissing = !QFileInfo::exists(path);
 
-    const SettingsFile file(path);
     BackupInput input;
     for (int day = 1; day <= kDayCount; ++day) {
         if (file.ReadBool(kSectionSettings, DayKey(day)))

@@ -6,6 +6,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLocation.h"
+#include "settings/SettingsMessages.h"
 #include "settings/TextTrim.h"
 
 #include <QCheckBox>
@@ -52,9 +53,8 @@ void TfoHlavni::NatahniNastaveni() {
 void TfoHlavni::TellUnreadableSettings() {
     if (unreadableSettings_.isEmpty())
         return;
-    ostrivane::ui::ShowError(this, QStringLiteral("Soubor nastavení %1 nelze přečíst, použije se "
-                                                  "výchozí nastavení a změny se neuloží !")
-                                       .arg(unreadableSettings_));
+    ostrivane::ui::ShowError(this,
+                             ostrivane::settings::UnreadableSettingsText(unreadableSettings_));
 }
 
 bool TfoHlavni::UlozNastaveni() {

@@ -87,7 +87,9 @@ TEST(FrontEnd, NoSettingsOrFailingInputGiveTheWindowsMessagesAndNoBackup) {
         {dir / "no-destination.ini",
          "Neexistuje nebo nebyl vybrán adresář nebo disk pro uložení archívu !"},
         {dir / "bad-time.ini", "Zadán špatný formát času 25:00"},
-        {dir / "folder.ini", "Soubor nastavení " + dir / "folder.ini" + " nelze přečíst !"},
+        {dir / "folder.ini", "Soubor nastavení " + dir / "folder.ini" +
+                                 " nelze přečíst, použije se výchozí nastavení a změny se "
+                                 "neuloží !"},
     };
     for (const auto& [file, message] : cases) {
         std::string output;
