@@ -1,13 +1,9 @@
-// Splitting of archive paths into the folder and name parts the cabinet record holds.
+// The texts a cabinet record holds: its fixed-size path fields and the names of stored files.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-// Up to and including the last "/"; empty when there is none.
-std::string CabFolderPart(const std::string& path);
-// After the last "/".
-std::string CabNamePart(const std::string& path);
 // Copies `text` into a zero-terminated field of `size` bytes; false (the field emptied) when it
 // does not fit.
 bool CopyToCabField(char* field, std::size_t size, const std::string& text);
@@ -16,5 +12,3 @@ bool CopyToCabField(char* field, std::size_t size, const std::string& text);
 std::string CabStoredName(const std::string& storedName);
 // True when every byte is below 0x80.
 bool IsPlainAscii(const std::string& text);
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
-bool IsValidUtf8(const std::string& text);

@@ -6,7 +6,9 @@
 #include "cabinet/component/TempFileName.h"
 #include "cabinet/format/ArchiveParts.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 #include "platform/fs/RemoveOnTermination.h"
+#include "platform/profile/Utf8.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -196,8 +198,8 @@ void TMakeCab::RecordSources() {
 }
 
 bool TMakeCab::ArchivePathAcceptable() {
-    if (CabFolderPart(ArchiveFile()).size() <= kMaxCabPathPart &&
-        CabNamePart(ArchiveFile()).size() <= kMaxCabPathPart) {
+    if (fs::FolderPartOf(ArchiveFile()).size() <= kMaxCabPathPart &&
+        fs::NameOf(ArchiveFile()).size() <= kMaxCabPathPart) {
         return true;
     }
     DoError(ArchiveFile(), "File name too long", kErrWritingFile, "0");
@@ -387,8 +389,8 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     ccab_.fFailOnIncompressible = FailOnIncompressible() ? 1 : 0;
     ccab_.setID = setID;
     CopyToCabField(ccab_.szDisk, sizeof ccab_.szDisk, diskName);
-    CopyToCabField(ccab_.szCab, sizeof ccab_.szCab, CabNamePart(cabFileName));
-    CopyToCabField(ccab_.szCabPath, sizeof ccab_.szCabPath, CabFolderPart(cabFileName));
+    CopyToCabField(ccab_.szCab, sizeof ccab_.szCab, fs::NameOf(cabFileName));
+    CopyToCabField(ccab_.szCabPath, sizeof ccab_.szCabPath, fs::FolderPartOf(cabFileName));
     CabError = ERF{};
     // The library's workers start here and keep the termination signals held back, so that the
     // handler that removes the build's files runs on this thread, never beside it.
@@ -431,8 +433,8 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     // marked by the attribute the get-open-info callback adds. A name that is not UTF-8 (a file
     // system takes any bytes) has no truthful conversion and goes unchanged and unmarked.
     const std::string stored = CabStoredName(CurrentEntry.StoredName);
-    storedNameIsUtf_ =
-        TranslateOemChar() && !stored.empty() && !IsPlainAscii(stored) && IsValidUtf8(stored);
+    storedNameIsUtf_ = TranslateOemChar() && !stored.empty() && !IsPlainAscii(stored) &&
+                       ostrivane::profile::IsValidUtf8(stored);
 
     std::vector<char> source = MutableText(sourceFile);
     std::vector<char> name = MutableText(stored);

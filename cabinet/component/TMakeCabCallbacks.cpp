@@ -7,6 +7,7 @@
 #include "cabinet/component/TMakeCab.h"
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <cerrno>
@@ -216,8 +217,8 @@ FCI_BOOL TMakeCab::FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv) 
         bool abort = true;
         std::string newName;
         Self(pv).DoGetNextCabinet(*ccab, newName, static_cast<int>(cbPrevCab), abort);
-        if (!abort && CopyToCabField(ccab->szCab, sizeof ccab->szCab, CabNamePart(newName)) &&
-            CopyToCabField(ccab->szCabPath, sizeof ccab->szCabPath, CabFolderPart(newName))) {
+        if (!abort && CopyToCabField(ccab->szCab, sizeof ccab->szCab, fs::NameOf(newName)) &&
+            CopyToCabField(ccab->szCabPath, sizeof ccab->szCabPath, fs::FolderPartOf(newName))) {
             return 1;
         }
     } catch (...) {

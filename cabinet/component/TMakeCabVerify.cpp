@@ -7,6 +7,7 @@
 #include "cabinet/component/TMakeCab.h"
 #include "cabinet/read/CabinetReader.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <isa-l/crc.h>
 
@@ -160,7 +161,7 @@ void TMakeCab::SecureWrittenArchive() {
                 failures.push_back({part, std::strerror(errno)});
         }
         // Every part of a set lies in the archive's folder.
-        const std::string folder = CabFolderPart(parts.front());
+        const std::string folder = fs::FolderPartOf(parts.front());
         if (!fs::SyncFolder(folder.empty() ? "." : folder, parts.front()))
             failures.push_back({folder, std::strerror(errno)});
         return failures;
