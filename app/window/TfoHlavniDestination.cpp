@@ -1,5 +1,6 @@
 // The destination fields of the "Soubory" tab: archive name, destination folder, keep count.
 #include "app/widgets/BrowseForFolder.h"
+#include "app/window/ArchiveNameField.h"
 #include "app/window/TfoHlavni.h"
 #include "settings/TextTrim.h"
 
@@ -11,10 +12,9 @@ using ostrivane::TrimBlanks;
 
 void TfoHlavni::Edit8Exit() {
     const QString name = TrimBlanks(Edit8->text());
-    if (name.contains(QStringLiteral(".cab")) || name.isEmpty())
-        return;
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    Edit8->setText((dot >= 0 ? name.left(dot) : name) + QStringLiteral(".cab"));
+    const QString checked = ostrivane::ui::ArchiveNameWithCab(name);
+    if (checked != name)
+        Edit8->setText(checked);
 }
 
 void TfoHlavni::Edit9Exit() {

@@ -116,6 +116,11 @@ private:
     TFilesList files_;
 };
 
+// `folder` made absolute and lexically plain, ending with "/": "//" and "/./" collapse and ".."
+// takes away the name before it (at the root it stays at the root), so that one folder has one
+// spelling and no stored name ever holds ".", ".." or an empty part.
+std::string PlainFolder(const std::string& folder);
+
 // The folder part of a FileSpec line: everything up to and including its last "/".
 std::string SpecFolderPart(const std::string& line);
 // The name part: everything after the last "/".
