@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <unordered_map>
 
@@ -58,8 +59,17 @@ bool NameBefore(std::string_view a, std::string_view b) {
 } // namespace
 
 QString SizeText(std::uint64_t bytes) {
-    return QLocale(QLocale::Czech)
-        .formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
+    if (bytes < 1000)
+        return QString::number(bytes) + QStringLiteral(" B");
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1000;
+        ++unit;
+    }
+    return QLocale(QLocale::Czech).toString(value, 'f', 1) + QLatin1Char(' ') +
+           QLatin1String(kUnits[unit]);
 }
 
 QString DosTimeText(std::uint16_t date, std::uint16_t time) {

@@ -455,8 +455,9 @@ void TfoObnova::reject() {
 }
 
 void TfoObnova::keyPressEvent(QKeyEvent* event) {
-    // Enter in the search goes on to the files found.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+    // Enter or the down arrow in the search goes on to the files found.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+         event->key() == Qt::Key_Down) &&
         focusWidget() == Edit1) {
         TreeView1->setFocus(Qt::TabFocusReason);
         if (!TreeView1->currentIndex().isValid() && TreeView1->model() != nullptr)
