@@ -9,20 +9,20 @@ namespace ostrivane::restore {
 
 namespace {
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// `text` case-folded onto the end of `out`; names are mostly plain ASCII, which is folded here
-// without a copy.
+// `text` case-folded onto the end of `out`. Names are mostly plain ASCII, folded here in two
+// passes the compiler turns into vector code; any other name goes through the full folding.
 void AppendFolded(std::string& out, std::string_view text) {
-    if (!IsAscii(text)) {
+    unsigned char high = 0;
+    for (const char c : text)
+        high |= static_cast<unsigned char>(c);
+    if ((high & 0x80) != 0) {
         out += profile::FoldCase(text);
         return;
     }
-    for (char c : text)
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c);
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
 }
 
 } // namespace
