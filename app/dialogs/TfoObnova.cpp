@@ -317,6 +317,15 @@ bool TfoObnova::MayStart() {
             this, QStringLiteral("Právě probíhá zálohování. Obnovu spusťte, až skončí."));
         return false;
     }
+    // A backup made while the dialog was open has moved the archives along their series: the
+    // names listed no longer hold what the list says.
+    if (!std::all_of(backups_.begin(), backups_.end(), ostrivane::restore::Unchanged)) {
+        Open(archive_, sourceFolders_);
+        ostrivane::ui::ShowMessage(
+            this, QStringLiteral("Zálohy se mezitím změnily. Seznam záloh je načten znovu, "
+                                 "vyberte prosím soubory znovu."));
+        return false;
+    }
     return true;
 }
 

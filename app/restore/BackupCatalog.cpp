@@ -76,8 +76,12 @@ Backup ReadBackup(const std::string& firstCabinet) {
     backup.Archive = firstCabinet;
     backup.Parts = ArchiveSetParts(firstCabinet);
     struct stat info {};
-    if (::stat(firstCabinet.c_str(), &info) == 0)
+    if (::stat(firstCabinet.c_str(), &info) == 0) {
         backup.Made = info.st_mtim.tv_sec;
+        backup.MadeNanoseconds = info.st_mtim.tv_nsec;
+        backup.Device = info.st_dev;
+        backup.Inode = info.st_ino;
+    }
     for (std::size_t index = 0; index < backup.Parts.size(); ++index) {
         const std::string& part = backup.Parts[index];
         const UniqueFd fd(::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -105,6 +109,14 @@ Backup ReadBackup(const std::string& firstCabinet) {
         }
     }
     return backup;
+}
+
+bool Unchanged(const Backup& backup) {
+    struct stat info {};
+    if (::stat(backup.Archive.c_str(), &info) != 0)
+        return backup.Device == 0 && backup.Inode == 0; // it could not be had then either
+    return info.st_dev == backup.Device && info.st_ino == backup.Inode &&
+           info.st_mtim.tv_sec == backup.Made && info.st_mtim.tv_nsec == backup.MadeNanoseconds;
 }
 
 std::vector<Backup> ReadCatalog(const std::string& archive) {

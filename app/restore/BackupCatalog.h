@@ -31,6 +31,10 @@ struct Backup {
     std::string Problem;            // "" when every cabinet could be read, else why not
     std::string Names;              // the stored names ("\" between folders), one after another
     std::vector<BackupFile> Files;
+    // Which file the first cabinet was when it was read, to the nanosecond.
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t MadeNanoseconds = 0;
 
     bool Damaged() const { return !Problem.empty(); }
     std::string_view StoredName(const BackupFile& file) const {
@@ -46,6 +50,10 @@ std::vector<std::string> FindBackups(const std::string& archive);
 
 // The backup whose first cabinet is `firstCabinet`.
 Backup ReadBackup(const std::string& firstCabinet);
+
+// True while the first cabinet of `backup` is still the file that was read: a backup run since
+// has moved it along the series.
+bool Unchanged(const Backup& backup);
 
 // The backups of `archive`, the newest first (the archive before its copies, the copies in their
 // order, where two were made in the same second).

@@ -197,6 +197,13 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
     const std::string message = RestoreMessage(summary);
     EXPECT_NE(message.find("Dokumenty/c.bin: data v záloze jsou poškozená"), std::string::npos)
         << message;
+
+    // A backup run moves the archive along its series: the catalog no longer holds.
+    EXPECT_TRUE(Unchanged(catalog[0]));
+    fs::rename(archive, w / "dest/Záloha_2.cab");
+    Write(archive, Read(w / "dest/Záloha_2.cab"));
+    EXPECT_FALSE(Unchanged(catalog[0]));
+    EXPECT_TRUE(Unchanged(catalog[1]));
 }
 
 TEST(Restore, ACancelMidRestoreLeavesNoPartialFile) {

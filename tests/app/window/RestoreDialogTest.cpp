@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 
 #include "cabinet/component/CabinetLibrary.h"
+#include "cabinet/component/TMakeCab.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,8 +48,16 @@ TEST(RestoreDialog, FromTheWindowATypedNameIsFoundAndRestoredIntoAFolderByKeyboa
     // Without an extension, as the input check will find it: the backups are of Záloha.cab.
     w.Edit8->setText(QStringLiteral("Záloha"));
     uitest::MessageRecorder messages;
+    // "O&bnova…" cannot be pressed while the backup runs, as "&O programu" cannot.
+    bool lockedDuringBackup = false;
+    w.MakeCab1->OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
+        w.Zip1Progress(byFile, byArchive);
+        lockedDuringBackup = !w.BitBtn9->isEnabled() && !w.BitBtn7->isEnabled();
+    };
     w.BitBtn3->click();
     ASSERT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
+    EXPECT_TRUE(lockedDuringBackup);
+    EXPECT_TRUE(w.BitBtn9->isEnabled());
     ASSERT_TRUE(QFile::exists(destination + QStringLiteral("/Záloha.cab")));
 
     fixture.ShowActive();
