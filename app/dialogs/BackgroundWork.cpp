@@ -15,6 +15,10 @@ BackgroundWork::BackgroundWork(QObject* parent) : QObject(parent) {
 }
 
 BackgroundWork::~BackgroundWork() {
+    Stop();
+}
+
+void BackgroundWork::Stop() {
     cancel_ = true;
     Join();
 }

@@ -25,6 +25,8 @@ public:
     void Start(std::function<void()> work);
     // Asks the running work to stop.
     void Cancel() { cancel_ = true; }
+    // Asks the running work to stop and waits for it to end.
+    void Stop();
     // The flag the work watches.
     const std::atomic<bool>* CancelFlag() const { return &cancel_; }
     // For the work: how far it got; delivered as Progress a few times a second at most.

@@ -172,7 +172,10 @@ TfoObnova::TfoObnova(QWidget* parent)
             Qt::QueuedConnection);
 }
 
-TfoObnova::~TfoObnova() = default;
+TfoObnova::~TfoObnova() {
+    // The work reads the catalog and writes the summaries, which go before the work's object.
+    work_->Stop();
+}
 
 bool TfoObnova::RestoreRunning() const {
     return work_->Running();
@@ -193,17 +196,19 @@ void TfoObnova::Open(const QString& archive, const std::vector<std::string>& sou
     // Every backup's names are folded now, so that no keystroke waits for it.
     search_->Prepare();
     backupModel_->SetBackups(&backups_);
-    Label1->setText(QStringLiteral("Zá&lohy archivu ") + archive);
+    Label1->setText(QStringLiteral("Zá&lohy archivu ") +
+                    QString(archive).replace(QLatin1Char('&'), QStringLiteral("&&")));
     const QSignalBlocker quietText(Edit1);
     const QSignalBlocker quietScope(CheckBox1);
     Edit1->clear();
     CheckBox1->setChecked(false);
-    if (!backups_.empty()) {
+    for (int column = 0; column < backupModel_->columnCount(); ++column)
+        ListView1->resizeColumnToContents(column);
+    // The newest backup: choosing it shows its files (the list's reset left no row chosen).
+    if (!backups_.empty())
         ListView1->setCurrentIndex(backupModel_->index(0, 0));
-        for (int column = 0; column < backupModel_->columnCount(); ++column)
-            ListView1->resizeColumnToContents(column);
-    }
-    ShowFiles();
+    else
+        ShowFiles();
 }
 
 void TfoObnova::showEvent(QShowEvent* event) {
@@ -329,14 +334,19 @@ bool TfoObnova::MayStart() {
     return true;
 }
 
-void TfoObnova::BitBtn1Click() {
+std::vector<TfoObnova::Choice> TfoObnova::ChoiceToRestore() {
     if (!MayStart())
-        return;
+        return {};
     std::vector<Choice> choice = ChosenFiles();
-    if (choice.empty()) {
+    if (choice.empty())
         ostrivane::ui::ShowMessage(this, QStringLiteral("Nejsou vybrány žádné soubory k obnově."));
+    return choice;
+}
+
+void TfoObnova::BitBtn1Click() {
+    std::vector<Choice> choice = ChoiceToRestore();
+    if (choice.empty())
         return;
-    }
     // Each backup's files go where its record of the sources says; a backup without the record
     // is placed by today's sources, and the user is asked where a group cannot be told.
     std::vector<ostrivane::restore::OriginalPlaces> places;
@@ -379,13 +389,9 @@ void TfoObnova::BitBtn1Click() {
 }
 
 void TfoObnova::BitBtn2Click() {
-    if (!MayStart())
+    std::vector<Choice> choice = ChoiceToRestore();
+    if (choice.empty())
         return;
-    std::vector<Choice> choice = ChosenFiles();
-    if (choice.empty()) {
-        ostrivane::ui::ShowMessage(this, QStringLiteral("Nejsou vybrány žádné soubory k obnově."));
-        return;
-    }
     QString folder;
     if (!BrowseForFolder(QStringLiteral("Vyberte složku, do které se soubory obnoví"), QString(),
                          folder, this))

@@ -98,7 +98,10 @@ private:
     int CurrentRow() const;
     void ShowFiles();
     void SetViewModel(QAbstractItemModel* model, bool tree);
+    // Whether work may start now; the user is told why not.
     bool MayStart();
+    // What a restore is to take, when one may start; nothing (the user told why) otherwise.
+    std::vector<Choice> ChoiceToRestore();
     void StartRestore(std::vector<Choice> choice, const std::string& folder);
     void BeginWork(const QString& what, std::uint64_t total);
     void EndWork();

@@ -8,30 +8,6 @@
 
 namespace ostrivane::restore {
 
-namespace {
-
-// The folder names of a plain absolute folder ("/a/b/" -> {"a", "b"}).
-std::vector<std::string> FolderNames(const std::string& plainFolder) {
-    std::vector<std::string> names;
-    std::size_t start = 1;
-    while (start < plainFolder.size()) {
-        const std::size_t end = plainFolder.find('/', start);
-        names.push_back(plainFolder.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
-// The last `count` of `names` as a stored prefix, "\" after each.
-std::string StoredPrefix(const std::vector<std::string>& names, std::size_t count) {
-    std::string prefix;
-    for (std::size_t i = names.size() - count; i < names.size(); ++i)
-        prefix += names[i] + "\\";
-    return prefix;
-}
-
-} // namespace
-
 OriginalPlaces OriginalPlaces::FromRecord(const std::vector<cabformat::SourceGroup>& groups) {
     OriginalPlaces places;
     for (const cabformat::SourceGroup& group : groups) {
@@ -51,13 +27,16 @@ OriginalPlaces OriginalPlaces::FromSources(const std::vector<std::string>& sourc
     for (const std::string& source : sourceFolders) {
         if (source.empty())
             continue;
+        // "/a/b/c/": the group can be "c\", "b\c\" or "a\b\c\".
         const std::string plain = PlainFolder(source);
-        const std::vector<std::string> names = FolderNames(plain);
         const std::string folder = plain.size() > 1 ? plain.substr(0, plain.size() - 1) : plain;
-        for (std::size_t count = 1; count <= names.size(); ++count) {
-            std::string prefix = StoredPrefix(names, count);
-            longest = std::max(longest, prefix.size());
-            candidates[std::move(prefix)].insert(folder);
+        std::string stored = plain.substr(1);
+        std::replace(stored.begin(), stored.end(), '/', '\\');
+        for (std::size_t at = 0; at < stored.size(); ++at) {
+            if (at > 0 && stored[at - 1] != '\\')
+                continue;
+            longest = std::max(longest, stored.size() - at);
+            candidates[stored.substr(at)].insert(folder);
         }
     }
     OriginalPlaces places;

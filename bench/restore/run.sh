@@ -25,6 +25,8 @@ done
 [ -x "$bench" ] || { echo "missing: $bench (build the bench_restore target)" >&2; exit 1; }
 [ -x "$tool" ] || { echo "missing: $tool (build the ostrivane-cab target)" >&2; exit 1; }
 mkdir -p "$work"
+# shellcheck source=../shared.sh
+source "$(dirname "$0")/../shared.sh"
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work}
 
 # Ten backups of 65,535 small files: one packed, nine copies of it made earlier.
@@ -47,36 +49,14 @@ big=$work/big
 if [ ! -f "$big/.complete" ]; then
     rm -rf "$big" "$work/corpus"
     corpus=$work/corpus
-    mkdir -p "$big" "$corpus/text" "$corpus/bin" "$corpus/data"
-    for copy in 1 2; do
-        mkdir -p "$corpus/text/$copy"
-        (cd /usr/include && find . -type f -print0 | tar --null -T - -cf - 2> /dev/null) |
-            tar -xf - -C "$corpus/text/$copy"
-    done
-    total=0
-    while IFS= read -r f; do
-        cp "$f" "$corpus/bin/"
-        total=$((total + $(stat -c %s "$f")))
-        [ $total -gt 450000000 ] && break
-    done < <(find /usr/lib/x86_64-linux-gnu -maxdepth 1 -type f -name '*.so*' -size +100k \
-        -size -50M | sort)
-    head -c 250000000 /dev/urandom > "$corpus/data/random.bin"
-    head -c 100000000 /dev/zero > "$corpus/data/zero.bin"
+    mkdir -p "$big"
+    mixed_corpus "$corpus" 2 450000000 250000000 100000000
     "$tool" --recurse --no-verify --quiet "$big/Záloha.cab" "$corpus/*.*"
     du -sb "$corpus" | cut -f1 > "$big/bytes"
     rm -rf "$corpus"
     touch "$big/.complete"
 fi
 
-# seconds COMMAND...: wall time of one run.
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" > "$work/out.log" 2>&1 || { echo "failed: $*" >&2; cat "$work/out.log" >&2; exit 1; }
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
-least() { printf '%s\n' "$@" | sort -g | head -n 1; }
 field() { sed -n "s/.* $1 \([0-9.]*\).*/\1/p" "$work/out.log"; }
 list_all() { for f in "$ten"/*.cab; do cabextract -l "$f"; done > "$work/listing.txt"; }
 
