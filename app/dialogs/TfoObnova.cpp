@@ -239,9 +239,10 @@ void TfoObnova::SetViewModel(QAbstractItemModel* model, bool tree) {
         delete old;
         TreeView1->header()->setStretchLastSection(false);
         TreeView1->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-        for (int column = 1; column < model->columnCount(); ++column)
-            TreeView1->header()->resizeSection(column, 120);
     }
+    // The name takes what the size, the time and the backup's time leave.
+    for (int column = 1; column < model->columnCount(); ++column)
+        TreeView1->header()->resizeSection(column, column == 1 ? 90 : 130);
     TreeView1->setRootIsDecorated(tree);
 }
 
@@ -485,6 +486,7 @@ void TfoObnova::keyPressEvent(QKeyEvent* event) {
 
 void TfoObnova::BeginWork(const QString& what, std::uint64_t total) {
     workTotal_ = total;
+    idleText_ = Label4->text();
     for (QWidget* control :
          std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3, BitBtn5})
         control->setEnabled(false);
@@ -510,7 +512,7 @@ void TfoObnova::EndWork() {
     for (QWidget* control :
          std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3, BitBtn5})
         control->setEnabled(true);
-    Label4->clear();
+    Label4->setText(idleText_);
     emit RestoreEnded();
     if (afterWork_) {
         const std::function<void()> tell = std::move(afterWork_);

@@ -118,6 +118,7 @@ private:
     ostrivane::ui::FileMatchModel* matchModel_;
     ostrivane::ui::BackgroundWork* work_;
     std::uint64_t workTotal_ = 0;
+    QString idleText_; // what Label4 said before the work began
     // What the work ran on and what it found, read once it has ended.
     std::vector<Choice> workChoice_;
     std::vector<ostrivane::restore::OriginalPlaces> workPlaces_;
