@@ -9,8 +9,9 @@ namespace ostrivane::restore {
 
 namespace {
 
-// The reader's own folder decoding (ISA-L's inflate, every block checked as it is read) restores
-// several times faster than libarchive and than cabextract (bench/restore).
+// The reader's own folder decoding (ISA-L's inflate, every block checked as it is read): a backup
+// of 1 GB of mixed files comes back in half the time cabextract takes, libarchive needing 0.7 of
+// it (bench/restore).
 constexpr CabinetDecoder kRestoreDecoder = CabinetDecoder::Own;
 
 } // namespace

@@ -50,7 +50,7 @@ if [ ! -f "$big/.complete" ]; then
     rm -rf "$big" "$work/corpus"
     corpus=$work/corpus
     mkdir -p "$big"
-    mixed_corpus "$corpus" 2 450000000 250000000 100000000
+    mixed_corpus "$corpus" 3 450000000 250000000 120000000
     "$tool" --recurse --no-verify --quiet "$big/Záloha.cab" "$corpus/*.*"
     du -sb "$corpus" | cut -f1 > "$big/bytes"
     rm -rf "$corpus"
