@@ -4,6 +4,7 @@
 #include "cabinet/format/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/CabinetRestore.h"
+#include "cabinet/read/CabinetSetTest.h"
 #include "platform/fs/DosDateTime.h"
 
 #include <cstdio>
@@ -44,31 +45,6 @@ std::string AttributeLetters(std::uint16_t attributes) {
     return letters;
 }
 
-// Reads every file; the decompression and the checksums are the test.
-class Tester : public CabinetVisitor {
-public:
-    bool Begin(const CabinetEntry&) override { return true; }
-    bool Data(const std::uint8_t*, std::size_t) override { return true; }
-    void End(const CabinetEntry& entry, const std::string& problem) override {
-        if (problem.empty()) {
-            ++good_;
-            return;
-        }
-        ++bad_;
-        PrintProblem(entry.Part, entry.Name, problem);
-    }
-    void PartProblem(const std::string& part, const std::string& problem) override {
-        ++bad_;
-        PrintProblem(part, "", problem);
-    }
-    int Good() const { return good_; }
-    int Bad() const { return bad_; }
-
-private:
-    int good_ = 0;
-    int bad_ = 0;
-};
-
 } // namespace
 
 int ListArchive(const std::string& archive) {
@@ -91,13 +67,15 @@ int ListArchive(const std::string& archive) {
 int TestArchives(const std::vector<std::string>& archives, bool quiet) {
     bool failed = false;
     for (const std::string& archive : archives) {
-        Tester tester;
-        ReadCabinetSet(ostrivane::ArchiveSetParts(archive), tester);
-        failed = failed || tester.Bad() > 0;
+        const CabinetSetTestResult result =
+            TestCabinetSet(ostrivane::ArchiveSetParts(archive),
+                           [](const std::string& part, const std::string& name,
+                              const std::string& reason) { PrintProblem(part, name, reason); });
+        failed = failed || result.Bad > 0;
         if (!quiet) {
-            std::printf("%s: %d file(s) good", Printable(archive).c_str(), tester.Good());
-            if (tester.Bad() > 0)
-                std::printf(", %d bad", tester.Bad());
+            std::printf("%s: %d file(s) good", Printable(archive).c_str(), result.Good);
+            if (result.Bad > 0)
+                std::printf(", %d bad", result.Bad);
             std::printf("\n");
         }
     }
@@ -111,7 +89,7 @@ int ExtractArchive(const std::string& folder, const std::string& archive,
     options.Patterns = patterns;
     const RestoreOutcome outcome = RestoreCabinetSet(
         ostrivane::ArchiveSetParts(archive), folder, options,
-        [](const std::string& name, const std::string& reason) { PrintProblem(name, "", reason); });
+        [](const RestoreProblem& problem) { PrintProblem(problem.Name, "", problem.Text); });
     for (const std::string& pattern : outcome.UnmatchedPatterns)
         PrintProblem(pattern, "", "no file of the archive matches");
     if (!quiet)

@@ -42,9 +42,7 @@ InputCheck CheckBackupInput(const BackupInput& input) {
         return Problem(InputProblem::NoArchiveName,
                        QStringLiteral("Nebyl vybrán soubor archívu !"));
     InputCheck check;
-    const QString name =
-        TrimBlanks(input.ArchiveName).isEmpty() ? kNameWhenEmpty : input.ArchiveName;
-    check.ArchiveName = NormalArchiveName(name);
+    check.ArchiveName = ArchiveNameOfField(input.ArchiveName);
     check.Destination = NormalDestination(input.Destination);
     return check;
 }
@@ -55,6 +53,10 @@ QString NormalArchiveName(const QString& text) {
         return text;
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return (dot >= 0 ? name.left(dot) : name) + QStringLiteral(".cab");
+}
+
+QString ArchiveNameOfField(const QString& text) {
+    return NormalArchiveName(TrimBlanks(text).isEmpty() ? kNameWhenEmpty : text);
 }
 
 QString NormalDestination(const QString& text) {

@@ -46,6 +46,9 @@ InputCheck CheckBackupInput(const BackupInput& input);
 // The archive name field's text once the field is left: a trimmed name without ".cab" gets it in
 // place of everything from its first "." on; any other text stays as it is.
 QString NormalArchiveName(const QString& text);
+// The name a backup run uses for the archive name field's text: "MyBackUp" for an empty field,
+// then as NormalArchiveName leaves it.
+QString ArchiveNameOfField(const QString& text);
 // The destination field's text once the field is left: a trimmed folder loses one trailing "/";
 // any other text stays as it is.
 QString NormalDestination(const QString& text);

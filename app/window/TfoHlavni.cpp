@@ -137,6 +137,8 @@ void TfoHlavni::BuildControls() {
     BitBtn7->setGeometry(362, 26, 72, 25);
     BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Zálohovat !"), this);
     BitBtn3->setGeometry(362, 60, 72, 25);
+    BitBtn9 = MakeButton(QStringLiteral("BitBtn9"), QStringLiteral("O&bnova…"), this);
+    BitBtn9->setGeometry(362, 94, 72, 25);
     BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Skrýt"), this);
     BitBtn2->setGeometry(362, 268, 72, 25);
     BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Konec"), this);
@@ -303,6 +305,8 @@ void TfoHlavni::BuildTrayMenu() {
     pmiAbout = PopupMenu1->addAction(QStringLiteral("O programu ..."));
     pmiAbout->setObjectName(QStringLiteral("pmiAbout"));
     PopupMenu1->addSeparator();
+    pmiObnova = PopupMenu1->addAction(QStringLiteral("O&bnova ze zálohy…"));
+    pmiObnova->setObjectName(QStringLiteral("pmiObnova"));
     pmiRestore = PopupMenu1->addAction(QStringLiteral("&Obnovit"));
     pmiRestore->setObjectName(QStringLiteral("pmiRestore"));
     PopupMenu1->addSeparator();
@@ -320,7 +324,7 @@ void TfoHlavni::SetTabOrder() {
     for (QRadioButton* item : RadioGroup1->Items())
         order.append(item);
     order.append(CheckBox4);
-    order.append({CheckBox3, BitBtn8, BitBtn7, BitBtn3, BitBtn2, BitBtn1});
+    order.append({CheckBox3, BitBtn8, BitBtn7, BitBtn3, BitBtn9, BitBtn2, BitBtn1});
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -359,6 +363,8 @@ void TfoHlavni::ConnectHandlers() {
     connect(BitBtn2, &QPushButton::clicked, this, &TfoHlavni::BitBtn2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfoHlavni::BitBtn1Click);
     connect(pmiAbout, &QAction::triggered, this, &TfoHlavni::pmiAboutClick);
+    connect(BitBtn9, &QPushButton::clicked, this, &TfoHlavni::BitBtn9Click);
+    connect(pmiObnova, &QAction::triggered, this, &TfoHlavni::pmiObnovaClick);
     connect(pmiRestore, &QAction::triggered, this, &TfoHlavni::pmiRestoreClick);
     connect(pmiClose, &QAction::triggered, this, &TfoHlavni::pmiCloseClick);
 

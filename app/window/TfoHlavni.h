@@ -38,6 +38,7 @@ class QTableWidget;
 class QTimer;
 class QToolButton;
 class TRadioGroup;
+class TfoObnova;
 class TfoVyberSouboru;
 class TMakeCab;
 
@@ -85,6 +86,9 @@ public:
     }
     // True while a backup run is under way.
     bool BackupRunning() const { return backupRunning_; }
+    // True while the restore dialog restores files or tests a backup: no backup may start then
+    // (it would move the archives being read).
+    bool RestoreRunning() const;
     // What the engine reported during the last run (a cancel by the user is no error).
     const ostrivane::BackupReport& LastBackupReport() const { return backupReport_; }
 
@@ -128,6 +132,7 @@ public:
 
     QPushButton* BitBtn7; // "&O programu"
     QPushButton* BitBtn3; // "&Zálohovat !"
+    QPushButton* BitBtn9; // "O&bnova…": the restore dialog
     QPushButton* BitBtn2; // "&Skrýt"
     QPushButton* BitBtn1; // "&Konec"
     QProgressBar* Gauge2; // the file's progress (upper)
@@ -137,6 +142,7 @@ public:
     QTimer* Timer1;               // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
     QMenu* PopupMenu1;
     QAction* pmiAbout;
+    QAction* pmiObnova; // "O&bnova ze zálohy…"
     QAction* pmiRestore;
     QAction* pmiClose;
     std::unique_ptr<TMakeCab> MakeCab1; // writes the archives
@@ -202,6 +208,9 @@ public slots:
     void BitBtn3Click();
     void BitBtn7Click();
     void pmiAboutClick();
+    // Restore from a backup: the dialog "Obnova ze zálohy".
+    void BitBtn9Click();
+    void pmiObnovaClick();
     void pmiRestoreClick();
     void pmiCloseClick();
     void HideToTray();
@@ -212,6 +221,8 @@ public slots:
 signals:
     // The window has closed for good; the program ends.
     void Closed();
+    // A restore (or a test of a backup) from the restore dialog has ended.
+    void RestoreEnded();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -293,6 +304,7 @@ private:
     bool sessionEnding_ = false;
     TfoVyberSouboru* foVyberSouboru_ = nullptr;
     QDialog* foOprogramu_ = nullptr;
+    TfoObnova* foObnova_ = nullptr; // made at its first use, kept for the program's run
     bool InTray_ = false;
     bool startedWithArguments_ = false;
     bool firstShowDone_ = false;

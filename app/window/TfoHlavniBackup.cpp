@@ -127,6 +127,7 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     PageControl1->setEnabled(false);
     BitBtn1->setEnabled(false);
     BitBtn7->setEnabled(false);
+    BitBtn9->setEnabled(false);
     BitBtn3->setText(kCancelCaption);
     SetBackupButtonHandler(&TfoHlavni::ZrusBaleni);
     backupRunning_ = true;
@@ -148,6 +149,7 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     PageControl1->setEnabled(true);
     BitBtn1->setEnabled(true);
     BitBtn7->setEnabled(true);
+    BitBtn9->setEnabled(true);
     BitBtn3->setText(kBackupCaption);
     SetBackupButtonHandler(&TfoHlavni::BitBtn3Click);
     ZrusBaleni();

@@ -58,9 +58,21 @@ std::string CurrentFolderWithSlash() {
     return dir;
 }
 
-// `folder` (ending with "/") made absolute and lexically plain: "//" and "/./" collapse and ".."
-// takes away the name before it (at the root it stays at the root), so that one folder has one
-// spelling and no stored name ever holds ".", ".." or an empty part.
+void FillFromStat(TFindData& data, const struct stat& st) {
+    data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
+    data.Size = static_cast<std::uint64_t>(st.st_size);
+    data.LastWriteTime = st.st_mtim;
+    data.Device = static_cast<std::uint64_t>(st.st_dev);
+    data.Inode = static_cast<std::uint64_t>(st.st_ino);
+}
+
+std::string Extension(const std::string& name) {
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+} // namespace
+
 std::string PlainFolder(const std::string& folder) {
     const std::string path =
         !folder.empty() && folder[0] == '/' ? folder : CurrentFolderWithSlash() + folder;
@@ -85,13 +97,7 @@ std::string PlainFolder(const std::string& folder) {
     return plain;
 }
 
-void FillFromStat(TFindData& data, const struct stat& st) {
-    data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
-    data.Size = static_cast<std::uint64_t>(st.st_size);
-    data.LastWriteTime = st.st_mtim;
-    data.Device = static_cast<std::uint64_t>(st.st_dev);
-    data.Inode = static_cast<std::uint64_t>(st.st_ino);
-}
+namespace {
 
 // A folder that holds a valid cache directory tag (a file CACHEDIR.TAG beginning with the
 // signature of the Cache Directory Tagging convention) keeps data its program can make again:
@@ -109,11 +115,6 @@ bool IsTaggedCache(int folderFd) {
     ::close(tag);
     return regular && read == static_cast<ssize_t>(sizeof head) &&
            std::string_view(head, sizeof head) == kSignature;
-}
-
-std::string Extension(const std::string& name) {
-    auto dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 } // namespace

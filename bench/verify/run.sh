@@ -14,38 +14,19 @@ for needed in cabextract dd bc; do
     command -v "$needed" > /dev/null || { echo "missing: $needed" >&2; exit 1; }
 done
 [ -x "$tool" ] || { echo "missing: $tool (build the ostrivane-cab target)" >&2; exit 1; }
+# shellcheck source=../shared.sh
+source "$(dirname "$0")/../shared.sh"
 
 corpus=$work/corpus
 if [ ! -f "$corpus/.complete" ]; then
     rm -rf "$corpus"
-    mkdir -p "$corpus/text" "$corpus/bin" "$corpus/data"
-    (cd /usr/include && find . -type f -size -4M -print0 | tar --null -T - -cf - 2> /dev/null) |
-        tar -xf - -C "$corpus/text"
-    total=0
-    while IFS= read -r f; do
-        cp "$f" "$corpus/bin/"
-        total=$((total + $(stat -c %s "$f")))
-        [ $total -gt 100000000 ] && break
-    done < <(find /usr/lib/x86_64-linux-gnu -maxdepth 1 -type f -name '*.so*' -size +200k \
-        -size -20M | sort)
-    head -c 25000000 /dev/urandom > "$corpus/data/random.bin"
-    head -c 25000000 /dev/zero > "$corpus/data/zero.bin"
+    mixed_corpus "$corpus" 1 100000000 25000000 25000000
     touch "$corpus/.complete"
 fi
 cabinet=$work/backup.cab
 
 # Drops the cabinet's pages from the page cache, so that the next read comes from the storage.
 cold() { sync "$cabinet"; dd if="$cabinet" iflag=nocache count=0 status=none; }
-
-# seconds COMMAND...: wall time of one run.
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" > "$work/out.log" 2>&1 || { echo "failed: $*" >&2; cat "$work/out.log" >&2; exit 1; }
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
-least() { printf '%s\n' "$@" | sort -g | head -n 1; }
 
 pack=(--recurse "$cabinet" "$corpus/*")
 plain=() checked=() own=() tests=() peers=()

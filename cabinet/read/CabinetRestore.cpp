@@ -12,6 +12,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,70 +60,144 @@ bool NameMatches(const std::string& name, std::string pattern) {
     return false;
 }
 
-// The folders below the restore folder, opened one part at a time without following links and
-// made where missing. The folder opened last is kept, since files of one folder come together.
+// A name is tried beside a taken one at most this often.
+constexpr int kMostBesideAttempts = 1000;
+
+// Renames `from` to `to` in the folder `parent` unless `to` is taken; 0 or the error number.
+int RenameWithoutReplacing(int parent, const std::string& from, const std::string& to) {
+    if (::renameat2(parent, from.c_str(), parent, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno == EINVAL || errno == ENOSYS) {
+        // File systems without RENAME_NOREPLACE: a hard link never replaces either.
+        if (::linkat(parent, from.c_str(), parent, to.c_str(), 0) == 0) {
+            ::unlinkat(parent, from.c_str(), 0);
+            return 0;
+        }
+    }
+    return errno;
+}
+
+// Why a step failed: the kind, the system's error number, the words, and for a folder that
+// cannot be had, that folder.
+struct Failure {
+    Failure() = default;
+    Failure(RestoreFailure kind, int error, std::string text, std::string folder = {})
+        : Kind(kind), Error(error), Text(std::move(text)), Folder(std::move(folder)) {}
+
+    RestoreFailure Kind = RestoreFailure::WriteFailed;
+    int Error = 0;
+    std::string Text;
+    std::string Folder;
+};
+
+// Makes the folder `path` with its parents where missing and checks that files can be made in
+// it; 0, or the error number of the step that failed.
+int ReadyFolder(const std::string& path) {
+    for (std::size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
+        const std::string prefix = path.substr(0, pos);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+            return errno;
+        if (pos == std::string::npos)
+            break;
+    }
+    if (!ostrivane::fs::IsDirectory(path))
+        return ENOTDIR;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+Failure FolderFailure(const std::string& path, int error) {
+    return {RestoreFailure::FolderFailed, error,
+            "the folder " + path + " cannot be made or written: " + SystemText(error), path};
+}
+
+// The folders files are restored below, each opened once (made with its parents when missing),
+// and the folders inside them, opened one part at a time without following links and made where
+// missing. The folder opened last is kept, since files of one folder come together.
 class FolderWalk {
 public:
-    explicit FolderWalk(UniqueFd root) : root_(std::move(root)) {}
+    // The folder `path` itself, or -1 with `failure` set.
+    int Root(const std::string& path, Failure& failure) {
+        auto found = roots_.find(path);
+        if (found == roots_.end()) {
+            int error = ReadyFolder(path);
+            UniqueFd fd;
+            if (error == 0) {
+                fd.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                error = fd.Valid() ? 0 : errno;
+            }
+            found = roots_.emplace(path, std::make_pair(std::move(fd), error)).first;
+        }
+        if (!found->second.first.Valid()) {
+            failure = FolderFailure(path, found->second.second);
+            return -1;
+        }
+        return found->second.first.Get();
+    }
 
-    // The folder of `parts` (all but the last), or -1 with `reason` set.
-    int Open(const std::vector<std::string>& parts, std::string& reason) {
+    // The folder of `parts` (all but the last) below `root`, or -1 with `failure` set.
+    int Open(int root, const std::string& rootPath, const std::vector<std::string>& parts,
+             Failure& failure) {
         const std::vector<std::string> folders(parts.begin(), parts.end() - 1);
         if (folders.empty())
-            return root_.Get();
-        if (cached_.Valid() && folders == cachedParts_)
+            return root;
+        if (cached_.Valid() && root == cachedRoot_ && folders == cachedParts_)
             return cached_.Get();
         cached_.Reset();
         UniqueFd current;
         std::string path;
         for (const std::string& part : folders) {
-            const int parent = current.Valid() ? current.Get() : root_.Get();
+            const int parent = current.Valid() ? current.Get() : root;
             path += (path.empty() ? "" : "/") + part;
             if (::mkdirat(parent, part.c_str(), 0777) != 0 && errno != EEXIST) {
-                reason = "folder " + path + " cannot be made: " + SystemText(errno);
+                failure = {RestoreFailure::FolderFailed, errno,
+                           "folder " + path + " cannot be made: " + SystemText(errno),
+                           rootPath + "/" + path};
                 return -1;
             }
             const int next =
                 ::openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (next < 0) {
-                reason = errno == ELOOP || errno == ENOTDIR
-                             ? "refused: " + path + " is a link or a file, not a folder"
-                             : "folder " + path + " cannot be opened: " + SystemText(errno);
+                failure =
+                    errno == ELOOP || errno == ENOTDIR
+                        ? Failure{RestoreFailure::Refused, errno,
+                                  "refused: " + path + " is a link or a file, not a folder"}
+                        : Failure{RestoreFailure::FolderFailed, errno,
+                                  "folder " + path + " cannot be opened: " + SystemText(errno),
+                                  rootPath + "/" + path};
                 return -1;
             }
             current.Reset(next);
         }
         cached_ = std::move(current);
+        cachedRoot_ = root;
         cachedParts_ = folders;
         return cached_.Get();
     }
 
 private:
-    UniqueFd root_;
+    std::map<std::string, std::pair<UniqueFd, int>> roots_;
     UniqueFd cached_;
+    int cachedRoot_ = -1;
     std::vector<std::string> cachedParts_;
 };
 
 class Restorer : public CabinetVisitor {
 public:
-    Restorer(UniqueFd root, const RestoreOptions& options,
-             const std::function<void(const std::string&, const std::string&)>& problem)
-        : folders_(std::move(root)), options_(options), problem_(problem),
+    Restorer(const std::string& folder, const RestoreOptions& options,
+             const std::function<void(const RestoreProblem&)>& problem)
+        : folder_(folder), options_(options), problem_(problem),
           matched_(options.Patterns.size(), false) {}
 
     bool Begin(const CabinetEntry& entry) override {
-        if (!Selected(entry.Name))
+        if (!Selected(entry))
             return false;
-        std::string reason;
-        const std::vector<std::string> parts = SafeNameParts(entry.StoredName, reason);
-        if (!parts.empty())
-            parent_ = folders_.Open(parts, reason);
-        if (parts.empty() || parent_ < 0 || !Placeable(parts.back(), reason) ||
-            !CreateTemporary(entry, reason)) {
-            Fail(entry.Name, reason.rfind("refused", 0) == 0 ? reason : "not restored: " + reason);
+        Failure failure;
+        if (!Prepare(entry, failure)) {
+            if (failure.Text.rfind("refused", 0) != 0)
+                failure.Text = "not restored: " + failure.Text;
+            Fail(entry.Name, failure);
             return false;
         }
-        target_ = parts.back();
         writeError_ = 0;
         return true;
     }
@@ -138,27 +213,43 @@ public:
             }
             bytes += n;
             count -= static_cast<std::size_t>(n);
+            written_ += static_cast<std::uint64_t>(n);
         }
+        if (options_.Written)
+            options_.Written(written_);
         return writeError_ == 0;
     }
 
     void End(const CabinetEntry& entry, const std::string& problem) override {
-        std::string reason = problem;
-        if (reason.empty() && writeError_ != 0)
-            reason = "cannot be written: " + SystemText(writeError_);
-        if (reason.empty())
-            reason = Commit(entry);
+        Failure failure;
+        if (!problem.empty())
+            failure = {RestoreFailure::Damaged, 0, problem};
+        else if (writeError_ != 0)
+            failure = {RestoreFailure::WriteFailed, writeError_,
+                       "cannot be written: " + SystemText(writeError_)};
+        else
+            Commit(entry, failure);
         temporary_.Reset();
-        if (!reason.empty()) {
+        if (!failure.Text.empty()) {
             ::unlinkat(parent_, temporaryName_.c_str(), 0);
-            Fail(entry.Name, "not restored: " + reason);
+            failure.Text = "not restored: " + failure.Text;
+            Fail(entry.Name, failure);
             return;
         }
         ++outcome_.Restored;
     }
 
     void PartProblem(const std::string& part, const std::string& problem) override {
-        Fail(part, problem);
+        Fail(part, {RestoreFailure::Unreadable, 0, problem});
+    }
+
+    // The reading was stopped in the middle of a file: its temporary file goes.
+    void Abandon() {
+        outcome_.Stopped = true;
+        if (temporary_.Valid()) {
+            temporary_.Reset();
+            ::unlinkat(parent_, temporaryName_.c_str(), 0);
+        }
     }
 
     RestoreOutcome Outcome() {
@@ -170,34 +261,60 @@ public:
     }
 
 private:
-    bool Selected(const std::string& name) {
+    bool Selected(const CabinetEntry& entry) {
         bool selected = options_.Patterns.empty();
         for (std::size_t i = 0; i < options_.Patterns.size(); ++i) {
-            if (NameMatches(name, options_.Patterns[i])) {
+            if (NameMatches(entry.Name, options_.Patterns[i])) {
                 matched_[i] = true;
                 selected = true;
             }
         }
-        return selected;
+        return selected && (!options_.Select || options_.Select(entry));
     }
 
-    // Whether the name may be taken: free, or held by a file that may be replaced.
-    bool Placeable(const std::string& name, std::string& reason) {
+    // The folder and the temporary file of `entry`; false with `failure` set.
+    bool Prepare(const CabinetEntry& entry, Failure& failure) {
+        std::optional<RestorePlace> place =
+            options_.Place ? options_.Place(entry) : RestorePlace{folder_, entry.StoredName};
+        if (!place) {
+            failure = {RestoreFailure::Unplaced, 0, "no place to restore it to is known"};
+            return false;
+        }
+        std::string reason;
+        const std::vector<std::string> parts = SafeNameParts(place->Name, reason);
+        if (parts.empty()) {
+            failure = {RestoreFailure::Refused, 0, reason};
+            return false;
+        }
+        const int root = folders_.Root(place->Folder, failure);
+        if (root < 0)
+            return false;
+        parent_ = folders_.Open(root, place->Folder, parts, failure);
+        if (parent_ < 0)
+            return false;
+        target_ = parts.back();
+        return Placeable(failure) && CreateTemporary(entry, failure);
+    }
+
+    // Whether the name may be taken: free, held by a file that may be replaced, or to be
+    // written beside.
+    bool Placeable(Failure& failure) {
         struct stat info {};
-        if (::fstatat(parent_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        taken_ = ::fstatat(parent_, target_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!taken_ || options_.BesideName)
             return true;
         if (!options_.Overwrite) {
-            reason = "a file of that name exists and is kept";
+            failure = {RestoreFailure::Kept, EEXIST, "a file of that name exists and is kept"};
             return false;
         }
         if (S_ISDIR(info.st_mode)) {
-            reason = "a folder of that name exists";
+            failure = {RestoreFailure::Kept, EISDIR, "a folder of that name exists"};
             return false;
         }
         return true;
     }
 
-    bool CreateTemporary(const CabinetEntry& entry, std::string& reason) {
+    bool CreateTemporary(const CabinetEntry& entry, Failure& failure) {
         mode_t mode = (entry.Attributes & ostrivane::cabformat::kAttrReadOnly) ? 0444 : 0666;
         if (entry.Attributes & ostrivane::cabformat::kAttrExecute)
             mode |= 0111;
@@ -215,73 +332,86 @@ private:
             if (errno != EEXIST)
                 break;
         }
-        reason = "cannot be created: " + SystemText(errno);
+        failure = {RestoreFailure::WriteFailed, errno, "cannot be created: " + SystemText(errno)};
         return false;
     }
 
-    // Times, then the rename into place; the problem met, or "".
-    std::string Commit(const CabinetEntry& entry) {
+    // Times, then the rename into place (or beside); `failure` is left empty when it is there.
+    void Commit(const CabinetEntry& entry, Failure& failure) {
         struct timespec times[2] = {};
         if (const auto modified = ostrivane::fs::TimeOfDosDateTime(entry.Date, entry.Time)) {
             times[1].tv_sec = *modified;
             times[0] = times[1];
             ::futimens(temporary_.Get(), times);
         }
-        if (::close(temporary_.Release()) != 0)
-            return "cannot be written: " + SystemText(errno);
+        if (::close(temporary_.Release()) != 0) {
+            failure = {RestoreFailure::WriteFailed, errno,
+                       "cannot be written: " + SystemText(errno)};
+            return;
+        }
         if (options_.Overwrite) {
             if (::renameat(parent_, temporaryName_.c_str(), parent_, target_.c_str()) != 0)
-                return "cannot be put in place: " + SystemText(errno);
-            return {};
+                failure = {RestoreFailure::WriteFailed, errno,
+                           "cannot be put in place: " + SystemText(errno)};
+            return;
         }
-        if (::renameat2(parent_, temporaryName_.c_str(), parent_, target_.c_str(),
-                        RENAME_NOREPLACE) == 0)
-            return {};
-        if (errno == EINVAL || errno == ENOSYS) {
-            // File systems without RENAME_NOREPLACE: a hard link never replaces either.
-            if (::linkat(parent_, temporaryName_.c_str(), parent_, target_.c_str(), 0) == 0) {
-                ::unlinkat(parent_, temporaryName_.c_str(), 0);
-                return {};
-            }
+        int error = taken_ ? EEXIST : RenameWithoutReplacing(parent_, temporaryName_, target_);
+        for (int attempt = 1;
+             error == EEXIST && options_.BesideName && attempt <= kMostBesideAttempts; ++attempt) {
+            const std::string beside = options_.BesideName(target_, attempt);
+            if (beside.empty() || beside.find('/') != std::string::npos)
+                break;
+            error = RenameWithoutReplacing(parent_, temporaryName_, beside);
+            if (error == 0)
+                ++outcome_.Beside;
         }
-        return errno == EEXIST ? "a file of that name exists and is kept"
-                               : "cannot be put in place: " + SystemText(errno);
+        if (error == EEXIST)
+            failure = {RestoreFailure::Kept, EEXIST, "a file of that name exists and is kept"};
+        else if (error != 0)
+            failure = {RestoreFailure::WriteFailed, error,
+                       "cannot be put in place: " + SystemText(error)};
     }
 
-    void Fail(const std::string& name, const std::string& reason) {
+    void Fail(const std::string& name, const Failure& failure) {
         ++outcome_.Failed;
         if (problem_)
-            problem_(name, reason);
+            problem_({name, failure.Kind, failure.Error, failure.Folder, failure.Text});
     }
 
-    FolderWalk folders_;
+    const std::string& folder_;
     const RestoreOptions& options_;
-    const std::function<void(const std::string&, const std::string&)>& problem_;
+    const std::function<void(const RestoreProblem&)>& problem_;
+    FolderWalk folders_;
     std::vector<bool> matched_;
     RestoreOutcome outcome_;
     int parent_ = -1;
     std::string target_;
+    bool taken_ = false; // the target's name was taken when the file was begun
     UniqueFd temporary_;
     std::string temporaryName_;
     unsigned nextTemporary_ = 0;
     int writeError_ = 0;
+    std::uint64_t written_ = 0;
 };
 
 } // namespace
 
-RestoreOutcome RestoreCabinetSet(
-    const std::vector<std::string>& parts, const std::string& folder, const RestoreOptions& options,
-    const std::function<void(const std::string& name, const std::string& reason)>& problem) {
-    ostrivane::fs::CreateDirectories(folder);
-    UniqueFd root(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!root.Valid()) {
-        RestoreOutcome outcome;
-        outcome.Failed = 1;
-        if (problem)
-            problem(folder, "the folder cannot be made or opened: " + SystemText(errno));
-        return outcome;
+RestoreOutcome RestoreCabinetSet(const std::vector<std::string>& parts, const std::string& folder,
+                                 const RestoreOptions& options,
+                                 const std::function<void(const RestoreProblem&)>& problem) {
+    Restorer restorer(folder, options, problem);
+    if (!options.Place) {
+        // One folder for every file: when it cannot be had, nothing can be restored.
+        if (const int error = ReadyFolder(folder); error != 0) {
+            const Failure failure = FolderFailure(folder, error);
+            RestoreOutcome outcome;
+            outcome.Failed = 1;
+            if (problem)
+                problem({folder, failure.Kind, failure.Error, failure.Folder, failure.Text});
+            return outcome;
+        }
     }
-    Restorer restorer(std::move(root), options, problem);
-    ReadCabinetSet(parts, restorer);
+    if (!ReadCabinetSet(parts, restorer, options.KeepGoing, options.Decoder))
+        restorer.Abandon();
     return restorer.Outcome();
 }

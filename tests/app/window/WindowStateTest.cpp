@@ -45,26 +45,36 @@ TEST_F(WindowState, ControlsCarryTheirNamesAndCaptions) {
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text(), QStringLiteral("quenza Ostrivane 1.0.0.2"));
     for (const char* name :
-         {"BitBtn1",     "BitBtn2",   "BitBtn3",    "BitBtn4",     "BitBtn5",      "BitBtn6",
-          "BitBtn7",     "BitBtn8",   "Edit1",      "Edit7",       "Edit8",        "Edit9",
-          "Edit10",      "CheckBox1", "CheckBox2",  "CheckBox3",   "CheckBoxX1",   "CheckBoxX7",
-          "StringGrid1", "Panel1",    "Panel3",     "RadioGroup1", "SpeedButton1", "SpeedButton2",
-          "Gauge1",      "Gauge2",    "StatusBar1", "TabSheet1",   "TabSheet2",    "TabSheet3"})
+         {"BitBtn1",      "BitBtn2",     "BitBtn3",   "BitBtn4",    "BitBtn5",     "BitBtn6",
+          "BitBtn7",      "BitBtn8",     "BitBtn9",   "Edit1",      "Edit7",       "Edit8",
+          "Edit9",        "Edit10",      "CheckBox1", "CheckBox2",  "CheckBox3",   "CheckBoxX1",
+          "CheckBoxX7",   "StringGrid1", "Panel1",    "Panel3",     "RadioGroup1", "SpeedButton1",
+          "SpeedButton2", "Gauge1",      "Gauge2",    "StatusBar1", "TabSheet1",   "TabSheet2",
+          "TabSheet3"})
         EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(w.BitBtn1->text(), QStringLiteral("&Konec"));
     EXPECT_EQ(w.BitBtn3->text(), QStringLiteral("&Zálohovat !"));
+    EXPECT_EQ(w.BitBtn9->text(), QStringLiteral("O&bnova…"));
+    // Between "&Zálohovat !" and "&Skrýt", in place and in tab order.
+    EXPECT_LT(w.BitBtn3->y(), w.BitBtn9->y());
+    EXPECT_LT(w.BitBtn9->y(), w.BitBtn2->y());
+    EXPECT_EQ(w.BitBtn3->nextInFocusChain(), w.BitBtn9);
+    EXPECT_EQ(w.BitBtn9->nextInFocusChain(), w.BitBtn2);
     EXPECT_EQ(w.Gauge1->value(), 0);
     EXPECT_EQ(w.Gauge2->maximum(), 100);
     // Gauge2 above Gauge1, both above the status bar.
     EXPECT_LT(w.Gauge2->y(), w.Gauge1->y());
     EXPECT_LT(w.Gauge1->y(), w.StatusBar1->y());
     const QList<QAction*> items = w.PopupMenu1->actions();
-    ASSERT_EQ(items.size(), 5);
+    ASSERT_EQ(items.size(), 6);
     EXPECT_EQ(items[0]->text(), QStringLiteral("O programu ..."));
     EXPECT_TRUE(items[1]->isSeparator());
-    EXPECT_EQ(items[2], w.pmiRestore);
+    EXPECT_EQ(items[2], w.pmiObnova);
+    EXPECT_EQ(w.pmiObnova->objectName(), QStringLiteral("pmiObnova"));
+    EXPECT_EQ(w.pmiObnova->text(), QStringLiteral("O&bnova ze zálohy…"));
+    EXPECT_EQ(items[3], w.pmiRestore);
     EXPECT_EQ(w.pmiRestore->text(), QStringLiteral("&Obnovit"));
-    EXPECT_TRUE(items[3]->isSeparator());
+    EXPECT_TRUE(items[4]->isSeparator());
     EXPECT_EQ(w.pmiClose->text(), QStringLiteral("&Zavřít"));
 }
 

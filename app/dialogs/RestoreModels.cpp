@@ -1,0 +1,367 @@
+#include "app/dialogs/RestoreModels.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QDateTime>
+#include <QLocale>
+#include <QStyle>
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <unordered_map>
+
+namespace ostrivane::ui {
+
+namespace {
+
+enum BackupColumn { kMade, kArchive, kFileCount, kSize, kState, kBackupColumns };
+enum FileColumn { kName, kFileSize, kFileTime, kFileColumns };
+// The matches of a search through every backup have the backup's time as a fourth column.
+constexpr int kMatchBackup = kFileColumns;
+
+QString Text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString PathText(std::string_view storedName) {
+    return Text(storedName).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+QVariant FileHeader(int section) {
+    switch (section) {
+    case kName:
+        return QStringLiteral("Název");
+    case kFileSize:
+        return QStringLiteral("Velikost");
+    case kFileTime:
+        return QStringLiteral("Datum a čas");
+    case kMatchBackup:
+        return QStringLiteral("Záloha");
+    default:
+        return {};
+    }
+}
+
+// Names compared as a file manager lists them: letters without regard to ASCII case.
+bool NameBefore(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto lower = [](char c) {
+            return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        };
+        if (lower(a[i]) != lower(b[i]))
+            return lower(a[i]) < lower(b[i]);
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+} // namespace
+
+QString SizeText(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
+    if (bytes < 1000)
+        return QString::number(bytes) + QStringLiteral(" B");
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1000;
+        ++unit;
+    }
+    return QLocale(QLocale::Czech).toString(value, 'f', 1) + QLatin1Char(' ') +
+           QLatin1String(kUnits[unit]);
+}
+
+QString DosTimeText(std::uint16_t date, std::uint16_t time) {
+    return QString::asprintf("%02u.%02u.%04u %02u:%02u", date & 0x1Fu, (date >> 5) & 0x0Fu,
+                             1980u + (date >> 9), time >> 11, (time >> 5) & 0x3Fu);
+}
+
+QString BackupTimeText(std::int64_t made) {
+    return QDateTime::fromSecsSinceEpoch(made).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+// ---- BackupListModel ----
+
+BackupListModel::BackupListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void BackupListModel::SetBackups(const std::vector<restore::Backup>* backups) {
+    beginResetModel();
+    backups_ = backups;
+    endResetModel();
+}
+
+int BackupListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || backups_ == nullptr ? 0 : static_cast<int>(backups_->size());
+}
+
+int BackupListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kBackupColumns;
+}
+
+QVariant BackupListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || backups_ == nullptr)
+        return {};
+    const restore::Backup& backup = backups_->at(static_cast<std::size_t>(index.row()));
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case kMade:
+            return BackupTimeText(backup.Made);
+        case kArchive:
+            return Text(backup.Archive.substr(backup.Archive.rfind('/') + 1));
+        case kFileCount:
+            return QString::number(backup.Files.size());
+        case kSize:
+            return SizeText(backup.Bytes);
+        case kState:
+            return backup.Damaged() ? QStringLiteral("poškozená") : QString();
+        }
+    }
+    if (role == Qt::ToolTipRole)
+        return backup.Damaged()
+                   ? QStringLiteral("Zálohu nelze celou přečíst: ") + Text(backup.Problem)
+                   : Text(backup.Archive);
+    if (role == Qt::ForegroundRole && backup.Damaged())
+        return QBrush(Qt::darkRed);
+    if (role == Qt::TextAlignmentRole && (index.column() == kFileCount || index.column() == kSize))
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant BackupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case kMade:
+        return QStringLiteral("Vytvořena");
+    case kArchive:
+        return QStringLiteral("Archiv");
+    case kFileCount:
+        return QStringLiteral("Souborů");
+    case kSize:
+        return QStringLiteral("Velikost");
+    case kState:
+        return QStringLiteral("Stav");
+    default:
+        return {};
+    }
+}
+
+// ---- BackupTreeModel ----
+
+BackupTreeModel::BackupTreeModel(QObject* parent)
+    : QAbstractItemModel(parent),
+      folderIcon_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)),
+      fileIcon_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)) {
+    nodes_.emplace_back();
+}
+
+void BackupTreeModel::SetBackup(const restore::Backup* backup) {
+    beginResetModel();
+    backup_ = backup;
+    Build();
+    endResetModel();
+}
+
+void BackupTreeModel::Build() {
+    nodes_.assign(1, Node{});
+    if (backup_ == nullptr)
+        return;
+    nodes_.reserve(backup_->Files.size() + backup_->Files.size() / 8 + 1);
+    // Each folder by its path (a stretch of a stored name), made when first met.
+    std::unordered_map<std::string_view, std::int32_t> folders;
+    const auto add = [this](std::int32_t parent, std::int32_t file, std::uint32_t at,
+                            std::size_t size) {
+        Node node;
+        node.Parent = parent;
+        node.File = file;
+        node.NameAt = at;
+        node.NameSize = static_cast<std::uint16_t>(size);
+        nodes_.push_back(std::move(node));
+        const auto id = static_cast<std::int32_t>(nodes_.size() - 1);
+        nodes_[static_cast<std::size_t>(parent)].Children.push_back(id);
+        return id;
+    };
+    for (std::size_t i = 0; i < backup_->Files.size(); ++i) {
+        const restore::BackupFile& file = backup_->Files[i];
+        const std::string_view name = backup_->StoredName(file);
+        std::int32_t parent = 0;
+        std::size_t start = 0;
+        for (std::size_t slash = name.find('\\'); slash != std::string_view::npos;
+             slash = name.find('\\', start)) {
+            if (slash > start) {
+                const auto [folder, made] = folders.try_emplace(name.substr(0, slash), 0);
+                if (made)
+                    folder->second = add(
+                        parent, -1, file.NameAt + static_cast<std::uint32_t>(start), slash - start);
+                parent = folder->second;
+            }
+            start = slash + 1;
+        }
+        add(parent, static_cast<std::int32_t>(i), file.NameAt + static_cast<std::uint32_t>(start),
+            name.size() - start);
+        for (std::int32_t up = parent; up > 0; up = nodes_[static_cast<std::size_t>(up)].Parent)
+            nodes_[static_cast<std::size_t>(up)].Bytes += file.Size;
+    }
+    const std::string_view names = backup_->Names;
+    const auto nameOf = [&](std::int32_t id) {
+        const Node& node = nodes_[static_cast<std::size_t>(id)];
+        return names.substr(node.NameAt, node.NameSize);
+    };
+    for (Node& node : nodes_) {
+        std::sort(node.Children.begin(), node.Children.end(), [&](std::int32_t a, std::int32_t b) {
+            const bool folderA = nodes_[static_cast<std::size_t>(a)].File < 0;
+            const bool folderB = nodes_[static_cast<std::size_t>(b)].File < 0;
+            if (folderA != folderB)
+                return folderA;
+            return NameBefore(nameOf(a), nameOf(b));
+        });
+        for (std::size_t row = 0; row < node.Children.size(); ++row)
+            nodes_[static_cast<std::size_t>(node.Children[row])].Row =
+                static_cast<std::int32_t>(row);
+    }
+}
+
+std::int32_t BackupTreeModel::NodeOf(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<std::int32_t>(index.internalId()) : 0;
+}
+
+std::vector<std::uint32_t> BackupTreeModel::FilesOf(const QModelIndexList& rows) const {
+    if (backup_ == nullptr)
+        return {};
+    std::vector<char> chosen(backup_->Files.size(), 0);
+    std::vector<std::int32_t> pending;
+    for (const QModelIndex& row : rows)
+        pending.push_back(NodeOf(row));
+    while (!pending.empty()) {
+        const Node& node = nodes_[static_cast<std::size_t>(pending.back())];
+        pending.pop_back();
+        if (node.File >= 0)
+            chosen[static_cast<std::size_t>(node.File)] = 1;
+        pending.insert(pending.end(), node.Children.begin(), node.Children.end());
+    }
+    std::vector<std::uint32_t> files;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (chosen[i] != 0)
+            files.push_back(static_cast<std::uint32_t>(i));
+    }
+    return files;
+}
+
+QModelIndex BackupTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    const Node& node = nodes_[static_cast<std::size_t>(NodeOf(parent))];
+    if (row < 0 || column < 0 || column >= kFileColumns ||
+        static_cast<std::size_t>(row) >= node.Children.size())
+        return {};
+    return createIndex(row, column,
+                       static_cast<quintptr>(node.Children[static_cast<std::size_t>(row)]));
+}
+
+QModelIndex BackupTreeModel::parent(const QModelIndex& child) const {
+    const std::int32_t id = NodeOf(child);
+    if (id == 0)
+        return {};
+    const std::int32_t parent = nodes_[static_cast<std::size_t>(id)].Parent;
+    if (parent <= 0)
+        return {};
+    return createIndex(nodes_[static_cast<std::size_t>(parent)].Row, 0,
+                       static_cast<quintptr>(parent));
+}
+
+int BackupTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0)
+        return 0;
+    return static_cast<int>(nodes_[static_cast<std::size_t>(NodeOf(parent))].Children.size());
+}
+
+int BackupTreeModel::columnCount(const QModelIndex&) const {
+    return kFileColumns;
+}
+
+QVariant BackupTreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || backup_ == nullptr)
+        return {};
+    const Node& node = nodes_[static_cast<std::size_t>(NodeOf(index))];
+    const bool folder = node.File < 0;
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case kName:
+            return Text(std::string_view(backup_->Names).substr(node.NameAt, node.NameSize));
+        case kFileSize:
+            return SizeText(folder ? node.Bytes
+                                   : backup_->Files[static_cast<std::size_t>(node.File)].Size);
+        case kFileTime:
+            if (folder)
+                return {};
+            const restore::BackupFile& file = backup_->Files[static_cast<std::size_t>(node.File)];
+            return DosTimeText(file.Date, file.Time);
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == kName)
+        return folder ? folderIcon_ : fileIcon_;
+    if (role == Qt::TextAlignmentRole && index.column() == kFileSize)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant BackupTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    return orientation == Qt::Horizontal && role == Qt::DisplayRole ? FileHeader(section)
+                                                                    : QVariant();
+}
+
+// ---- FileMatchModel ----
+
+FileMatchModel::FileMatchModel(QObject* parent)
+    : QAbstractTableModel(parent),
+      fileIcon_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)) {}
+
+void FileMatchModel::SetMatches(const std::vector<restore::Backup>* backups,
+                                std::vector<restore::FileRef> matches, bool withBackup) {
+    beginResetModel();
+    backups_ = backups;
+    matches_ = std::move(matches);
+    withBackup_ = withBackup;
+    endResetModel();
+}
+
+int FileMatchModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(matches_.size());
+}
+
+int FileMatchModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kFileColumns + (withBackup_ ? 1 : 0);
+}
+
+QVariant FileMatchModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || backups_ == nullptr)
+        return {};
+    const restore::FileRef match = matches_[static_cast<std::size_t>(index.row())];
+    const restore::Backup& backup = (*backups_)[match.Backup];
+    const restore::BackupFile& file = backup.Files[match.File];
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case kName:
+            return PathText(backup.StoredName(file));
+        case kFileSize:
+            return SizeText(file.Size);
+        case kFileTime:
+            return DosTimeText(file.Date, file.Time);
+        case kMatchBackup:
+            return BackupTimeText(backup.Made);
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == kName)
+        return fileIcon_;
+    if (role == Qt::ToolTipRole && index.column() == kMatchBackup)
+        return Text(backup.Archive);
+    if (role == Qt::TextAlignmentRole && index.column() == kFileSize)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant FileMatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    return orientation == Qt::Horizontal && role == Qt::DisplayRole ? FileHeader(section)
+                                                                    : QVariant();
+}
+
+} // namespace ostrivane::ui

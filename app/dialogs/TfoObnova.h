@@ -1,0 +1,128 @@
+// The restore dialog "Obnova ze zálohy": the backups of the archive the "Soubory" tab names
+// (newest first, damaged ones marked), the chosen backup's files as a tree of folders, a search
+// through its names or those of every backup, and the restore of the chosen files to their
+// original place or into a folder, never overwriting anything, with progress and a cancel
+// button; and the test of a backup. Created once and kept, so that its size and splitter stay
+// as the user left them for the program's run.
+#pragma once
+
+#include "app/restore/BackupCatalog.h"
+#include "app/restore/BackupCheck.h"
+#include "app/restore/NameSearch.h"
+#include "app/restore/OriginalPlaces.h"
+#include "app/restore/RestoreChoice.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAbstractItemModel;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTreeView;
+
+namespace ostrivane::ui {
+class BackgroundWork;
+class BackupListModel;
+class BackupTreeModel;
+class FileMatchModel;
+} // namespace ostrivane::ui
+
+class TfoObnova : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfoObnova(QWidget* parent = nullptr);
+    ~TfoObnova() override;
+
+    // Reads the backups of the archive path `archive` anew and selects the newest.
+    // `sourceFolders` are today's source folders, which place the files of a backup made
+    // without the record of its sources.
+    void Open(const QString& archive, const std::vector<std::string>& sourceFolders);
+
+    // True while a restore or a test of a backup runs.
+    bool RestoreRunning() const;
+    // Says whether a backup runs now; no restore or test starts then.
+    void SetBackupRunning(std::function<bool()> probe) { backupRunning_ = std::move(probe); }
+
+    QLabel* Label1;       // "Zá&lohy archivu"
+    QTreeView* ListView1; // the backups
+    QLabel* Label2;       // "&Hledat:"
+    QLineEdit* Edit1;     // the search
+    QCheckBox* CheckBox1; // "Hledat ve všech zálohách"
+    QLabel* Label3;       // "&Soubory:"
+    QTreeView* TreeView1; // the files
+    QSplitter* Splitter1; // between the backups and the files
+    QProgressBar* Gauge1; // the progress of a restore or a test
+    QLabel* Label4;       // what is shown or what runs
+    QPushButton* BitBtn1; // "Obnovit na &původní místo"
+    QPushButton* BitBtn2; // "Obnovit &do složky…"
+    QPushButton* BitBtn3; // "&Ověřit zálohu"
+    QPushButton* BitBtn4; // "Z&rušit": stops a restore or a test
+    QPushButton* BitBtn5; // "&Zavřít"
+
+public slots:
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    // The search text or the scope changed: the files shown follow.
+    void Edit1Change();
+
+signals:
+    // A restore or a test began, or ended (the scheduler waits for the end).
+    void RestoreStarted();
+    void RestoreEnded();
+
+protected:
+    // Escape and the close box: while work runs they stop it, and the dialog stays.
+    void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The files a restore takes: per backup, its files (empty: all of them).
+    struct Choice {
+        std::uint32_t Backup = 0;
+        std::vector<std::uint32_t> Files;
+    };
+    std::vector<Choice> ChosenFiles() const;
+    const ostrivane::restore::Backup* CurrentBackup() const;
+    int CurrentRow() const;
+    void ShowFiles();
+    void SetViewModel(QAbstractItemModel* model, bool tree);
+    // Whether work may start now; the user is told why not.
+    bool MayStart();
+    // What a restore is to take, when one may start; nothing (the user told why) otherwise.
+    std::vector<Choice> ChoiceToRestore();
+    void StartRestore(std::vector<Choice> choice, const std::string& folder);
+    void BeginWork(const QString& what, std::uint64_t total);
+    void EndWork();
+    void ShowProgress(quint64 done);
+
+    std::vector<ostrivane::restore::Backup> backups_;
+    std::unique_ptr<ostrivane::restore::NameSearch> search_;
+    std::vector<std::string> sourceFolders_;
+    QString archive_;
+    std::function<bool()> backupRunning_;
+
+    ostrivane::ui::BackupListModel* backupModel_;
+    ostrivane::ui::BackupTreeModel* treeModel_;
+    ostrivane::ui::FileMatchModel* matchModel_;
+    ostrivane::ui::BackgroundWork* work_;
+    std::uint64_t workTotal_ = 0;
+    QString idleText_; // what Label4 said before the work began
+    // What the work ran on and what it found, read once it has ended.
+    std::vector<Choice> workChoice_;
+    std::vector<ostrivane::restore::OriginalPlaces> workPlaces_;
+    ostrivane::restore::RestoreSummary restoreSummary_;
+    ostrivane::restore::CheckSummary checkSummary_;
+    std::function<void()> afterWork_;
+};

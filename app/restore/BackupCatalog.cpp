@@ -1,0 +1,136 @@
+#include "app/restore/BackupCatalog.h"
+
+#include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/ArchiveParts.h"
+#include "cabinet/format/CabinetLayout.h"
+#include "platform/fs/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostrivane::restore {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Where a backup stands among those made in the same second: the archive, then its copies in
+// their order, then the archives named after the date and time.
+std::int64_t Rank(const std::string& firstCabinet, const std::string& archive) {
+    const std::string name = names::NameOf(firstCabinet);
+    if (name == names::NameOf(archive))
+        return 0;
+    if (const auto n = names::CopyNumber(name, names::NameOf(names::SeriesStem(archive))))
+        return *n;
+    return std::numeric_limits<std::int64_t>::max();
+}
+
+} // namespace
+
+std::uint64_t Backup::FileBytes() const {
+    std::uint64_t total = 0;
+    for (const BackupFile& file : Files)
+        total += file.Size;
+    return total;
+}
+
+std::vector<std::string> FindBackups(const std::string& archive) {
+    const std::string folder = names::FolderOf(archive);
+    const std::string name = names::NameOf(archive);
+    const std::string stemName = names::NameOf(names::SeriesStem(archive));
+    std::vector<std::string> found;
+    if (std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str())); dir) {
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view file = entry->d_name;
+            if (entry->d_type == DT_DIR)
+                continue;
+            if (file == name || names::CopyNumber(file, stemName) || names::IsDateTimeArchive(file))
+                found.push_back(folder + "/" + entry->d_name);
+        }
+        return found;
+    }
+    // A folder that may be searched but not listed: the archive and its copies by name.
+    if (Exists(archive))
+        found.push_back(archive);
+    for (std::int64_t n = 1; Exists(names::SeriesCopy(archive, n)); ++n)
+        found.push_back(names::SeriesCopy(archive, n));
+    return found;
+}
+
+Backup ReadBackup(const std::string& firstCabinet) {
+    Backup backup;
+    backup.Archive = firstCabinet;
+    backup.Parts = ArchiveSetParts(firstCabinet);
+    struct stat info {};
+    if (::stat(firstCabinet.c_str(), &info) == 0) {
+        backup.Made = info.st_mtim.tv_sec;
+        backup.MadeNanoseconds = info.st_mtim.tv_nsec;
+        backup.Device = info.st_dev;
+        backup.Inode = info.st_ino;
+    }
+    for (std::size_t index = 0; index < backup.Parts.size(); ++index) {
+        const std::string& part = backup.Parts[index];
+        const UniqueFd fd(::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!fd.Valid()) {
+            backup.Problem = names::NameOf(part) + ": " + std::strerror(errno);
+            continue;
+        }
+        const CabinetDirectory directory = ReadCabinetDirectory(fd.Get());
+        backup.Bytes += directory.FileSize;
+        if (!directory.Problem.empty()) {
+            backup.Problem = names::NameOf(part) + ": " + directory.Problem;
+            continue;
+        }
+        for (const CabinetFileRecord& record : directory.Files) {
+            BackupFile file;
+            file.NameAt = static_cast<std::uint32_t>(backup.Names.size());
+            file.NameSize = static_cast<std::uint16_t>(record.StoredName.size());
+            file.Part = static_cast<std::uint16_t>(index);
+            file.Size = record.Size;
+            file.Date = record.Date;
+            file.Time = record.Time;
+            file.Attributes = record.Attributes;
+            backup.Names += record.StoredName;
+            backup.Files.push_back(file);
+        }
+    }
+    return backup;
+}
+
+bool Unchanged(const Backup& backup) {
+    struct stat info {};
+    if (::stat(backup.Archive.c_str(), &info) != 0)
+        return backup.Device == 0 && backup.Inode == 0; // it could not be had then either
+    return info.st_dev == backup.Device && info.st_ino == backup.Inode &&
+           info.st_mtim.tv_sec == backup.Made && info.st_mtim.tv_nsec == backup.MadeNanoseconds;
+}
+
+std::vector<Backup> ReadCatalog(const std::string& archive) {
+    std::vector<Backup> backups;
+    for (const std::string& first : FindBackups(archive))
+        backups.push_back(ReadBackup(first));
+    std::sort(backups.begin(), backups.end(), [&archive](const Backup& a, const Backup& b) {
+        if (a.Made != b.Made)
+            return a.Made > b.Made;
+        const std::int64_t rankA = Rank(a.Archive, archive);
+        const std::int64_t rankB = Rank(b.Archive, archive);
+        return rankA != rankB ? rankA < rankB : a.Archive > b.Archive;
+    });
+    return backups;
+}
+
+} // namespace ostrivane::restore

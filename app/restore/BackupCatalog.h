@@ -1,0 +1,62 @@
+// The backups a restore can take files from, for the archive path P the backup button writes:
+// P itself, its copies P_1, P_2, ... (however many lie in its folder) and the archives named
+// after the date and time in that folder, each with its parts. Each backup comes with the time
+// it was made, its size on the disk and its file list, read from its cabinets' directories
+// alone; a file that is not a readable cabinet is kept as a damaged backup, never left out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrivane::restore {
+
+// One file of a backup as its cabinet's directory lists it.
+struct BackupFile {
+    std::uint32_t NameAt = 0; // where its stored name begins in Backup::Names
+    std::uint16_t NameSize = 0;
+    std::uint16_t Part = 0; // the index of its cabinet in Backup::Parts
+    std::uint32_t Size = 0;
+    std::uint16_t Date = 0; // DOS date and time, local time
+    std::uint16_t Time = 0;
+    std::uint16_t Attributes = 0;
+};
+
+struct Backup {
+    std::string Archive;            // its first cabinet
+    std::vector<std::string> Parts; // the first cabinet and its parts
+    std::int64_t Made = 0;          // the first cabinet's modification time, seconds since 1970
+    std::uint64_t Bytes = 0;        // the size of all its cabinets on the disk
+    std::string Problem;            // "" when every cabinet could be read, else why not
+    std::string Names;              // the stored names ("\" between folders), one after another
+    std::vector<BackupFile> Files;
+    // Which file the first cabinet was when it was read, to the nanosecond.
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t MadeNanoseconds = 0;
+
+    bool Damaged() const { return !Problem.empty(); }
+    std::string_view StoredName(const BackupFile& file) const {
+        return std::string_view(Names).substr(file.NameAt, file.NameSize);
+    }
+    // The size of its files together.
+    std::uint64_t FileBytes() const;
+};
+
+// The first cabinets of the backups of the archive path `archive` (made absolute by the caller),
+// in no particular order.
+std::vector<std::string> FindBackups(const std::string& archive);
+
+// The backup whose first cabinet is `firstCabinet`.
+Backup ReadBackup(const std::string& firstCabinet);
+
+// True while the first cabinet of `backup` is still the file that was read: a backup run since
+// has moved it along the series.
+bool Unchanged(const Backup& backup);
+
+// The backups of `archive`, the newest first (the archive before its copies, the copies in their
+// order, where two were made in the same second).
+std::vector<Backup> ReadCatalog(const std::string& archive);
+
+} // namespace ostrivane::restore

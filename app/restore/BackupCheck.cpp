@@ -1,0 +1,22 @@
+#include "app/restore/BackupCheck.h"
+
+#include "cabinet/read/CabinetSetTest.h"
+
+namespace ostrivane::restore {
+
+CheckSummary CheckBackup(const Backup& backup, const std::atomic<bool>* cancel,
+                         const std::function<void(std::uint64_t bytes)>& progress) {
+    CheckSummary summary;
+    const CabinetSetTestResult result = TestCabinetSet(
+        backup.Parts,
+        [&summary](const std::string& part, const std::string& name, const std::string& reason) {
+            summary.Problems.push_back({name.empty() ? part : name, name.empty(), reason});
+        },
+        [cancel] { return cancel == nullptr || !cancel->load(); }, progress);
+    summary.Good = result.Good;
+    summary.Bad = result.Bad;
+    summary.Cancelled = !result.Completed;
+    return summary;
+}
+
+} // namespace ostrivane::restore

@@ -1,0 +1,83 @@
+#include "app/restore/NameSearch.h"
+
+#include "platform/profile/CaseFold.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ostrivane::restore {
+
+namespace {
+
+// `text` case-folded onto the end of `out`. Names are mostly plain ASCII, folded here in two
+// passes the compiler turns into vector code; any other name goes through the full folding.
+void AppendFolded(std::string& out, std::string_view text) {
+    unsigned char high = 0;
+    for (const char c : text)
+        high |= static_cast<unsigned char>(c);
+    if ((high & 0x80) != 0) {
+        out += profile::FoldCase(text);
+        return;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+}
+
+} // namespace
+
+NameSearch::NameSearch(const std::vector<Backup>& backups)
+    : backups_(backups), folded_(backups.size()) {}
+
+void NameSearch::Prepare() {
+    for (std::uint32_t backup = 0; backup < folded_.size(); ++backup)
+        FoldedNames(backup);
+}
+
+NameSearch::Folded& NameSearch::FoldedNames(std::uint32_t backup) {
+    Folded& folded = folded_.at(backup);
+    if (folded.Ready)
+        return folded;
+    const Backup& source = backups_.at(backup);
+    folded.Text.reserve(source.Names.size() + source.Files.size());
+    folded.Starts.reserve(source.Files.size() + 1);
+    for (const BackupFile& file : source.Files) {
+        folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
+        AppendFolded(folded.Text, source.StoredName(file));
+        folded.Text.push_back('\0');
+    }
+    folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
+    folded.Ready = true;
+    return folded;
+}
+
+void NameSearch::Find(std::string_view text, std::uint32_t backup, std::vector<FileRef>& found) {
+    const std::uint32_t count = static_cast<std::uint32_t>(backups_.at(backup).Files.size());
+    if (text.empty()) {
+        for (std::uint32_t file = 0; file < count; ++file)
+            found.push_back({backup, file});
+        return;
+    }
+    std::string query(text);
+    std::replace(query.begin(), query.end(), '/', '\\');
+    std::string needle;
+    AppendFolded(needle, query);
+    const Folded& folded = FoldedNames(backup);
+    const char* const begin = folded.Text.data();
+    std::size_t at = 0;
+    while (at < folded.Text.size()) {
+        const void* hit =
+            ::memmem(begin + at, folded.Text.size() - at, needle.data(), needle.size());
+        if (hit == nullptr)
+            break;
+        const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - begin);
+        // The name that holds the hit, and on to the next name.
+        const auto next = std::upper_bound(folded.Starts.begin(), folded.Starts.end(), offset);
+        const auto file = static_cast<std::uint32_t>(next - folded.Starts.begin() - 1);
+        found.push_back({backup, file});
+        at = *next;
+    }
+}
+
+} // namespace ostrivane::restore

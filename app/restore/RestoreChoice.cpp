@@ -1,0 +1,77 @@
+#include "app/restore/RestoreChoice.h"
+
+#include "app/restore/BesideName.h"
+
+#include <set>
+#include <unordered_set>
+
+namespace ostrivane::restore {
+
+namespace {
+
+// The reader's own folder decoding (ISA-L's inflate, every block checked as it is read): a backup
+// of 1 GB of mixed files comes back in half the time cabextract takes, libarchive needing 0.7 of
+// it (bench/restore).
+constexpr CabinetDecoder kRestoreDecoder = CabinetDecoder::Own;
+
+} // namespace
+
+std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files) {
+    if (files.empty())
+        return backup.FileBytes();
+    std::uint64_t total = 0;
+    for (const std::uint32_t file : files)
+        total += backup.Files.at(file).Size;
+    return total;
+}
+
+void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
+                  const std::string& folder, const OriginalPlaces* places,
+                  const RestoreControl& control, RestoreSummary& summary) {
+    // Only the cabinets that hold a chosen file are read.
+    std::vector<std::string> parts = backup.Parts;
+    std::unordered_set<std::string_view> chosen;
+    if (!files.empty()) {
+        std::set<std::uint16_t> holding;
+        for (const std::uint32_t file : files) {
+            chosen.insert(backup.StoredName(backup.Files.at(file)));
+            holding.insert(backup.Files[file].Part);
+        }
+        parts.clear();
+        for (const std::uint16_t part : holding)
+            parts.push_back(backup.Parts.at(part));
+    }
+
+    const std::string stamp = BackupStamp(backup.Made);
+    const std::uint64_t before = summary.BytesWritten;
+    RestoreOptions options;
+    options.Decoder = kRestoreDecoder;
+    if (!files.empty())
+        options.Select = [&chosen](const CabinetEntry& entry) {
+            return chosen.count(entry.StoredName) > 0;
+        };
+    options.Place = [&](const CabinetEntry& entry) -> std::optional<RestorePlace> {
+        if (places != nullptr)
+            return places->Place(entry.StoredName);
+        return RestorePlace{folder, entry.StoredName};
+    };
+    options.BesideName = [&stamp](const std::string& name, int attempt) {
+        return BesideName(name, stamp, attempt);
+    };
+    if (control.Cancel != nullptr)
+        options.KeepGoing = [cancel = control.Cancel] { return !cancel->load(); };
+    options.Written = [&](std::uint64_t bytes) {
+        summary.BytesWritten = before + bytes;
+        if (control.Progress)
+            control.Progress(summary.BytesWritten);
+    };
+    const RestoreOutcome outcome =
+        RestoreCabinetSet(parts, folder, options, [&summary](const RestoreProblem& problem) {
+            summary.Problems.push_back(problem);
+        });
+    summary.Restored += outcome.Restored;
+    summary.Beside += outcome.Beside;
+    summary.Cancelled = summary.Cancelled || outcome.Stopped;
+}
+
+} // namespace ostrivane::restore

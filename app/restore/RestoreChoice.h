@@ -1,0 +1,45 @@
+// The restore of files chosen from backups: into a folder the user picks, each under its stored
+// path, or each back to its original place. A file that exists is never overwritten: the
+// restored one is written beside it (BesideName.h). What happened is summed up for one message.
+#pragma once
+
+#include "app/restore/BackupCatalog.h"
+#include "app/restore/OriginalPlaces.h"
+#include "cabinet/read/CabinetRestore.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ostrivane::restore {
+
+// What one restore (of files of one backup or of several) did.
+struct RestoreSummary {
+    int Restored = 0; // beside ones included
+    int Beside = 0;   // written beside a file of the same name
+    std::vector<RestoreProblem> Problems;
+    bool Cancelled = false;
+    std::uint64_t BytesWritten = 0;
+};
+
+// How a running restore is steered and watched.
+struct RestoreControl {
+    // Set by another thread to stop the restore; the file being written is removed.
+    const std::atomic<bool>* Cancel = nullptr;
+    // Hears the bytes written by the whole restore so far.
+    std::function<void(std::uint64_t bytes)> Progress;
+};
+
+// The size of the files `files` (every file when empty) of `backup`.
+std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files);
+
+// Restores the files `files` (indices in backup.Files; every file when empty) of `backup`: below
+// `folder`, each under its stored name, or, when `places` is given, each to its original place.
+// Adds what happened to `summary`.
+void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
+                  const std::string& folder, const OriginalPlaces* places,
+                  const RestoreControl& control, RestoreSummary& summary);
+
+} // namespace ostrivane::restore
