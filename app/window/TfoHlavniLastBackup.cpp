@@ -51,6 +51,9 @@ void TfoHlavni::StartScheduleWatch() {
             SaveScheduleMemory(clock_());
     });
     connect(sleep, &SleepSignal::WokenUp, this, &TfoHlavni::CheckSchedule);
+    // A moment that fell due during a restore is caught up once the restore is over.
+    connect(this, &TfoHlavni::RestoreEnded, this,
+            [this] { QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule); });
     connect(this, &TfoHlavni::Closed, this, [this] {
         if (CheckBox1->isChecked())
             SaveScheduleMemory(clock_());

@@ -171,9 +171,12 @@ void TfoHlavni::CheckSchedule() {
     input.watchedUntil = scheduleMemory_.WatchedUntil();
     input.lastSuccess = lastVerified_;
     input.catchUp = CheckBox4->isChecked();
-    input.runInProgress = backupRunning_;
+    // A restore holds the schedule back as a backup does: what falls due meanwhile is caught up
+    // once it ends.
+    const bool busy = backupRunning_ || RestoreRunning();
+    input.runInProgress = busy;
     const ostrivane::TickDecision decision = ostrivane::DecideTick(input);
-    if (!backupRunning_)
+    if (!busy)
         previousTick_ = now;
     scheduleMemory_.SetWatchedUntil(decision.watchedUntil);
     if (!scheduleMemory_.OnSince().isValid())
