@@ -16,6 +16,7 @@
 // window's backup button does. A backup larger than one cabinet (or than --part-size) goes on in
 // parts beside the archive, which the reading commands take with the first part. Exit status 0
 // when everything was done without any error report, 1 otherwise, 2 for bad usage.
+#include "cabinet/format/CabinetFormat.h"
 #include "tools/BackupCommand.h"
 #include "tools/CabReadCommands.h"
 
@@ -32,7 +33,7 @@ namespace {
 
 enum class Mode { Pack, Settings, List, Test, Extract };
 
-constexpr std::uint32_t kLargestPart = 0x7FFFFFFF;
+constexpr std::uint32_t kLargestPart = ostrivane::cabformat::kLargestCabinet;
 
 struct Options {
     Mode mode = Mode::Pack;

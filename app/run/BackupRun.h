@@ -23,6 +23,7 @@
 
 #include "app/run/BackupReport.h"
 #include "app/run/RunRecord.h"
+#include "cabinet/format/CabinetFormat.h"
 
 #include <cstdint>
 #include <string>
@@ -39,7 +40,7 @@ struct BackupRequest {
     bool Recurse = false;              // subfolders too
     std::string TempDir;               // the library's temporary files; "" = the system's
     std::int32_t Depth = 1;            // earlier archives to keep
-    std::uint32_t PartSize = 0x7FFFFFFF;
+    std::uint32_t PartSize = cabformat::kLargestCabinet; // the largest cabinet of the set
     bool Verify = true; // read the archive back before it counts as complete
     RunOrigin Origin = RunOrigin::Manual;
     // The new archive replaces an existing one of its name instead of moving it along the series.

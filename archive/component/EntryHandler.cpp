@@ -17,9 +17,6 @@
 
 namespace {
 
-// A file must fit one folder of a cabinet: 65535 blocks of 32 KiB.
-constexpr std::uint64_t kCabinetFileLimit = 0x7FFF8000ull;
-
 bool StatIdentity(const std::string& path, std::uint64_t& dev, std::uint64_t& ino) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
@@ -129,9 +126,9 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
             return;
     }
 
-    // A file larger than a cabinet can hold is left out and reported, before anything of it is
+    // A file larger than the archive can hold is left out and reported, before anything of it is
     // read.
-    if (!isFolder && data.Size >= kCabinetFileLimit) {
+    if (!isFolder && data.Size >= FileSizeLimit()) {
         if (reportedTooLarge_.insert(fullPath).second) {
             tooLargeBytes_ += static_cast<double>(data.Size);
             DoError(fullPath, "", kErrFileTooLarge, "0");

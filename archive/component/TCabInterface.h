@@ -3,6 +3,7 @@
 #pragma once
 
 #include "archive/component/TCompBase.h"
+#include "cabinet/format/CabinetFormat.h"
 
 #include <array>
 #include <cstdint>
@@ -19,6 +20,9 @@ public:
     // sdRelative, Attributes [fsZeroAttr, fsReadOnly, fsArchive], LzxLevel 21, QuantumLevel 7,
     // QuantumMemory 21, QuantumType ctMsZip, FailOnIncompressible and TranslateOemChar on.
     explicit TCabInterface(TComponent* owner = nullptr);
+
+    // A cabinet holds files smaller than one folder's 65535 blocks of 32 KiB.
+    std::uint64_t FileSizeLimit() const override { return ostrivane::cabformat::kFileSizeLimit; }
 
     int LzxLevel() const { return lzxLevel_; }
     void SetLzxLevel(int value); // clamped to 15..21

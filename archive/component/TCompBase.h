@@ -104,6 +104,8 @@ protected:
     // entries go into can be opened to fit them. False ends the build before any entry is
     // written. True here.
     virtual bool EntriesScanned(TCompHeaderObj& entries) { return (void)entries, true; }
+    // Files of this size or more cannot go into the archive; none here.
+    virtual std::uint64_t FileSizeLimit() const { return UINT64_MAX; }
 
 private:
     // Learns the identity of the archive's folder and of its series' folder before a scan.

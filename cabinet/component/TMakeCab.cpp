@@ -21,10 +21,11 @@ namespace fs = ostrivane::fs;
 
 namespace {
 
-constexpr std::uint32_t kMaxCabinetSize = 0x7FFFFFFF;
-constexpr std::uint32_t kFolderThreshold = 0x7FFFFFFF;
+using ostrivane::cabformat::kLargestCabinet;
+// One folder takes files up to the cabinet's own limit.
+constexpr std::uint32_t kFolderThreshold = kLargestCabinet;
 // Folder and name parts of a cabinet path each fit a 256-byte field with its terminating zero.
-constexpr std::size_t kMaxCabPathPart = 255;
+constexpr std::size_t kMaxCabPathPart = ostrivane::cabformat::kLongestName;
 
 std::vector<char> MutableText(const std::string& text) {
     std::vector<char> bytes(text.begin(), text.end());
@@ -177,7 +178,7 @@ bool TMakeCab::EntriesScanned(TCompHeaderObj& entries) {
     tempFolder_ = TempFolderWithRoom();
     sourceRecord_ = ostrivane::cabformat::EncodeSourceRecord(SourceGroups(entries));
     CreateCabContext(CabinetPathFor(1), "", buildSetId_, kFolderThreshold,
-                     std::min(PartSize, kMaxCabinetSize));
+                     std::min(PartSize, kLargestCabinet));
     if (CabContext != nullptr) {
         return true;
     }

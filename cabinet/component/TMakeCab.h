@@ -5,6 +5,7 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
+#include "cabinet/format/CabinetFormat.h"
 #include "cabinet/format/SourceRecord.h"
 #include "platform/fci/fci.h"
 #include "platform/fs/UniqueFd.h"
@@ -123,7 +124,7 @@ public:
     std::uint8_t ProgressByArchive = 0;
     // The largest size of one cabinet of the set, 0x7FFFFFFF at most: a backup that does not fit
     // goes on in parts (when OnGetNextCabinet gives them).
-    std::uint32_t PartSize = 0x7FFFFFFF;
+    std::uint32_t PartSize = ostrivane::cabformat::kLargestCabinet;
     // The set ID every cabinet of the next build carries; 0 (the default) picks a new one that
     // no cabinet of the archive's series in its folder carries.
     std::uint16_t SetId = 0;

@@ -68,8 +68,8 @@ inline constexpr std::size_t kMostMszipPayload = 32780; // packed bytes of an MS
 inline constexpr std::uint32_t kMostBlocksPerFolder = 65535;
 inline constexpr std::uint32_t kMostFilesPerCabinet = 0xFFFF;
 inline constexpr std::size_t kLongestName = 255; // bytes of a stored name or a path part
-// A file must fit one folder: 65535 blocks of 32 KiB.
-inline constexpr std::uint64_t kLargestFile =
+// A file must be smaller than one folder's 65535 blocks of 32 KiB.
+inline constexpr std::uint64_t kFileSizeLimit =
     static_cast<std::uint64_t>(kMostBlocksPerFolder) * kBlockBytes;
 inline constexpr std::uint32_t kLargestCabinet = 0x7FFFFFFF;
 inline constexpr std::size_t kMostHeaderReserve = 60000;
