@@ -88,10 +88,10 @@ TEST_P(SourceResized, WhileItIsReadTheCabinetStaysSound) {
     const Resize r = GetParam();
     Scratch dir;
     const std::string changing = dir / "src/changing.bin";
-    const std::string original = Pattern(r.before, 1);
-    const std::string grown = original + Pattern(r.after > r.before ? r.after - r.before : 0, 2);
+    const std::string original = RandomBytes(r.before, 1);
+    const std::string grown = original + RandomBytes(r.after > r.before ? r.after - r.before : 0, 2);
     WriteFile(changing, original);
-    WriteFile(dir / "src/other.bin", Pattern(50000, 3));
+    WriteFile(dir / "src/other.bin", RandomBytes(50000, 3));
     const std::string archive = dir / "out/archive.cab";
     ::mkdir((dir / "out").c_str(), 0755);
 
@@ -153,13 +153,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SourceResized,
 std::optional<int> RunToolUnprivileged(const std::string& out, const std::string& arguments,
                                        std::string& output, std::string& skip) {
     const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
-    std::string prefix;
+    const std::string prefix = testsupport::UnprivilegedCommandPrefix();
     if (IsRoot()) {
-        if (::chown(out.c_str(), 65534, 65534) != 0) {
+        if (!HandOver(out)) {
             skip = "cannot hand the archive's folder to the user 65534";
             return std::nullopt;
         }
-        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         if (Shell(prefix + "true") != 0) {
             skip = "cannot switch to the user 65534 here";
             return std::nullopt;
@@ -194,9 +193,7 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     EXPECT_EQ(CabextractNames(archive),
               (std::set<std::string>{"src/also.txt", "src/readable.txt"}));
     // The library's temporary files went to the archive's folder and are gone again.
-    std::string left;
-    Shell("ls -A " + Quote(dir / "out"), &left);
-    EXPECT_EQ(left, "archive.cab\n");
+    EXPECT_EQ(Listing(dir / "out"), "archive.cab");
 }
 
 // A subfolder the user may not read holds files that are then missing from the backup: the
@@ -247,7 +244,7 @@ protected:
     GuardedBuild Build() {
         const bool tempInside = GetParam();
         for (int i = 0; i < 4; ++i)
-            WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), Pattern(120000, i));
+            WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), RandomBytes(120000, i));
         const std::string temp = tempInside ? out + "/tmp" : dir / "tmp";
         ::mkdir(out.c_str(), 0755);
         ::mkdir(temp.c_str(), 0755);
