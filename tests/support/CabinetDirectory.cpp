@@ -133,6 +133,11 @@ bool ReadFileRecord(const RecordReader& file, std::uint64_t& at, CabFileRecord& 
 
 } // namespace
 
+std::uint32_t CabDirectory::ReserveBytes() const {
+    return Flags & 0x0004 ? static_cast<std::uint32_t>(HeaderReserveOffset - 36) + HeaderReserve
+                          : 0;
+}
+
 std::vector<CabDataRecord> CabDirectory::DataRecords() const {
     std::vector<CabDataRecord> records;
     for (const CabFolderRecord& folder : Folders)

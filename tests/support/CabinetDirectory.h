@@ -54,6 +54,8 @@ struct CabDirectory {
     std::vector<CabFolderRecord> Folders;
     std::vector<CabFileRecord> Files;
 
+    // The bytes the header's reserve adds to it: the fields of its sizes and its area.
+    std::uint32_t ReserveBytes() const;
     // The data records of every folder, in order.
     std::vector<CabDataRecord> DataRecords() const;
     // Stored name -> size; a name stored twice counts once.
