@@ -2,6 +2,7 @@
 // file makers and readers, and the contents of a tree.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -20,6 +21,8 @@ public:
 
     // The folder's path, without a trailing "/".
     const std::string& Path() const { return path_; }
+    // The same as a path, for code that composes std::filesystem paths.
+    std::filesystem::path Folder() const { return path_; }
     // Path() + "/" + relative.
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
