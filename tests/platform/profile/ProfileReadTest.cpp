@@ -1,5 +1,5 @@
 // Reading values from a settings file as Windows' private-profile routines read them.
-#include "ProfileTestSupport.h"
+#include "tests/support/Scratch.h"
 #include "platform/profile/PrivateProfile.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +7,17 @@
 namespace ostrivane::profile {
 namespace {
 
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 class ProfileRead : public ::testing::Test {
 protected:
     // A profile over a file holding `bytes` (Windows-1250).
     PrivateProfile Load(const std::string& bytes) {
-        WriteBytes(folder_.File("Ostrivane.ini"), bytes);
-        return PrivateProfile(folder_.File("Ostrivane.ini"));
+        WriteFile(folder_ / "Ostrivane.ini", bytes);
+        return PrivateProfile(folder_ / "Ostrivane.ini");
     }
-    ScratchFolder folder_;
+    Scratch folder_;
 };
 
 TEST_F(ProfileRead, SectionsAndKeysAreFoundWithoutRegardToCase) {
@@ -73,10 +73,10 @@ TEST_F(ProfileRead, AUtf8FileWithAByteOrderMarkIsReadAsUtf8) {
 }
 
 TEST_F(ProfileRead, AMissingFileReadsAsEmpty) {
-    const PrivateProfile ini(folder_.File("none.ini"));
+    const PrivateProfile ini(folder_ / "none.ini");
     EXPECT_EQ(ini.GetString("S", "k", "default"), "default");
     EXPECT_EQ(ini.GetInt("S", "k", 42), 42);
-    EXPECT_EQ(ini.Path(), folder_.File("none.ini"));
+    EXPECT_EQ(ini.Path(), folder_ / "none.ini");
 }
 
 TEST_F(ProfileRead, TextsAreCutTo2047Characters) {
