@@ -3,53 +3,66 @@
 
 #include <gtest/gtest.h>
 
-TEST(InternalMask, StarDotSelectsNamesWithoutExtension) {
-    EXPECT_TRUE(MaskMatches("*.", "README"));
-    EXPECT_FALSE(MaskMatches("*.", "README.txt"));
-    EXPECT_TRUE(MaskMatches("*.", "trailing."));
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Match {
+    const char* mask;
+    const char* name;
+    bool matches;
+};
+
+// A rule of the masks with the names it is tried on.
+struct MaskRule {
+    const char* name;
+    std::vector<Match> matches;
+};
+
+class InternalMaskRule : public ::testing::TestWithParam<MaskRule> {};
+
+TEST_P(InternalMaskRule, MatchesExactlyTheNamesItShould) {
+    for (const Match& m : GetParam().matches)
+        EXPECT_EQ(MaskMatches(m.mask, m.name), m.matches) << m.mask << " on " << m.name;
 }
 
-TEST(InternalMask, QuestionMarkIsExactlyOneCharacterWithoutCase) {
-    EXPECT_TRUE(MaskMatches("a?c", "abc"));
-    EXPECT_TRUE(MaskMatches("a?c", "ABC"));
-    EXPECT_FALSE(MaskMatches("a?c", "ac"));
-    EXPECT_FALSE(MaskMatches("a?c", "abbc"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, InternalMaskRule,
+    ::testing::Values(
+        MaskRule{"StarDotSelectsNamesWithoutExtension",
+                 {{"*.", "README", true}, {"*.", "README.txt", false}, {"*.", "trailing.", true}}},
+        MaskRule{"QuestionMarkIsExactlyOneCharacterWithoutCase",
+                 {{"a?c", "abc", true},
+                  {"a?c", "ABC", true},
+                  {"a?c", "ac", false},
+                  {"a?c", "abbc", false}}},
+        MaskRule{"StarQuestionBehavesAsStar",
+                 {{"*?", "", true},
+                  {"*", "", true},
+                  {"*?", "x", true},
+                  {"*", "x", true},
+                  {"*?", "long.name.txt", true},
+                  {"*", "long.name.txt", true}}},
+        MaskRule{"StarDotStarNeedsADotButStarDoesNot",
+                 {{"*.*", "Makefile", false}, {"*.*", "a.b", true}, {"*", "Makefile", true}}},
+        MaskRule{"BacktracksOverSeveralStars",
+                 {{"*a*b", "xaxb", true},
+                  {"*a*b", "aab", true},
+                  {"*a*b", "aabx", false},
+                  {"*.txt", "a.txt.txt", true},
+                  {"*/*.tmp", "Dokumenty/a/b.tmp", true},
+                  {"a*", "ba", false}}},
+        // "é" and "É" differ in their UTF-8 bytes beyond ASCII: no folding.
+        MaskRule{"OnlyAsciiLettersFoldAndBracketsAreLiteral",
+                 {{"[ab].TXT", "[ab].txt", true},
+                  {"[ab].txt", "a.txt", false},
+                  {"\xC3\xA9.txt", "\xC3\x89.txt", false},
+                  {"\xC3\xA9.txt", "\xC3\xA9.TXT", true}}},
+        MaskRule{"EmptyMaskMatchesOnlyTheEmptyName", {{"", "", true}, {"", "a", false}}}),
+    [](const ::testing::TestParamInfo<MaskRule>& info) { return std::string(info.param.name); });
 
-TEST(InternalMask, StarQuestionBehavesAsStar) {
-    for (const char* name : {"", "x", "long.name.txt"}) {
-        EXPECT_EQ(MaskMatches("*?", name), MaskMatches("*", name)) << name;
-        EXPECT_TRUE(MaskMatches("*?", name)) << name;
-    }
-}
-
-TEST(InternalMask, StarDotStarNeedsADotButStarDoesNot) {
-    EXPECT_FALSE(MaskMatches("*.*", "Makefile"));
-    EXPECT_TRUE(MaskMatches("*.*", "a.b"));
-    EXPECT_TRUE(MaskMatches("*", "Makefile"));
-}
-
-TEST(InternalMask, BacktracksOverSeveralStars) {
-    EXPECT_TRUE(MaskMatches("*a*b", "xaxb"));
-    EXPECT_TRUE(MaskMatches("*a*b", "aab"));
-    EXPECT_FALSE(MaskMatches("*a*b", "aabx"));
-    EXPECT_TRUE(MaskMatches("*.txt", "a.txt.txt"));
-    EXPECT_TRUE(MaskMatches("*/*.tmp", "Dokumenty/a/b.tmp"));
-    EXPECT_FALSE(MaskMatches("a*", "ba"));
-}
-
-TEST(InternalMask, OnlyAsciiLettersFoldAndBracketsAreLiteral) {
-    EXPECT_TRUE(MaskMatches("[ab].TXT", "[ab].txt"));
-    EXPECT_FALSE(MaskMatches("[ab].txt", "a.txt"));
-    // "é" and "É" differ in their UTF-8 bytes beyond ASCII: no folding.
-    EXPECT_FALSE(MaskMatches("\xC3\xA9.txt", "\xC3\x89.txt"));
-    EXPECT_TRUE(MaskMatches("\xC3\xA9.txt", "\xC3\xA9.TXT"));
-}
-
-TEST(InternalMask, EmptyMaskMatchesOnlyTheEmptyName) {
-    EXPECT_TRUE(MaskMatches("", ""));
-    EXPECT_FALSE(MaskMatches("", "a"));
-}
+} // namespace
 
 TEST(InternalMask, CompiledItemsEndWithNul) {
     TInternalMask mask("*?b.");

@@ -130,7 +130,11 @@ EffectivelyUnprivileged::EffectivelyUnprivileged(const std::string& folder) {
 }
 
 EffectivelyUnprivileged::~EffectivelyUnprivileged() {
-    [[maybe_unused]] const bool back = ::seteuid(::getuid()) == 0 && ::setegid(::getgid()) == 0;
+    [[maybe_unused]] const bool back = Back();
+}
+
+bool EffectivelyUnprivileged::Back() {
+    return ::seteuid(::getuid()) == 0 && ::setegid(::getgid()) == 0;
 }
 
 bool EffectivelyUnprivileged::Holds() const {

@@ -43,6 +43,8 @@ public:
 
     // True when permissions hold now (the switch was made, or this is not root).
     bool Holds() const;
+    // Takes the process's own ids back before the end; true when it could.
+    bool Back();
 };
 
 } // namespace testsupport

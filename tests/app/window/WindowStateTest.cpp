@@ -4,6 +4,7 @@
 
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/widgets/ApplicationTitle.h"
+#include "tests/support/Child.h"
 
 #include <QAction>
 #include <QApplication>
@@ -265,20 +266,6 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
 }
 
-// File permissions as an ordinary user sees them, while it lives: root (who reads any file)
-// takes the user 65534 as its effective ids, the fixture's folder handed to that user first.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const QString& folder) {
-        [[maybe_unused]] const bool switched =
-            geteuid() == 0 && chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0 &&
-            setegid(65534) == 0 && seteuid(65534) == 0;
-    }
-    ~AsOrdinaryUser() { [[maybe_unused]] const bool back = Back(); }
-    bool Possible() const { return geteuid() != 0; }
-    bool Back() { return seteuid(getuid()) == 0 && setegid(getgid()) == 0; }
-};
-
 TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow) {
     uitest::WriteIniFile(SettingsPath(), {"[Nastavení]", "Automatická záloha=1"});
     QFile file(SettingsPath());
@@ -286,8 +273,10 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
     const QByteArray before = file.readAll();
     file.close();
     ASSERT_EQ(chmod(QFile::encodeName(SettingsPath()).constData(), 0), 0);
-    AsOrdinaryUser user(Folder());
-    if (!user.Possible())
+    // File permissions as an ordinary user sees them: root takes the unprivileged user as its
+    // effective ids, the fixture's folder handed to that user first.
+    testsupport::EffectivelyUnprivileged user(Folder().toStdString());
+    if (!user.Holds())
         GTEST_SKIP() << "cannot switch to the user 65534 here";
 
     TfoHlavni& w = NewWindow();
