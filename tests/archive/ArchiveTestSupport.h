@@ -13,8 +13,8 @@
 #include <vector>
 
 using testsupport::MakeDir;
-using testsupport::WriteFile;
 using testsupport::Scratch;
+using testsupport::WriteFile;
 
 struct RecordedCall {
     std::string FullName;
@@ -64,16 +64,6 @@ public:
         for (const auto& path : OwnFilesToRegister)
             RegisterOwnFile(path);
         ScanAndWriteEntries(nullptr, nullptr, entries);
-    }
-    int GetHeadSize() override { return kCabHeadSize; }
-    int GetHeadSizeEx() override { return kCabHeadSize; }
-    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
-    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override {
-        StoreCabEntryHeader(header, info);
-    }
-    void GetEntryInfo(const std::uint8_t* header, int, TEntryInfo& info) override {
-        info = LoadCabEntryHeader(header);
-        SetCurrentEntryInfo(info);
     }
     void CompressFile(TStream*, int index, bool& done, TCompHeaderObj& entries) override {
         done = false;

@@ -132,9 +132,9 @@ TEST(ScanWalk, DotNamesAreTakenAndCacheFoldersAreNotEntered) {
     std::vector<std::string> entered;
     scanner.OnRecurseDir = [&](TComponent*, const std::string& d) { entered.push_back(d); };
     auto result = RunScan(scanner);
-    EXPECT_EQ(result.Files, (std::set<std::string>{dir / ".bashrc", dir / ".ssh/id_ed25519",
-                                                   dir / "shown.txt",
-                                                   dir / "notcache/CACHEDIR.TAG"}));
+    EXPECT_EQ(result.Files,
+              (std::set<std::string>{dir / ".bashrc", dir / ".ssh/id_ed25519", dir / "shown.txt",
+                                     dir / "notcache/CACHEDIR.TAG"}));
     std::sort(entered.begin(), entered.end());
     EXPECT_EQ(entered, (std::vector<std::string>{dir / "", dir / ".ssh/", dir / "notcache/"}));
 }

@@ -1,5 +1,6 @@
 // The stored-name rules with "/" as the separator.
 #include "archive/component/TZipCommon.h"
+#include "tests/support/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -66,8 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
         NamingRule{"NamesOfAnyBytes",
                    {{sdRelative, kOdd, "/s/", "", "\xff\xfe name\x01.bin"},
                     {sdNone, kOdd, "/s/", "", "\xff\xfe name\x01.bin"}}}),
-    [](const ::testing::TestParamInfo<NamingRule>& info) {
-        return std::string(info.param.name);
-    });
+    testsupport::ParamName());
 
 } // namespace

@@ -47,9 +47,7 @@ TEST(CabToolTest, QuietWithoutRecursion) {
     WriteFile(work / "docs/deep/b.txt", "beta");
     std::string output;
     ASSERT_EQ(
-        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"),
-                &output),
-        0)
+        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"), &output), 0)
         << output;
     EXPECT_EQ(output, "");
     const CabDirectory dir = ReadCabDirectory(work / "out.cab");
@@ -61,8 +59,7 @@ TEST(CabToolTest, ErrorReportsGiveExitStatusOne) {
     Scratch work;
     std::string output;
     EXPECT_EQ(
-        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "missing/*.*"),
-                &output),
+        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "missing/*.*"), &output),
         1);
     EXPECT_NE(output.find("error 25268: Nothing to do: " + work / "out.cab"), std::string::npos)
         << output;
@@ -75,10 +72,10 @@ TEST(CabToolTest, WithoutTheLibraryBesideItNothingIsWritten) {
     std::filesystem::create_directories(work / "bin");
     std::filesystem::copy_file(kTool, copy);
     std::string output;
-    EXPECT_EQ(Shell(Quote(copy) + " --quiet " + Quote(work / "out.cab") + " " +
-                             Quote(work / "docs/*.*"),
-                         &output),
-              1);
+    EXPECT_EQ(
+        Shell(Quote(copy) + " --quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"),
+              &output),
+        1);
     EXPECT_NE(output.find("error 25261: Cabinet.dll not found: " + work / "out.cab"),
               std::string::npos)
         << output;
@@ -107,9 +104,9 @@ TEST(CabToolTest, ABareMaskOrARelativeFolderIsTakenInTheCurrentFolder) {
     WriteFile(work / "here/sub/b.txt", "beta");
     std::string output;
     ASSERT_EQ(Shell("cd " + Quote(work / "here") + " && " + Quote(kTool) +
-                             " --quiet ../bare.cab '*.txt' && " + Quote(kTool) +
-                             " --quiet ../relative.cab 'sub/*.txt'",
-                         &output),
+                        " --quiet ../bare.cab '*.txt' && " + Quote(kTool) +
+                        " --quiet ../relative.cab 'sub/*.txt'",
+                    &output),
               0)
         << output;
     ASSERT_EQ(ReadCabDirectory(work / "bare.cab").Files.size(), 1u);
@@ -123,9 +120,7 @@ TEST(CabToolTest, ListShowsSizeTimeAttributesAndName) {
     WriteFile(work / "docs/ro.txt", "12345");
     ::chmod((work / "docs/ro.txt").c_str(), 0444);
     const std::string archive = work / "list.cab";
-    ASSERT_EQ(
-        RunTool("--quiet " + Quote(archive) + " " + Quote(work / "docs/*.*"), nullptr),
-        0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(archive) + " " + Quote(work / "docs/*.*"), nullptr), 0);
     std::string output;
     ASSERT_EQ(RunTool("--list " + Quote(archive), &output), 0) << output;
     const CabFileRecord file = ReadCabDirectory(archive).Files.at(0);
@@ -150,11 +145,9 @@ TEST(CabToolTest, ASetOfPartsIsTestedAndRestoredWholeByItsFirstPart) {
         << output;
     EXPECT_TRUE(Exists(work / "set-5.cab"));
     EXPECT_FALSE(Exists(work / "set-6.cab"));
-    ASSERT_EQ(RunTool(Quote("--test") + " " + Quote(work / "set.cab"), &output), 0)
-        << output;
+    ASSERT_EQ(RunTool(Quote("--test") + " " + Quote(work / "set.cab"), &output), 0) << output;
     EXPECT_NE(output.find("5 file(s) good"), std::string::npos) << output;
-    ASSERT_EQ(RunTool("--extract --quiet " + Quote(work / "back") + " " +
-                          Quote(work / "set.cab"),
+    ASSERT_EQ(RunTool("--extract --quiet " + Quote(work / "back") + " " + Quote(work / "set.cab"),
                       &output),
               0)
         << output;

@@ -92,18 +92,18 @@ TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribut
     Scratch work;
     MakeSources(work / "src");
     std::string output;
-    ASSERT_EQ(RunTool("--recurse --quiet " + Quote(work / "own.cab") + " " +
-                          Quote(work / "src/docs/*"),
-                      &output),
-              0)
+    ASSERT_EQ(
+        RunTool("--recurse --quiet " + Quote(work / "own.cab") + " " + Quote(work / "src/docs/*"),
+                &output),
+        0)
         << output;
     std::string names;
     for (const auto& [name, bytes] : kFiles)
         names += " " + Quote(name);
-    ASSERT_EQ(Shell("cd " + Quote(work / "src") + " && gcab -c -z " +
-                             Quote(work / "gcab.cab") + names,
-                         &output),
-              0)
+    ASSERT_EQ(
+        Shell("cd " + Quote(work / "src") + " && gcab -c -z " + Quote(work / "gcab.cab") + names,
+              &output),
+        0)
         << output;
 
     for (const std::string tool : {"own", "gcab"}) {
@@ -135,13 +135,10 @@ TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
     Scratch work;
     MakeSources(work / "src");
     const std::string cabinet = work / "own.cab";
-    ASSERT_EQ(
-        RunTool("--recurse --quiet " + Quote(cabinet) + " " + Quote(work / "src/docs/*")),
-        0);
+    ASSERT_EQ(RunTool("--recurse --quiet " + Quote(cabinet) + " " + Quote(work / "src/docs/*")), 0);
     const std::string into = work / "x";
     std::string output;
-    EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) +
-                          " docs/deep '*.nothing'",
+    EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " docs/deep '*.nothing'",
                       &output),
               1);
     EXPECT_NE(output.find("*.nothing: no file of the archive matches"), std::string::npos)
@@ -150,13 +147,10 @@ TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
     EXPECT_FALSE(Exists(into + "/docs/empty.txt"));
 
     WriteFile(into + "/docs/deep/random.bin", "changed since");
-    EXPECT_EQ(
-        RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " '*.bin'", &output),
-        1);
+    EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " '*.bin'", &output), 1);
     EXPECT_NE(output.find("exists and is kept"), std::string::npos) << output;
     EXPECT_EQ(ReadFile(into + "/docs/deep/random.bin"), "changed since");
-    EXPECT_EQ(RunTool("--extract --overwrite " + Quote(into) + " " + Quote(cabinet) +
-                          " '*.bin'",
+    EXPECT_EQ(RunTool("--extract --overwrite " + Quote(into) + " " + Quote(cabinet) + " '*.bin'",
                       &output),
               0)
         << output;
@@ -167,12 +161,11 @@ TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
     Scratch work;
     WriteFile(work / "src/first.bin", RandomBytes(40000, 1));
     WriteFile(work / "src/second.txt", CompressibleText(100000));
-    ASSERT_EQ(
-        RunTool("--quiet " + Quote(work / "own.cab") + " " + Quote(work / "src/*.*")), 0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(work / "own.cab") + " " + Quote(work / "src/*.*")), 0);
     std::string output;
-    ASSERT_EQ(Shell("cd " + Quote(work / "src") + " && gcab -c " +
-                             Quote(work / "stored.cab") + " first.bin second.txt",
-                         &output),
+    ASSERT_EQ(Shell("cd " + Quote(work / "src") + " && gcab -c " + Quote(work / "stored.cab") +
+                        " first.bin second.txt",
+                    &output),
               0)
         << output;
     for (const std::string name : {"own.cab", "stored.cab"}) {
@@ -196,9 +189,7 @@ TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
     Scratch work;
     WriteFile(work / "src/a.bin", RandomBytes(100000, 2));
     WriteFile(work / "src/b.txt", "after");
-    ASSERT_EQ(
-        RunTool("--quiet " + Quote(work / "whole.cab") + " " + Quote(work / "src/*.*")),
-        0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(work / "whole.cab") + " " + Quote(work / "src/*.*")), 0);
     const std::string whole = ReadFile(work / "whole.cab");
     WriteFile(work / "truncated.cab", whole.substr(0, whole.size() / 2));
     WriteFile(work / "junk.cab", RandomBytes(5000, 3));
@@ -220,9 +211,7 @@ TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
         std::string output;
         EXPECT_EQ(RunTool("--test " + Quote(work / name), &output), 1) << name;
         EXPECT_NE(output.find(expected), std::string::npos) << name << ": " << output;
-        EXPECT_EQ(
-            RunTool("--extract " + Quote(work / "x") + " " + Quote(work / name), &output),
-            1)
+        EXPECT_EQ(RunTool("--extract " + Quote(work / "x") + " " + Quote(work / name), &output), 1)
             << name;
     }
     EXPECT_TRUE(TreeContents(work / "x").empty()) << "a damaged file was restored";
@@ -247,8 +236,7 @@ TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
 
     std::string output;
     EXPECT_EQ(
-        RunTool("--extract --overwrite " + Quote(work / "restore") + " " + Quote(cabinet),
-                &output),
+        RunTool("--extract --overwrite " + Quote(work / "restore") + " " + Quote(cabinet), &output),
         1);
     for (const char* refused :
          {"../evil.txt: refused", "/absolute.txt: refused", "empty//part.txt: refused",

@@ -79,8 +79,8 @@ TEST_F(RoundTripTest, AThousandSmallFilesInNestedFolders) {
     for (int i = 0; i < 1000; ++i) {
         const std::string folder = "level" + std::to_string(i % 7) + "/sub" + std::to_string(i % 3);
         files.emplace(folder + "/file" + std::to_string(i) + ".txt",
-                           "file number " + std::to_string(i) + "\n" +
-                               RandomBytes(static_cast<std::size_t>(i % 50), i));
+                      "file number " + std::to_string(i) + "\n" +
+                          RandomBytes(static_cast<std::size_t>(i % 50), i));
     }
     MakeTree(work / "src", files);
     const std::string archive = work / "many.cab";

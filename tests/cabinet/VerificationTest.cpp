@@ -3,6 +3,7 @@
 #include "CabTestSupport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "tests/support/ParamName.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -123,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"InTheData", 2000, "checksum error in data block 1", 0},
         // In the first file's name: that name is missing, an unknown one is there instead.
         Case{"InAName", 36 + 8 + 16 + 1, ": missing from the archive", 1}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    testsupport::ParamName());
 
 // In a backup of several parts, the report names the part that is damaged.
 TEST(VerificationOfParts, ADamagedLaterPartIsNamed) {

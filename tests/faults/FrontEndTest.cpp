@@ -34,7 +34,6 @@ std::vector<std::string> Settings(const std::string& destination, const std::str
             "Přípona 0=*.*"};
 }
 
-
 // The window's own settings file, beside the program: a copy of the front end in a folder of its
 // own, with the library beside it, finds the file there.
 TEST(FrontEnd, TheSettingsOfTheWindowAreBackedUpAsTheButtonDoes) {

@@ -5,8 +5,8 @@
 #include "FaultSupport.h"
 
 #include "archive/model/ErrorCodes.h"
-#include "platform/fs/Paths.h"
 #include "cabinet/format/SourceRecord.h"
+#include "platform/fs/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -80,8 +80,7 @@ TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
             ::rename((dir / ("src/zalohy/archiv_" + std::to_string(n) + ".cab")).c_str(),
                      (dir / ("src/zalohy/archiv_" + std::to_string(n + 1) + ".cab")).c_str());
         ASSERT_EQ(::rename(archive.c_str(), (dir / "src/zalohy/archiv_1.cab").c_str()), 0);
-        EXPECT_EQ(Listing(dir / "src/tmp"), "")
-            << "temporary files left behind";
+        EXPECT_EQ(Listing(dir / "src/tmp"), "") << "temporary files left behind";
     }
 }
 

@@ -27,7 +27,6 @@ using ostrivane::run::BackupRequest;
 using ostrivane::run::RunOutcome;
 using ostrivane::run::RunResult;
 
-
 BackupRequest Request(const std::string& archive, const std::string& source, int depth,
                       const std::string& temp = "") {
     BackupRequest request;

@@ -128,7 +128,8 @@ TEST(Series, ARotationThatCannotBeMadeLosesNothingAndPlacesNothing) {
         EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), "the one before");
         EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "not a backup");
         EXPECT_EQ(::access((dir / "out/data_2.cab").c_str(), F_OK), 0);
-        EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab data_2.cab") << "the new cabinets stayed";
+        EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab data_2.cab")
+            << "the new cabinets stayed";
     }
 }
 

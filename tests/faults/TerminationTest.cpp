@@ -18,7 +18,6 @@
 namespace faults {
 namespace {
 
-
 const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
 
 // The front end backing up `source`/*.* into `archive` keeping one earlier archive, with its

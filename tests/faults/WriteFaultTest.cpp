@@ -7,6 +7,7 @@
 #include "archive/model/ErrorCodes.h"
 #include "cabinet/component/LastError.h"
 #include "platform/fci/fci.h"
+#include "tests/support/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -156,8 +157,7 @@ TEST_P(WriteFault, IsReportedAndLeavesTheEarlierArchiveAlone) {
     }
     // The library's temporary files are gone, whatever happened, and nothing stray is left
     // beside the archives.
-    EXPECT_EQ(Listing(dir / "tmp"), "")
-        << "temporary files left behind";
+    EXPECT_EQ(Listing(dir / "tmp"), "") << "temporary files left behind";
     const std::string listing = Listing(dir / "out");
     EXPECT_TRUE(listing == "archiv.cab archiv_1.cab" || listing == "archiv_1.cab") << listing;
 }
@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"DiskFullInTheCabinet", Target::Cabinet, kErrorDiskFull, kErrDiskFull},
                       Case{"IoErrorInTemporaryFiles", Target::TemporaryFiles, EIO, kErrWritingFile},
                       Case{"IoErrorInTheCabinet", Target::Cabinet, EIO, kErrWritingFile}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    testsupport::ParamName());
 
 } // namespace
 } // namespace faults

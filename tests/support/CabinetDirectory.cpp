@@ -29,17 +29,16 @@ public:
     // False when `count` bytes at `at` are not all in the file.
     bool Read(std::uint64_t at, std::size_t count, std::string& bytes) const {
         bytes.assign(count, '\0');
-        return at + count <= size_ &&
-               ::pread(fd_, bytes.data(), count, static_cast<off_t>(at)) ==
-                   static_cast<ssize_t>(count);
+        return at + count <= size_ && ::pread(fd_, bytes.data(), count, static_cast<off_t>(at)) ==
+                                          static_cast<ssize_t>(count);
     }
     // A NUL-ended string at `at`; false when it does not end within the file.
     bool ReadString(std::uint64_t& at, std::string& text) const {
         text.clear();
         std::string chunk;
         for (;;) {
-            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
-                256, size_ > at ? size_ - at : 0));
+            const std::size_t count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(256, size_ > at ? size_ - at : 0));
             if (count == 0 || !Read(at, count, chunk))
                 return false;
             const std::size_t end = chunk.find('\0');

@@ -38,18 +38,17 @@ struct CabFileRecord {
 struct CabDirectory {
     // False when the file is no cabinet, or a record lies past its end.
     bool Valid = false;
-    std::uint64_t FileSize = 0; // of the file on the disk
+    std::uint64_t FileSize = 0;    // of the file on the disk
     std::uint32_t CabinetSize = 0; // as the header declares it
     std::uint32_t FilesOffset = 0;
-    std::uint8_t MinorVersion = 0;
-    std::uint8_t MajorVersion = 0;
+    std::uint8_t MinorVersion = 0, MajorVersion = 0; // 3 and 1
     std::uint16_t Flags = 0;
-    std::uint16_t SetId = 0;
-    std::uint16_t Index = 0;
-    std::uint16_t HeaderReserve = 0; // bytes of the header's reserved area
-    std::uint8_t FolderReserve = 0;
-    std::uint8_t DataReserve = 0;
+    std::uint16_t SetId = 0, Index = 0; // the set and this cabinet's place in it
+    // The reserved areas: the header's (bytes, and where they start), each folder's and each
+    // data block's.
+    std::uint16_t HeaderReserve = 0;
     std::uint64_t HeaderReserveOffset = 0;
+    std::uint8_t FolderReserve = 0, DataReserve = 0;
     std::uint64_t FoldersEnd = 0; // where the folder records end
     std::vector<CabFolderRecord> Folders;
     std::vector<CabFileRecord> Files;

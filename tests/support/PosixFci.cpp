@@ -10,9 +10,7 @@
 namespace testsupport::posixfci {
 
 int OpenFlags(int fciFlags) {
-    int result = (fciFlags & FCI_O_RDWR)     ? O_RDWR
-                 : (fciFlags & FCI_O_WRONLY) ? O_WRONLY
-                                             : O_RDONLY;
+    int result = (fciFlags & FCI_O_RDWR) ? O_RDWR : (fciFlags & FCI_O_WRONLY) ? O_WRONLY : O_RDONLY;
     if (fciFlags & FCI_O_CREAT)
         result |= O_CREAT;
     if (fciFlags & FCI_O_TRUNC)

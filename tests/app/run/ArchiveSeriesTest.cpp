@@ -1,4 +1,5 @@
 #include "app/run/ArchiveSeries.h"
+#include "tests/support/ParamName.h"
 #include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,9 @@ using Files = std::map<std::string, std::string>;
 
 class ArchiveSeriesTest : public ::testing::Test {
 protected:
-    void Make(const std::string& name, const std::string& content) { WriteFile(Path(name), content); }
+    void Make(const std::string& name, const std::string& content) {
+        WriteFile(Path(name), content);
+    }
     std::string Content(const std::string& name) const { return ReadFile(Path(name)); }
     std::set<std::string> Names() const {
         std::set<std::string> names;
@@ -59,7 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ArchiveSeriesRotation,
     ::testing::Values(
         Rotation{"FullDepthShiftsEveryCopyAndDropsTheOldest",
-                 {{"data.cab", "new"}, {"data_1.cab", "one"}, {"data_2.cab", "two"},
+                 {{"data.cab", "new"},
+                  {"data_1.cab", "one"},
+                  {"data_2.cab", "two"},
                   {"data_3.cab", "three"}},
                  "data.cab",
                  3,
@@ -70,12 +75,19 @@ INSTANTIATE_TEST_SUITE_P(
                  3,
                  {{"data_1.cab", "new"}, {"data_2.cab", "one"}}},
         Rotation{"LoweredDepthLeavesTheCopiesBeyondItAlone",
-                 {{"data.cab", "new"}, {"data_1.cab", "1"}, {"data_2.cab", "2"},
-                  {"data_3.cab", "3"}, {"data_4.cab", "4"}, {"data_5.cab", "5"}},
+                 {{"data.cab", "new"},
+                  {"data_1.cab", "1"},
+                  {"data_2.cab", "2"},
+                  {"data_3.cab", "3"},
+                  {"data_4.cab", "4"},
+                  {"data_5.cab", "5"}},
                  "data.cab",
                  2,
-                 {{"data_1.cab", "new"}, {"data_2.cab", "1"}, {"data_3.cab", "3"},
-                  {"data_4.cab", "4"}, {"data_5.cab", "5"}}},
+                 {{"data_1.cab", "new"},
+                  {"data_2.cab", "1"},
+                  {"data_3.cab", "3"},
+                  {"data_4.cab", "4"},
+                  {"data_5.cab", "5"}}},
         Rotation{"NothingMovesWhenTheArchiveDoesNotExist",
                  {{"data_1.cab", "one"}, {"data_2.cab", "two"}},
                  "data.cab",
@@ -103,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "data.cab",
                  2147483647,
                  {{"data_1.cab", "new"}, {"data_2147483647.cab", "before"}}}),
-    [](const ::testing::TestParamInfo<Rotation>& info) { return std::string(info.param.name); });
+    testsupport::ParamName());
 
 TEST_F(ArchiveSeriesTest, DepthZeroKeepsTheFirstCopyForGood) {
     Make("data.cab", "first");

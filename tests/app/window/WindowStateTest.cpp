@@ -29,6 +29,20 @@ namespace {
 
 class WindowState : public ::testing::Test, public uitest::WindowFixture {
 protected:
+    // A new window, shown and then hidden to the tray.
+    TfoHlavni& NewWindowInTray() {
+        TfoHlavni& w = NewWindow();
+        w.show();
+        w.HideToTray();
+        return w;
+    }
+    // The window is out of the tray and shown again, without its tray icon.
+    static void ExpectShownAgain(TfoHlavni& w) {
+        EXPECT_FALSE(w.InTray());
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.TrayIcon(), nullptr);
+    }
+
     uitest::MessageRecorder messages;
 };
 
@@ -93,25 +107,17 @@ TEST_F(WindowState, HideToTrayAndRestoreByDoubleClick) {
     EXPECT_FALSE(w.TrayIcon()->icon().isNull());
 
     emit w.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, RestoreMenuItemBringsTheWindowBack) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     w.pmiRestore->trigger();
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, TrayTipFollowsTheApplicationTitle) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     ostrivane::ui::SetApplicationTitle(QStringLiteral("quenza Ostrivane - 37%"));
     const QString line = QStringLiteral("\nPoslední ověřená záloha: žádná");
     EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane - 37%") + line);
@@ -351,9 +357,7 @@ TEST_F(WindowState, StartedWithoutArgumentStaysShown) {
 }
 
 TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     // A stale activation of the hidden program changes nothing.
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_TRUE(w.InTray());
@@ -366,9 +370,7 @@ TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, WithoutATrayHidingMinimisesInstead) {

@@ -13,12 +13,10 @@ namespace fs = std::filesystem;
 
 TEST(LibcabinetFailure, CancelledReadUndoesTheFileAndKeepsTheOthers) {
     Scratch scratch;
-    const fs::path before = scratch.Folder() / "before.txt";
-    const fs::path cancelled = scratch.Folder() / "cancelled.bin";
-    const fs::path after = scratch.Folder() / "after.txt";
-    WriteFile(before, CompressibleText(100000, 1));
-    WriteFile(cancelled, CompressibleText(3 * 1024 * 1024, 2));
-    WriteFile(after, CompressibleText(50001, 3));
+    const fs::path before = makeSource(scratch.Folder(), "before.txt", CompressibleText(100000, 1));
+    const fs::path cancelled =
+        makeSource(scratch.Folder(), "cancelled.bin", CompressibleText(3 * 1024 * 1024, 2));
+    const fs::path after = makeSource(scratch.Folder(), "after.txt", CompressibleText(50001, 3));
     FciHarness harness(scratch.Folder());
     harness.failReadOf = cancelled.string();
     harness.failReadAfter = 1024 * 1024 + 100;
@@ -47,8 +45,7 @@ TEST(LibcabinetFailure, CancelledReadUndoesTheFileAndKeepsTheOthers) {
 
 TEST(LibcabinetFailure, CancelThenDestroyWithoutFlushDeletesTheTempFiles) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "f.bin";
-    WriteFile(file, RandomBytes(2 * 1024 * 1024, 4));
+    const fs::path file = makeSource(scratch.Folder(), "f.bin", RandomBytes(2 * 1024 * 1024, 4));
     FciHarness harness(scratch.Folder());
     harness.failReadOf = file.string();
     harness.failReadAfter = 700000;
@@ -65,12 +62,10 @@ TEST(LibcabinetFailure, CancelThenDestroyWithoutFlushDeletesTheTempFiles) {
 
 TEST(LibcabinetFailure, StatusAbortDuringAnAddUndoesOnlyThatFile) {
     Scratch scratch;
-    const fs::path first = scratch.Folder() / "first.txt";
-    const fs::path aborted = scratch.Folder() / "aborted.txt";
-    const fs::path last = scratch.Folder() / "last.txt";
-    WriteFile(first, CompressibleText(40000, 5));
-    WriteFile(aborted, CompressibleText(3 * 1024 * 1024, 6));
-    WriteFile(last, CompressibleText(20000, 7));
+    const fs::path first = makeSource(scratch.Folder(), "first.txt", CompressibleText(40000, 5));
+    const fs::path aborted =
+        makeSource(scratch.Folder(), "aborted.txt", CompressibleText(3 * 1024 * 1024, 6));
+    const fs::path last = makeSource(scratch.Folder(), "last.txt", CompressibleText(20000, 7));
     FciHarness harness(scratch.Folder());
     // One worker keeps few blocks in flight, so that records, and their status calls, are
     // written while the large file is still being read.
@@ -96,8 +91,7 @@ TEST(LibcabinetFailure, StatusAbortDuringAnAddUndoesOnlyThatFile) {
 
 TEST(LibcabinetFailure, StatusAbortBeforeTheCabinetIsWrittenKeepsItForAnotherFlush) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "f.txt";
-    WriteFile(file, CompressibleText(90000, 8));
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(90000, 8));
     FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -117,10 +111,8 @@ TEST(LibcabinetFailure, ShortReadsWithAStaleErrorAtTheEndAreTheEndOfTheFile) {
     // The program's file handler reports the last system error on every short read, also at
     // the end of a file that was read in full.
     Scratch scratch;
-    const fs::path odd = scratch.Folder() / "odd.txt";
-    const fs::path exact = scratch.Folder() / "exact.bin";
-    WriteFile(odd, CompressibleText(100001, 9));
-    WriteFile(exact, RandomBytes(65536, 10));
+    const fs::path odd = makeSource(scratch.Folder(), "odd.txt", CompressibleText(100001, 9));
+    const fs::path exact = makeSource(scratch.Folder(), "exact.bin", RandomBytes(65536, 10));
     FciHarness harness(scratch.Folder());
     harness.windowsStyleShortReads = true;
     HFCI context = harness.create();
@@ -134,8 +126,7 @@ TEST(LibcabinetFailure, ShortReadsWithAStaleErrorAtTheEndAreTheEndOfTheFile) {
 
 TEST(LibcabinetFailure, CabinetThatCannotBeCreatedFailsTheFlush) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "f.txt";
-    WriteFile(file, CompressibleText(1000, 11));
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(1000, 11));
     FciHarness harness(scratch.Folder());
     const std::string missing = (scratch.Folder() / "no-such-folder").string() + "/";
     std::strncpy(harness.ccab.szCabPath, missing.c_str(), sizeof harness.ccab.szCabPath - 1);
@@ -151,10 +142,9 @@ TEST(LibcabinetFailure, CabinetThatCannotBeCreatedFailsTheFlush) {
 
 TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
     Scratch scratch;
-    const fs::path kept = scratch.Folder() / "kept.txt";
-    const fs::path refused = scratch.Folder() / "refused.txt";
-    WriteFile(kept, CompressibleText(30000, 12));
-    WriteFile(refused, CompressibleText(200000, 13));
+    const fs::path kept = makeSource(scratch.Folder(), "kept.txt", CompressibleText(30000, 12));
+    const fs::path refused =
+        makeSource(scratch.Folder(), "refused.txt", CompressibleText(200000, 13));
     FciHarness harness(scratch.Folder());
     harness.refusePlacementOf = "refused.txt";
     HFCI context = harness.create();

@@ -23,6 +23,13 @@ FciHarness& self(void* pv) {
 
 } // namespace
 
+std::filesystem::path makeSource(const std::filesystem::path& folder, const std::string& name,
+                                 const std::string& bytes) {
+    const std::filesystem::path path = folder / name;
+    WriteFile(path, bytes);
+    return path;
+}
+
 FciHarness::FciHarness(const std::filesystem::path& where, const std::string& cabinetName)
     : folder(where) {
     ccab.cb = CB_MAX_DISK;
@@ -39,8 +46,8 @@ FciHarness::~FciHarness() {
 }
 
 HFCI FciHarness::create() {
-    return FCICreate(&erf, filePlaced, posixfci::Alloc, posixfci::Free, open, read,
-                     posixfci::Write, close, posixfci::Seek, remove, tempName, &ccab, this);
+    return FCICreate(&erf, filePlaced, posixfci::Alloc, posixfci::Free, open, read, posixfci::Write,
+                     close, posixfci::Seek, remove, tempName, &ccab, this);
 }
 
 bool FciHarness::add(HFCI context, const std::filesystem::path& source,

@@ -30,6 +30,10 @@ struct StatusCall {
     FCI_ULONG second;
 };
 
+// Writes `bytes` to the file `name` in `folder`, a source for a test to pack; its path.
+std::filesystem::path makeSource(const std::filesystem::path& folder, const std::string& name,
+                                 const std::string& bytes);
+
 class FciHarness {
 public:
     explicit FciHarness(const std::filesystem::path& folder,

@@ -60,8 +60,7 @@ TEST(LibcabinetLargeFolder, DataPast65535BlocksGoesOnInASecondFolder) {
     EXPECT_EQ(info.Files[1].FolderOffset, 0u);
 
     std::string output;
-    ASSERT_EQ(Shell("cabextract -t " + Quote(harness.cabinetPath()), &output, 600), 0)
-        << output;
+    ASSERT_EQ(Shell("cabextract -t " + Quote(harness.cabinetPath()), &output, 600), 0) << output;
     EXPECT_NE(output.find(md5Of(first)), std::string::npos) << output;
     EXPECT_NE(output.find(md5Of(second)), std::string::npos) << output;
     ASSERT_EQ(Shell("7zz t " + Quote(harness.cabinetPath()), &output, 600), 0) << output;

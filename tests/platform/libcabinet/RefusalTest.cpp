@@ -25,8 +25,7 @@ void makeSparse(const fs::path& path, std::uint64_t size) {
 
 TEST(LibcabinetRefusal, LzxAndQuantumAreRefusedAndTheContextGoesOn) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "f.txt";
-    WriteFile(file, CompressibleText(5000, 1));
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(5000, 1));
     FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -49,8 +48,7 @@ TEST(LibcabinetRefusal, LzxAndQuantumAreRefusedAndTheContextGoesOn) {
 
 TEST(LibcabinetRefusal, StoredNamesLongerThan255BytesAreRefused) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "f.txt";
-    WriteFile(file, CompressibleText(100, 1));
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(100, 1));
     FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -93,8 +91,7 @@ TEST(LibcabinetRefusal, TempFilesThatCannotBeMadeFailTheCreate) {
 
 TEST(LibcabinetRefusal, MissingSourceReportsOpenErrorAndTheNextFileIsAdded) {
     Scratch scratch;
-    const fs::path file = scratch.Folder() / "there.txt";
-    WriteFile(file, CompressibleText(1000, 1));
+    const fs::path file = makeSource(scratch.Folder(), "there.txt", CompressibleText(1000, 1));
     FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);

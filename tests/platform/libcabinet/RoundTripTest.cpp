@@ -136,7 +136,8 @@ TEST(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
         if (i % 3 == 0) {
             WriteFile(sources.back().path, RandomBytes(static_cast<std::size_t>(i * 7 % 2000), i));
         } else {
-            WriteFile(sources.back().path, CompressibleText(static_cast<std::size_t>(i * 13 % 5000), i));
+            WriteFile(sources.back().path,
+                      CompressibleText(static_cast<std::size_t>(i * 13 % 5000), i));
         }
     }
     FciHarness harness(scratch.Folder());

@@ -12,8 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Packs the sources into cabinets under `out` with the given thread count; returns their bytes.
-std::map<std::string, std::string> pack(const std::vector<fs::path>& sources,
-                                                      const fs::path& out, const char* threads) {
+std::map<std::string, std::string> pack(const std::vector<fs::path>& sources, const fs::path& out,
+                                        const char* threads) {
     fs::create_directories(out);
     ::setenv("OSTRIVANE_CAB_THREADS", threads, 1);
     FciHarness harness(out);

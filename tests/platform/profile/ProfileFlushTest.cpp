@@ -1,6 +1,7 @@
 // Replacing the file: refused writes leave the old file as it was and no temporary file behind.
 #include "platform/profile/PrivateProfile.h"
 #include "tests/support/Child.h"
+#include "tests/support/ParamName.h"
 #include "tests/support/Scratch.h"
 
 #include <filesystem>
@@ -81,9 +82,7 @@ TEST_P(ProfileFlushReadOnly, NothingIsWritten) {
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileFlushReadOnly,
                          ::testing::Values(ReadOnly{"AReadOnlyFileIsNotReplaced", false, 0444},
                                            ReadOnly{"AReadOnlyFolderIsNotWritten", true, 0555}),
-                         [](const ::testing::TestParamInfo<ReadOnly>& info) {
-                             return std::string(info.param.name);
-                         });
+                         testsupport::ParamName());
 
 TEST_F(ProfileFlush, AFileThatCouldNotBeReadIsNotReplaced) {
     WriteFile(Path(), kOldFile);

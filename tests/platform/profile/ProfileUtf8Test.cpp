@@ -1,6 +1,6 @@
 // A settings file that an editor saved as UTF-8: read as UTF-8, written back in Windows-1250.
-#include "tests/support/Scratch.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ TEST_F(ProfileUtf8, AUtf8FileIsReadAsUtf8AndSavedInWindows1250) {
 TEST_F(ProfileUtf8, WindowsTextThatIsNoUtf8StaysWindows1250) {
     // Windows-1250 "Čeština": 0xC8 would open a two-byte UTF-8 sequence, but "e" follows.
     WriteFile(Path(), "[S]\r\nk=\xC8"
-                       "e\x9A"
-                       "tina\r\n");
+                      "e\x9A"
+                      "tina\r\n");
     EXPECT_EQ(PrivateProfile(Path()).GetString("S", "k", "-"), "Čeština");
 }
 

@@ -1,6 +1,6 @@
 // Writing values: the bytes on disk, the places of new keys and sections, and what is kept.
-#include "tests/support/Scratch.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,8 @@ TEST_F(ProfileWrite, ANewFileHoldsWindowsBytes) {
     ASSERT_TRUE(ini.WriteString("Archivace", "Přípona 0", "*.*"));
     ASSERT_TRUE(ini.Flush());
     EXPECT_EQ(ReadFile(Path()), "[Nastaven\xED]\r\nAdres\xE1\xF8 z\xE1lohy=C:\\Dokumenty\r\n"
-                                 "Pond\xECl\xED \xE8"
-                                 "as=12:00\r\n[Archivace]\r\nP\xF8\xEDpona 0=*.*\r\n");
+                                "Pond\xECl\xED \xE8"
+                                "as=12:00\r\n[Archivace]\r\nP\xF8\xEDpona 0=*.*\r\n");
     EXPECT_EQ(testsupport::Listing(folder_.Path()), "Ostrivane.ini") << "no temporary file is left";
 }
 
@@ -97,7 +97,7 @@ TEST_F(ProfileWrite, ValuesThatWouldLoseBlanksOrQuotesAreQuoted) {
         ASSERT_TRUE(writer.WriteString("S", "k" + std::to_string(i), values[i]));
     ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(ReadFile(Path()), "[S]\r\nk0=\" lead\"\r\nk1=\"trail\t\"\r\nk2=\"\"q\"\"\r\n"
-                                 "k3=\"'s'\"\r\nk4=\"\r\nk5=a\"b\"\r\nk6=\r\nk7=x\r\n");
+                                "k3=\"'s'\"\r\nk4=\"\r\nk5=a\"b\"\r\nk6=\r\nk7=x\r\n");
     const PrivateProfile reader(Path());
     for (std::size_t i = 0; i < std::size(values); ++i)
         EXPECT_EQ(reader.GetString("S", "k" + std::to_string(i), "-"), values[i]);

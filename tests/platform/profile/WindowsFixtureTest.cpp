@@ -1,6 +1,6 @@
 // A settings file as the program writes it on Windows (CRLF, Windows-1250), byte for byte.
-#include "tests/support/Scratch.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
