@@ -24,4 +24,10 @@ void expectExtractsTo(const std::filesystem::path& cabinet,
     testsupport::ExpectExtractsTo(cabinet, contents);
 }
 
+void expectReadersAccept(const std::filesystem::path& cabinet,
+                         const std::map<std::string, std::filesystem::path>& expected) {
+    ExpectTestersAccept(cabinet);
+    expectExtractsTo(cabinet, expected);
+}
+
 } // namespace libcabinet_test

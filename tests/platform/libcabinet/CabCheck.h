@@ -25,4 +25,9 @@ CabDirectory inspectCabinet(const std::filesystem::path& cabinet);
 void expectExtractsTo(const std::filesystem::path& cabinet,
                       const std::map<std::string, std::filesystem::path>& expected);
 
+// The testers accept the cabinet (ExpectTestersAccept) and the four readers extract exactly
+// `expected` from it (expectExtractsTo).
+void expectReadersAccept(const std::filesystem::path& cabinet,
+                         const std::map<std::string, std::filesystem::path>& expected);
+
 } // namespace libcabinet_test
