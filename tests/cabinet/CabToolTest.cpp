@@ -32,12 +32,7 @@ TEST(CabToolTest, PacksTheSpecsAndExitsZero) {
     EXPECT_NE(output.find("archive 100%"), std::string::npos) << output;
     const CabDirectory dir = ReadCabDirectory(work / "out.cab");
     ASSERT_TRUE(dir.Valid);
-    std::vector<std::string> names;
-    for (const CabFileRecord& f : dir.Files) {
-        names.push_back(f.Name);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
+    EXPECT_EQ(dir.SortedNames(),
               (std::vector<std::string>{"docs\\a.txt", "docs\\deep\\b.txt", "other\\c.dat"}));
 }
 

@@ -364,12 +364,7 @@ TEST_F(MakeCabTest, SourceThatCannotBeOpenedIsReportedAndNotCounted) {
     EXPECT_EQ(errors.Errors()[0].FileName, vanishing);
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_TRUE(dir.Valid);
-    std::vector<std::string> names;
-    for (const CabFileRecord& f : dir.Files) {
-        names.push_back(f.Name);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"src\\a.txt", "src\\c.txt"}));
+    EXPECT_EQ(dir.SortedNames(), (std::vector<std::string>{"src\\a.txt", "src\\c.txt"}));
 }
 
 TEST_F(MakeCabTest, OnBeginClearingExtractLeavesTheEntryOut) {

@@ -144,6 +144,14 @@ std::vector<CabDataRecord> CabDirectory::DataRecords() const {
     return records;
 }
 
+std::vector<std::string> CabDirectory::SortedNames() const {
+    std::vector<std::string> names;
+    for (const CabFileRecord& file : Files)
+        names.push_back(file.Name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::map<std::string, std::uint32_t> CabDirectory::SizesByName() const {
     std::map<std::string, std::uint32_t> sizes;
     for (const CabFileRecord& file : Files)

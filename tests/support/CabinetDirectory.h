@@ -57,6 +57,8 @@ struct CabDirectory {
     std::uint32_t ReserveBytes() const;
     // The data records of every folder, in order.
     std::vector<CabDataRecord> DataRecords() const;
+    // The stored names, sorted.
+    std::vector<std::string> SortedNames() const;
     // Stored name -> size; a name stored twice counts once.
     std::map<std::string, std::uint32_t> SizesByName() const;
 };
