@@ -1,5 +1,18 @@
 # What the benchmark scripts share; source this file.
 #
+# `require_tools TOOL...`: ends the script when a tool is not on PATH.
+require_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 1; }
+    done
+}
+
+# `require_built PROGRAM TARGET`: ends the script when the built PROGRAM is not there.
+require_built() {
+    [ -x "$1" ] || { echo "missing: $1 (build the $2 target)" >&2; exit 1; }
+}
+
 # `mixed_corpus FOLDER TEXT_COPIES LIBRARY_BYTES RANDOM_BYTES ZERO_BYTES`: the corpus of mixed
 # files. FOLDER gets TEXT_COPIES copies of /usr/include (about 100 MB each, files under 4 MB),
 # shared libraries of /usr/lib up to LIBRARY_BYTES, a file of random data and one of zeros.

@@ -42,49 +42,38 @@ std::string UpperAscii(std::string s) {
     return s;
 }
 
+// The file systems a backup folder is commonly on, by their statfs magic number, with the
+// Windows drive type each stands for (3 fixed, 4 remote, 6 RAM disk).
+struct KnownFileSystem {
+    unsigned long Magic;
+    const char* Name;
+    int DriveType;
+};
+constexpr KnownFileSystem kKnownFileSystems[] = {
+    {0xEF53, "ext2/ext3/ext4", 3}, {0x01021994, "tmpfs", 6},
+    {0x858458F6, "ramfs", 6},      {0x6969, "nfs", 4},
+    {0xFF534D42, "cifs", 4},       {0xFE534D42, "cifs", 4},
+    {0x794C7630, "overlay", 3},    {0x9123683E, "btrfs", 3},
+    {0x58465342, "xfs", 3},
+};
+
 void DescribeFileSystem(const std::string& folder, TDiskManager& disk) {
     struct statfs fs {};
     disk.FileSystemName.clear();
     disk.DriveType = 3; // fixed
     if (::statfs(folder.c_str(), &fs) != 0)
         return;
-    auto magic = static_cast<unsigned long>(fs.f_type);
-    switch (magic) {
-    case 0xEF53:
-        disk.FileSystemName = "ext2/ext3/ext4";
-        break;
-    case 0x01021994:
-        disk.FileSystemName = "tmpfs";
-        disk.DriveType = 6;
-        break;
-    case 0x858458F6:
-        disk.FileSystemName = "ramfs";
-        disk.DriveType = 6;
-        break;
-    case 0x6969:
-        disk.FileSystemName = "nfs";
-        disk.DriveType = 4;
-        break;
-    case 0xFF534D42:
-    case 0xFE534D42:
-        disk.FileSystemName = "cifs";
-        disk.DriveType = 4;
-        break;
-    case 0x794C7630:
-        disk.FileSystemName = "overlay";
-        break;
-    case 0x9123683E:
-        disk.FileSystemName = "btrfs";
-        break;
-    case 0x58465342:
-        disk.FileSystemName = "xfs";
-        break;
-    default: {
-        char hex[24];
-        std::snprintf(hex, sizeof hex, "0x%lX", magic);
-        disk.FileSystemName = hex;
+    const auto magic = static_cast<unsigned long>(fs.f_type);
+    for (const KnownFileSystem& known : kKnownFileSystems) {
+        if (known.Magic == magic) {
+            disk.FileSystemName = known.Name;
+            disk.DriveType = known.DriveType;
+            return;
+        }
     }
-    }
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "0x%lX", magic);
+    disk.FileSystemName = hex;
 }
 
 } // namespace

@@ -63,3 +63,12 @@ void TCabInterface::SetQuantumLevel(int value) {
 void TCabInterface::SetQuantumMemory(int value) {
     quantumMemory_ = std::clamp(value, 10, 21);
 }
+
+void TCabInterface::PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) {
+    StoreCabEntryHeader(header, info);
+}
+
+void TCabInterface::GetEntryInfo(const std::uint8_t* header, int /*kind*/, TEntryInfo& info) {
+    info = LoadCabEntryHeader(header);
+    SetCurrentEntryInfo(info);
+}

@@ -37,8 +37,15 @@ public:
     bool TranslateOemChar() const { return translateOemChar_; }
     void SetTranslateOemChar(bool value) { translateOemChar_ = value; }
 
+    // Entries carry the 36-byte header block above, kept in the component's own buffer.
+    int GetHeadSize() override { return kCabHeadSize; }
+    int GetHeadSizeEx() override { return kCabHeadSize; }
+    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
+    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override;
+    void GetEntryInfo(const std::uint8_t* header, int kind, TEntryInfo& info) override;
+
 protected:
-    // A header buffer a derived class may hand out through GetHeadPtr.
+    // The header buffer handed out through GetHeadPtr.
     std::array<std::uint8_t, kCabHeadSize> CabHeadBuffer{};
 
     int lzxLevel_ = 21;

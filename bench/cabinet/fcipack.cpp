@@ -2,95 +2,29 @@
 // plain POSIX callbacks. Stored names are the paths as given, without a leading "/", with "\".
 // Thread count: OSTRIVANE_CAB_THREADS. Exit status 0 on success.
 #include "platform/fci/fci.h"
+#include "platform/fs/DosDateTime.h"
 #include "platform/fs/Paths.h"
+#include "tests/support/PosixFci.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <string>
 
 namespace {
 
-int posixFlags(int flags) {
-    int result = (flags & FCI_O_RDWR) ? O_RDWR : (flags & FCI_O_WRONLY) ? O_WRONLY : O_RDONLY;
-    if (flags & FCI_O_CREAT) {
-        result |= O_CREAT;
-    }
-    if (flags & FCI_O_TRUNC) {
-        result |= O_TRUNC;
-    }
-    if (flags & FCI_O_EXCL) {
-        result |= O_EXCL;
-    }
-    return result | O_CLOEXEC;
-}
+namespace posixfci = testsupport::posixfci;
 
 int filePlaced(CCAB*, char*, long, FCI_BOOL, void*) {
     return 0;
 }
-void* allocate(FCI_ULONG cb) {
-    return std::malloc(cb);
-}
-void release(void* memory) {
-    std::free(memory);
-}
-
-FCI_INT_PTR openFile(char* name, int flags, int, int* err, void*) {
-    const int fd = ::open(name, posixFlags(flags), 0644);
-    *err = fd < 0 ? errno : 0;
-    return fd;
-}
-
-FCI_UINT readFile(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void*) {
-    const ssize_t got = ::read(static_cast<int>(hf), memory, cb);
-    *err = got < 0 ? errno : 0;
-    return got < 0 ? static_cast<FCI_UINT>(-1) : static_cast<FCI_UINT>(got);
-}
-
-FCI_UINT writeFile(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void*) {
-    const ssize_t put = ::write(static_cast<int>(hf), memory, cb);
-    *err = put < 0 ? errno : 0;
-    return put < 0 ? static_cast<FCI_UINT>(-1) : static_cast<FCI_UINT>(put);
-}
-
-int closeFile(FCI_INT_PTR hf, int* err, void*) {
-    const int result = ::close(static_cast<int>(hf));
-    *err = result < 0 ? errno : 0;
-    return result;
-}
-
-long seekFile(FCI_INT_PTR hf, long distance, int origin, int* err, void*) {
-    const off_t at = ::lseek(static_cast<int>(hf), distance, origin);
-    *err = at < 0 ? errno : 0;
-    return static_cast<long>(at);
-}
-
-int deleteFile(char* name, int* err, void*) {
-    const int result = ::unlink(name);
-    *err = result < 0 ? errno : 0;
-    return result;
-}
 
 FCI_BOOL tempFile(char* name, int size, void*) {
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(folder != nullptr && *folder ? folder : "/tmp") + "/fcipack-XXXXXX";
-    if (static_cast<int>(pattern.size()) >= size) {
-        return 0;
-    }
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        return 0;
-    }
-    ::close(fd);
-    std::strcpy(name, pattern.c_str());
-    return 1;
+    return posixfci::MakeTempFile(folder != nullptr && *folder ? folder : "/tmp", name, size);
 }
 
 FCI_BOOL nextCabinet(CCAB*, FCI_ULONG, void*) {
@@ -107,14 +41,11 @@ FCI_INT_PTR openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time, FCI_USHORT*
         *err = errno;
         return -1;
     }
-    struct tm local {};
-    localtime_r(&info.st_mtime, &local);
-    *date = static_cast<FCI_USHORT>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
-                                    local.tm_mday);
-    *time =
-        static_cast<FCI_USHORT>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    const std::uint32_t packed = ostrivane::fs::DosDateTimeOf(info.st_mtime);
+    *date = static_cast<FCI_USHORT>(packed >> 16);
+    *time = static_cast<FCI_USHORT>(packed & 0xFFFF);
     *attributes = _A_ARCH;
-    return openFile(name, FCI_O_RDONLY, 0, err, nullptr);
+    return posixfci::Open(name, FCI_O_RDONLY, 0, err, nullptr);
 }
 
 std::string storedName(const char* path) {
@@ -147,8 +78,9 @@ int main(int argc, char** argv) {
     std::snprintf(ccab.szCab, sizeof ccab.szCab, "%s", file.c_str());
 
     ERF erf{};
-    HFCI context = FCICreate(&erf, filePlaced, allocate, release, openFile, readFile, writeFile,
-                             closeFile, seekFile, deleteFile, tempFile, &ccab, nullptr);
+    using namespace posixfci;
+    HFCI context = FCICreate(&erf, filePlaced, Alloc, Free, Open, Read, Write, Close, Seek, Remove,
+                             tempFile, &ccab, nullptr);
     if (context == nullptr) {
         std::fprintf(stderr, "fcipack: FCICreate failed (%d, %d)\n", erf.erfOper, erf.erfType);
         return 1;

@@ -16,10 +16,10 @@ work=${OSTRIVANE_BENCH_DIR:-/tmp/ostrivane-cab-bench}
 rounds=${OSTRIVANE_BENCH_ROUNDS:-1}
 fcipack=$build/bench/fcipack
 frontend=$build/ostrivane-cab
-for tool in gcab pigz tar bc /usr/bin/time; do
-    command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 1; }
-done
-[ -x "$fcipack" ] || { echo "missing: $fcipack (build the fcipack target)" >&2; exit 1; }
+# shellcheck source=../shared.sh
+source "$(dirname "$0")/../shared.sh"
+require_tools gcab pigz tar bc /usr/bin/time
+require_built "$fcipack" fcipack
 
 # corpus DIR SCALE: about 300 MB per unit of SCALE.
 make_corpus() {

@@ -19,14 +19,12 @@ bench=$build/bench/bench_restore
 tool=$build/ostrivane-cab
 work=${OSTRIVANE_BENCH_DIR:-/tmp/ostrivane-restore-bench}
 runs=${OSTRIVANE_BENCH_RUNS:-3}
-for needed in cabextract grep bc; do
-    command -v "$needed" > /dev/null || { echo "missing: $needed" >&2; exit 1; }
-done
-[ -x "$bench" ] || { echo "missing: $bench (build the bench_restore target)" >&2; exit 1; }
-[ -x "$tool" ] || { echo "missing: $tool (build the ostrivane-cab target)" >&2; exit 1; }
-mkdir -p "$work"
 # shellcheck source=../shared.sh
 source "$(dirname "$0")/../shared.sh"
+require_tools cabextract grep bc
+require_built "$bench" bench_restore
+require_built "$tool" ostrivane-cab
+mkdir -p "$work"
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work}
 
 # Ten backups of 65,535 small files: one packed, nine copies of it made earlier.

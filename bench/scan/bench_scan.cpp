@@ -18,16 +18,6 @@ namespace {
 // A cabinet component that takes every entry without writing anything.
 class ScanOnlyCab : public TCabInterface {
 public:
-    int GetHeadSize() override { return kCabHeadSize; }
-    int GetHeadSizeEx() override { return kCabHeadSize; }
-    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
-    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override {
-        StoreCabEntryHeader(header, info);
-    }
-    void GetEntryInfo(const std::uint8_t* header, int, TEntryInfo& info) override {
-        info = LoadCabEntryHeader(header);
-        SetCurrentEntryInfo(info);
-    }
     void CompressFile(TStream*, int, bool& done, TCompHeaderObj&) override { done = true; }
 };
 

@@ -10,12 +10,10 @@ build=$(cd "${1:-build}" && pwd)
 tool=$build/ostrivane-cab
 work=${OSTRIVANE_BENCH_DIR:-/tmp/ostrivane-verify-bench}
 runs=${OSTRIVANE_BENCH_RUNS:-3}
-for needed in cabextract dd bc; do
-    command -v "$needed" > /dev/null || { echo "missing: $needed" >&2; exit 1; }
-done
-[ -x "$tool" ] || { echo "missing: $tool (build the ostrivane-cab target)" >&2; exit 1; }
 # shellcheck source=../shared.sh
 source "$(dirname "$0")/../shared.sh"
+require_tools cabextract dd bc
+require_built "$tool" ostrivane-cab
 
 corpus=$work/corpus
 if [ ! -f "$corpus/.complete" ]; then

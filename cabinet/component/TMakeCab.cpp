@@ -70,15 +70,6 @@ void TMakeCab::SetArcType(TArcType /*value*/) {
     }
 }
 
-void TMakeCab::GetEntryInfo(const std::uint8_t* header, int /*kind*/, TEntryInfo& info) {
-    info = LoadCabEntryHeader(header);
-    SetCurrentEntryInfo(info);
-}
-
-void TMakeCab::PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) {
-    StoreCabEntryHeader(header, info);
-}
-
 void TMakeCab::DoError(const std::string& fileName, const std::string& extendedMsg, int eCode,
                        const std::string& volumeID) {
     if (adding_) {

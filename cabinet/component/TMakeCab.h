@@ -34,11 +34,6 @@ public:
     void ExecuteCompress(TCompHeaderObj& entries) override;
     // Adds entry `index` to the cabinet. `stream` is not used.
     void CompressFile(TStream* stream, int index, bool& done, TCompHeaderObj& entries) override;
-    void GetEntryInfo(const std::uint8_t* header, int kind, TEntryInfo& info) override;
-    void PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) override;
-    int GetHeadSize() override { return kCabHeadSize; }
-    int GetHeadSizeEx() override { return kCabHeadSize; }
-    std::uint8_t* GetHeadPtr() override { return CabHeadBuffer.data(); }
     // Always atCab; appends DefaultExt to an ArchiveFile without extension (not while loading).
     void SetArcType(TArcType value) override;
     void RenameEntry(TCompHeaderObj&, int) override {}

@@ -2,8 +2,10 @@
 #include "ArchiveTestSupport.h"
 #include "platform/fs/DosDateTime.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <set>
@@ -12,7 +14,7 @@ namespace {
 
 // A component whose archive goes to <scratch>/out and whose sources are given as lines.
 struct Fixture {
-    ScratchDir dir;
+    Scratch dir;
     RecordingCab cab;
     int foldersEntered = 0;
     Fixture() {
@@ -254,7 +256,7 @@ TEST(CompressDriver, FoldersDifferingInCaseAreBothBackedUp) {
 TEST(CompressDriver, RootGroupStoresBelowTheRoot) {
     // A group of "/" itself: the names keep everything below the root.
     RecordingCab cab;
-    ScratchDir dir;
+    Scratch dir;
     cab.SetArchiveFile(dir / "x.cab");
     cab.SetRecurseDirs(false);
     cab.SetStoredDirNames(sdRelativeStoreStart);

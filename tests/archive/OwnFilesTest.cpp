@@ -3,7 +3,7 @@
 #include "ArchiveTestSupport.h"
 
 TEST(OwnFiles, ArchiveSeriesAndTemporaryFilesAreSkipped) {
-    ScratchDir dir;
+    Scratch dir;
     std::string src = dir / "src";
     MakeDir(src);
     for (const char* name : {"backup.CAB", "backup_1.cab", "backup_12.cab", "cab3F2A.tmp"})
@@ -21,7 +21,7 @@ TEST(OwnFiles, ArchiveSeriesAndTemporaryFilesAreSkipped) {
 }
 
 TEST(OwnFiles, DestinationInASubfolderOfARecursiveSource) {
-    ScratchDir dir;
+    Scratch dir;
     std::string src = dir / "src";
     MakeDir(src);
     MakeDir(src + "/zalohy");
@@ -37,7 +37,7 @@ TEST(OwnFiles, DestinationInASubfolderOfARecursiveSource) {
 }
 
 TEST(OwnFiles, OtherSpellingsOfTheSamePlacesAreRecognised) {
-    ScratchDir dir;
+    Scratch dir;
     std::string src = dir / "src";
     MakeDir(src);
     WriteFile(src + "/archiv.cab");
@@ -55,7 +55,7 @@ TEST(OwnFiles, OtherSpellingsOfTheSamePlacesAreRecognised) {
 }
 
 TEST(OwnFiles, RegistryIsClearedForEveryBuild) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "a.tmp");
     MakeDir(dir / "out");
     RecordingCab cab;

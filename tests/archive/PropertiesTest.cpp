@@ -77,7 +77,7 @@ TEST(Properties, ArchiveFileClearsCancel) {
 }
 
 TEST(Properties, ArchiveFileWhileLoadingNeedsAnExistingFile) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "old.cab");
     RecordingCab cab;
     cab.BeginLoading();
@@ -135,7 +135,7 @@ TEST(Properties, TempDirFallsBackToTheSystemFolder) {
     RecordingCab cab;
     cab.SetTempDir("");
     EXPECT_EQ(cab.TempDir(), ostrivane::fs::SystemTempPath());
-    ScratchDir dir;
+    Scratch dir;
     {
         std::string vanishing = dir / "gone";
         MakeDir(vanishing);
@@ -147,7 +147,7 @@ TEST(Properties, TempDirFallsBackToTheSystemFolder) {
 }
 
 TEST(Properties, TempDirAsksBeforeCreatingAMissingFolder) {
-    ScratchDir dir;
+    Scratch dir;
     RecordingCab cab;
     std::vector<std::string> questions;
     cab.Hooks.ConfirmYesNo = [&](const std::string& text) {
@@ -168,7 +168,7 @@ TEST(Properties, TempDirAsksBeforeCreatingAMissingFolder) {
 }
 
 TEST(Properties, TempDirDefaultHookAnswersNo) {
-    ScratchDir dir;
+    Scratch dir;
     RecordingCab cab;
     cab.SetTempDir(dir / "never");
     EXPECT_FALSE(ostrivane::fs::IsDirectory(dir / "never"));

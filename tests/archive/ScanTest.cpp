@@ -4,9 +4,12 @@
 
 #include "archive/scan/TvrkFileScan.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -61,7 +64,7 @@ int RunGuarded(const std::function<int()>& body, int seconds) {
 } // namespace
 
 TEST(ScanGroups, BroaderMaskReplacesNarrowerInOneGroup) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "a.txt");
     WriteFile(dir / "Makefile");
     auto result = ScanSpecs({dir / "*.txt", dir / "*.*"});
@@ -71,7 +74,7 @@ TEST(ScanGroups, BroaderMaskReplacesNarrowerInOneGroup) {
 }
 
 TEST(ScanGroups, CoveredMaskAddsNothingAndOthersAreKept) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "a.txt");
     WriteFile(dir / "b.doc");
     WriteFile(dir / "c.pdf");
@@ -81,7 +84,7 @@ TEST(ScanGroups, CoveredMaskAddsNothingAndOthersAreKept) {
 }
 
 TEST(ScanGroups, FolderCaseMakesSeparateGroups) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "Data");
     MakeDir(dir / "data");
     WriteFile(dir / "Data/x.txt");
@@ -92,7 +95,7 @@ TEST(ScanGroups, FolderCaseMakesSeparateGroups) {
 }
 
 TEST(ScanGroups, SubfolderIsAGroupOfItsOwn) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "Sub");
     WriteFile(dir / "Sub/s.txt");
     WriteFile(dir / "t.txt");
@@ -102,7 +105,7 @@ TEST(ScanGroups, SubfolderIsAGroupOfItsOwn) {
 }
 
 TEST(ScanGroups, MissingFolderContributesNothing) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "a.txt");
     auto result = ScanSpecs({dir / "none/*.*", dir / "*.*"});
     EXPECT_EQ(result.Files, (std::set<std::string>{dir / "a.txt"}));
@@ -112,7 +115,7 @@ TEST(ScanGroups, MissingFolderContributesNothing) {
 // passed over. A folder tagged as a cache is not entered, and a tag without the signature
 // tags nothing.
 TEST(ScanWalk, DotNamesAreTakenAndCacheFoldersAreNotEntered) {
-    ScratchDir dir;
+    Scratch dir;
     for (const char* folder : {".ssh", "cache", "notcache"})
         MakeDir(dir / folder);
     WriteFile(dir / ".bashrc");
@@ -129,15 +132,15 @@ TEST(ScanWalk, DotNamesAreTakenAndCacheFoldersAreNotEntered) {
     std::vector<std::string> entered;
     scanner.OnRecurseDir = [&](TComponent*, const std::string& d) { entered.push_back(d); };
     auto result = RunScan(scanner);
-    EXPECT_EQ(result.Files, (std::set<std::string>{dir / ".bashrc", dir / ".ssh/id_ed25519",
-                                                   dir / "shown.txt",
-                                                   dir / "notcache/CACHEDIR.TAG"}));
+    EXPECT_EQ(result.Files,
+              (std::set<std::string>{dir / ".bashrc", dir / ".ssh/id_ed25519", dir / "shown.txt",
+                                     dir / "notcache/CACHEDIR.TAG"}));
     std::sort(entered.begin(), entered.end());
     EXPECT_EQ(entered, (std::vector<std::string>{dir / "", dir / ".ssh/", dir / "notcache/"}));
 }
 
 TEST(ScanWalk, RecursesDepthFirstAndOnlyWhenAsked) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "a");
     MakeDir(dir / "a/b");
     WriteFile(dir / "a/b/deep.txt");
@@ -148,7 +151,7 @@ TEST(ScanWalk, RecursesDepthFirstAndOnlyWhenAsked) {
 }
 
 TEST(ScanWalk, FolderEntriesPassTheFiltersWithTheirFullPath) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "sub");
     TvrkFileScan scanner;
     scanner.SetFileSpec({dir / "*.*"});
@@ -158,7 +161,7 @@ TEST(ScanWalk, FolderEntriesPassTheFiltersWithTheirFullPath) {
 }
 
 TEST(ScanWalk, AttributeFilters) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "rw.txt");
     WriteFile(dir / "ro.txt");
     ::chmod((dir / "ro.txt").c_str(), 0444);
@@ -174,7 +177,7 @@ TEST(ScanWalk, AttributeFilters) {
 }
 
 TEST(ScanWalk, TotalsAndScanEvents) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "a.txt", "12345");
     WriteFile(dir / "b.txt", "123");
     TvrkFileScan scanner;
@@ -197,7 +200,7 @@ TEST(ScanWalk, TotalsAndScanEvents) {
 }
 
 TEST(ScanWalk, SymbolicLinkLoopIsNotFollowed) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "d");
     WriteFile(dir / "d/f.txt");
     ASSERT_EQ(::symlink("..", (dir / "d/up").c_str()), 0);
@@ -222,7 +225,7 @@ TEST(ScanWalk, SymbolicLinkLoopIsNotFollowed) {
 }
 
 TEST(ScanWalk, LinkToARegularFileCountsAsItsTarget) {
-    ScratchDir dir;
+    Scratch dir;
     MakeDir(dir / "src");
     MakeDir(dir / "elsewhere");
     WriteFile(dir / "elsewhere/target.bin", std::string(1234, 'x'));
@@ -239,7 +242,7 @@ TEST(ScanWalk, LinkToARegularFileCountsAsItsTarget) {
 }
 
 TEST(ScanWalk, FifosSocketsAndDevicesAreNeverOpened) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "plain.txt");
     ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0644), 0);
     int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -270,7 +273,7 @@ TEST(ScanWalk, FifosSocketsAndDevicesAreNeverOpened) {
 }
 
 TEST(ScanWalk, VeryLongPathsAndOddNames) {
-    ScratchDir dir;
+    Scratch dir;
     // Nested folders created relative to each other, far past PATH_MAX in total.
     std::string component(200, 'n');
     int fd = ::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
@@ -300,7 +303,7 @@ TEST(ScanWalk, VeryLongPathsAndOddNames) {
 }
 
 TEST(ScanWalk, CancelStopsTheWalkAndOnFinishedStillFires) {
-    ScratchDir dir;
+    Scratch dir;
     for (int i = 0; i < 50; ++i)
         WriteFile(dir / ("f" + std::to_string(i) + ".txt"));
     TvrkFileScan scanner;
@@ -319,7 +322,7 @@ TEST(ScanWalk, CancelStopsTheWalkAndOnFinishedStillFires) {
 }
 
 TEST(ScanOwnModes, MaskStringAndSorting) {
-    ScratchDir dir;
+    Scratch dir;
     WriteFile(dir / "b.txt", "1");
     WriteFile(dir / "a.doc", "333");
     WriteFile(dir / "c.pdf", "22");

@@ -1,50 +1,72 @@
 // The stored-name rules with "/" as the separator.
 #include "archive/component/TZipCommon.h"
+#include "tests/support/ParamName.h"
 
 #include <gtest/gtest.h>
 
-TEST(StoredNames, EveryRule) {
-    const std::string path = "/home/u/Dokumenty/a/b.txt";
-    const std::string root = "/home/u/Dokumenty/";
-    EXPECT_EQ(StoredNameFor(sdNone, path, root, ""), "b.txt");
-    EXPECT_EQ(StoredNameFor(sdAbsolute, path, root, ""), path);
-    EXPECT_EQ(StoredNameFor(sdAbsoluteNoDrv, path, root, ""), path);
-    EXPECT_EQ(StoredNameFor(sdAbsoluteNoRoot, path, root, ""), "home/u/Dokumenty/a/b.txt");
-    EXPECT_EQ(StoredNameFor(sdRelative, path, root, ""), "a/b.txt");
-    EXPECT_EQ(StoredNameFor(sdRelativeStoreStart, path, root, ""), "Dokumenty/a/b.txt");
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Naming {
+    TStoredDirNames rule;
+    const char* path;
+    const char* root;
+    const char* defaultDir;
+    const char* stored;
+};
+
+// A group of stored-name cases: what each rule makes of a path below its group's root.
+struct NamingRule {
+    const char* name;
+    std::vector<Naming> cases;
+};
+
+class StoredNames : public ::testing::TestWithParam<NamingRule> {};
+
+TEST_P(StoredNames, GiveTheExpectedName) {
+    for (const Naming& c : GetParam().cases)
+        EXPECT_EQ(StoredNameFor(c.rule, c.path, c.root, c.defaultDir), c.stored)
+            << "rule " << c.rule << ", " << c.path << " in " << c.root;
 }
 
-TEST(StoredNames, RootGroup) {
-    EXPECT_EQ(StoredNameFor(sdRelativeStoreStart, "/x/y.txt", "/", ""), "x/y.txt");
-    EXPECT_EQ(StoredNameFor(sdRelative, "/x/y.txt", "/", ""), "x/y.txt");
-}
+constexpr const char* kPath = "/home/u/Dokumenty/a/b.txt";
+constexpr const char* kRoot = "/home/u/Dokumenty/";
+constexpr const char* kOdd = "/s/\xff\xfe name\x01.bin";
 
-TEST(StoredNames, RelativePrefixIsComparedExactly) {
-    // The file system is case-sensitive: /Data/ is no prefix of /data/x.
-    EXPECT_EQ(StoredNameFor(sdRelative, "/data/x.txt", "/Data/", ""), "/data/x.txt");
-    EXPECT_EQ(StoredNameFor(sdRelativeStoreStart, "/data/x.txt", "/Data/", ""), "/data/x.txt");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, StoredNames,
+    ::testing::Values(
+        NamingRule{"EveryRule",
+                   {{sdNone, kPath, kRoot, "", "b.txt"},
+                    {sdAbsolute, kPath, kRoot, "", kPath},
+                    {sdAbsoluteNoDrv, kPath, kRoot, "", kPath},
+                    {sdAbsoluteNoRoot, kPath, kRoot, "", "home/u/Dokumenty/a/b.txt"},
+                    {sdRelative, kPath, kRoot, "", "a/b.txt"},
+                    {sdRelativeStoreStart, kPath, kRoot, "", "Dokumenty/a/b.txt"}}},
+        NamingRule{"RootGroup",
+                   {{sdRelativeStoreStart, "/x/y.txt", "/", "", "x/y.txt"},
+                    {sdRelative, "/x/y.txt", "/", "", "x/y.txt"}}},
+        // The file system is case-sensitive: /Data/ is no prefix of /data/x.
+        NamingRule{"RelativePrefixIsComparedExactly",
+                   {{sdRelative, "/data/x.txt", "/Data/", "", "/data/x.txt"},
+                    {sdRelativeStoreStart, "/data/x.txt", "/Data/", "", "/data/x.txt"}}},
+        // Exclude lines are run through the rule too: a bare mask stays as it is.
+        NamingRule{"RelativeRulesLeaveForeignTextsAlone",
+                   {{sdRelativeStoreStart, "*.tmp", "/home/Dokumenty/", "", "*.tmp"},
+                    {sdRelative, "*.tmp", "/home/Dokumenty/", "", "*.tmp"}}},
+        // Group root equal to DefaultDir: relative to it; otherwise DefaultDir and its "/" come
+        // off; DefaultDir must end at a folder boundary.
+        NamingRule{"ExplorerRules",
+                   {{sdExplorer_Auto, "/d/x/y.txt", "/d/x/", "/d/x", "y.txt"},
+                    {sdExplorer_Auto, "/d/x/y.txt", "/d/x/", "/d/", "x/y.txt"},
+                    {sdExplorer_UserDefineDefaultDir, "/d/x/y.txt", "/d/x/", "/d", "x/y.txt"},
+                    {sdExplorer_Auto, "/dd/y.txt", "/dd/", "/d", "/dd/y.txt"},
+                    {sdExplorer_Auto, "/e/y.txt", "/e/", "/d/", "/e/y.txt"}}},
+        NamingRule{"NamesOfAnyBytes",
+                   {{sdRelative, kOdd, "/s/", "", "\xff\xfe name\x01.bin"},
+                    {sdNone, kOdd, "/s/", "", "\xff\xfe name\x01.bin"}}}),
+    testsupport::ParamName());
 
-TEST(StoredNames, RelativeRulesLeaveForeignTextsAlone) {
-    // Exclude lines are run through the rule too: a bare mask stays as it is.
-    EXPECT_EQ(StoredNameFor(sdRelativeStoreStart, "*.tmp", "/home/Dokumenty/", ""), "*.tmp");
-    EXPECT_EQ(StoredNameFor(sdRelative, "*.tmp", "/home/Dokumenty/", ""), "*.tmp");
-}
-
-TEST(StoredNames, ExplorerRules) {
-    // Group root equal to DefaultDir: relative to it.
-    EXPECT_EQ(StoredNameFor(sdExplorer_Auto, "/d/x/y.txt", "/d/x/", "/d/x"), "y.txt");
-    // Otherwise DefaultDir and its "/" come off.
-    EXPECT_EQ(StoredNameFor(sdExplorer_Auto, "/d/x/y.txt", "/d/x/", "/d/"), "x/y.txt");
-    EXPECT_EQ(StoredNameFor(sdExplorer_UserDefineDefaultDir, "/d/x/y.txt", "/d/x/", "/d"),
-              "x/y.txt");
-    // DefaultDir must end at a folder boundary.
-    EXPECT_EQ(StoredNameFor(sdExplorer_Auto, "/dd/y.txt", "/dd/", "/d"), "/dd/y.txt");
-    EXPECT_EQ(StoredNameFor(sdExplorer_Auto, "/e/y.txt", "/e/", "/d/"), "/e/y.txt");
-}
-
-TEST(StoredNames, NamesOfAnyBytes) {
-    const std::string odd = "/s/\xff\xfe name\x01.bin";
-    EXPECT_EQ(StoredNameFor(sdRelative, odd, "/s/", ""), "\xff\xfe name\x01.bin");
-    EXPECT_EQ(StoredNameFor(sdNone, odd, "/s/", ""), "\xff\xfe name\x01.bin");
-}
+} // namespace

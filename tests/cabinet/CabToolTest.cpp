@@ -1,6 +1,5 @@
 // The ostrivane-cab front end, run as a user runs it.
 #include "CabTestSupport.h"
-#include "TestFolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,20 +11,20 @@ namespace {
 const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
 
 int RunTool(const std::string& arguments, std::string* output) {
-    return RunCommand(ShellQuote(kTool) + " " + arguments, output);
+    return Shell(Quote(kTool) + " " + arguments, output);
 }
 
 } // namespace
 
 TEST(CabToolTest, PacksTheSpecsAndExitsZero) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "docs/a.txt", "alpha");
     WriteFile(work / "docs/deep/b.txt", "beta");
     WriteFile(work / "other/c.dat", "gamma");
     WriteFile(work / "other/skip.txt", "not matched");
     std::string output;
-    ASSERT_EQ(RunTool("--recurse --threads 2 " + ShellQuote(work / "out") + " " +
-                          ShellQuote(work / "docs/*.txt") + " " + ShellQuote(work / "other/*.dat"),
+    ASSERT_EQ(RunTool("--recurse --threads 2 " + Quote(work / "out") + " " +
+                          Quote(work / "docs/*.txt") + " " + Quote(work / "other/*.dat"),
                       &output),
               0)
         << output;
@@ -33,24 +32,17 @@ TEST(CabToolTest, PacksTheSpecsAndExitsZero) {
     EXPECT_NE(output.find("archive 100%"), std::string::npos) << output;
     const CabDirectory dir = ReadCabDirectory(work / "out.cab");
     ASSERT_TRUE(dir.Valid);
-    std::vector<std::string> names;
-    for (const CabFileRecord& f : dir.Files) {
-        names.push_back(f.Name);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
+    EXPECT_EQ(dir.SortedNames(),
               (std::vector<std::string>{"docs\\a.txt", "docs\\deep\\b.txt", "other\\c.dat"}));
 }
 
 TEST(CabToolTest, QuietWithoutRecursion) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "docs/a.txt", "alpha");
     WriteFile(work / "docs/deep/b.txt", "beta");
     std::string output;
     ASSERT_EQ(
-        RunTool("--quiet " + ShellQuote(work / "out.cab") + " " + ShellQuote(work / "docs/*.*"),
-                &output),
-        0)
+        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"), &output), 0)
         << output;
     EXPECT_EQ(output, "");
     const CabDirectory dir = ReadCabDirectory(work / "out.cab");
@@ -59,31 +51,30 @@ TEST(CabToolTest, QuietWithoutRecursion) {
 }
 
 TEST(CabToolTest, ErrorReportsGiveExitStatusOne) {
-    TestFolder work;
+    Scratch work;
     std::string output;
     EXPECT_EQ(
-        RunTool("--quiet " + ShellQuote(work / "out.cab") + " " + ShellQuote(work / "missing/*.*"),
-                &output),
+        RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "missing/*.*"), &output),
         1);
     EXPECT_NE(output.find("error 25268: Nothing to do: " + work / "out.cab"), std::string::npos)
         << output;
 }
 
 TEST(CabToolTest, WithoutTheLibraryBesideItNothingIsWritten) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "docs/a.txt", "alpha");
     const std::string copy = work / "bin/ostrivane-cab";
     std::filesystem::create_directories(work / "bin");
     std::filesystem::copy_file(kTool, copy);
     std::string output;
-    EXPECT_EQ(RunCommand(ShellQuote(copy) + " --quiet " + ShellQuote(work / "out.cab") + " " +
-                             ShellQuote(work / "docs/*.*"),
-                         &output),
-              1);
+    EXPECT_EQ(
+        Shell(Quote(copy) + " --quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"),
+              &output),
+        1);
     EXPECT_NE(output.find("error 25261: Cabinet.dll not found: " + work / "out.cab"),
               std::string::npos)
         << output;
-    EXPECT_FALSE(FileExists(work / "out.cab"));
+    EXPECT_FALSE(Exists(work / "out.cab"));
 }
 
 TEST(CabToolTest, BadUsageGivesExitStatusTwo) {
@@ -103,14 +94,14 @@ TEST(CabToolTest, BadUsageGivesExitStatusTwo) {
 }
 
 TEST(CabToolTest, ABareMaskOrARelativeFolderIsTakenInTheCurrentFolder) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "here/a.txt", "alpha");
     WriteFile(work / "here/sub/b.txt", "beta");
     std::string output;
-    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "here") + " && " + ShellQuote(kTool) +
-                             " --quiet ../bare.cab '*.txt' && " + ShellQuote(kTool) +
-                             " --quiet ../relative.cab 'sub/*.txt'",
-                         &output),
+    ASSERT_EQ(Shell("cd " + Quote(work / "here") + " && " + Quote(kTool) +
+                        " --quiet ../bare.cab '*.txt' && " + Quote(kTool) +
+                        " --quiet ../relative.cab 'sub/*.txt'",
+                    &output),
               0)
         << output;
     ASSERT_EQ(ReadCabDirectory(work / "bare.cab").Files.size(), 1u);
@@ -120,15 +111,13 @@ TEST(CabToolTest, ABareMaskOrARelativeFolderIsTakenInTheCurrentFolder) {
 }
 
 TEST(CabToolTest, ListShowsSizeTimeAttributesAndName) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "docs/ro.txt", "12345");
     ::chmod((work / "docs/ro.txt").c_str(), 0444);
     const std::string archive = work / "list.cab";
-    ASSERT_EQ(
-        RunTool("--quiet " + ShellQuote(archive) + " " + ShellQuote(work / "docs/*.*"), nullptr),
-        0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(archive) + " " + Quote(work / "docs/*.*"), nullptr), 0);
     std::string output;
-    ASSERT_EQ(RunTool("--list " + ShellQuote(archive), &output), 0) << output;
+    ASSERT_EQ(RunTool("--list " + Quote(archive), &output), 0) << output;
     const CabFileRecord file = ReadCabDirectory(archive).Files.at(0);
     char expected[64];
     std::snprintf(expected, sizeof expected, "%04u-%02u-%02u %02u:%02u:%02u",
@@ -140,22 +129,20 @@ TEST(CabToolTest, ListShowsSizeTimeAttributesAndName) {
 // A backup in parts: each part a cabinet of its own, and the reading commands take the whole set
 // by its first part.
 TEST(CabToolTest, ASetOfPartsIsTestedAndRestoredWholeByItsFirstPart) {
-    TestFolder work;
+    Scratch work;
     for (int i = 0; i < 5; ++i)
         WriteFile(work / ("src/f" + std::to_string(i) + ".bin"), RandomBytes(60000, i));
     std::string output;
-    ASSERT_EQ(RunTool("--quiet --part-size 100000 " + ShellQuote(work / "set.cab") + " " +
-                          ShellQuote(work / "src/*.*"),
+    ASSERT_EQ(RunTool("--quiet --part-size 100000 " + Quote(work / "set.cab") + " " +
+                          Quote(work / "src/*.*"),
                       &output),
               0)
         << output;
-    EXPECT_TRUE(FileExists(work / "set-5.cab"));
-    EXPECT_FALSE(FileExists(work / "set-6.cab"));
-    ASSERT_EQ(RunTool(ShellQuote("--test") + " " + ShellQuote(work / "set.cab"), &output), 0)
-        << output;
+    EXPECT_TRUE(Exists(work / "set-5.cab"));
+    EXPECT_FALSE(Exists(work / "set-6.cab"));
+    ASSERT_EQ(RunTool(Quote("--test") + " " + Quote(work / "set.cab"), &output), 0) << output;
     EXPECT_NE(output.find("5 file(s) good"), std::string::npos) << output;
-    ASSERT_EQ(RunTool("--extract --quiet " + ShellQuote(work / "back") + " " +
-                          ShellQuote(work / "set.cab"),
+    ASSERT_EQ(RunTool("--extract --quiet " + Quote(work / "back") + " " + Quote(work / "set.cab"),
                       &output),
               0)
         << output;
@@ -167,6 +154,6 @@ TEST(CabToolTest, ASetOfPartsIsTestedAndRestoredWholeByItsFirstPart) {
     std::string part = ReadFile(work / "set-3.cab");
     part[part.size() - 1000] ^= 0x10;
     WriteFile(work / "set-3.cab", part);
-    EXPECT_EQ(RunTool("--test " + ShellQuote(work / "set.cab"), &output), 1) << output;
+    EXPECT_EQ(RunTool("--test " + Quote(work / "set.cab"), &output), 1) << output;
     EXPECT_NE(output.find("set-3.cab"), std::string::npos) << output;
 }

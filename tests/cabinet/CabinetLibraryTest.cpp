@@ -1,11 +1,14 @@
 // Loading libcabinet.so at run time, and the substitutes when it is missing.
 #include "cabinet/component/CabinetLibrary.h"
-#include "TestFolder.h"
+#include "tests/support/Scratch.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 const std::string kBuiltLibrary = std::string(OSTRIVANE_BUILD_DIR) + "/libcabinet.so";
 
@@ -18,7 +21,7 @@ protected:
 } // namespace
 
 TEST_F(CabinetLibraryTest, MissingLibraryInstallsSubstitutes) {
-    TestFolder folder;
+    Scratch folder;
     EXPECT_FALSE(LoadCabinetLibrary(folder / "libcabinet.so"));
     EXPECT_FALSE(CabinetLoaded());
     EXPECT_FALSE(CabinetLoadError().empty());
@@ -35,14 +38,14 @@ TEST_F(CabinetLibraryTest, MissingLibraryInstallsSubstitutes) {
 }
 
 TEST_F(CabinetLibraryTest, FileThatIsNoLibraryIsRefused) {
-    TestFolder folder;
+    Scratch folder;
     WriteFile(folder / "libcabinet.so", "not an ELF file");
     EXPECT_FALSE(LoadCabinetLibrary(folder / "libcabinet.so"));
     EXPECT_FALSE(CabinetLoaded());
 }
 
 TEST_F(CabinetLibraryTest, BuiltLibraryBindsAllEntryPoints) {
-    TestFolder folder;
+    Scratch folder;
     LoadCabinetLibrary(folder / "missing.so");
     const TCabinetEntryPoints substitutes = CabinetEntryPoints();
     ASSERT_TRUE(LoadCabinetLibrary(kBuiltLibrary)) << CabinetLoadError();

@@ -1,8 +1,8 @@
 // The cabinet library's file requests as the stream file handler serves them.
-#include "TestFolder.h"
 #include "cabinet/component/LastError.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
 #include "platform/fci/fci.h"
+#include "tests/support/Scratch.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,13 +12,18 @@
 
 namespace {
 
+using testsupport::Exists;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::WriteFile;
+
 bool DescriptorOpen(int fd) {
     return ::fcntl(fd, F_GETFD) != -1;
 }
 
 class FileHandlerTest : public ::testing::Test {
 protected:
-    TestFolder folder;
+    Scratch folder;
     TStreamCabinetFileHandler handler;
     int err = 12345;
 };
@@ -46,7 +51,7 @@ TEST_F(FileHandlerTest, CreateFlagCutsAnExistingFileWhateverElseIsSet) {
     const std::int32_t created =
         handler.CabOpen(folder / "new.bin", FCI_O_CREAT | FCI_O_EXCL, 0, err, 0);
     EXPECT_GE(created, 0);
-    EXPECT_TRUE(FileExists(folder / "new.bin"));
+    EXPECT_TRUE(Exists(folder / "new.bin"));
     EXPECT_EQ(handler.OpenStreams.size(), 2u);
 }
 
@@ -54,7 +59,7 @@ TEST_F(FileHandlerTest, MissingFileWithoutCreateFails) {
     EXPECT_EQ(handler.CabOpen(folder / "absent", FCI_O_RDWR, 0, err, 0), -1);
     EXPECT_EQ(err, -1);
     EXPECT_TRUE(handler.OpenStreams.empty());
-    EXPECT_FALSE(FileExists(folder / "absent"));
+    EXPECT_FALSE(Exists(folder / "absent"));
 }
 
 TEST_F(FileHandlerTest, FlagsWithoutCreateChooseAccessAndSharing) {
@@ -140,7 +145,7 @@ TEST_F(FileHandlerTest, CloseTwiceChangesNothingTheSecondTime) {
 }
 
 TEST(FileHandlerLifetimeTest, DestroyingTheHandlerClosesOpenFiles) {
-    TestFolder folder;
+    Scratch folder;
     int err = 0;
     std::vector<std::int32_t> handles;
     {
@@ -161,7 +166,7 @@ TEST_F(FileHandlerTest, DeleteAlwaysReturnsZero) {
     WriteFile(folder / "a.bin", "x");
     EXPECT_EQ(handler.CabDelete(folder / "a.bin", err), 0);
     EXPECT_EQ(err, 0);
-    EXPECT_FALSE(FileExists(folder / "a.bin"));
+    EXPECT_FALSE(Exists(folder / "a.bin"));
     EXPECT_EQ(handler.CabDelete(folder / "a.bin", err), 0);
     EXPECT_EQ(err, ENOENT);
 }

@@ -1,6 +1,5 @@
 // The cabinet build's behaviour seen through the component's events and the written cabinet.
 #include "CabTestSupport.h"
-#include "TestFolder.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/LastError.h"
 #include "cabinet/component/Percent.h"
@@ -64,7 +63,7 @@ protected:
         return found;
     }
 
-    TestFolder work;
+    Scratch work;
     TMakeCab cab;
     ErrorRecorder errors;
     std::vector<Event> events;
@@ -263,7 +262,7 @@ TEST_F(MakeCabTest, MissingLibraryReportsAndLeavesTheDestinationUntouched) {
     const std::string fresh = work / "fresh.cab";
     cab.SetArchiveFile(fresh);
     EXPECT_EQ(cab.Compress(), 0);
-    EXPECT_FALSE(FileExists(fresh));
+    EXPECT_FALSE(Exists(fresh));
 }
 
 TEST_F(MakeCabTest, ExistingArchiveThatCannotBeWritten) {
@@ -365,12 +364,7 @@ TEST_F(MakeCabTest, SourceThatCannotBeOpenedIsReportedAndNotCounted) {
     EXPECT_EQ(errors.Errors()[0].FileName, vanishing);
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_TRUE(dir.Valid);
-    std::vector<std::string> names;
-    for (const CabFileRecord& f : dir.Files) {
-        names.push_back(f.Name);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"src\\a.txt", "src\\c.txt"}));
+    EXPECT_EQ(dir.SortedNames(), (std::vector<std::string>{"src\\a.txt", "src\\c.txt"}));
 }
 
 TEST_F(MakeCabTest, OnBeginClearingExtractLeavesTheEntryOut) {
@@ -397,8 +391,8 @@ TEST_F(MakeCabTest, DeflateRequestStillWritesMsZip) {
     cab.SetCompressMethod(cmDeflate);
     EXPECT_EQ(cab.Compress(), 1);
     const CabDirectory dir = ReadCabDirectory(archive);
-    ASSERT_EQ(dir.FolderCompression.size(), 1u);
-    EXPECT_EQ(dir.FolderCompression[0], tcompTYPE_MSZIP);
+    ASSERT_EQ(dir.Folders.size(), 1u);
+    EXPECT_EQ(dir.Folders[0].Compression, tcompTYPE_MSZIP);
     EXPECT_EQ(cab.CurrentEntry.MethodName, "MsZIP");
 }
 
@@ -444,7 +438,7 @@ TEST_F(MakeCabTest, OverlongArchivePathIsRefused) {
     cab.SetArchiveFile(deep + "/a.cab");
     EXPECT_EQ(cab.Compress(), 0);
     EXPECT_EQ(errors.Count(kErrWritingFile), 2) << errors.Describe();
-    EXPECT_FALSE(FileExists(deep + "/a.cab"));
+    EXPECT_FALSE(Exists(deep + "/a.cab"));
 }
 
 TEST_F(MakeCabTest, TemporaryFilesInsideTheSourceAreNeverPacked) {

@@ -1,6 +1,5 @@
 // ostrivane-cab --test and --extract on cabinets of its own, of gcab, damaged and hostile ones.
 #include "CabTestSupport.h"
-#include "TestFolder.h"
 
 #include "cabinet/read/CabinetReader.h"
 
@@ -17,7 +16,7 @@ const std::string kTool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
 
 // The tool under a time limit: a hang shows as 124, a crash as 128 + the signal.
 int RunTool(const std::string& arguments, std::string* output = nullptr) {
-    return RunCommand("timeout 120 " + ShellQuote(kTool) + " " + arguments, output);
+    return Shell("timeout 120 " + Quote(kTool) + " " + arguments, output);
 }
 
 using Files = std::vector<std::pair<std::string, std::string>>;
@@ -55,14 +54,6 @@ struct stat Stat(const std::string& path) {
     return info;
 }
 
-std::uint32_t DataAreaStart(const std::string& cabinet) {
-    const std::string bytes = ReadFile(cabinet);
-    std::uint32_t at = 0;
-    for (int i = 3; i >= 0; --i)
-        at = at << 8 | static_cast<unsigned char>(bytes[36 + i]);
-    return at;
-}
-
 // Every entry's bytes and problem as a reading hands them over.
 class Collected : public CabinetVisitor {
 public:
@@ -98,21 +89,21 @@ void FlipByte(const std::string& path, std::size_t at) {
 } // namespace
 
 TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribute) {
-    TestFolder work;
+    Scratch work;
     MakeSources(work / "src");
     std::string output;
-    ASSERT_EQ(RunTool("--recurse --quiet " + ShellQuote(work / "own.cab") + " " +
-                          ShellQuote(work / "src/docs/*"),
-                      &output),
-              0)
+    ASSERT_EQ(
+        RunTool("--recurse --quiet " + Quote(work / "own.cab") + " " + Quote(work / "src/docs/*"),
+                &output),
+        0)
         << output;
     std::string names;
     for (const auto& [name, bytes] : kFiles)
-        names += " " + ShellQuote(name);
-    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "src") + " && gcab -c -z " +
-                             ShellQuote(work / "gcab.cab") + names,
-                         &output),
-              0)
+        names += " " + Quote(name);
+    ASSERT_EQ(
+        Shell("cd " + Quote(work / "src") + " && gcab -c -z " + Quote(work / "gcab.cab") + names,
+              &output),
+        0)
         << output;
 
     for (const std::string tool : {"own", "gcab"}) {
@@ -123,10 +114,10 @@ TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribut
         EXPECT_EQ(decoded.problems, "") << tool;
         for (const auto& [name, bytes] : kFiles)
             EXPECT_TRUE(decoded.files[name] == bytes) << tool << ": " << name;
-        EXPECT_EQ(RunTool("--test " + ShellQuote(cabinet), &output), 0) << tool << output;
+        EXPECT_EQ(RunTool("--test " + Quote(cabinet), &output), 0) << tool << output;
         EXPECT_NE(output.find(": 4 file(s) good"), std::string::npos) << output;
         const std::string into = work / ("x-" + tool);
-        ASSERT_EQ(RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet), &output), 0)
+        ASSERT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet), &output), 0)
             << tool << output;
         for (const auto& [name, bytes] : kFiles) {
             const std::string restored = into + "/" + name;
@@ -141,31 +132,25 @@ TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribut
 }
 
 TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
-    TestFolder work;
+    Scratch work;
     MakeSources(work / "src");
     const std::string cabinet = work / "own.cab";
-    ASSERT_EQ(
-        RunTool("--recurse --quiet " + ShellQuote(cabinet) + " " + ShellQuote(work / "src/docs/*")),
-        0);
+    ASSERT_EQ(RunTool("--recurse --quiet " + Quote(cabinet) + " " + Quote(work / "src/docs/*")), 0);
     const std::string into = work / "x";
     std::string output;
-    EXPECT_EQ(RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet) +
-                          " docs/deep '*.nothing'",
+    EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " docs/deep '*.nothing'",
                       &output),
               1);
     EXPECT_NE(output.find("*.nothing: no file of the archive matches"), std::string::npos)
         << output;
-    EXPECT_TRUE(FileExists(into + "/docs/deep/random.bin"));
-    EXPECT_FALSE(FileExists(into + "/docs/empty.txt"));
+    EXPECT_TRUE(Exists(into + "/docs/deep/random.bin"));
+    EXPECT_FALSE(Exists(into + "/docs/empty.txt"));
 
     WriteFile(into + "/docs/deep/random.bin", "changed since");
-    EXPECT_EQ(
-        RunTool("--extract " + ShellQuote(into) + " " + ShellQuote(cabinet) + " '*.bin'", &output),
-        1);
+    EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " '*.bin'", &output), 1);
     EXPECT_NE(output.find("exists and is kept"), std::string::npos) << output;
     EXPECT_EQ(ReadFile(into + "/docs/deep/random.bin"), "changed since");
-    EXPECT_EQ(RunTool("--extract --overwrite " + ShellQuote(into) + " " + ShellQuote(cabinet) +
-                          " '*.bin'",
+    EXPECT_EQ(RunTool("--extract --overwrite " + Quote(into) + " " + Quote(cabinet) + " '*.bin'",
                       &output),
               0)
         << output;
@@ -173,15 +158,14 @@ TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
 }
 
 TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "src/first.bin", RandomBytes(40000, 1));
     WriteFile(work / "src/second.txt", CompressibleText(100000));
-    ASSERT_EQ(
-        RunTool("--quiet " + ShellQuote(work / "own.cab") + " " + ShellQuote(work / "src/*.*")), 0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(work / "own.cab") + " " + Quote(work / "src/*.*")), 0);
     std::string output;
-    ASSERT_EQ(RunCommand("cd " + ShellQuote(work / "src") + " && gcab -c " +
-                             ShellQuote(work / "stored.cab") + " first.bin second.txt",
-                         &output),
+    ASSERT_EQ(Shell("cd " + Quote(work / "src") + " && gcab -c " + Quote(work / "stored.cab") +
+                        " first.bin second.txt",
+                    &output),
               0)
         << output;
     for (const std::string name : {"own.cab", "stored.cab"}) {
@@ -192,8 +176,8 @@ TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
             if (file.Folder == 0 && file.Size > 0 && first.empty())
                 first = file.Name;
         }
-        FlipByte(cabinet, DataAreaStart(cabinet) + 8 + 200);
-        EXPECT_EQ(RunTool("--test " + ShellQuote(cabinet), &output), 1) << name;
+        FlipByte(cabinet, ReadCabDirectory(cabinet).Folders.at(0).DataOffset + 8 + 200);
+        EXPECT_EQ(RunTool("--test " + Quote(cabinet), &output), 1) << name;
         EXPECT_NE(
             output.find(first.substr(first.rfind('\\') + 1) + ": checksum error in data block 1"),
             std::string::npos)
@@ -202,12 +186,10 @@ TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
 }
 
 TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "src/a.bin", RandomBytes(100000, 2));
     WriteFile(work / "src/b.txt", "after");
-    ASSERT_EQ(
-        RunTool("--quiet " + ShellQuote(work / "whole.cab") + " " + ShellQuote(work / "src/*.*")),
-        0);
+    ASSERT_EQ(RunTool("--quiet " + Quote(work / "whole.cab") + " " + Quote(work / "src/*.*")), 0);
     const std::string whole = ReadFile(work / "whole.cab");
     WriteFile(work / "truncated.cab", whole.substr(0, whole.size() / 2));
     WriteFile(work / "junk.cab", RandomBytes(5000, 3));
@@ -227,18 +209,16 @@ TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
     };
     for (const auto& [name, expected] : cases) {
         std::string output;
-        EXPECT_EQ(RunTool("--test " + ShellQuote(work / name), &output), 1) << name;
+        EXPECT_EQ(RunTool("--test " + Quote(work / name), &output), 1) << name;
         EXPECT_NE(output.find(expected), std::string::npos) << name << ": " << output;
-        EXPECT_EQ(
-            RunTool("--extract " + ShellQuote(work / "x") + " " + ShellQuote(work / name), &output),
-            1)
+        EXPECT_EQ(RunTool("--extract " + Quote(work / "x") + " " + Quote(work / name), &output), 1)
             << name;
     }
     EXPECT_TRUE(TreeContents(work / "x").empty()) << "a damaged file was restored";
 }
 
 TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
-    TestFolder work;
+    Scratch work;
     const std::string cabinet = work / "hostile.cab";
     WriteFile(cabinet, StoredCabinet({
                            {"..\\evil.txt", "evil"},
@@ -256,8 +236,7 @@ TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
 
     std::string output;
     EXPECT_EQ(
-        RunTool("--extract --overwrite " + ShellQuote(work / "restore") + " " + ShellQuote(cabinet),
-                &output),
+        RunTool("--extract --overwrite " + Quote(work / "restore") + " " + Quote(cabinet), &output),
         1);
     for (const char* refused :
          {"../evil.txt: refused", "/absolute.txt: refused", "empty//part.txt: refused",
@@ -267,8 +246,8 @@ TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
     // The link itself was replaced; what it pointed to is untouched.
     EXPECT_TRUE(S_ISREG(Stat(work / "restore/replaced.txt").st_mode));
     EXPECT_EQ(ReadFile(work / "restore/replaced.txt"), "new");
-    const Files outside = TreeContents(work / "outside");
-    EXPECT_EQ(outside, (Files{{"target.txt", "old"}}));
+    EXPECT_EQ(TreeContents(work / "outside"),
+              (std::map<std::string, std::string>{{"target.txt", "old"}}));
     for (const auto& entry : std::filesystem::recursive_directory_iterator(work.Path()))
         EXPECT_EQ(entry.path().filename().string().find("evil"), std::string::npos) << entry.path();
 }

@@ -1,7 +1,6 @@
 // Cabinets written by TMakeCab through the built libcabinet.so, checked and unpacked by
 // cabextract, 7-Zip, gcab and bsdtar, and compared byte for byte with the sources.
 #include "CabTestSupport.h"
-#include "TestFolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -10,7 +9,8 @@
 
 namespace {
 
-using Tree = std::vector<std::pair<std::string, std::string>>;
+// Relative path -> bytes.
+using Tree = std::map<std::string, std::string>;
 
 class RoundTripTest : public ::testing::Test {
 protected:
@@ -19,6 +19,15 @@ protected:
         for (const auto& [name, bytes] : tree) {
             WriteFile(root + "/" + name, bytes);
         }
+    }
+
+    // `tree` with every path below `folder`.
+    static Tree Below(const std::string& folder, const Tree& tree) {
+        Tree below;
+        for (const auto& [name, bytes] : tree) {
+            below.emplace(folder + "/" + name, bytes);
+        }
+        return below;
     }
 
     // Builds `archive` from `specs`; expects no error report and `expectedAdded` files.
@@ -32,98 +41,62 @@ protected:
     }
 
     // The four readers test and unpack the cabinet; each must restore exactly `expected`.
-    void ExpectReadersRestore(const std::string& archive, const Tree& expected) {
-        std::string output;
-        EXPECT_EQ(RunCommand("cabextract -q -t " + ShellQuote(archive), &output), 0) << output;
-        EXPECT_EQ(RunCommand("7zz t " + ShellQuote(archive), &output), 0) << output;
-        const std::map<std::string, std::string> commands = {
-            {"cabextract", "cabextract -q -d {dir} {cab}"},
-            {"7zz", "7zz x -y -o{dir} {cab}"},
-            {"gcab", "gcab -x -C {dir} {cab}"},
-            {"bsdtar", "bsdtar -xf {cab} -C {dir}"},
-        };
-        for (const auto& [tool, pattern] : commands) {
-            const std::string dir = work / ("x-" + tool);
-            std::filesystem::create_directories(dir);
-            std::string command = pattern;
-            command.replace(command.find("{dir}"), 5, ShellQuote(dir));
-            command.replace(command.find("{cab}"), 5, ShellQuote(archive));
-            ASSERT_EQ(RunCommand(command, &output), 0) << tool << ": " << output;
-            const Tree restored = TreeContents(dir);
-            ASSERT_EQ(restored.size(), expected.size()) << tool;
-            for (std::size_t i = 0; i < expected.size(); ++i) {
-                EXPECT_EQ(restored[i].first, expected[i].first) << tool;
-                EXPECT_TRUE(restored[i].second == expected[i].second)
-                    << tool << ": contents of " << expected[i].first << " differ";
-            }
-        }
+    static void ExpectReadersRestore(const std::string& archive, const Tree& expected) {
+        testsupport::ExpectTestersAccept(archive);
+        testsupport::ExpectExtractsTo(archive, expected);
     }
 
-    static Tree Sorted(Tree tree) {
-        std::sort(tree.begin(), tree.end());
-        return tree;
-    }
-
-    TestFolder work;
+    Scratch work;
 };
 
 } // namespace
 
 TEST_F(RoundTripTest, SizesAroundTheBlockBoundaryAndMixedData) {
-    const Tree files = Sorted({
+    const Tree files = {
         {"empty.txt", ""},
         {"block.bin", RandomBytes(32768, 1)},
         {"block-plus-one.bin", RandomBytes(32769, 2)},
         {"random.bin", RandomBytes(300000, 3)},
         {"text.txt", CompressibleText(1500000)},
         {"one.txt", "x"},
-    });
+    };
     MakeTree(work / "src", files);
     const std::string archive = work / "out/backup.cab";
     std::filesystem::create_directories(work / "out");
     Build(archive, {work / "src/*.*"}, false, 6);
-    Tree expected;
-    for (const auto& [name, bytes] : files) {
-        expected.emplace_back("src/" + name, bytes);
-    }
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_TRUE(dir.Valid);
-    ASSERT_FALSE(dir.FolderCompression.empty());
-    for (std::uint16_t type : dir.FolderCompression) {
-        EXPECT_EQ(type & 0x000F, 1) << "MSZIP expected";
+    ASSERT_FALSE(dir.Folders.empty());
+    for (const testsupport::CabFolderRecord& folder : dir.Folders) {
+        EXPECT_EQ(folder.Compression & 0x000F, 1) << "MSZIP expected";
     }
     EXPECT_LT(std::filesystem::file_size(archive), 1500000u / 4 + 300000u + 70000u);
-    ExpectReadersRestore(archive, Sorted(expected));
+    ExpectReadersRestore(archive, Below("src", files));
 }
 
 TEST_F(RoundTripTest, AThousandSmallFilesInNestedFolders) {
     Tree files;
     for (int i = 0; i < 1000; ++i) {
         const std::string folder = "level" + std::to_string(i % 7) + "/sub" + std::to_string(i % 3);
-        files.emplace_back(folder + "/file" + std::to_string(i) + ".txt",
-                           "file number " + std::to_string(i) + "\n" +
-                               RandomBytes(static_cast<std::size_t>(i % 50), i));
+        files.emplace(folder + "/file" + std::to_string(i) + ".txt",
+                      "file number " + std::to_string(i) + "\n" +
+                          RandomBytes(static_cast<std::size_t>(i % 50), i));
     }
-    files = Sorted(files);
     MakeTree(work / "src", files);
     const std::string archive = work / "many.cab";
     Build(archive, {work / "src/*.*"}, true, 1000);
     // With sdRelativeStoreStart the start folder's name leads every stored name.
-    Tree expected;
-    for (const auto& [name, bytes] : files) {
-        expected.emplace_back("src/" + name, bytes);
-    }
-    ExpectReadersRestore(archive, Sorted(expected));
+    ExpectReadersRestore(archive, Below("src", files));
 }
 
 TEST_F(RoundTripTest, CzechAndNonLatinNamesAreStoredAsUtf8) {
-    const Tree files = Sorted({
+    const Tree files = {
         {"Příliš žluťoučký kůň.txt", "kůň"},
         {"složka/úpěl ďábelské ódy.txt", "ódy"},
         {"Ελληνικά.txt", "greek"},
         {"日本語/ファイル.txt", "japanese"},
         {"plain.txt", "ascii"},
-    });
+    };
     MakeTree(work / "Dokumenty", files);
     const std::string archive = work / "names.cab";
     Build(archive, {work / "Dokumenty/*"}, true, 5);
@@ -135,11 +108,7 @@ TEST_F(RoundTripTest, CzechAndNonLatinNamesAreStoredAsUtf8) {
         EXPECT_EQ((file.Attribs & 0x80) != 0, !ascii) << file.Name;
         EXPECT_EQ(file.Name.find('/'), std::string::npos) << file.Name;
     }
-    Tree expected;
-    for (const auto& [name, bytes] : files) {
-        expected.emplace_back("Dokumenty/" + name, bytes);
-    }
-    ExpectReadersRestore(archive, Sorted(expected));
+    ExpectReadersRestore(archive, Below("Dokumenty", files));
 }
 
 TEST_F(RoundTripTest, WithoutTranslationNamesKeepTheirBytesUnmarked) {
@@ -153,13 +122,10 @@ TEST_F(RoundTripTest, WithoutTranslationNamesKeepTheirBytesUnmarked) {
     EXPECT_EQ(cab.Compress(), 2) << errors.Describe();
     const CabDirectory dir = ReadCabDirectory(archive);
     ASSERT_EQ(dir.Files.size(), 2u);
-    std::vector<std::string> names;
     for (const CabFileRecord& file : dir.Files) {
         EXPECT_EQ(file.Attribs & 0x80, 0) << file.Name;
-        names.push_back(file.Name);
     }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"src\\ascii.txt", "src\\čeština.txt"}));
+    EXPECT_EQ(dir.SortedNames(), (std::vector<std::string>{"src\\ascii.txt", "src\\čeština.txt"}));
 }
 
 TEST_F(RoundTripTest, TwoSourceGroupsStoreTheirOwnStartFolders) {
@@ -177,12 +143,12 @@ TEST_F(RoundTripTest, TwoSourceGroupsStoreTheirOwnStartFolders) {
 
 TEST_F(RoundTripTest, NoBlockExceedsTheFormatLimitWhateverTheData) {
     // Random data cannot be shrunk: such blocks are stored, within 32 KiB + 12 bytes.
-    const Tree files = Sorted({
+    const Tree files = {
         {"random.bin", RandomBytes(5 * 32768 + 1000, 11)},
         {"text.txt", CompressibleText(200000)},
         {"zeros.bin", std::string(100000, '\0')},
         {"tail.bin", RandomBytes(40000, 12)},
-    });
+    };
     MakeTree(work / "src", files);
     const std::string archive = work / "limit.cab";
     Build(archive, {work / "src/*.*"}, false, 4);
@@ -190,7 +156,7 @@ TEST_F(RoundTripTest, NoBlockExceedsTheFormatLimitWhateverTheData) {
     ASSERT_TRUE(dir.Valid);
     std::size_t total = 0;
     std::size_t stored = 0;
-    for (const CabDataRecord& record : dir.DataRecords) {
+    for (const CabDataRecord& record : dir.DataRecords()) {
         EXPECT_LE(record.Compressed, 32780u);
         EXPECT_LE(record.Uncompressed, 32768u);
         total += record.Uncompressed;
@@ -199,9 +165,5 @@ TEST_F(RoundTripTest, NoBlockExceedsTheFormatLimitWhateverTheData) {
     }
     EXPECT_EQ(total, 5u * 32768 + 1000 + 200000 + 100000 + 40000);
     EXPECT_GE(stored, 5u) << "the random blocks are stored";
-    Tree expected;
-    for (const auto& [name, bytes] : files) {
-        expected.emplace_back("src/" + name, bytes);
-    }
-    ExpectReadersRestore(archive, Sorted(expected));
+    ExpectReadersRestore(archive, Below("src", files));
 }

@@ -1,6 +1,6 @@
 // The 32-bit stream family over file descriptors.
-#include "TestFolder.h"
 #include "cabinet/streams/TFileStream32.h"
+#include "tests/support/Scratch.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -9,6 +9,10 @@
 #include <unistd.h>
 
 namespace {
+
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 // A stream that overrides neither Seek.
 class NoSeekStream : public TStream32 {
@@ -39,7 +43,7 @@ bool DescriptorOpen(int fd) {
 } // namespace
 
 TEST(TFileStream32Test, CreateCutsAnExistingFileAndOpensForReadAndWrite) {
-    TestFolder folder;
+    Scratch folder;
     const std::string name = folder / "a.bin";
     WriteFile(name, "previous contents");
     std::uint8_t error = 99;
@@ -56,7 +60,7 @@ TEST(TFileStream32Test, CreateCutsAnExistingFileAndOpensForReadAndWrite) {
 }
 
 TEST(TFileStream32Test, FailuresReportTheirCodeAndLeaveNoHandle) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 create(folder / "missing/dir/a.bin", fmCreate, error);
     EXPECT_EQ(error, 254);
@@ -73,7 +77,7 @@ TEST(TFileStream32Test, FailuresReportTheirCodeAndLeaveNoHandle) {
 }
 
 TEST(TFileStream32Test, OpensOnlyRegularFiles) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 directory(folder.Path(), fmOpenRead, error);
     EXPECT_EQ(error, 255);
@@ -87,7 +91,7 @@ TEST(TFileStream32Test, OpensOnlyRegularFiles) {
 }
 
 TEST(TFileStream32Test, AccessBitsSelectTheOpenMode) {
-    TestFolder folder;
+    Scratch folder;
     const std::string name = folder / "a.bin";
     WriteFile(name, "12345");
     std::uint8_t error = 0;
@@ -107,7 +111,7 @@ TEST(TFileStream32Test, AccessBitsSelectTheOpenMode) {
 }
 
 TEST(TFileStream32Test, DestructorClosesTheHandle) {
-    TestFolder folder;
+    Scratch folder;
     WriteFile(folder / "a.bin", "x");
     int handle = -1;
     {
@@ -120,7 +124,7 @@ TEST(TFileStream32Test, DestructorClosesTheHandle) {
 }
 
 TEST(THandleStream32Test, SeekFailuresComeBackAsMinusOne) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "a.bin", fmCreate, error);
     ASSERT_EQ(stream.Write("0123456789", 10), 10);
@@ -136,7 +140,7 @@ TEST(THandleStream32Test, SeekFailuresComeBackAsMinusOne) {
 }
 
 TEST(THandleStream32Test, SixtyFourBitValues) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "a.bin", fmCreate, error);
     // The handle stream's own 64-bit Seek passes only the low 32 bits to the system.
@@ -151,7 +155,7 @@ TEST(THandleStream32Test, SixtyFourBitValues) {
 }
 
 TEST(THandleStream32Test, SetSizeCutsAndExtends) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "a.bin", fmCreate, error);
     ASSERT_EQ(stream.Write("0123456789", 10), 10);
@@ -163,7 +167,7 @@ TEST(THandleStream32Test, SetSizeCutsAndExtends) {
 }
 
 TEST(THandleStream32Test, SetSizeOnAReadOnlyHandleRaisesTheSystemError) {
-    TestFolder folder;
+    Scratch folder;
     WriteFile(folder / "a.bin", "0123");
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "a.bin", fmOpenRead, error);
@@ -177,7 +181,7 @@ TEST(THandleStream32Test, SetSizeOnAReadOnlyHandleRaisesTheSystemError) {
 }
 
 TEST(THandleStream32Test, SizesBeyondTheSignedRange) {
-    TestFolder folder;
+    Scratch folder;
     std::uint8_t error = 0;
     TFileStream32 stream(folder / "sparse.bin", fmCreate, error);
     // Sparse files: no disk space is used.

@@ -1,12 +1,17 @@
 // Temporary file names for the cabinet library.
 #include "cabinet/component/TempFileName.h"
-#include "TestFolder.h"
+#include "tests/support/Scratch.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
 
 namespace {
+
+using testsupport::Exists;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -41,11 +46,11 @@ private:
 } // namespace
 
 TEST(MakeTempFileNameTest, UsesAnExistingFolder) {
-    TestFolder folder;
+    Scratch folder;
     const std::string name = MakeTempFileName(folder.Path() + "/");
     EXPECT_TRUE(StartsWith(name, folder.Path() + "/vrk")) << name;
     EXPECT_TRUE(EndsWith(name, ".tmp")) << name;
-    ASSERT_TRUE(FileExists(name));
+    ASSERT_TRUE(Exists(name));
     EXPECT_EQ(ReadFile(name), "");
     // Without the trailing "/" too, and every call gives a new file.
     const std::string other = MakeTempFileName(folder.Path());
@@ -54,17 +59,17 @@ TEST(MakeTempFileNameTest, UsesAnExistingFolder) {
 }
 
 TEST(MakeTempFileNameTest, EmptyOrMissingFolderFallsBackToTheSystemFolder) {
-    TestFolder system;
-    TestFolder other;
+    Scratch system;
+    Scratch other;
     TempDirOverride tmpdir(system.Path());
     const std::string fromEmpty = MakeTempFileName("");
     EXPECT_TRUE(StartsWith(fromEmpty, system.Path() + "/vrk")) << fromEmpty;
-    EXPECT_TRUE(FileExists(fromEmpty));
+    EXPECT_TRUE(Exists(fromEmpty));
 
     const std::string missing = other / "not/there/";
     const std::string fromMissing = MakeTempFileName(missing);
     EXPECT_TRUE(StartsWith(fromMissing, system.Path() + "/vrk")) << fromMissing;
-    EXPECT_FALSE(FileExists(other / "not"));
+    EXPECT_FALSE(Exists(other / "not"));
 
     // A plain file is not a folder.
     WriteFile(other / "file", "x");

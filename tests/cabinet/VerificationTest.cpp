@@ -1,10 +1,9 @@
 // Every backup is read back and compared with what was packed: a cabinet damaged on its way to
 // the disk (here by a file handler that flips one byte of what it writes) is a failed backup.
 #include "CabTestSupport.h"
-#include "TestFolder.h"
 
 #include "archive/model/ErrorCodes.h"
-#include "cabinet/format/CabinetHeader.h"
+#include "tests/support/ParamName.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -79,7 +78,7 @@ class VerificationTest : public ::testing::TestWithParam<Case> {};
 } // namespace
 
 TEST_P(VerificationTest, ADamagedCabinetIsAFailedBackupAndIsKept) {
-    TestFolder work;
+    Scratch work;
     WriteFile(work / "src/a.bin", RandomBytes(50000, 1));
     WriteFile(work / "src/b.txt", CompressibleText(20000));
     const std::string earlier = work / "out/backup_1.cab";
@@ -94,9 +93,9 @@ TEST_P(VerificationTest, ADamagedCabinetIsAFailedBackupAndIsKept) {
     }
     const std::string earlierBytes = ReadFile(earlier);
     // The record of the sources in the header's reserve is as long as in the earlier backup.
-    const auto header = ostrivane::cabformat::ReadCabinetHeader(earlier);
-    ASSERT_TRUE(header && header->HeaderReserve > 0);
-    const std::uint32_t reserve = ostrivane::cabformat::kReserveSizesBytes + header->HeaderReserve;
+    const CabDirectory header = ReadCabDirectory(earlier);
+    ASSERT_TRUE(header.Valid && header.HeaderReserve > 0);
+    const std::uint32_t reserve = header.ReserveBytes();
 
     TMakeCab cab;
     ErrorRecorder errors(cab);
@@ -114,7 +113,7 @@ TEST_P(VerificationTest, ADamagedCabinetIsAFailedBackupAndIsKept) {
         return e.Code == kErrVerifyFailed && e.FileName == archive &&
                e.ExtendedMsg.find(GetParam().expected) != std::string::npos;
     })) << errors.Describe();
-    EXPECT_TRUE(FileExists(archive)) << "the failed archive is kept for salvage";
+    EXPECT_TRUE(Exists(archive)) << "the failed archive is kept for salvage";
     EXPECT_EQ(ReadFile(earlier), earlierBytes);
 }
 
@@ -125,11 +124,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"InTheData", 2000, "checksum error in data block 1", 0},
         // In the first file's name: that name is missing, an unknown one is there instead.
         Case{"InAName", 36 + 8 + 16 + 1, ": missing from the archive", 1}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    testsupport::ParamName());
 
 // In a backup of several parts, the report names the part that is damaged.
 TEST(VerificationOfParts, ADamagedLaterPartIsNamed) {
-    TestFolder work;
+    Scratch work;
     for (int i = 0; i < 3; ++i)
         WriteFile(work / ("src/f" + std::to_string(i)), RandomBytes(60000, i));
     const std::string archive = work / "backup.cab";

@@ -56,13 +56,13 @@ protected:
             expected.erase(StoredName(r.FileName));
             expected.erase(StoredName(r.ExtendedMsg));
         }
-        const CabListing listing = ReadListing(archive());
-        ASSERT_TRUE(listing.valid);
+        const CabDirectory listing = ReadCabDirectory(archive());
+        ASSERT_TRUE(listing.Valid);
         std::set<std::string> stored;
-        for (const auto& [name, size] : listing.files)
+        for (const auto& [name, size] : listing.SizesByName())
             stored.insert(name);
         EXPECT_EQ(stored, expected) << build.Describe();
-        EXPECT_EQ(listing.fileCount, listing.files.size()) << "a name is stored twice";
+        EXPECT_EQ(listing.Files.size(), listing.SizesByName().size()) << "a name is stored twice";
     }
 
     Scratch dir;
@@ -145,11 +145,11 @@ TEST(HostileTreeCrowd, AFolderOfAHundredThousandEntriesGoesIntoTwoParts) {
     std::set<std::string> stored;
     std::size_t entries = 0;
     for (const std::string& part : {archive, dir / "out/archive-2.cab"}) {
-        const CabListing listing = ReadListing(part);
-        ASSERT_TRUE(listing.valid) << part;
+        const CabDirectory listing = ReadCabDirectory(part);
+        ASSERT_TRUE(listing.Valid) << part;
         EXPECT_EQ(ReadersAccept(part), "") << part;
-        entries += listing.fileCount;
-        for (const auto& [name, size] : listing.files)
+        entries += listing.Files.size();
+        for (const auto& [name, size] : listing.SizesByName())
             stored.insert(name);
     }
     EXPECT_FALSE(Exists(dir / "out/archive-3.cab"));
@@ -190,11 +190,11 @@ TEST_F(HostileTree, BackslashInANameDoesNotCollideWithAFolder) {
     WriteFile(src() + "/a/b.txt", "the file in the folder");
     const GuardedBuild build = Build();
     ASSERT_GE(build.status, 0) << build.Describe();
-    const CabListing listing = ReadListing(archive());
-    ASSERT_TRUE(listing.valid);
-    EXPECT_EQ(listing.fileCount, listing.files.size())
+    const CabDirectory listing = ReadCabDirectory(archive());
+    ASSERT_TRUE(listing.Valid);
+    EXPECT_EQ(listing.Files.size(), listing.SizesByName().size())
         << "two files were stored under the name src\\a\\b.txt";
-    EXPECT_EQ(listing.files.size() + build.reports.size(), 2u) << build.Describe();
+    EXPECT_EQ(listing.SizesByName().size() + build.reports.size(), 2u) << build.Describe();
 }
 
 TEST_F(HostileTree, PathsFarLongerThanACabinetName) {

@@ -30,33 +30,11 @@ std::string BackUp(const std::string& archive, int depth, const std::string& sou
     return ostrivane::run::RunBackup(cab, request).Record.Message;
 }
 
-// Runs as the user 65534 from here on; false when this process cannot switch.
-bool BecomeUnprivileged() {
-    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-}
-
-// Hands `path` to the user the unprivileged steps run as (nothing to do when not root).
-void HandOver(const std::string& path) {
-    if (IsRoot()) {
-        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0) << path;
-    }
-}
-
-// The content of `file` in the cabinet `archive`, as cabextract restores it.
-std::string Restored(const std::string& archive, const std::string& file) {
-    std::string content;
-    if (Shell("cabextract -q -p -F " + Quote(file) + " " + Quote(archive), &content) != 0)
-        return "<unreadable " + archive + ">";
-    return content;
-}
-
 // Three runs keeping two copies, each after a change of the source, in a child process (as the
 // user 65534 under root); the child's status: 0 when every run wrote its archive.
 int ThreeRuns(const std::string& archive, const std::string& source) {
-    return RunGuarded(
+    return RunUnprivileged(
         [&] {
-            if (IsRoot() && !BecomeUnprivileged())
-                return 99;
             for (int run = 0; run < 3; ++run) {
                 WriteFile(source + "/a.txt", "run " + std::to_string(run));
                 if (!BackUp(archive, 2, source).empty())
@@ -69,9 +47,9 @@ int ThreeRuns(const std::string& archive, const std::string& source) {
 
 void ExpectSeriesOfThreeRuns(const std::string& folder, const std::string& source) {
     const std::string name = ostrivane::fs::NameOf(source) + "/a.txt";
-    EXPECT_EQ(Restored(folder + "/data.cab", name), "run 2");
-    EXPECT_EQ(Restored(folder + "/data_1.cab", name), "run 1");
-    EXPECT_EQ(Restored(folder + "/data_2.cab", name), "run 0");
+    EXPECT_EQ(CabextractFile(folder + "/data.cab", name), "run 2");
+    EXPECT_EQ(CabextractFile(folder + "/data_1.cab", name), "run 1");
+    EXPECT_EQ(CabextractFile(folder + "/data_2.cab", name), "run 0");
 }
 
 TEST(Series, ADottedFolderWithAnUnwritableParentKeepsEveryBackup) {
@@ -84,15 +62,13 @@ TEST(Series, ADottedFolderWithAnUnwritableParentKeepsEveryBackup) {
     for (const std::string& path : {home, user, folder, source})
         ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
     for (const std::string& path : {user, folder, source})
-        HandOver(path);
+        ASSERT_TRUE(HandOver(path)) << path;
     if (!IsRoot())
         ::chmod(home.c_str(), 0555);
     ASSERT_EQ(ThreeRuns(folder + "/data.cab", source), 0);
     ::chmod(home.c_str(), 0755);
     ExpectSeriesOfThreeRuns(folder, source);
-    std::string beside;
-    Shell("ls -A " + Quote(home), &beside);
-    EXPECT_EQ(beside, "jan.novak\n");
+    EXPECT_EQ(Listing(home), "jan.novak");
 }
 
 TEST(Series, AFolderThatCanBeWrittenButNotListedKeepsTheSeriesAndIsLocked) {
@@ -101,17 +77,15 @@ TEST(Series, AFolderThatCanBeWrittenButNotListedKeepsTheSeriesAndIsLocked) {
     const std::string source = dir / "data";
     ASSERT_EQ(::mkdir(drop.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(source.c_str(), 0755), 0);
-    HandOver(source);
+    ASSERT_TRUE(HandOver(source)) << source;
     // A drop folder: others may write and search it, but not list it.
     ASSERT_EQ(::chmod(drop.c_str(), IsRoot() ? 01733 : 0333), 0);
     const std::string archive = drop + "/data.cab";
     ASSERT_EQ(ThreeRuns(archive, source), 0);
 
     // A second copy finds the folder locked and leaves the series alone.
-    const int locked = RunGuarded(
+    const int locked = RunUnprivileged(
         [&] {
-            if (IsRoot() && !BecomeUnprivileged())
-                return 99;
             const ostrivane::DestinationLock firstCopy(archive);
             if (!firstCopy.Held())
                 return 1;
@@ -123,9 +97,7 @@ TEST(Series, AFolderThatCanBeWrittenButNotListedKeepsTheSeriesAndIsLocked) {
     EXPECT_EQ(locked, 0);
     ::chmod(drop.c_str(), 0755);
     ExpectSeriesOfThreeRuns(drop, source);
-    std::string left;
-    Shell("ls -A " + Quote(drop), &left);
-    EXPECT_EQ(left, "data.cab\ndata_1.cab\ndata_2.cab\n") << "no lock file stays behind";
+    EXPECT_EQ(Listing(drop), "data.cab data_1.cab data_2.cab") << "no lock file stays behind";
 }
 
 // A step of the rotation that cannot be made (a name taken by a folder), or a link in the series,
@@ -156,9 +128,8 @@ TEST(Series, ARotationThatCannotBeMadeLosesNothingAndPlacesNothing) {
         EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), "the one before");
         EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "not a backup");
         EXPECT_EQ(::access((dir / "out/data_2.cab").c_str(), F_OK), 0);
-        std::string left;
-        Shell("ls -A " + Quote(dir / "out"), &left);
-        EXPECT_EQ(left, "data.cab\ndata_1.cab\ndata_2.cab\n") << "the new cabinets stayed";
+        EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab data_2.cab")
+            << "the new cabinets stayed";
     }
 }
 
@@ -175,7 +146,7 @@ TEST(Series, BackupsInPartsMoveWithAllTheirPartsAndLeaveNoStalePart) {
         Shell("rm -rf " + Quote(dir / "src"));
         for (int i = 0; i < files; ++i)
             WriteFile(dir / ("src/f" + std::to_string(i)),
-                      "run " + std::to_string(run) + Pattern(60000, run * 10 + i));
+                      "run " + std::to_string(run) + RandomBytes(60000, run * 10 + i));
         ASSERT_EQ(BackUp(archive, 2, dir / "src", kPart), "") << "run " << run;
     }
     std::string names;
@@ -187,19 +158,19 @@ TEST(Series, BackupsInPartsMoveWithAllTheirPartsAndLeaveNoStalePart) {
         EXPECT_EQ(ReadersAccept(out + "/" + part), "") << part;
         for (const std::string& name : CabextractNames(out + "/" + part)) {
             stored.insert(name);
-            EXPECT_EQ(Restored(out + "/" + part, name).substr(0, 5), "run 1") << part;
+            EXPECT_EQ(CabextractFile(out + "/" + part, name).substr(0, 5), "run 1") << part;
         }
     }
     EXPECT_EQ(stored, (std::set<std::string>{"src/f0", "src/f1", "src/f2"}));
-    EXPECT_EQ(Restored(archive, "src/f0").substr(0, 5), "run 3");
-    EXPECT_EQ(Restored(out + "/data_1.cab", "src/f0").substr(0, 5), "run 2");
+    EXPECT_EQ(CabextractFile(archive, "src/f0").substr(0, 5), "run 3");
+    EXPECT_EQ(CabextractFile(out + "/data_1.cab", "src/f0").substr(0, 5), "run 2");
 }
 
 // Writes `files` files of 60 KB into `archive`, 100 KB a part; the reports.
 std::vector<Report> BuildInParts(const std::string& archive, const std::string& source, int files) {
     Shell("rm -rf " + Quote(source));
     for (int i = 0; i < files; ++i)
-        WriteFile(source + "/f" + std::to_string(i), Pattern(60000, i));
+        WriteFile(source + "/f" + std::to_string(i), RandomBytes(60000, i));
     TMakeCab cab;
     Reports reports(cab);
     ConfigureForBackup(cab, archive, {source + "/*.*"}, false, "");
@@ -235,7 +206,7 @@ TEST(Series, APartNameTakenByAnotherFileIsNeverWrittenOver) {
 TEST(Series, APartNameTakenByAnotherFileStopsTheRunBeforeTheSeriesMoves) {
     Scratch dir;
     for (int i = 0; i < 3; ++i)
-        WriteFile(dir / ("src/f" + std::to_string(i)), Pattern(60000, i));
+        WriteFile(dir / ("src/f" + std::to_string(i)), RandomBytes(60000, i));
     WriteFile(dir / "out/data.cab", "the previous backup");
     WriteFile(dir / "out/data-2.cab", "somebody else's file");
     const std::string problem = BackUp(dir / "out/data.cab", 2, dir / "src", 100000);
@@ -244,9 +215,7 @@ TEST(Series, APartNameTakenByAnotherFileStopsTheRunBeforeTheSeriesMoves) {
         << problem;
     EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
     EXPECT_EQ(ReadFile(dir / "out/data-2.cab"), "somebody else's file");
-    std::string left;
-    Shell("ls -A " + Quote(dir / "out"), &left);
-    EXPECT_EQ(left, "data-2.cab\ndata.cab\n");
+    EXPECT_EQ(Listing(dir / "out"), "data-2.cab data.cab");
 }
 
 // A file moved on to the next part is read again from its start; the archive's progress still
@@ -254,7 +223,7 @@ TEST(Series, APartNameTakenByAnotherFileStopsTheRunBeforeTheSeriesMoves) {
 TEST(Series, ProgressCoversTheWholeSetOnce) {
     Scratch dir;
     for (int i = 0; i < 4; ++i)
-        WriteFile(dir / ("src/f" + std::to_string(i)), Pattern(60000, i));
+        WriteFile(dir / ("src/f" + std::to_string(i)), RandomBytes(60000, i));
     TMakeCab cab;
     Reports reports(cab);
     ConfigureForBackup(cab, dir / "out.cab", {dir / "src/*.*"}, false, "");

@@ -5,6 +5,7 @@
 
 #include "archive/model/ErrorCodes.h"
 #include "platform/fs/Paths.h"
+#include "tests/support/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -88,10 +89,11 @@ TEST_P(SourceResized, WhileItIsReadTheCabinetStaysSound) {
     const Resize r = GetParam();
     Scratch dir;
     const std::string changing = dir / "src/changing.bin";
-    const std::string original = Pattern(r.before, 1);
-    const std::string grown = original + Pattern(r.after > r.before ? r.after - r.before : 0, 2);
+    const std::string original = RandomBytes(r.before, 1);
+    const std::string grown =
+        original + RandomBytes(r.after > r.before ? r.after - r.before : 0, 2);
     WriteFile(changing, original);
-    WriteFile(dir / "src/other.bin", Pattern(50000, 3));
+    WriteFile(dir / "src/other.bin", RandomBytes(50000, 3));
     const std::string archive = dir / "out/archive.cab";
     ::mkdir((dir / "out").c_str(), 0755);
 
@@ -142,9 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SourceResized,
                          ::testing::Values(Resize{"Grows", 400000, 700000},
                                            Resize{"Shrinks", 400000, 10000},
                                            Resize{"Emptied", 400000, 0}),
-                         [](const ::testing::TestParamInfo<Resize>& info) {
-                             return std::string(info.param.name);
-                         });
+                         testsupport::ParamName());
 
 // The front end, run as a user for whom file permissions hold: as root the user 65534 through
 // setpriv, who owns the archive's folder `out` (everything else stays root's); otherwise the
@@ -153,13 +153,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SourceResized,
 std::optional<int> RunToolUnprivileged(const std::string& out, const std::string& arguments,
                                        std::string& output, std::string& skip) {
     const std::string tool = std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab";
-    std::string prefix;
+    const std::string prefix = testsupport::UnprivilegedCommandPrefix();
     if (IsRoot()) {
-        if (::chown(out.c_str(), 65534, 65534) != 0) {
+        if (!HandOver(out)) {
             skip = "cannot hand the archive's folder to the user 65534";
             return std::nullopt;
         }
-        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         if (Shell(prefix + "true") != 0) {
             skip = "cannot switch to the user 65534 here";
             return std::nullopt;
@@ -194,19 +193,28 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     EXPECT_EQ(CabextractNames(archive),
               (std::set<std::string>{"src/also.txt", "src/readable.txt"}));
     // The library's temporary files went to the archive's folder and are gone again.
-    std::string left;
-    Shell("ls -A " + Quote(dir / "out"), &left);
-    EXPECT_EQ(left, "archive.cab\n");
+    EXPECT_EQ(Listing(dir / "out"), "archive.cab");
 }
 
-// A subfolder the user may not read holds files that are then missing from the backup: the
-// walk reports it, so that the backup is not taken for complete, and the backup of the rest
-// takes its place.
-TEST(SourceChange, UnreadableSubfolderIsReported) {
+// A subfolder whose files the user cannot reach: they are missing from the backup, the walk
+// reports the folder, so that the backup is not taken for complete, and the backup of the rest
+// takes its place. A folder that may not be read at all, or one that can be listed but not
+// entered (it shows its names and nothing else).
+struct HiddenFolder {
+    const char* name;
+    const char* folder;
+    mode_t mode;
+    const char* told; // besides the folder's path
+};
+
+class SourceChangeHiddenFolder : public ::testing::TestWithParam<HiddenFolder> {};
+
+TEST_P(SourceChangeHiddenFolder, IsReportedAndTheRestArchived) {
     Scratch dir;
+    const std::string hidden = dir / "src/" + GetParam().folder;
     WriteFile(dir / "src/readable.txt", "for everyone");
-    WriteFile(dir / "src/locked/secret.txt", "for nobody");
-    ::chmod((dir / "src/locked").c_str(), 0700);
+    WriteFile(hidden + "/secret.txt", "for nobody");
+    ::chmod(hidden.c_str(), GetParam().mode);
     ::mkdir((dir / "out").c_str(), 0755);
     const std::string archive = dir / "out/archive.cab";
     std::string output, skip;
@@ -214,31 +222,20 @@ TEST(SourceChange, UnreadableSubfolderIsReported) {
         dir / "out", "--recurse " + Quote(archive) + " " + Quote(dir / "src/*.*"), output, skip);
     if (!status)
         GTEST_SKIP() << skip;
-    EXPECT_EQ(*status, 1) << "the backup lacks src/locked and says nothing: " << output;
-    EXPECT_NE(output.find(dir / "src/locked"), std::string::npos) << output;
+    EXPECT_EQ(*status, 1) << "the backup lacks " << hidden << " and says nothing: " << output;
+    EXPECT_NE(output.find(GetParam().told), std::string::npos) << output;
+    EXPECT_NE(output.find(hidden), std::string::npos) << output;
     // What could be read is backed up all the same.
     ASSERT_TRUE(CabextractAccepts(archive)) << output;
     EXPECT_EQ(CabextractNames(archive), (std::set<std::string>{"src/readable.txt"}));
 }
 
-// A subfolder that can be listed but not entered shows its names and nothing else: its files
-// are missing from the backup, and the walk says so.
-TEST(SourceChange, FolderThatCannotBeEnteredIsReported) {
-    Scratch dir;
-    WriteFile(dir / "src/readable.txt", "for everyone");
-    WriteFile(dir / "src/listed/secret.txt", "for nobody");
-    ::chmod((dir / "src/listed").c_str(), 0744);
-    ::mkdir((dir / "out").c_str(), 0755);
-    const std::string archive = dir / "out/archive.cab";
-    std::string output, skip;
-    const std::optional<int> status = RunToolUnprivileged(
-        dir / "out", "--recurse " + Quote(archive) + " " + Quote(dir / "src/*.*"), output, skip);
-    if (!status)
-        GTEST_SKIP() << skip;
-    EXPECT_EQ(*status, 1) << "the backup lacks src/listed and says nothing: " << output;
-    EXPECT_NE(output.find("error 25170"), std::string::npos) << output;
-    EXPECT_NE(output.find(dir / "src/listed"), std::string::npos) << output;
-}
+INSTANTIATE_TEST_SUITE_P(Cases, SourceChangeHiddenFolder,
+                         ::testing::Values(HiddenFolder{"UnreadableSubfolderIsReported", "locked",
+                                                        0700, ""},
+                                           HiddenFolder{"FolderThatCannotBeEnteredIsReported",
+                                                        "listed", 0744, "error 25170"}),
+                         testsupport::ParamName());
 
 class DestinationVanishes : public ::testing::TestWithParam<bool> {
 protected:
@@ -247,7 +244,7 @@ protected:
     GuardedBuild Build() {
         const bool tempInside = GetParam();
         for (int i = 0; i < 4; ++i)
-            WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), Pattern(120000, i));
+            WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), RandomBytes(120000, i));
         const std::string temp = tempInside ? out + "/tmp" : dir / "tmp";
         ::mkdir(out.c_str(), 0755);
         ::mkdir(temp.c_str(), 0755);

@@ -7,6 +7,7 @@
 #include "archive/model/ErrorCodes.h"
 #include "cabinet/component/LastError.h"
 #include "platform/fci/fci.h"
+#include "tests/support/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +96,7 @@ protected:
         ::mkdir((dir / "out").c_str(), 0755);
         ::mkdir((dir / "tmp").c_str(), 0755);
         for (int i = 0; i < 3; ++i)
-            WriteFile(dir / ("src/file" + std::to_string(i) + ".bin"), Pattern(300000, i));
+            WriteFile(dir / ("src/file" + std::to_string(i) + ".bin"), RandomBytes(300000, i));
         {
             TMakeCab first;
             Reports reports(first);
@@ -143,12 +144,12 @@ TEST_P(WriteFault, IsReportedAndLeavesTheEarlierArchiveAlone) {
     EXPECT_EQ(ReadFile(earlier), earlierBytes) << "the earlier archive was touched";
     if (valid) {
         // Whatever it holds must be what the sources hold.
-        const CabListing listing = ReadListing(archive);
-        EXPECT_EQ(static_cast<int>(listing.files.size()), added);
+        const CabDirectory listing = ReadCabDirectory(archive);
+        EXPECT_EQ(static_cast<int>(listing.SizesByName().size()), added);
         EXPECT_EQ(Shell("mkdir -p " + Quote(dir / "x") + " && cabextract -q -d " +
                         Quote(dir / "x") + " " + Quote(archive)),
                   0);
-        for (const auto& [name, size] : listing.files) {
+        for (const auto& [name, size] : listing.SizesByName()) {
             std::string relative = name;
             std::replace(relative.begin(), relative.end(), '\\', '/');
             EXPECT_EQ(ReadFile(dir / ("x/" + relative)), ReadFile(dir / relative)) << name;
@@ -156,11 +157,9 @@ TEST_P(WriteFault, IsReportedAndLeavesTheEarlierArchiveAlone) {
     }
     // The library's temporary files are gone, whatever happened, and nothing stray is left
     // beside the archives.
-    EXPECT_EQ(Shell("test -z \"$(ls -A " + Quote(dir / "tmp") + ")\""), 0)
-        << "temporary files left behind";
-    std::string listing;
-    Shell("ls -A " + Quote(dir / "out"), &listing);
-    EXPECT_TRUE(listing == "archiv.cab\narchiv_1.cab\n" || listing == "archiv_1.cab\n") << listing;
+    EXPECT_EQ(Listing(dir / "tmp"), "") << "temporary files left behind";
+    const std::string listing = Listing(dir / "out");
+    EXPECT_TRUE(listing == "archiv.cab archiv_1.cab" || listing == "archiv_1.cab") << listing;
 }
 
 // A cabinet that could not be written completely holds no file a restore could get back, so
@@ -180,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"DiskFullInTheCabinet", Target::Cabinet, kErrorDiskFull, kErrDiskFull},
                       Case{"IoErrorInTemporaryFiles", Target::TemporaryFiles, EIO, kErrWritingFile},
                       Case{"IoErrorInTheCabinet", Target::Cabinet, EIO, kErrWritingFile}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    testsupport::ParamName());
 
 } // namespace
 } // namespace faults

@@ -11,21 +11,16 @@
 #include "app/run/BackupRun.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
+#include "tests/support/Readers.h"
+#include "tests/support/Shell.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -53,52 +48,6 @@ private:
     std::size_t size_;
     std::size_t pos_ = 0;
 };
-
-// Runs a program with its output thrown away; its exit status, -1 when it could not run.
-int Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Every regular file below `dir`, by its path relative to `base`.
-void Collect(const std::string& base, const std::string& dir,
-             std::map<std::string, std::string>& files) {
-    DIR* stream = ::opendir(dir.c_str());
-    if (stream == nullptr)
-        return;
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(stream)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(stream);
-    for (const std::string& name : names) {
-        const std::string path = dir + "/" + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            Collect(base, path, files);
-        else if (S_ISREG(st.st_mode))
-            files[path.substr(base.size() + 1)] = fuzzing::ReadWholeFile(path);
-    }
-}
 
 } // namespace
 
@@ -146,14 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string path = folder + "/" + name;
         if (::lstat(path.c_str(), &st) == 0)
             continue; // the name is taken (by a file or a folder)
-        fuzzing::WriteWholeFile(path, contents);
+        fuzzing::WriteFile(path, contents);
         total += contents.size();
         ++made;
     }
     if (made == 0)
         return 0;
-    std::map<std::string, std::string> expected;
-    Collect(root, src, expected);
+    const std::map<std::string, std::string> expected = fuzzing::TreeContents(root);
 
     const std::string archive = root + "/archive.cab";
     int errors = 0;
@@ -173,14 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           " of " + std::to_string(expected.size()) + "):\n" + report);
     }
 
-    if (Run({"cabextract", "-q", "-t", archive}) != 0)
+    if (!testsupport::CabextractAccepts(archive))
         fuzzing::Fail("cabextract -t refuses the cabinet");
     const std::string out = root + "/out";
     ::mkdir(out.c_str(), 0755);
-    if (Run({"cabextract", "-q", "-d", out, archive}) != 0)
+    if (testsupport::Shell("cabextract -q -d " + testsupport::Quote(out) + " " +
+                           testsupport::Quote(archive)) != 0)
         fuzzing::Fail("cabextract cannot extract the cabinet");
-    std::map<std::string, std::string> extracted;
-    Collect(out, out, extracted);
+    const std::map<std::string, std::string> extracted = fuzzing::TreeContents(out);
     if (extracted != expected) {
         std::string names;
         for (const auto& [name, bytes] : extracted)
@@ -190,9 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::Fail("extracted files differ from the sources:\n" + names);
     }
     // Nothing of the build is left behind but the cabinet itself.
-    std::map<std::string, std::string> leftovers;
-    Collect(root, root, leftovers);
-    for (const auto& [name, bytes] : leftovers)
+    for (const auto& [name, bytes] : fuzzing::TreeContents(root))
         if (name != "archive.cab" && name.rfind("src/", 0) != 0 && name.rfind("out/", 0) != 0)
             fuzzing::Fail("stray file after the build: " + name);
     return 0;

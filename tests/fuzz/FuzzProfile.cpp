@@ -145,7 +145,7 @@ void ExpectSame(const Settings& before, const Settings& after, std::size_t pairs
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzzing::ScratchFolder() + "/Ostrivane.ini";
     const std::string input(reinterpret_cast<const char*>(data), size);
-    fuzzing::WriteWholeFile(path, input);
+    fuzzing::WriteFile(path, input);
 
     Settings read;
     std::vector<bool> refused;
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!profile.Flush())
             fuzzing::Fail("flush into a writable folder failed");
     }
-    const std::string firstSave = fuzzing::ReadWholeFile(path);
+    const std::string firstSave = fuzzing::ReadFile(path);
 
     Settings reloaded;
     {
@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!profile.Flush())
             fuzzing::Fail("second flush failed");
     }
-    if (pairsWritten == read.pairs.size() && fuzzing::ReadWholeFile(path) != firstSave)
+    if (pairsWritten == read.pairs.size() && fuzzing::ReadFile(path) != firstSave)
         fuzzing::Fail("saving the same values again changed the file");
     return 0;
 }

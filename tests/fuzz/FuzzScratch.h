@@ -1,18 +1,20 @@
 // A scratch folder that lives as long as the fuzzing process (on /dev/shm when it can be
-// written), and whole-file helpers.
+// written), and the failed check of a fuzz target.
 #pragma once
+
+#include "tests/support/Scratch.h"
 
 #include <string>
 
 namespace fuzzing {
 
-// The process's own folder under $TMPDIR (or /tmp), made on first use and removed at exit.
-const std::string& ScratchFolder();
+using testsupport::ReadFile;
+using testsupport::RemoveTree;
+using testsupport::TreeContents;
+using testsupport::WriteFile;
 
-void WriteWholeFile(const std::string& path, const std::string& bytes);
-std::string ReadWholeFile(const std::string& path);
-// Removes `path` with everything below it; nothing when it does not exist.
-void RemoveTree(const std::string& path);
+// The process's own folder, made on first use and removed at exit.
+const std::string& ScratchFolder();
 
 // Ends the process with a message, as a failed check of a fuzz target (libFuzzer saves the
 // input that led here).

@@ -34,18 +34,8 @@ for tool in Xvfb openbox xprop xwininfo xdotool import convert tesseract setpriv
     command -v "$tool" > /dev/null || fail "$tool is missing (run tools/install-deps.sh)"
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/ostrivane-install.XXXXXX")
-pids=()
-cleanup() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        pid=${pids[i]}
-        kill "$pid" 2> /dev/null || true
-        wait "$pid" 2> /dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../x11/session.sh"
+make_work_folder install
 chmod 755 "$work"
 
 DESTDIR=$work/root cmake --install "$build" --prefix /usr > "$work/install.log" ||
@@ -61,7 +51,6 @@ mkdir -p "$home" "$runtime"
 chown "$user:$user" "$home" "$runtime"
 chmod 700 "$home" "$runtime"
 
-source "$(dirname "$0")/../x11/session.sh"
 start_x11_session "$work"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME
 

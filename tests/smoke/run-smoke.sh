@@ -27,25 +27,14 @@ done
 [[ -x $build/ostrivane ]] || fail "$build/ostrivane is not built"
 [[ -f $build/libcabinet.so ]] || fail "$build/libcabinet.so is not built"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/ostrivane-smoke.XXXXXX")
-pids=()
-cleanup() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        pid=${pids[i]}
-        kill "$pid" 2> /dev/null || true
-        wait "$pid" 2> /dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../x11/session.sh"
+make_work_folder smoke
 
 mkdir -p "$work/program" "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$build/ostrivane" "$build/libcabinet.so" "$work/program/"
 [[ -f $build/ostrivane.png ]] && cp "$build/ostrivane.png" "$work/program/"
 
-source "$(dirname "$0")/../x11/session.sh"
 start_x11_session "$work"
 
 export HOME=$work/home

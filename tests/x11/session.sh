@@ -1,10 +1,30 @@
 # A private X display for the tests that drive the program under a real X server: Xvfb on a free
 # display number with the openbox window manager on it.
 #
-# Source this file, then call `start_x11_session WORK`: it exports DISPLAY, appends both
+# Source this file, then call `make_work_folder NAME` for the scratch folder `work` and the `pids`
+# array, both cleaned up at exit, and `start_x11_session WORK`: it exports DISPLAY, appends both
 # processes to the caller's `pids` array (for the caller's clean-up) and calls the caller's
 # `fail` when either does not come up. Logs go to WORK/xvfb.log and WORK/openbox.log.
 # `wait_for_window PID TITLE LOG` then waits for the program's window.
+
+# Makes the caller's scratch folder `work` (ostrivane-NAME.XXXXXX under $TMPDIR) and its empty
+# `pids` array; at exit the processes in `pids` are ended, the last started first, and the folder
+# is removed.
+make_work_folder() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/ostrivane-$1.XXXXXX")
+    pids=()
+    trap remove_work_folder EXIT
+}
+
+remove_work_folder() {
+    local i pid
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        pid=${pids[i]}
+        kill "$pid" 2> /dev/null || true
+        wait "$pid" 2> /dev/null || true
+    done
+    rm -rf "$work"
+}
 
 start_x11_session() {
     local work=$1 fd

@@ -7,14 +7,13 @@
 #include "app/restore/RestoreChoice.h"
 #include "app/restore/RestoreTexts.h"
 #include "tests/platform/libcabinet/FciHarness.h"
+#include "tests/support/Child.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -24,41 +23,26 @@ using namespace ostrivane::restore;
 using ostrivane::cabformat::SourceGroup;
 namespace fs = std::filesystem;
 using Files = std::vector<std::pair<std::string, std::string>>;
-
-void Write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-}
-
-std::string Random(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = seed;
-    for (char& c : bytes) {
-        state = state * 1664525u + 1013904223u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
+using testsupport::RandomBytes;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::TreeContents;
+using testsupport::WriteFile;
 
 // Packs `files` (stored name, bytes) through the FCI into `cabinet`, with `record` in the
 // header's reserve when given, as the backup run keeps it.
 void Pack(const fs::path& cabinet, const Files& files,
           const std::vector<SourceGroup>* record = nullptr) {
     fs::create_directories(cabinet.parent_path());
-    const libcabinet_test::ScratchFolder sources;
+    const Scratch sources;
     libcabinet_test::FciHarness fci(cabinet.parent_path(), cabinet.filename().string());
     const std::string reserve = record != nullptr ? EncodeSourceRecord(*record) : std::string();
     fci.ccab.cbReserveCFHeader = static_cast<FCI_UINT>(reserve.size());
     const HFCI context = fci.create();
     ASSERT_NE(context, nullptr);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const fs::path source = sources.path() / std::to_string(i);
-        Write(source, files[i].second);
+        const fs::path source = sources.Folder() / std::to_string(i);
+        WriteFile(source, files[i].second);
         ASSERT_TRUE(fci.add(context, source, files[i].first)) << files[i].first;
     }
     ASSERT_TRUE(fci.flush(context));
@@ -68,19 +52,9 @@ void Pack(const fs::path& cabinet, const Files& files,
     }
 }
 
-// The regular files below `folder`, as paths relative to it.
-std::vector<std::string> FilesBelow(const fs::path& folder) {
-    std::vector<std::string> found;
-    if (fs::exists(folder))
-        for (const auto& entry : fs::recursive_directory_iterator(folder))
-            if (entry.is_regular_file())
-                found.push_back(fs::relative(entry.path(), folder).string());
-    return found;
-}
-
 TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
-    const libcabinet_test::ScratchFolder work;
-    const fs::path w = work.path();
+    const Scratch work;
+    const fs::path w = work.Folder();
     // Two sources named Data besides /a/Data: their groups were told apart when packed.
     const std::vector<SourceGroup> record = {{"Dokumenty\\", w / "home/me/Dokumenty"},
                                              {"Data\\", w / "a/Data"},
@@ -99,9 +73,9 @@ TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
     const std::string stamp = BackupStamp(catalog[0].Made);
     const fs::path report = w / "home/me/Dokumenty/2024";
     // The file was changed since, and restored beside it once already.
-    Write(report / "zprava.odt", "changed since");
-    Write(report / ("zprava (ze zálohy " + stamp + ").odt"), "restored before");
-    Write(w / "home/me/Dokumenty/README", "changed too");
+    WriteFile(report / "zprava.odt", "changed since");
+    WriteFile(report / ("zprava (ze zálohy " + stamp + ").odt"), "restored before");
+    WriteFile(w / "home/me/Dokumenty/README", "changed too");
 
     const auto groups = ostrivane::cabformat::ReadSourceRecord(catalog[0].Archive);
     ASSERT_TRUE(groups.has_value());
@@ -113,14 +87,14 @@ TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
     EXPECT_EQ(summary.Restored, 5);
     EXPECT_EQ(summary.Beside, 2);
     EXPECT_TRUE(summary.Problems.empty()) << RestoreMessage(summary);
-    EXPECT_EQ(Read(report / "zprava.odt"), "changed since");
-    EXPECT_EQ(Read(report / ("zprava (ze zálohy " + stamp + ").odt")), "restored before");
-    EXPECT_EQ(Read(report / ("zprava (ze zálohy " + stamp + ") (2).odt")), "from the backup");
+    EXPECT_EQ(ReadFile(report / "zprava.odt"), "changed since");
+    EXPECT_EQ(ReadFile(report / ("zprava (ze zálohy " + stamp + ").odt")), "restored before");
+    EXPECT_EQ(ReadFile(report / ("zprava (ze zálohy " + stamp + ") (2).odt")), "from the backup");
     // A name without an extension gets none.
-    EXPECT_EQ(Read(w / ("home/me/Dokumenty/README (ze zálohy " + stamp + ")")), "readme");
-    EXPECT_EQ(Read(w / "a/Data/x.txt"), "a");
-    EXPECT_EQ(Read(w / "b/Data/x.txt"), "b");
-    EXPECT_EQ(Read(w / "c/Data/x.txt"), "c");
+    EXPECT_EQ(ReadFile(w / ("home/me/Dokumenty/README (ze zálohy " + stamp + ")")), "readme");
+    EXPECT_EQ(ReadFile(w / "a/Data/x.txt"), "a");
+    EXPECT_EQ(ReadFile(w / "b/Data/x.txt"), "b");
+    EXPECT_EQ(ReadFile(w / "c/Data/x.txt"), "c");
     const std::string message = RestoreMessage(summary);
     EXPECT_NE(message.find("Obnoveno souborů: 5"), std::string::npos) << message;
     EXPECT_NE(message.find("Uloženo vedle existujícího souboru stejného názvu: 2"),
@@ -129,8 +103,8 @@ TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
 }
 
 TEST(Restore, ABackupWithoutItsRecordIsPlacedByTodaysSourcesAndAsksWhereTheyCannotTell) {
-    const libcabinet_test::ScratchFolder work;
-    const fs::path w = work.path();
+    const Scratch work;
+    const fs::path w = work.Folder();
     Pack(w / "dest/Záloha.cab",
          {{"Dokumenty\\a.txt", "A"}, {"Data\\x.txt", "X"}, {"b\\Data\\y.txt", "Y"}});
     const std::vector<Backup> catalog = ReadCatalog(w / "dest/Záloha.cab");
@@ -150,24 +124,24 @@ TEST(Restore, ABackupWithoutItsRecordIsPlacedByTodaysSourcesAndAsksWhereTheyCann
     RestoreFiles(catalog[0], {}, {}, &places, {}, summary);
 
     EXPECT_EQ(summary.Restored, 3) << RestoreMessage(summary);
-    EXPECT_EQ(Read(w / "home/me/Dokumenty/a.txt"), "A");
-    EXPECT_EQ(Read(w / "chosen/x.txt"), "X");
-    EXPECT_EQ(Read(w / "b/Data/y.txt"), "Y");
+    EXPECT_EQ(ReadFile(w / "home/me/Dokumenty/a.txt"), "A");
+    EXPECT_EQ(ReadFile(w / "chosen/x.txt"), "X");
+    EXPECT_EQ(ReadFile(w / "b/Data/y.txt"), "Y");
     EXPECT_FALSE(fs::exists(w / "a/Data"));
 }
 
 TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreRestored) {
-    const libcabinet_test::ScratchFolder work;
-    const fs::path w = work.path();
+    const Scratch work;
+    const fs::path w = work.Folder();
     const fs::path archive = w / "dest/Záloha.cab";
     Pack(archive, {{"Dokumenty\\a.txt", "alpha"},
                    {"Dokumenty\\b.txt", "beta"},
-                   {"Dokumenty\\c.bin", Random(100000, 3)}});
+                   {"Dokumenty\\c.bin", RandomBytes(100000, 3)}});
     // A byte of the last data block, which holds the end of c.bin, goes wrong on the disk.
-    std::string bytes = Read(archive);
+    std::string bytes = ReadFile(archive);
     bytes[bytes.size() - 100] ^= 0x10;
-    Write(archive, bytes);
-    Write(w / "dest/Záloha_1.cab", "not a cabinet at all");
+    WriteFile(archive, bytes);
+    WriteFile(w / "dest/Záloha_1.cab", "not a cabinet at all");
     const struct utimbuf older = {1700000000, 1700000000};
     ASSERT_EQ(::utime((w / "dest/Záloha_1.cab").c_str(), &older), 0);
 
@@ -191,9 +165,9 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
     EXPECT_EQ(summary.Restored, 2);
     ASSERT_EQ(summary.Problems.size(), 1u);
     EXPECT_EQ(summary.Problems[0].Kind, RestoreFailure::Damaged);
-    EXPECT_EQ(Read(w / "out/Dokumenty/a.txt"), "alpha");
-    EXPECT_EQ(Read(w / "out/Dokumenty/b.txt"), "beta");
-    EXPECT_EQ(FilesBelow(w / "out").size(), 2u);
+    EXPECT_EQ(ReadFile(w / "out/Dokumenty/a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(w / "out/Dokumenty/b.txt"), "beta");
+    EXPECT_EQ(TreeContents(w / "out").size(), 2u);
     const std::string message = RestoreMessage(summary);
     EXPECT_NE(message.find("Dokumenty/c.bin: data v záloze jsou poškozená"), std::string::npos)
         << message;
@@ -201,15 +175,15 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
     // A backup run moves the archive along its series: the catalog no longer holds.
     EXPECT_TRUE(Unchanged(catalog[0]));
     fs::rename(archive, w / "dest/Záloha_2.cab");
-    Write(archive, Read(w / "dest/Záloha_2.cab"));
+    WriteFile(archive, ReadFile(w / "dest/Záloha_2.cab"));
     EXPECT_FALSE(Unchanged(catalog[0]));
     EXPECT_TRUE(Unchanged(catalog[1]));
 }
 
 TEST(Restore, ACancelMidRestoreLeavesNoPartialFile) {
-    const libcabinet_test::ScratchFolder work;
-    const fs::path w = work.path();
-    Pack(w / "dest/Záloha.cab", {{"Data\\big.bin", Random(8000000, 5)}, {"Data\\z.txt", "z"}});
+    const Scratch work;
+    const fs::path w = work.Folder();
+    Pack(w / "dest/Záloha.cab", {{"Data\\big.bin", RandomBytes(8000000, 5)}, {"Data\\z.txt", "z"}});
     const std::vector<Backup> catalog = ReadCatalog(w / "dest/Záloha.cab");
     ASSERT_EQ(catalog.size(), 1u);
     std::atomic<bool> cancel{false};
@@ -223,13 +197,13 @@ TEST(Restore, ACancelMidRestoreLeavesNoPartialFile) {
     RestoreFiles(catalog[0], {}, w / "out", nullptr, control, summary);
     EXPECT_TRUE(summary.Cancelled);
     EXPECT_EQ(summary.Restored, 0);
-    EXPECT_EQ(FilesBelow(w / "out"), std::vector<std::string>{});
+    EXPECT_TRUE(TreeContents(w / "out").empty());
     EXPECT_EQ(RestoreMessage(summary).rfind("Obnova byla zrušena.", 0), 0u);
 }
 
 TEST(Restore, AFolderTheUserCannotWriteIsToldOnce) {
-    const libcabinet_test::ScratchFolder work;
-    const fs::path w = work.path();
+    const Scratch work;
+    const fs::path w = work.Folder();
     Pack(w / "dest/Záloha.cab", {{"Data\\a.txt", "a"}, {"Data\\b.txt", "b"}});
     const std::vector<Backup> catalog = ReadCatalog(w / "dest/Záloha.cab");
     ASSERT_EQ(catalog.size(), 1u);
@@ -238,34 +212,19 @@ TEST(Restore, AFolderTheUserCannotWriteIsToldOnce) {
         ::chmod(path.c_str(), 0755);
     ::chmod((w / "dest/Záloha.cab").c_str(), 0644);
     fs::create_directories(w / "locked");
-    ::chmod((w / "locked").c_str(), ::geteuid() == 0 ? 0755 : 0555);
+    ::chmod((w / "locked").c_str(), testsupport::IsRoot() ? 0755 : 0555);
 
     // The restore runs as the user 65534 when this is root (CI), for whom permissions hold.
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipe[0]);
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(99);
-        RestoreSummary summary;
-        RestoreFiles(catalog[0], {}, w / "locked/obnova", nullptr, {}, summary);
-        const std::string message = RestoreMessage(summary);
-        const bool written = ::write(pipe[1], message.data(), message.size()) ==
-                             static_cast<ssize_t>(message.size());
-        ::_exit(written ? 0 : 98);
-    }
-    ::close(pipe[1]);
     std::string message;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
-        message.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipe[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const int status = testsupport::RunUnprivileged(
+        [&] {
+            RestoreSummary summary;
+            RestoreFiles(catalog[0], {}, w / "locked/obnova", nullptr, {}, summary);
+            std::fputs(RestoreMessage(summary).c_str(), stdout);
+            return 0;
+        },
+        60, &message);
+    ASSERT_EQ(status, 0) << message;
     EXPECT_NE(message.find("Obnoveno souborů: 0"), std::string::npos) << message;
     EXPECT_NE(message.find("„" + (w / "locked/obnova").string() +
                            "“ nelze vytvořit ani do ní zapisovat: přístup odepřen (souborů: 2)"),

@@ -1,8 +1,8 @@
 #include "app/run/DestinationLock.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,11 +11,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 using ostrivane::DestinationLock;
-
-std::string MakeTempFolder() {
-    std::string pattern = (stdfs::temp_directory_path() / "lock-XXXXXX").string();
-    return mkdtemp(pattern.data()) ? pattern : std::string();
-}
 
 // flock locks belong to the open file description, so a second lock from a child process is
 // what a second running copy of the program would meet.
@@ -31,8 +26,8 @@ bool ChildCanLock(const std::string& archive) {
 }
 
 TEST(DestinationLockTest, ASecondCopyCannotLockTheSameFolderUntilTheFirstEnds) {
-    const std::string folder = MakeTempFolder();
-    ASSERT_FALSE(folder.empty());
+    const testsupport::Scratch scratch;
+    const std::string folder = scratch.Path();
     const std::string archive = folder + "/data.cab";
     {
         DestinationLock lock(archive);
@@ -42,7 +37,6 @@ TEST(DestinationLockTest, ASecondCopyCannotLockTheSameFolderUntilTheFirstEnds) {
     EXPECT_TRUE(ChildCanLock(archive));
     // No lock file is left behind.
     EXPECT_TRUE(stdfs::is_empty(folder));
-    stdfs::remove_all(folder);
 }
 
 TEST(DestinationLockTest, AMissingFolderIsReportedAsSuchAndNotAsLocked) {

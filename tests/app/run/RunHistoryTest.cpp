@@ -2,6 +2,7 @@
 // lines, kept to the last 1,000 runs, and a history that cannot be written failing without a
 // throw. Times are written in Europe/Prague.
 #include "app/run/RunHistory.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,16 +21,8 @@ using ostrivane::run::RunOrigin;
 using ostrivane::run::RunRecord;
 using ostrivane::run::RunResult;
 
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 std::size_t LineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -60,17 +51,13 @@ protected:
     void SetUp() override {
         ::setenv("TZ", "Europe/Prague", 1);
         ::tzset();
-        char name[] = "/tmp/ostrivane-history-XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        root = name;
-        folder = root / "state" / "ostrivane";
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
 
     std::filesystem::path History() const { return folder / "history.jsonl"; }
 
-    std::filesystem::path root;
-    std::filesystem::path folder;
+    const testsupport::Scratch scratch;
+    const std::filesystem::path root = scratch.Folder();
+    const std::filesystem::path folder = root / "state" / "ostrivane";
 };
 
 TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
@@ -89,7 +76,7 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     const RunHistory history(folder.string());
     EXPECT_EQ(history.Path(), History().string());
     ASSERT_TRUE(history.Append(run));
-    EXPECT_EQ(ReadText(History()),
+    EXPECT_EQ(ReadFile(History()),
               "{\"start\":\"2026-12-08T18:00:03+01:00\",\"end\":\"2026-12-08T18:01:10+01:00\","
               "\"origin\":\"missed\",\"result\":\"failed\","
               "\"archive\":\"/home/já/\\\"q\\\"\\\\b\\tx\\u0001 😀.cab\",\"parts\":2,"
@@ -104,7 +91,7 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     summer.Start = sys_days(year(2026) / 7 / 1) + hours(10);
     summer.Origin = RunOrigin::Command;
     ASSERT_TRUE(history.Append(summer));
-    EXPECT_NE(ReadText(History()).find("\"start\":\"2026-07-01T12:00:00+02:00\""),
+    EXPECT_NE(ReadFile(History()).find("\"start\":\"2026-07-01T12:00:00+02:00\""),
               std::string::npos);
 
     const std::vector<RunRecord> runs = history.Read();
@@ -136,7 +123,7 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
 TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndACutLineStaysAlone) {
     std::filesystem::create_directories(folder);
     const std::string good = ostrivane::run::HistoryLine(NumberedRun(1));
-    WriteText(History(), good + "\nnot json\n{\"start\":\"2026-12-08T18:00:00+01:00\"}\n" +
+    WriteFile(History(), good + "\nnot json\n{\"start\":\"2026-12-08T18:00:00+01:00\"}\n" +
                              "{\"start\":\"2026-13-08T18:00:00+01:00\",\"end\":\"x\","
                              "\"origin\":\"manual\",\"result\":\"ok\"}\n" +
                              good.substr(0, good.size() - 1) + ",\"origin\":\"later\"}\n" +
@@ -148,7 +135,7 @@ TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndACutLineStaysAlone) {
     EXPECT_EQ(runs[0].Files, 1);
     EXPECT_EQ(runs[1].Files, 2);
     EXPECT_EQ(runs[1].Result, RunResult::Failed);
-    EXPECT_EQ(LineCount(ReadText(History())), 7u);
+    EXPECT_EQ(LineCount(ReadFile(History())), 7u);
 }
 
 TEST_F(RunHistoryTest, KeepsTheLastThousandRuns) {
@@ -156,15 +143,15 @@ TEST_F(RunHistoryTest, KeepsTheLastThousandRuns) {
     std::string lines;
     for (int number = 1; number <= 999; ++number)
         lines += ostrivane::run::HistoryLine(NumberedRun(number)) + '\n';
-    WriteText(History(), lines);
+    WriteFile(History(), lines);
     ::chmod(History().c_str(), 0600);
 
     const RunHistory history(folder.string());
     ASSERT_TRUE(history.Append(NumberedRun(1000)));
-    EXPECT_EQ(LineCount(ReadText(History())), 1000u);
+    EXPECT_EQ(LineCount(ReadFile(History())), 1000u);
     ASSERT_TRUE(history.Append(NumberedRun(1001)));
     ASSERT_TRUE(history.Append(NumberedRun(1002)));
-    EXPECT_EQ(LineCount(ReadText(History())), 1000u);
+    EXPECT_EQ(LineCount(ReadFile(History())), 1000u);
     const std::vector<RunRecord> runs = history.Read();
     ASSERT_EQ(runs.size(), 1000u);
     EXPECT_EQ(runs.front().Files, 3);
@@ -175,7 +162,7 @@ TEST_F(RunHistoryTest, KeepsTheLastThousandRuns) {
 TEST_F(RunHistoryTest, AHistoryThatCannotBeWrittenFailsWithoutAThrow) {
     // A file where the state folder's parent should be: no one, root included, makes a folder
     // under it.
-    WriteText(root / "state", "a file");
+    WriteFile(root / "state", "a file");
     const RunHistory blocked(folder.string());
     EXPECT_FALSE(blocked.Append(NumberedRun(1)));
     EXPECT_TRUE(blocked.Read().empty());

@@ -35,18 +35,16 @@ void ExpectRefused(const QLocale& locale, std::initializer_list<const char*> tex
 }
 
 TEST(TimeOfDay, PlainTimesAreAccepted) {
-    ExpectAccepted(QLocale::c(), {
-                                     {"12:00", {12, 0, 0, 0}},
-                                     {"7:05", {7, 5, 0, 0}},
-                                     {"7:5", {7, 5, 0, 0}},
-                                     {"23:59:59", {23, 59, 59, 0}},
-                                     {"8", {8, 0, 0, 0}},
-                                     {"0:00", {0, 0, 0, 0}},
-                                     {" 12:00 ", {12, 0, 0, 0}},
-                                     {"\t12:00\r\n", {12, 0, 0, 0}},
-                                     {"12 : 30 : 15", {12, 30, 15, 0}},
-                                     {"0000012:0000030", {12, 30, 0, 0}},
-                                 });
+    ExpectAccepted(QLocale::c(), {{"12:00", {12, 0, 0, 0}},
+                                  {"7:05", {7, 5, 0, 0}},
+                                  {"7:5", {7, 5, 0, 0}},
+                                  {"23:59:59", {23, 59, 59, 0}},
+                                  {"8", {8, 0, 0, 0}},
+                                  {"0:00", {0, 0, 0, 0}},
+                                  {" 12:00 ", {12, 0, 0, 0}},
+                                  {"\t12:00\r\n", {12, 0, 0, 0}},
+                                  {"12 : 30 : 15", {12, 30, 15, 0}},
+                                  {"0000012:0000030", {12, 30, 0, 0}}});
 }
 
 TEST(TimeOfDay, MalformedAndImpossibleTimesAreRefused) {
@@ -76,27 +74,23 @@ TEST(TimeOfDay, MalformedAndImpossibleTimesAreRefused) {
 }
 
 TEST(TimeOfDay, MillisecondsFollowTheSeconds) {
-    ExpectAccepted(QLocale::c(), {
-                                     {"12:00:00.999", {12, 0, 0, 999}},
-                                     {"12:00:00.0", {12, 0, 0, 0}},
-                                     {"12:00:00.5", {12, 0, 0, 5}},
-                                     {"23:59:59 . 001", {23, 59, 59, 1}},
-                                 });
+    ExpectAccepted(QLocale::c(), {{"12:00:00.999", {12, 0, 0, 999}},
+                                  {"12:00:00.0", {12, 0, 0, 0}},
+                                  {"12:00:00.5", {12, 0, 0, 5}},
+                                  {"23:59:59 . 001", {23, 59, 59, 1}}});
     ExpectRefused(QLocale::c(),
                   {"12:00:00.1000", "12:00:00.", "12:30.5", "12.5", "12:00:00,5", "12:00:00.5.1"});
 }
 
 TEST(TimeOfDay, MarkersAtTheFrontOrTheEnd) {
-    ExpectAccepted(QLocale::c(), {
-                                     {"PM 1:00", {13, 0, 0, 0}},
-                                     {"pm1:00", {13, 0, 0, 0}},
-                                     {"12:00 am", {0, 0, 0, 0}},
-                                     {"12:00AM", {0, 0, 0, 0}},
-                                     {"12 PM", {12, 0, 0, 0}},
-                                     {"Am 12:30", {0, 30, 0, 0}},
-                                     {"11:59:59.999 pM", {23, 59, 59, 999}},
-                                     {"1 am", {1, 0, 0, 0}},
-                                 });
+    ExpectAccepted(QLocale::c(), {{"PM 1:00", {13, 0, 0, 0}},
+                                  {"pm1:00", {13, 0, 0, 0}},
+                                  {"12:00 am", {0, 0, 0, 0}},
+                                  {"12:00AM", {0, 0, 0, 0}},
+                                  {"12 PM", {12, 0, 0, 0}},
+                                  {"Am 12:30", {0, 30, 0, 0}},
+                                  {"11:59:59.999 pM", {23, 59, 59, 999}},
+                                  {"1 am", {1, 0, 0, 0}}});
     ExpectRefused(QLocale::c(), {"0:30 PM", "13:00 PM", "AM PM 1", "AM 1 PM", "1 AM PM", "PM",
                                  "1:00 P M", "1:00 PMX", "00 AM"});
 }
@@ -115,11 +109,9 @@ TEST(TimeOfDay, SeparatorsComeFromTheLocalesTimeFormat) {
 TEST(TimeOfDay, ALocaleWithAFullStopBetweenHoursAndMinutes) {
     const QLocale finnish("fi_FI");
     ASSERT_EQ(finnish.decimalPoint(), ",");
-    ExpectAccepted(finnish, {
-                                {"12.30", {12, 30, 0, 0}},
-                                {"7.5.9", {7, 5, 9, 0}},
-                                {"23.59.59,999", {23, 59, 59, 999}},
-                            });
+    ExpectAccepted(
+        finnish,
+        {{"12.30", {12, 30, 0, 0}}, {"7.5.9", {7, 5, 9, 0}}, {"23.59.59,999", {23, 59, 59, 999}}});
     ExpectRefused(finnish, {"12:30", "12.30.00.5", "12.60"});
 }
 
@@ -128,24 +120,19 @@ TEST(TimeOfDay, CzechDecimalCommaAndMarkers) {
     ASSERT_EQ(czech.decimalPoint(), ",");
     ASSERT_EQ(czech.amText(), "dop.");
     ASSERT_EQ(czech.pmText(), "odp.");
-    ExpectAccepted(czech, {
-                              {"12:00:00,5", {12, 0, 0, 5}},
-                              {"odp. 1:00", {13, 0, 0, 0}},
-                              {"1:00 DOP.", {1, 0, 0, 0}},
-                              {"12 Odp.", {12, 0, 0, 0}},
-                              {"12:00 dop.", {0, 0, 0, 0}},
-                              {"PM 2:15", {14, 15, 0, 0}},
-                          });
+    ExpectAccepted(czech, {{"12:00:00,5", {12, 0, 0, 5}},
+                           {"odp. 1:00", {13, 0, 0, 0}},
+                           {"1:00 DOP.", {1, 0, 0, 0}},
+                           {"12 Odp.", {12, 0, 0, 0}},
+                           {"12:00 dop.", {0, 0, 0, 0}},
+                           {"PM 2:15", {14, 15, 0, 0}}});
     ExpectRefused(czech, {"12:00:00.5", "odp. 13:00", "dop. odp. 1", "1:00 odp"});
 }
 
 TEST(TimeOfDay, FinnishMarkersEndWithAFullStopLikeTheSeparator) {
     const QLocale finnish("fi_FI");
     ASSERT_EQ(finnish.pmText(), "ip.");
-    ExpectAccepted(finnish, {
-                                {"ip. 1.30", {13, 30, 0, 0}},
-                                {"1.30 AP.", {1, 30, 0, 0}},
-                            });
+    ExpectAccepted(finnish, {{"ip. 1.30", {13, 30, 0, 0}}, {"1.30 AP.", {1, 30, 0, 0}}});
 }
 
 } // namespace

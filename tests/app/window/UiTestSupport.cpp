@@ -185,8 +185,7 @@ void SetVariable(const char* name, const std::optional<QByteArray>& value) {
 WindowFixture::WindowFixture()
     : oldHome_(Variable("HOME")), oldConfig_(Variable("XDG_CONFIG_HOME")),
       oldState_(Variable("XDG_STATE_HOME")) {
-    EXPECT_TRUE(dir_.isValid());
-    qputenv("HOME", QFile::encodeName(dir_.path()));
+    qputenv("HOME", QFile::encodeName(Folder()));
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_STATE_HOME");
 }
@@ -200,15 +199,15 @@ WindowFixture::~WindowFixture() {
 }
 
 QString WindowFixture::SettingsPath() const {
-    return dir_.filePath(QStringLiteral("Ostrivane.ini"));
+    return QString::fromStdString(dir_ / "Ostrivane.ini");
 }
 
 QString WindowFixture::Folder() const {
-    return dir_.path();
+    return QString::fromStdString(dir_.Path());
 }
 
 QString WindowFixture::MakeFolder(const QString& name) const {
-    const QString path = dir_.filePath(name);
+    const QString path = QString::fromStdString(dir_ / name.toStdString());
     EXPECT_TRUE(QDir().mkpath(path));
     return path;
 }

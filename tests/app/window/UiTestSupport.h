@@ -5,6 +5,7 @@
 #include "app/dialogs/TfoVyberSouboru.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/window/TfoHlavni.h"
+#include "tests/support/Scratch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <deque>
@@ -95,7 +95,7 @@ public:
     void ShowActive();
 
 private:
-    QTemporaryDir dir_;
+    testsupport::Scratch dir_;
     std::optional<QByteArray> oldHome_;
     std::optional<QByteArray> oldConfig_;
     std::optional<QByteArray> oldState_;

@@ -4,6 +4,7 @@
 
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/widgets/ApplicationTitle.h"
+#include "tests/support/Child.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +29,20 @@ namespace {
 
 class WindowState : public ::testing::Test, public uitest::WindowFixture {
 protected:
+    // A new window, shown and then hidden to the tray.
+    TfoHlavni& NewWindowInTray() {
+        TfoHlavni& w = NewWindow();
+        w.show();
+        w.HideToTray();
+        return w;
+    }
+    // The window is out of the tray and shown again, without its tray icon.
+    static void ExpectShownAgain(TfoHlavni& w) {
+        EXPECT_FALSE(w.InTray());
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.TrayIcon(), nullptr);
+    }
+
     uitest::MessageRecorder messages;
 };
 
@@ -92,25 +107,17 @@ TEST_F(WindowState, HideToTrayAndRestoreByDoubleClick) {
     EXPECT_FALSE(w.TrayIcon()->icon().isNull());
 
     emit w.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, RestoreMenuItemBringsTheWindowBack) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     w.pmiRestore->trigger();
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, TrayTipFollowsTheApplicationTitle) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     ostrivane::ui::SetApplicationTitle(QStringLiteral("quenza Ostrivane - 37%"));
     const QString line = QStringLiteral("\nPoslední ověřená záloha: žádná");
     EXPECT_EQ(w.TrayIcon()->toolTip(), QStringLiteral("quenza Ostrivane - 37%") + line);
@@ -265,20 +272,6 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
 }
 
-// File permissions as an ordinary user sees them, while it lives: root (who reads any file)
-// takes the user 65534 as its effective ids, the fixture's folder handed to that user first.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const QString& folder) {
-        [[maybe_unused]] const bool switched =
-            geteuid() == 0 && chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0 &&
-            setegid(65534) == 0 && seteuid(65534) == 0;
-    }
-    ~AsOrdinaryUser() { [[maybe_unused]] const bool back = Back(); }
-    bool Possible() const { return geteuid() != 0; }
-    bool Back() { return seteuid(getuid()) == 0 && setegid(getgid()) == 0; }
-};
-
 TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow) {
     uitest::WriteIniFile(SettingsPath(), {"[Nastavení]", "Automatická záloha=1"});
     QFile file(SettingsPath());
@@ -286,8 +279,10 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
     const QByteArray before = file.readAll();
     file.close();
     ASSERT_EQ(chmod(QFile::encodeName(SettingsPath()).constData(), 0), 0);
-    AsOrdinaryUser user(Folder());
-    if (!user.Possible())
+    // File permissions as an ordinary user sees them: root takes the unprivileged user as its
+    // effective ids, the fixture's folder handed to that user first.
+    testsupport::EffectivelyUnprivileged user(Folder().toStdString());
+    if (!user.Holds())
         GTEST_SKIP() << "cannot switch to the user 65534 here";
 
     TfoHlavni& w = NewWindow();
@@ -362,9 +357,7 @@ TEST_F(WindowState, StartedWithoutArgumentStaysShown) {
 }
 
 TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     // A stale activation of the hidden program changes nothing.
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_TRUE(w.InTray());
@@ -377,9 +370,7 @@ TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
-    EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.TrayIcon(), nullptr);
+    ExpectShownAgain(w);
 }
 
 TEST_F(WindowState, WithoutATrayHidingMinimisesInstead) {

@@ -13,7 +13,7 @@ std::vector<fs::path> randomFiles(const fs::path& folder, int count, std::size_t
     std::vector<fs::path> files;
     for (int i = 0; i < count; ++i) {
         files.push_back(folder / ("part" + std::to_string(i) + ".bin"));
-        writeRandomFile(files.back(), size, 100 + i);
+        WriteFile(files.back(), RandomBytes(size, 100 + i));
     }
     return files;
 }
@@ -21,9 +21,9 @@ std::vector<fs::path> randomFiles(const fs::path& folder, int count, std::size_t
 } // namespace
 
 TEST(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
-    ScratchFolder scratch;
-    const auto files = randomFiles(scratch.path(), 4, 100000);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const auto files = randomFiles(scratch.Folder(), 4, 100000);
+    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 250000;
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -39,16 +39,15 @@ TEST(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
     FCIDestroy(context);
     EXPECT_TRUE(harness.tempFilesLive.empty());
     EXPECT_LE(fs::file_size(harness.cabinetPath()), 250000u);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    EXPECT_EQ(info.files.size(), 2u);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), {{"part0.bin", files[0]}, {"part1.bin", files[1]}});
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    EXPECT_EQ(info.Files.size(), 2u);
+    expectReadersAccept(harness.cabinetPath(), {{"part0.bin", files[0]}, {"part1.bin", files[1]}});
 }
 
 TEST(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
-    ScratchFolder scratch;
-    const auto files = randomFiles(scratch.path(), 5, 100000);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const auto files = randomFiles(scratch.Folder(), 5, 100000);
+    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 250000;
     harness.ccab.setID = 4242;
     harness.acceptNextCabinet = true;
@@ -65,27 +64,26 @@ TEST(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
     const std::vector<std::vector<int>> contents = {{0, 1}, {2, 3}, {4}};
     for (std::size_t c = 0; c < cabinets.size(); ++c) {
         SCOPED_TRACE(cabinets[c]);
-        const fs::path path = scratch.path() / cabinets[c];
+        const fs::path path = scratch.Folder() / cabinets[c];
         ASSERT_TRUE(fs::exists(path));
         EXPECT_LE(fs::file_size(path), 250000u);
-        const CabInfo info = inspectCabinet(path);
-        EXPECT_EQ(info.index, 0) << "each part stands alone";
-        EXPECT_EQ(info.setId, 4242);
-        EXPECT_EQ(info.flags, 0);
+        const CabDirectory info = inspectCabinet(path);
+        EXPECT_EQ(info.Index, 0) << "each part stands alone";
+        EXPECT_EQ(info.SetId, 4242);
+        EXPECT_EQ(info.Flags, 0);
         std::map<std::string, fs::path> expected;
         for (int i : contents[c]) {
             expected["part" + std::to_string(i) + ".bin"] = files[i];
         }
-        EXPECT_EQ(info.files.size(), expected.size());
-        expectTestersAccept(path);
-        expectExtractsTo(path, expected);
+        EXPECT_EQ(info.Files.size(), expected.size());
+        expectReadersAccept(path, expected);
     }
 }
 
 TEST(LibcabinetCabinetSet, AFileLargerThanAnEmptyCabinetIsAFormatLimit) {
-    ScratchFolder scratch;
-    const auto files = randomFiles(scratch.path(), 1, 100000);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const auto files = randomFiles(scratch.Folder(), 1, 100000);
+    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 50000;
     harness.acceptNextCabinet = true;
     HFCI context = harness.create();

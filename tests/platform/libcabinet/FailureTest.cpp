@@ -12,14 +12,12 @@ using namespace libcabinet_test;
 namespace fs = std::filesystem;
 
 TEST(LibcabinetFailure, CancelledReadUndoesTheFileAndKeepsTheOthers) {
-    ScratchFolder scratch;
-    const fs::path before = scratch.path() / "before.txt";
-    const fs::path cancelled = scratch.path() / "cancelled.bin";
-    const fs::path after = scratch.path() / "after.txt";
-    writeTextFile(before, 100000, 1);
-    writeTextFile(cancelled, 3 * 1024 * 1024, 2);
-    writeTextFile(after, 50001, 3);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path before = makeSource(scratch.Folder(), "before.txt", CompressibleText(100000, 1));
+    const fs::path cancelled =
+        makeSource(scratch.Folder(), "cancelled.bin", CompressibleText(3 * 1024 * 1024, 2));
+    const fs::path after = makeSource(scratch.Folder(), "after.txt", CompressibleText(50001, 3));
+    FciHarness harness(scratch.Folder());
     harness.failReadOf = cancelled.string();
     harness.failReadAfter = 1024 * 1024 + 100;
     HFCI context = harness.create();
@@ -36,20 +34,18 @@ TEST(LibcabinetFailure, CancelledReadUndoesTheFileAndKeepsTheOthers) {
     EXPECT_TRUE(harness.tempFilesLive.empty());
     EXPECT_TRUE(harness.openHandles.empty());
 
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), 2u);
-    EXPECT_EQ(info.files[1].folderOffset, 100000u);
-    EXPECT_EQ(info.folders[0].blocks, (150001 + 32767) / 32768);
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), 2u);
+    EXPECT_EQ(info.Files[1].FolderOffset, 100000u);
+    EXPECT_EQ(info.Folders[0].BlockCount, (150001 + 32767) / 32768);
     ASSERT_EQ(harness.placed.size(), 2u);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), {{"before.txt", before}, {"after.txt", after}});
+    expectReadersAccept(harness.cabinetPath(), {{"before.txt", before}, {"after.txt", after}});
 }
 
 TEST(LibcabinetFailure, CancelThenDestroyWithoutFlushDeletesTheTempFiles) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f.bin";
-    writeRandomFile(file, 2 * 1024 * 1024, 4);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "f.bin", RandomBytes(2 * 1024 * 1024, 4));
+    FciHarness harness(scratch.Folder());
     harness.failReadOf = file.string();
     harness.failReadAfter = 700000;
     HFCI context = harness.create();
@@ -64,14 +60,12 @@ TEST(LibcabinetFailure, CancelThenDestroyWithoutFlushDeletesTheTempFiles) {
 }
 
 TEST(LibcabinetFailure, StatusAbortDuringAnAddUndoesOnlyThatFile) {
-    ScratchFolder scratch;
-    const fs::path first = scratch.path() / "first.txt";
-    const fs::path aborted = scratch.path() / "aborted.txt";
-    const fs::path last = scratch.path() / "last.txt";
-    writeTextFile(first, 40000, 5);
-    writeTextFile(aborted, 3 * 1024 * 1024, 6);
-    writeTextFile(last, 20000, 7);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path first = makeSource(scratch.Folder(), "first.txt", CompressibleText(40000, 5));
+    const fs::path aborted =
+        makeSource(scratch.Folder(), "aborted.txt", CompressibleText(3 * 1024 * 1024, 6));
+    const fs::path last = makeSource(scratch.Folder(), "last.txt", CompressibleText(20000, 7));
+    FciHarness harness(scratch.Folder());
     // One worker keeps few blocks in flight, so that records, and their status calls, are
     // written while the large file is still being read.
     ::setenv("OSTRIVANE_CAB_THREADS", "1", 1);
@@ -85,20 +79,18 @@ TEST(LibcabinetFailure, StatusAbortDuringAnAddUndoesOnlyThatFile) {
     ASSERT_TRUE(harness.add(context, last, "last.txt"));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), 2u);
-    EXPECT_EQ(info.files[1].name, "last.txt");
-    EXPECT_EQ(info.files[1].folderOffset, 40000u);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), {{"first.txt", first}, {"last.txt", last}});
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), 2u);
+    EXPECT_EQ(info.Files[1].Name, "last.txt");
+    EXPECT_EQ(info.Files[1].FolderOffset, 40000u);
+    expectReadersAccept(harness.cabinetPath(), {{"first.txt", first}, {"last.txt", last}});
     EXPECT_TRUE(harness.tempFilesLive.empty());
 }
 
 TEST(LibcabinetFailure, StatusAbortBeforeTheCabinetIsWrittenKeepsItForAnotherFlush) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f.txt";
-    writeTextFile(file, 90000, 8);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(90000, 8));
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(harness.add(context, file, "f.txt"));
@@ -109,19 +101,16 @@ TEST(LibcabinetFailure, StatusAbortBeforeTheCabinetIsWrittenKeepsItForAnotherFlu
     EXPECT_FALSE(fs::exists(harness.cabinetPath()));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), {{"f.txt", file}});
+    expectReadersAccept(harness.cabinetPath(), {{"f.txt", file}});
 }
 
 TEST(LibcabinetFailure, ShortReadsWithAStaleErrorAtTheEndAreTheEndOfTheFile) {
     // The program's file handler reports the last system error on every short read, also at
     // the end of a file that was read in full.
-    ScratchFolder scratch;
-    const fs::path odd = scratch.path() / "odd.txt";
-    const fs::path exact = scratch.path() / "exact.bin";
-    writeTextFile(odd, 100001, 9);
-    writeRandomFile(exact, 65536, 10);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path odd = makeSource(scratch.Folder(), "odd.txt", CompressibleText(100001, 9));
+    const fs::path exact = makeSource(scratch.Folder(), "exact.bin", RandomBytes(65536, 10));
+    FciHarness harness(scratch.Folder());
     harness.windowsStyleShortReads = true;
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -133,11 +122,10 @@ TEST(LibcabinetFailure, ShortReadsWithAStaleErrorAtTheEndAreTheEndOfTheFile) {
 }
 
 TEST(LibcabinetFailure, CabinetThatCannotBeCreatedFailsTheFlush) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f.txt";
-    writeTextFile(file, 1000, 11);
-    FciHarness harness(scratch.path());
-    const std::string missing = (scratch.path() / "no-such-folder").string() + "/";
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(1000, 11));
+    FciHarness harness(scratch.Folder());
+    const std::string missing = (scratch.Folder() / "no-such-folder").string() + "/";
     std::strncpy(harness.ccab.szCabPath, missing.c_str(), sizeof harness.ccab.szCabPath - 1);
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -150,12 +138,11 @@ TEST(LibcabinetFailure, CabinetThatCannotBeCreatedFailsTheFlush) {
 }
 
 TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
-    ScratchFolder scratch;
-    const fs::path kept = scratch.path() / "kept.txt";
-    const fs::path refused = scratch.path() / "refused.txt";
-    writeTextFile(kept, 30000, 12);
-    writeTextFile(refused, 200000, 13);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path kept = makeSource(scratch.Folder(), "kept.txt", CompressibleText(30000, 12));
+    const fs::path refused =
+        makeSource(scratch.Folder(), "refused.txt", CompressibleText(200000, 13));
+    FciHarness harness(scratch.Folder());
     harness.refusePlacementOf = "refused.txt";
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -166,10 +153,9 @@ TEST(LibcabinetFailure, RefusedPlacementUndoesTheFile) {
     EXPECT_FALSE(harness.add(context, refused, "refused.txt"));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), 1u);
-    EXPECT_EQ(info.files[0].folderOffset, 0u);
-    EXPECT_EQ(info.folders[0].blocks, 1);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), {{"kept.txt", kept}});
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), 1u);
+    EXPECT_EQ(info.Files[0].FolderOffset, 0u);
+    EXPECT_EQ(info.Folders[0].BlockCount, 1);
+    expectReadersAccept(harness.cabinetPath(), {{"kept.txt", kept}});
 }

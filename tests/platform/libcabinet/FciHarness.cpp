@@ -1,5 +1,7 @@
 #include "FciHarness.h"
 
+#include "tests/support/PosixFci.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,25 +15,20 @@
 namespace libcabinet_test {
 namespace {
 
+namespace posixfci = testsupport::posixfci;
+
 FciHarness& self(void* pv) {
     return *static_cast<FciHarness*>(pv);
 }
 
-int posixFlags(int flags) {
-    int result = (flags & FCI_O_RDWR) ? O_RDWR : (flags & FCI_O_WRONLY) ? O_WRONLY : O_RDONLY;
-    if (flags & FCI_O_CREAT) {
-        result |= O_CREAT;
-    }
-    if (flags & FCI_O_TRUNC) {
-        result |= O_TRUNC;
-    }
-    if (flags & FCI_O_EXCL) {
-        result |= O_EXCL;
-    }
-    return result | O_CLOEXEC;
-}
-
 } // namespace
+
+std::filesystem::path makeSource(const std::filesystem::path& folder, const std::string& name,
+                                 const std::string& bytes) {
+    const std::filesystem::path path = folder / name;
+    WriteFile(path, bytes);
+    return path;
+}
 
 FciHarness::FciHarness(const std::filesystem::path& where, const std::string& cabinetName)
     : folder(where) {
@@ -49,8 +46,8 @@ FciHarness::~FciHarness() {
 }
 
 HFCI FciHarness::create() {
-    return FCICreate(&erf, filePlaced, alloc, release, open, read, write, close, seek, remove,
-                     tempName, &ccab, this);
+    return FCICreate(&erf, filePlaced, posixfci::Alloc, posixfci::Free, open, read, posixfci::Write,
+                     close, posixfci::Seek, remove, tempName, &ccab, this);
 }
 
 bool FciHarness::add(HFCI context, const std::filesystem::path& source,
@@ -77,17 +74,8 @@ int FciHarness::filePlaced(CCAB*, char* file, long size, FCI_BOOL, void* pv) {
     return 0;
 }
 
-void* FciHarness::alloc(FCI_ULONG cb) {
-    return std::malloc(cb);
-}
-
-void FciHarness::release(void* memory) {
-    std::free(memory);
-}
-
-FCI_INT_PTR FciHarness::open(char* file, int flags, int, int* err, void* pv) {
-    const int fd = ::open(file, posixFlags(flags), 0644);
-    *err = fd < 0 ? errno : 0;
+FCI_INT_PTR FciHarness::open(char* file, int flags, int mode, int* err, void* pv) {
+    const FCI_INT_PTR fd = posixfci::Open(file, flags, mode, err, pv);
     if (fd >= 0) {
         self(pv).openHandles[fd] = file;
         self(pv).bytesRead[fd] = 0;
@@ -109,41 +97,23 @@ FCI_UINT FciHarness::read(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, v
         *err = -1;
         return 0;
     }
-    const ssize_t got = ::read(fd, memory, cb);
-    if (got < 0) {
-        *err = errno;
-        return static_cast<FCI_UINT>(-1);
+    const FCI_UINT got = posixfci::Read(hf, memory, cb, err, pv);
+    if (got == static_cast<FCI_UINT>(-1)) {
+        return got;
     }
-    h.bytesRead[fd] += static_cast<std::uint64_t>(got);
+    h.bytesRead[fd] += got;
     *err = (h.windowsStyleShortReads && static_cast<FCI_UINT>(got) != cb) ? EINVAL : 0;
     return static_cast<FCI_UINT>(got);
 }
 
-FCI_UINT FciHarness::write(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void*) {
-    const ssize_t put = ::write(static_cast<int>(hf), memory, cb);
-    *err = put < 0 ? errno : 0;
-    return put < 0 ? static_cast<FCI_UINT>(-1) : static_cast<FCI_UINT>(put);
-}
-
 int FciHarness::close(FCI_INT_PTR hf, int* err, void* pv) {
-    const int fd = static_cast<int>(hf);
-    self(pv).openHandles.erase(fd);
-    const int result = ::close(fd);
-    *err = result < 0 ? errno : 0;
-    return result;
-}
-
-long FciHarness::seek(FCI_INT_PTR hf, long distance, int origin, int* err, void*) {
-    const off_t at = ::lseek(static_cast<int>(hf), distance, origin);
-    *err = at < 0 ? errno : 0;
-    return static_cast<long>(at);
+    self(pv).openHandles.erase(static_cast<int>(hf));
+    return posixfci::Close(hf, err, pv);
 }
 
 int FciHarness::remove(char* file, int* err, void* pv) {
-    const int result = ::unlink(file);
-    *err = result < 0 ? errno : 0;
     self(pv).tempFilesLive.erase(file);
-    return result;
+    return posixfci::Remove(file, err, pv);
 }
 
 FCI_BOOL FciHarness::tempName(char* name, int size, void* pv) {
@@ -151,17 +121,10 @@ FCI_BOOL FciHarness::tempName(char* name, int size, void* pv) {
     if (h.failTempNames) {
         return 0;
     }
-    std::string pattern = h.folder.string() + "/fci-XXXXXX";
-    if (static_cast<int>(pattern.size()) >= size) {
+    if (!posixfci::MakeTempFile(h.folder.string(), name, size)) {
         return 0;
     }
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        return 0;
-    }
-    ::close(fd);
-    std::strcpy(name, pattern.c_str());
-    h.tempFilesLive.insert(pattern);
+    h.tempFilesLive.insert(name);
     ++h.tempFilesMade;
     return 1;
 }
@@ -203,48 +166,6 @@ FCI_INT_PTR FciHarness::openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
     *time = static_cast<FCI_USHORT>((13 << 11) | (45 << 5) | (30 / 2));    // 13:45:30
     *attributes = static_cast<FCI_USHORT>(_A_ARCH | self(pv).attributesToAdd);
     return open(name, FCI_O_RDONLY | FCI_O_BINARY, 0, err, pv);
-}
-
-void writeRandomFile(const std::filesystem::path& path, std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<char> bytes(size);
-    for (char& c : bytes) {
-        c = static_cast<char>(random());
-    }
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
-}
-
-void writeTextFile(const std::filesystem::path& path, std::size_t size, unsigned seed) {
-    static const char* const words[] = {"záloha", "soubor", "archive", "cabinet",
-                                        "folder", "block",  "deflate", "history",
-                                        "\n",     "  ",     "0x7FFF"};
-    std::mt19937 random(seed);
-    std::string text;
-    while (text.size() < size) {
-        text += words[random() % (sizeof words / sizeof *words)];
-        text += ' ';
-    }
-    text.resize(size);
-    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(size));
-}
-
-std::vector<std::uint8_t> readAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-ScratchFolder::ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/libcab-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::abort();
-    }
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 } // namespace libcabinet_test

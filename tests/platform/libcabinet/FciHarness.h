@@ -3,6 +3,9 @@
 #pragma once
 
 #include "platform/fci/fci.h"
+#include "tests/support/Scratch.h"
+#include "tests/support/Shell.h"
+#include "tests/support/TestData.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,11 +16,23 @@
 
 namespace libcabinet_test {
 
+using testsupport::CompressibleText;
+using testsupport::Quote;
+using testsupport::RandomBytes;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::Shell;
+using testsupport::WriteFile;
+
 struct StatusCall {
     FCI_UINT type;
     FCI_ULONG first;
     FCI_ULONG second;
 };
+
+// Writes `bytes` to the file `name` in `folder`, a source for a test to pack; its path.
+std::filesystem::path makeSource(const std::filesystem::path& folder, const std::string& name,
+                                 const std::string& bytes);
 
 class FciHarness {
 public:
@@ -62,37 +77,18 @@ public:
     std::map<int, std::string> openHandles;
     std::map<int, std::uint64_t> bytesRead;
 
-    // The callbacks, public so that tests can hand them to the entry points themselves.
+    // The callbacks that count or fail (the others are plain POSIX ones), public so that tests
+    // can hand them to the entry points themselves.
     static int filePlaced(CCAB* ccab, char* file, long size, FCI_BOOL continuation, void* pv);
-    static void* alloc(FCI_ULONG cb);
-    static void release(void* memory);
     static FCI_INT_PTR open(char* file, int flags, int mode, int* err, void* pv);
     static FCI_UINT read(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
-    static FCI_UINT write(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv);
     static int close(FCI_INT_PTR hf, int* err, void* pv);
-    static long seek(FCI_INT_PTR hf, long distance, int origin, int* err, void* pv);
     static int remove(char* file, int* err, void* pv);
     static FCI_BOOL tempName(char* name, int size, void* pv);
     static FCI_BOOL nextCabinet(CCAB* ccab, FCI_ULONG previousSize, void* pv);
     static long status(FCI_UINT type, FCI_ULONG first, FCI_ULONG second, void* pv);
     static FCI_INT_PTR openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
                                 FCI_USHORT* attributes, int* err, void* pv);
-};
-
-// Fills a file with `size` bytes: random ones, or text-like compressible ones.
-void writeRandomFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
-void writeTextFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
-std::vector<std::uint8_t> readAll(const std::filesystem::path& path);
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
 };
 
 } // namespace libcabinet_test

@@ -28,21 +28,21 @@ void makeSparse(const fs::path& path, std::uint64_t size, unsigned seed) {
 
 std::string md5Of(const fs::path& path) {
     std::string output;
-    EXPECT_EQ(runCommand("md5sum '" + path.string() + "'", output), 0);
+    EXPECT_EQ(Shell("md5sum " + Quote(path), &output, 600), 0);
     return output.substr(0, 32);
 }
 
 } // namespace
 
 TEST(LibcabinetLargeFolder, DataPast65535BlocksGoesOnInASecondFolder) {
-    ScratchFolder scratch;
-    const fs::path first = scratch.path() / "first.bin";
-    const fs::path second = scratch.path() / "second.bin";
+    Scratch scratch;
+    const fs::path first = scratch.Folder() / "first.bin";
+    const fs::path second = scratch.Folder() / "second.bin";
     const std::uint64_t firstSize = 1200000000;
     const std::uint64_t secondSize = 1000000000;
     makeSparse(first, firstSize, 1);
     makeSparse(second, secondSize, 2);
-    FciHarness harness(scratch.path());
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(harness.add(context, first, "first.bin")) << harness.erf.erfOper;
@@ -51,19 +51,18 @@ TEST(LibcabinetLargeFolder, DataPast65535BlocksGoesOnInASecondFolder) {
     FCIDestroy(context);
     EXPECT_TRUE(harness.tempFilesLive.empty());
 
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.folders.size(), 2u);
-    EXPECT_EQ(info.folders[0].blocks, (firstSize + 32767) / 32768);
-    EXPECT_EQ(info.folders[1].blocks, (secondSize + 32767) / 32768);
-    ASSERT_EQ(info.files.size(), 2u);
-    EXPECT_EQ(info.files[1].folder, 1);
-    EXPECT_EQ(info.files[1].folderOffset, 0u);
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Folders.size(), 2u);
+    EXPECT_EQ(info.Folders[0].BlockCount, (firstSize + 32767) / 32768);
+    EXPECT_EQ(info.Folders[1].BlockCount, (secondSize + 32767) / 32768);
+    ASSERT_EQ(info.Files.size(), 2u);
+    EXPECT_EQ(info.Files[1].Folder, 1);
+    EXPECT_EQ(info.Files[1].FolderOffset, 0u);
 
     std::string output;
-    ASSERT_EQ(runCommand("cabextract -t '" + harness.cabinetPath().string() + "'", output), 0)
-        << output;
+    ASSERT_EQ(Shell("cabextract -t " + Quote(harness.cabinetPath()), &output, 600), 0) << output;
     EXPECT_NE(output.find(md5Of(first)), std::string::npos) << output;
     EXPECT_NE(output.find(md5Of(second)), std::string::npos) << output;
-    ASSERT_EQ(runCommand("7zz t '" + harness.cabinetPath().string() + "'", output), 0) << output;
+    ASSERT_EQ(Shell("7zz t " + Quote(harness.cabinetPath()), &output, 600), 0) << output;
     EXPECT_NE(output.find("Everything is Ok"), std::string::npos) << output;
 }

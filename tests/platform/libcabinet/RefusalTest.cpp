@@ -24,10 +24,9 @@ void makeSparse(const fs::path& path, std::uint64_t size) {
 } // namespace
 
 TEST(LibcabinetRefusal, LzxAndQuantumAreRefusedAndTheContextGoesOn) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f.txt";
-    writeTextFile(file, 5000, 1);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(5000, 1));
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     const TCOMP lzx = static_cast<TCOMP>(tcompTYPE_LZX | (21 << 8));
@@ -41,17 +40,16 @@ TEST(LibcabinetRefusal, LzxAndQuantumAreRefusedAndTheContextGoesOn) {
     ASSERT_TRUE(harness.add(context, file, "zip.txt"));
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), 1u);
-    EXPECT_EQ(info.files[0].name, "zip.txt");
-    expectTestersAccept(harness.cabinetPath());
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), 1u);
+    EXPECT_EQ(info.Files[0].Name, "zip.txt");
+    ExpectTestersAccept(harness.cabinetPath());
 }
 
 TEST(LibcabinetRefusal, StoredNamesLongerThan255BytesAreRefused) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f.txt";
-    writeTextFile(file, 100, 1);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "f.txt", CompressibleText(100, 1));
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     const std::string longest = std::string(200, 'd') + "\\" + std::string(54, 'n');
@@ -61,30 +59,30 @@ TEST(LibcabinetRefusal, StoredNamesLongerThan255BytesAreRefused) {
     EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), 1u);
-    EXPECT_EQ(info.files[0].name, longest);
-    expectTestersAccept(harness.cabinetPath());
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), 1u);
+    EXPECT_EQ(info.Files[0].Name, longest);
+    ExpectTestersAccept(harness.cabinetPath());
 }
 
 TEST(LibcabinetRefusal, CabinetNamesWithoutRoomForTheirEndAreRefusedAtCreate) {
-    ScratchFolder scratch;
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    FciHarness harness(scratch.Folder());
     std::memset(harness.ccab.szCab, 'a', sizeof harness.ccab.szCab);
     EXPECT_EQ(harness.create(), nullptr);
     EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FILE);
     EXPECT_TRUE(harness.erf.fError);
     EXPECT_TRUE(harness.tempFilesLive.empty());
 
-    FciHarness other(scratch.path());
+    FciHarness other(scratch.Folder());
     std::memset(other.ccab.szCabPath, 'p', sizeof other.ccab.szCabPath);
     EXPECT_EQ(other.create(), nullptr);
     EXPECT_EQ(other.erf.erfOper, FCIERR_CAB_FILE);
 }
 
 TEST(LibcabinetRefusal, TempFilesThatCannotBeMadeFailTheCreate) {
-    ScratchFolder scratch;
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    FciHarness harness(scratch.Folder());
     harness.failTempNames = true;
     EXPECT_EQ(harness.create(), nullptr);
     EXPECT_EQ(harness.erf.erfOper, FCIERR_TEMP_FILE);
@@ -92,13 +90,12 @@ TEST(LibcabinetRefusal, TempFilesThatCannotBeMadeFailTheCreate) {
 }
 
 TEST(LibcabinetRefusal, MissingSourceReportsOpenErrorAndTheNextFileIsAdded) {
-    ScratchFolder scratch;
-    const fs::path file = scratch.path() / "there.txt";
-    writeTextFile(file, 1000, 1);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    const fs::path file = makeSource(scratch.Folder(), "there.txt", CompressibleText(1000, 1));
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
-    EXPECT_FALSE(harness.add(context, scratch.path() / "missing.txt", "missing.txt"));
+    EXPECT_FALSE(harness.add(context, scratch.Folder() / "missing.txt", "missing.txt"));
     EXPECT_EQ(harness.erf.erfOper, FCIERR_OPEN_SRC);
     EXPECT_EQ(harness.erf.erfType, ENOENT);
     EXPECT_TRUE(harness.add(context, file, "there.txt"));
@@ -108,12 +105,12 @@ TEST(LibcabinetRefusal, MissingSourceReportsOpenErrorAndTheNextFileIsAdded) {
 }
 
 TEST(LibcabinetRefusal, FilesBeyondOneFolderOrOf4GiBAreRefusedWithoutReading) {
-    ScratchFolder scratch;
-    const fs::path huge = scratch.path() / "huge.bin";
-    const fs::path tooBig = scratch.path() / "too-big.bin";
+    Scratch scratch;
+    const fs::path huge = scratch.Folder() / "huge.bin";
+    const fs::path tooBig = scratch.Folder() / "too-big.bin";
     makeSparse(huge, 4ull << 30);
     makeSparse(tooBig, (5ull << 30) / 2);
-    FciHarness harness(scratch.path());
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     EXPECT_FALSE(harness.add(context, huge, "huge.bin"));
@@ -126,8 +123,8 @@ TEST(LibcabinetRefusal, FilesBeyondOneFolderOrOf4GiBAreRefusedWithoutReading) {
 }
 
 TEST(LibcabinetRefusal, FlushWithNothingAddedWritesNoCabinet) {
-    ScratchFolder scratch;
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    FciHarness harness(scratch.Folder());
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(harness.tempFilesMade, 2);

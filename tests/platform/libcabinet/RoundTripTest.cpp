@@ -43,8 +43,8 @@ void packAll(FciHarness& harness, const std::vector<Source>& sources,
 } // namespace
 
 TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
-    ScratchFolder scratch;
-    const fs::path src = scratch.path() / "src";
+    Scratch scratch;
+    const fs::path src = scratch.Folder() / "src";
     fs::create_directories(src);
     std::vector<Source> sources = {
         {"empty.txt", src / "empty.txt"},
@@ -55,38 +55,37 @@ TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
         {"adresář\\podsložka\\žluťoučký kůň.txt", src / "utf.txt", true},
         {"a\\b\\c\\deep.bin", src / "deep.bin"},
     };
-    writeTextFile(sources[0].path, 0, 1);
-    writeTextFile(sources[1].path, 32768, 2);
-    writeRandomFile(sources[2].path, 32769, 3);
-    writeRandomFile(sources[3].path, 3 * 1024 * 1024 + 17, 4);
-    writeTextFile(sources[4].path, 5 * 1024 * 1024 + 5, 5);
-    writeTextFile(sources[5].path, 70000, 6);
-    writeRandomFile(sources[6].path, 65536, 7);
+    WriteFile(sources[0].path, CompressibleText(0, 1));
+    WriteFile(sources[1].path, CompressibleText(32768, 2));
+    WriteFile(sources[2].path, RandomBytes(32769, 3));
+    WriteFile(sources[3].path, RandomBytes(3 * 1024 * 1024 + 17, 4));
+    WriteFile(sources[4].path, CompressibleText(5 * 1024 * 1024 + 5, 5));
+    WriteFile(sources[5].path, CompressibleText(70000, 6));
+    WriteFile(sources[6].path, RandomBytes(65536, 7));
 
-    FciHarness harness(scratch.path());
+    FciHarness harness(scratch.Folder());
     packAll(harness, sources);
 
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.files.size(), sources.size());
-    ASSERT_EQ(info.folders.size(), 1u);
-    EXPECT_EQ(info.folders[0].type, tcompTYPE_MSZIP);
-    EXPECT_EQ(info.flags, 0);
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Files.size(), sources.size());
+    ASSERT_EQ(info.Folders.size(), 1u);
+    EXPECT_EQ(info.Folders[0].Compression, tcompTYPE_MSZIP);
+    EXPECT_EQ(info.Flags, 0);
     std::uint32_t offset = 0;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         SCOPED_TRACE(sources[i].stored);
-        EXPECT_EQ(info.files[i].name, sources[i].stored);
-        EXPECT_EQ(info.files[i].size, fs::file_size(sources[i].path));
-        EXPECT_EQ(info.files[i].folderOffset, offset);
-        EXPECT_EQ(info.files[i].attributes, sources[i].utf8 ? 0xA0 : 0x20);
-        EXPECT_EQ(info.files[i].date, ((2024 - 1980) << 9) | (5 << 5) | 17);
-        EXPECT_EQ(info.files[i].time, (13 << 11) | (45 << 5) | 15);
-        offset += info.files[i].size;
+        EXPECT_EQ(info.Files[i].Name, sources[i].stored);
+        EXPECT_EQ(info.Files[i].Size, fs::file_size(sources[i].path));
+        EXPECT_EQ(info.Files[i].FolderOffset, offset);
+        EXPECT_EQ(info.Files[i].Attribs, sources[i].utf8 ? 0xA0 : 0x20);
+        EXPECT_EQ(info.Files[i].Date, ((2024 - 1980) << 9) | (5 << 5) | 17);
+        EXPECT_EQ(info.Files[i].Time, (13 << 11) | (45 << 5) | 15);
+        offset += info.Files[i].Size;
     }
     const std::uint32_t blocks = (offset + 32767) / 32768;
-    EXPECT_EQ(info.folders[0].blocks, blocks);
+    EXPECT_EQ(info.Folders[0].BlockCount, blocks);
 
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 
     // Status: one report per block, the blocks covering every byte; the folder copied in full;
     // the cabinet's size announced once.
@@ -122,8 +121,8 @@ TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
 }
 
 TEST(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
-    ScratchFolder scratch;
-    const fs::path src = scratch.path() / "src";
+    Scratch scratch;
+    const fs::path src = scratch.Folder() / "src";
     fs::create_directories(src);
     std::vector<Source> sources;
     for (int i = 0; i < 1000; ++i) {
@@ -134,47 +133,46 @@ TEST(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
         stored += name;
         sources.push_back({stored, src / name});
         if (i % 3 == 0) {
-            writeRandomFile(sources.back().path, static_cast<std::size_t>(i * 7 % 2000), i);
+            WriteFile(sources.back().path, RandomBytes(static_cast<std::size_t>(i * 7 % 2000), i));
         } else {
-            writeTextFile(sources.back().path, static_cast<std::size_t>(i * 13 % 5000), i);
+            WriteFile(sources.back().path,
+                      CompressibleText(static_cast<std::size_t>(i * 13 % 5000), i));
         }
     }
-    FciHarness harness(scratch.path());
+    FciHarness harness(scratch.Folder());
     packAll(harness, sources);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    EXPECT_EQ(info.files.size(), 1000u);
-    EXPECT_EQ(info.folders.size(), 1u);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    EXPECT_EQ(info.Files.size(), 1000u);
+    EXPECT_EQ(info.Folders.size(), 1u);
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
 TEST(LibcabinetRoundTrip, StoredBlocksWithTypeNone) {
-    ScratchFolder scratch;
-    std::vector<Source> sources = {{"raw.bin", scratch.path() / "raw.bin"},
-                                   {"raw.txt", scratch.path() / "raw.txt"}};
-    writeRandomFile(sources[0].path, 100000, 11);
-    writeTextFile(sources[1].path, 40000, 12);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    std::vector<Source> sources = {{"raw.bin", scratch.Folder() / "raw.bin"},
+                                   {"raw.txt", scratch.Folder() / "raw.txt"}};
+    WriteFile(sources[0].path, RandomBytes(100000, 11));
+    WriteFile(sources[1].path, CompressibleText(40000, 12));
+    FciHarness harness(scratch.Folder());
     packAll(harness, sources, tcompTYPE_NONE);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.folders.size(), 1u);
-    EXPECT_EQ(info.folders[0].type, tcompTYPE_NONE);
-    EXPECT_EQ(info.folders[0].blocks, (140000 + 32767) / 32768);
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Folders.size(), 1u);
+    EXPECT_EQ(info.Folders[0].Compression, tcompTYPE_NONE);
+    EXPECT_EQ(info.Folders[0].BlockCount, (140000 + 32767) / 32768);
     // Raw blocks: the data plus 8 header bytes per block.
     EXPECT_GE(fs::file_size(harness.cabinetPath()), 140000u + 8 * 5);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
 TEST(LibcabinetRoundTrip, TypeChangesFlushFolderAndThresholdStartNewFolders) {
-    ScratchFolder scratch;
+    Scratch scratch;
     std::vector<Source> sources;
     for (int i = 0; i < 6; ++i) {
         sources.push_back(
-            {"part" + std::to_string(i), scratch.path() / ("part" + std::to_string(i))});
-        writeTextFile(sources.back().path, 60000, 20 + i);
+            {"part" + std::to_string(i), scratch.Folder() / ("part" + std::to_string(i))});
+        WriteFile(sources.back().path, CompressibleText(60000, 20 + i));
     }
-    FciHarness harness(scratch.path());
+    FciHarness harness(scratch.Folder());
     harness.ccab.cbFolderThresh = 100000;
     HFCI context = harness.create();
     ASSERT_NE(context, nullptr);
@@ -190,48 +188,45 @@ TEST(LibcabinetRoundTrip, TypeChangesFlushFolderAndThresholdStartNewFolders) {
     ASSERT_TRUE(harness.flush(context));
     FCIDestroy(context);
 
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.folders.size(), 5u);
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Folders.size(), 5u);
     const std::vector<std::uint16_t> folderOf = {0, 1, 2, 3, 3, 4};
     const std::vector<std::uint16_t> typeOf = {1, 0, 1, 1, 1};
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        EXPECT_EQ(info.files[i].folder, folderOf[i]) << i;
+        EXPECT_EQ(info.Files[i].Folder, folderOf[i]) << i;
     }
     for (std::size_t i = 0; i < typeOf.size(); ++i) {
-        EXPECT_EQ(info.folders[i].type, typeOf[i]) << i;
+        EXPECT_EQ(info.Folders[i].Compression, typeOf[i]) << i;
     }
-    EXPECT_EQ(info.files[4].folderOffset, 60000u);
-    EXPECT_EQ(info.files[5].attributes, _A_ARCH | _A_EXEC);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    EXPECT_EQ(info.Files[4].FolderOffset, 60000u);
+    EXPECT_EQ(info.Files[5].Attribs, _A_ARCH | _A_EXEC);
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
 TEST(LibcabinetRoundTrip, FilesOfZeroBytesOnlyMakeAReadableCabinet) {
-    ScratchFolder scratch;
-    std::vector<Source> sources = {{"nothing-1", scratch.path() / "n1"},
-                                   {"nothing-2", scratch.path() / "n2"}};
-    writeTextFile(sources[0].path, 0, 1);
-    writeTextFile(sources[1].path, 0, 2);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    std::vector<Source> sources = {{"nothing-1", scratch.Folder() / "n1"},
+                                   {"nothing-2", scratch.Folder() / "n2"}};
+    WriteFile(sources[0].path, CompressibleText(0, 1));
+    WriteFile(sources[1].path, CompressibleText(0, 2));
+    FciHarness harness(scratch.Folder());
     packAll(harness, sources);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    ASSERT_EQ(info.folders.size(), 1u);
-    EXPECT_EQ(info.folders[0].blocks, 0);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    ASSERT_EQ(info.Folders.size(), 1u);
+    EXPECT_EQ(info.Folders[0].BlockCount, 0);
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
 TEST(LibcabinetRoundTrip, ReservedAreasAreWrittenAndSkippedByReaders) {
-    ScratchFolder scratch;
-    std::vector<Source> sources = {{"with-reserve.txt", scratch.path() / "r.txt"}};
-    writeTextFile(sources[0].path, 100000, 31);
-    FciHarness harness(scratch.path());
+    Scratch scratch;
+    std::vector<Source> sources = {{"with-reserve.txt", scratch.Folder() / "r.txt"}};
+    WriteFile(sources[0].path, CompressibleText(100000, 31));
+    FciHarness harness(scratch.Folder());
     harness.ccab.cbReserveCFHeader = 20;
     harness.ccab.cbReserveCFFolder = 5;
     harness.ccab.cbReserveCFData = 7;
     packAll(harness, sources);
-    const CabInfo info = inspectCabinet(harness.cabinetPath());
-    EXPECT_EQ(info.flags, 0x0004);
-    expectTestersAccept(harness.cabinetPath());
-    expectExtractsTo(harness.cabinetPath(), expectedFiles(sources));
+    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    EXPECT_EQ(info.Flags, 0x0004);
+    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }

@@ -1,23 +1,31 @@
 // Reading values from a settings file as Windows' private-profile routines read them.
-#include "ProfileTestSupport.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
+#include <initializer_list>
+#include <utility>
 
 namespace ostrivane::profile {
 namespace {
 
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 class ProfileRead : public ::testing::Test {
 protected:
     // A profile over a file holding `bytes` (Windows-1250).
     PrivateProfile Load(const std::string& bytes) {
-        WriteBytes(folder_.File("Ostrivane.ini"), bytes);
-        return PrivateProfile(folder_.File("Ostrivane.ini"));
+        WriteFile(folder_ / "Ostrivane.ini", bytes);
+        return PrivateProfile(folder_ / "Ostrivane.ini");
     }
-    ScratchFolder folder_;
+    // Expects each key of `values` in `section` to read as its value ("-" when it is missing).
+    static void ExpectValues(const PrivateProfile& ini, const std::string& section,
+                             std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [key, value] : values)
+            EXPECT_EQ(ini.GetString(section, key, "-"), value) << "[" << section << "] " << key;
+    }
+    Scratch folder_;
 };
 
 TEST_F(ProfileRead, SectionsAndKeysAreFoundWithoutRegardToCase) {
@@ -40,31 +48,28 @@ TEST_F(ProfileRead, BlanksAndQuotesAroundValuesAreDropped) {
     const auto ini = Load("  [ S ]  \r\n\t key \t=  value with  inner blanks \t\r\n"
                           "dq=\"  quoted  \"\r\nsq=' single '\r\nmixed=\"a'\r\n"
                           "inner=a\"b\"\r\nlone=\"\r\nempty=\r\ntwo=\"\"\r\neq=a=b\r\n");
-    EXPECT_EQ(ini.GetString("S", "key", "-"), "value with  inner blanks");
-    EXPECT_EQ(ini.GetString("S", "dq", "-"), "  quoted  ");
-    EXPECT_EQ(ini.GetString("S", "sq", "-"), " single ");
-    EXPECT_EQ(ini.GetString("S", "mixed", "-"), "\"a'");
-    EXPECT_EQ(ini.GetString("S", "inner", "-"), "a\"b\"");
-    EXPECT_EQ(ini.GetString("S", "lone", "-"), "\"");
-    EXPECT_EQ(ini.GetString("S", "empty", "-"), "");
-    EXPECT_EQ(ini.GetString("S", "two", "-"), "");
-    EXPECT_EQ(ini.GetString("S", "eq", "-"), "a=b");
+    ExpectValues(ini, "S",
+                 {{"key", "value with  inner blanks"},
+                  {"dq", "  quoted  "},
+                  {"sq", " single "},
+                  {"mixed", "\"a'"},
+                  {"inner", "a\"b\""},
+                  {"lone", "\""},
+                  {"empty", ""},
+                  {"two", ""},
+                  {"eq", "a=b"}});
 }
 
 TEST_F(ProfileRead, CommentsLinesWithoutEqualsAndThePreambleSetNothing) {
     const auto ini = Load("before=0\r\n[S]\r\n;c=1\r\n  ; d=2\r\nplain\r\n[T\r\nt=3\r\n");
     EXPECT_EQ(ini.GetString("", "before", "-"), "-");
-    EXPECT_EQ(ini.GetString("S", ";c", "-"), "-");
-    EXPECT_EQ(ini.GetString("S", "c", "-"), "-");
-    EXPECT_EQ(ini.GetString("S", "plain", "-"), "-");
+    ExpectValues(ini, "S", {{";c", "-"}, {"c", "-"}, {"plain", "-"}});
     EXPECT_EQ(ini.GetString("T", "t", "-"), "3") << "a header without ] runs to the line end";
 }
 
 TEST_F(ProfileRead, LfOnlyLinesAndAMissingFinalLineEndAreRead) {
     const auto ini = Load("[S]\na=1\r\nb=2\n\nc=3");
-    EXPECT_EQ(ini.GetString("S", "a", "-"), "1");
-    EXPECT_EQ(ini.GetString("S", "b", "-"), "2");
-    EXPECT_EQ(ini.GetString("S", "c", "-"), "3");
+    ExpectValues(ini, "S", {{"a", "1"}, {"b", "2"}, {"c", "3"}});
 }
 
 TEST_F(ProfileRead, AUtf8FileWithAByteOrderMarkIsReadAsUtf8) {
@@ -73,10 +78,10 @@ TEST_F(ProfileRead, AUtf8FileWithAByteOrderMarkIsReadAsUtf8) {
 }
 
 TEST_F(ProfileRead, AMissingFileReadsAsEmpty) {
-    const PrivateProfile ini(folder_.File("none.ini"));
+    const PrivateProfile ini(folder_ / "none.ini");
     EXPECT_EQ(ini.GetString("S", "k", "default"), "default");
     EXPECT_EQ(ini.GetInt("S", "k", 42), 42);
-    EXPECT_EQ(ini.Path(), folder_.File("none.ini"));
+    EXPECT_EQ(ini.Path(), folder_ / "none.ini");
 }
 
 TEST_F(ProfileRead, TextsAreCutTo2047Characters) {

@@ -1,28 +1,28 @@
 // Writing values: the bytes on disk, the places of new keys and sections, and what is kept.
-#include "ProfileTestSupport.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
 
 namespace ostrivane::profile {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 class ProfileWrite : public ::testing::Test {
 protected:
-    std::string Path() const { return folder_.File("Ostrivane.ini"); }
+    std::string Path() const { return folder_ / "Ostrivane.ini"; }
     // The file after `edit` ran on a profile of `before` and was flushed.
     template <typename Edit> std::string Rewrite(const std::string& before, Edit edit) {
-        WriteBytes(Path(), before);
+        WriteFile(Path(), before);
         PrivateProfile ini(Path());
         edit(ini);
         EXPECT_TRUE(ini.Flush());
-        return ReadBytes(Path());
+        return ReadFile(Path());
     }
-    ScratchFolder folder_;
+    Scratch folder_;
 };
 
 TEST_F(ProfileWrite, ANewFileHoldsWindowsBytes) {
@@ -31,10 +31,10 @@ TEST_F(ProfileWrite, ANewFileHoldsWindowsBytes) {
     ASSERT_TRUE(ini.WriteString("Nastavení", "Pondělí čas", "12:00"));
     ASSERT_TRUE(ini.WriteString("Archivace", "Přípona 0", "*.*"));
     ASSERT_TRUE(ini.Flush());
-    EXPECT_EQ(ReadBytes(Path()), "[Nastaven\xED]\r\nAdres\xE1\xF8 z\xE1lohy=C:\\Dokumenty\r\n"
-                                 "Pond\xECl\xED \xE8"
-                                 "as=12:00\r\n[Archivace]\r\nP\xF8\xEDpona 0=*.*\r\n");
-    EXPECT_EQ(folder_.Listing(), "Ostrivane.ini") << "no temporary file is left";
+    EXPECT_EQ(ReadFile(Path()), "[Nastaven\xED]\r\nAdres\xE1\xF8 z\xE1lohy=C:\\Dokumenty\r\n"
+                                "Pond\xECl\xED \xE8"
+                                "as=12:00\r\n[Archivace]\r\nP\xF8\xEDpona 0=*.*\r\n");
+    EXPECT_EQ(testsupport::Listing(folder_.Path()), "Ostrivane.ini") << "no temporary file is left";
 }
 
 TEST_F(ProfileWrite, AnExistingKeyKeepsItsLineAndSpelling) {
@@ -96,8 +96,8 @@ TEST_F(ProfileWrite, ValuesThatWouldLoseBlanksOrQuotesAreQuoted) {
     for (std::size_t i = 0; i < std::size(values); ++i)
         ASSERT_TRUE(writer.WriteString("S", "k" + std::to_string(i), values[i]));
     ASSERT_TRUE(writer.Flush());
-    EXPECT_EQ(ReadBytes(Path()), "[S]\r\nk0=\" lead\"\r\nk1=\"trail\t\"\r\nk2=\"\"q\"\"\r\n"
-                                 "k3=\"'s'\"\r\nk4=\"\r\nk5=a\"b\"\r\nk6=\r\nk7=x\r\n");
+    EXPECT_EQ(ReadFile(Path()), "[S]\r\nk0=\" lead\"\r\nk1=\"trail\t\"\r\nk2=\"\"q\"\"\r\n"
+                                "k3=\"'s'\"\r\nk4=\"\r\nk5=a\"b\"\r\nk6=\r\nk7=x\r\n");
     const PrivateProfile reader(Path());
     for (std::size_t i = 0; i < std::size(values); ++i)
         EXPECT_EQ(reader.GetString("S", "k" + std::to_string(i), "-"), values[i]);
@@ -105,7 +105,7 @@ TEST_F(ProfileWrite, ValuesThatWouldLoseBlanksOrQuotesAreQuoted) {
 
 TEST_F(ProfileWrite, UnrepresentableOrMalformedTextsChangeNothing) {
     const std::string before = "[S]\r\nk=old\r\n";
-    WriteBytes(Path(), before);
+    WriteFile(Path(), before);
     PrivateProfile ini(Path());
     EXPECT_FALSE(ini.WriteString("S", "k", "mañana"));
     EXPECT_FALSE(ini.WriteString("S", "ключ", "v"));
@@ -120,7 +120,7 @@ TEST_F(ProfileWrite, UnrepresentableOrMalformedTextsChangeNothing) {
     EXPECT_FALSE(ini.WriteString("S", "k", std::string("nul\0byte", 8)));
     EXPECT_EQ(ini.GetString("S", "k", "-"), "old");
     EXPECT_TRUE(ini.Flush());
-    EXPECT_EQ(ReadBytes(Path()), before);
+    EXPECT_EQ(ReadFile(Path()), before);
     EXPECT_FALSE(PrivateProfile::IsRepresentable("mañana"));
     EXPECT_FALSE(PrivateProfile::IsRepresentable("folder\nname"));
     EXPECT_TRUE(PrivateProfile::IsRepresentable("Adresář zálohy"));
@@ -152,7 +152,7 @@ TEST_F(ProfileWrite, FlushWithoutChangesWritesNothing) {
     EXPECT_EQ(ini.GetString("S", "k", "-"), "-");
     ini.EraseSection("S");
     EXPECT_TRUE(ini.Flush());
-    EXPECT_EQ(folder_.Listing(), "");
+    EXPECT_EQ(testsupport::Listing(folder_.Path()), "");
 }
 
 TEST_F(ProfileWrite, TenThousandPairsRoundTrip) {
@@ -172,7 +172,7 @@ TEST_F(ProfileWrite, TenThousandPairsRoundTrip) {
         ASSERT_EQ(ini.GetString("Archivace", "Přípona " + std::to_string(i), "-"), "*.č");
     }
     EXPECT_EQ(ini.GetString("Archivace", "Adresář 10000", "-"), "-");
-    const std::string bytes = ReadBytes(Path());
+    const std::string bytes = ReadFile(Path());
     EXPECT_TRUE(bytes.starts_with("[Archivace]\r\nAdres\xE1\xF8 0=/data/slo\x9Eka 0\r\n"
                                   "P\xF8\xEDpona 0=*.\xE8\r\nAdres\xE1\xF8 1="));
     EXPECT_TRUE(bytes.ends_with("\r\nP\xF8\xEDpona 9999=*.\xE8\r\n"));

@@ -1,6 +1,6 @@
 // A settings file as the program writes it on Windows (CRLF, Windows-1250), byte for byte.
-#include "ProfileTestSupport.h"
 #include "platform/profile/PrivateProfile.h"
+#include "tests/support/Scratch.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 namespace ostrivane::profile {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using testsupport::ReadFile;
+using testsupport::Scratch;
+using testsupport::WriteFile;
 
 const std::string kFixture = OSTRIVANE_SOURCE_DIR "/tests/fixtures/Ostrivane-windows.ini";
 
@@ -77,20 +77,20 @@ TEST(WindowsFixture, EveryValueIsRead) {
 }
 
 TEST(WindowsFixture, LfLinesWithoutAFinalLineEndReadTheSame) {
-    std::string bytes = ReadBytes(kFixture);
+    std::string bytes = ReadFile(kFixture);
     std::string lf;
     for (const char c : bytes)
         if (c != '\r')
             lf.push_back(c);
     lf.pop_back();
-    ScratchFolder folder;
-    WriteBytes(folder.File("Ostrivane.ini"), lf);
-    ExpectFixtureValues(PrivateProfile(folder.File("Ostrivane.ini")));
+    Scratch folder;
+    WriteFile(folder / "Ostrivane.ini", lf);
+    ExpectFixtureValues(PrivateProfile(folder / "Ostrivane.ini"));
 }
 
 TEST(WindowsFixture, SavingTheSameSettingsReproducesTheFile) {
-    ScratchFolder folder;
-    const std::string path = folder.File("Ostrivane.ini");
+    Scratch folder;
+    const std::string path = folder / "Ostrivane.ini";
     std::filesystem::copy_file(kFixture, path);
     {
         PrivateProfile ini(path);
@@ -107,12 +107,12 @@ TEST(WindowsFixture, SavingTheSameSettingsReproducesTheFile) {
         }
         ASSERT_TRUE(ini.Flush());
     }
-    EXPECT_EQ(ReadBytes(path), ReadBytes(kFixture));
+    EXPECT_EQ(ReadFile(path), ReadFile(kFixture));
 }
 
 TEST(WindowsFixture, ASavedFileReadsBackAsTheFixture) {
-    ScratchFolder folder;
-    const std::string path = folder.File("Ostrivane.ini");
+    Scratch folder;
+    const std::string path = folder / "Ostrivane.ini";
     {
         PrivateProfile ini(path);
         for (const auto& [key, value] : kSettings)
@@ -125,7 +125,7 @@ TEST(WindowsFixture, ASavedFileReadsBackAsTheFixture) {
         }
         ASSERT_TRUE(ini.Flush());
     }
-    EXPECT_EQ(ReadBytes(path), ReadBytes(kFixture)) << "a fresh file has Windows' bytes";
+    EXPECT_EQ(ReadFile(path), ReadFile(kFixture)) << "a fresh file has Windows' bytes";
 }
 
 } // namespace
