@@ -46,3 +46,13 @@ seconds() {
 
 # `least NUMBER...`: the smallest.
 least() { printf '%s\n' "$@" | sort -g | head -n 1; }
+# `best VARIABLE=ARRAY...`: each VARIABLE set to the smallest value of the array ARRAY, the best
+# of the rounds measured.
+best() {
+    local pair
+    for pair in "$@"; do
+        local -n values="${pair#*=}"
+        printf -v "${pair%%=*}" '%s' "$(least "${values[@]}")"
+        unset -n values
+    done
+}

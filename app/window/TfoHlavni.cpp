@@ -42,16 +42,21 @@ constexpr int kTimerInterval = 1000;
 const QString kStatusText =
     QStringLiteral("quenza Ostrivane ") + QString::fromLatin1(ostrivane::kVersion);
 
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
+// The controls are placed at fixed positions, as the window was laid out.
+QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent,
+                        const QRect& geometry) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
+    button->setGeometry(geometry);
     button->setAutoDefault(false);
     return button;
 }
 
-QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent, bool bold) {
+QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent, bool bold,
+                  const QRect& geometry) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(name);
+    label->setGeometry(geometry);
     if (bold) {
         QFont font = label->font();
         font.setBold(true);
@@ -60,21 +65,26 @@ QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent, 
     return label;
 }
 
-QLineEdit* MakeEdit(const QString& name, QWidget* parent) {
+QLineEdit* MakeEdit(const QString& name, QWidget* parent, const QRect& geometry) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
+    edit->setGeometry(geometry);
     return edit;
 }
 
-QCheckBox* MakeCheckBox(const QString& name, const QString& caption, QWidget* parent) {
+QCheckBox* MakeCheckBox(const QString& name, const QString& caption, QWidget* parent,
+                        const QRect& geometry) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(name);
+    box->setGeometry(geometry);
     return box;
 }
 
-QToolButton* MakeSpeedButton(const QString& name, const QString& caption, QWidget* parent) {
+QToolButton* MakeSpeedButton(const QString& name, const QString& caption, QWidget* parent,
+                             const QRect& geometry) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
+    button->setGeometry(geometry);
     button->setText(caption);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
@@ -133,16 +143,16 @@ void TfoHlavni::BuildControls() {
     BuildSettingsTab();
     PageControl1->setCurrentIndex(0);
 
-    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("&O programu"), this);
-    BitBtn7->setGeometry(362, 26, 72, 25);
-    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Zálohovat !"), this);
-    BitBtn3->setGeometry(362, 60, 72, 25);
-    BitBtn9 = MakeButton(QStringLiteral("BitBtn9"), QStringLiteral("O&bnova…"), this);
-    BitBtn9->setGeometry(362, 94, 72, 25);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Skrýt"), this);
-    BitBtn2->setGeometry(362, 268, 72, 25);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Konec"), this);
-    BitBtn1->setGeometry(362, 300, 72, 25);
+    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("&O programu"), this,
+                         {362, 26, 72, 25});
+    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Zálohovat !"), this,
+                         {362, 60, 72, 25});
+    BitBtn9 =
+        MakeButton(QStringLiteral("BitBtn9"), QStringLiteral("O&bnova…"), this, {362, 94, 72, 25});
+    BitBtn2 =
+        MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&Skrýt"), this, {362, 268, 72, 25});
+    BitBtn1 =
+        MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Konec"), this, {362, 300, 72, 25});
 
     Gauge2 = MakeGauge(QStringLiteral("Gauge2"), this);
     Gauge1 = MakeGauge(QStringLiteral("Gauge1"), this);
@@ -200,40 +210,32 @@ void TfoHlavni::BuildFilesTab() {
     StringGrid1->setTabKeyNavigation(false);
     StringGrid1->setWordWrap(false);
 
-    Label5 =
-        MakeLabel(QStringLiteral("Label5"), QStringLiteral("Soubory do archívu"), TabSheet1, true);
-    Label5->setGeometry(4, 172, 120, 16);
-    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Přidat"), TabSheet1);
-    BitBtn4->setGeometry(130, 168, 70, 25);
-    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Opravit"), TabSheet1);
-    BitBtn5->setGeometry(203, 168, 70, 25);
-    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("S&mazat"), TabSheet1);
-    BitBtn6->setGeometry(276, 168, 70, 25);
+    Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Soubory do archívu"), TabSheet1,
+                       true, {4, 172, 120, 16});
+    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Přidat"), TabSheet1,
+                         {130, 168, 70, 25});
+    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Opravit"), TabSheet1,
+                         {203, 168, 70, 25});
+    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("S&mazat"), TabSheet1,
+                         {276, 168, 70, 25});
 
     Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Název souboru zálohy"), TabSheet1,
-                       false);
-    Label4->setGeometry(4, 203, 150, 16);
-    Edit8 = MakeEdit(QStringLiteral("Edit8"), TabSheet1);
-    Edit8->setGeometry(158, 200, 188, 21);
+                       false, {4, 203, 150, 16});
+    Edit8 = MakeEdit(QStringLiteral("Edit8"), TabSheet1, {158, 200, 188, 21});
 
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Adresář nebo disk uložení"),
-                       TabSheet1, false);
-    Label3->setGeometry(4, 229, 150, 16);
-    Edit9 = MakeEdit(QStringLiteral("Edit9"), TabSheet1);
-    Edit9->setGeometry(158, 226, 164, 21);
-    SpeedButton2 =
-        MakeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("..."), TabSheet1);
-    SpeedButton2->setGeometry(324, 226, 22, 21);
+                       TabSheet1, false, {4, 229, 150, 16});
+    Edit9 = MakeEdit(QStringLiteral("Edit9"), TabSheet1, {158, 226, 164, 21});
+    SpeedButton2 = MakeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("..."), TabSheet1,
+                                   {324, 226, 22, 21});
 
     Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Uchovávat počet záloh"), TabSheet1,
-                       false);
-    Label6->setGeometry(4, 255, 150, 16);
-    Edit10 = MakeEdit(QStringLiteral("Edit10"), TabSheet1);
-    Edit10->setGeometry(158, 252, 50, 21);
+                       false, {4, 255, 150, 16});
+    Edit10 = MakeEdit(QStringLiteral("Edit10"), TabSheet1, {158, 252, 50, 21});
 
-    CheckBox2 = MakeCheckBox(QStringLiteral("CheckBox2"),
-                             QStringLiteral("Archivovat včetně podadresářů"), TabSheet1);
-    CheckBox2->setGeometry(4, 276, 300, 20);
+    CheckBox2 =
+        MakeCheckBox(QStringLiteral("CheckBox2"), QStringLiteral("Archivovat včetně podadresářů"),
+                     TabSheet1, {4, 276, 300, 20});
 }
 
 void TfoHlavni::BuildScheduleTab() {
@@ -242,32 +244,31 @@ void TfoHlavni::BuildScheduleTab() {
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Automat"));
 
-    CheckBox1 = MakeCheckBox(QStringLiteral("CheckBox1"),
-                             QStringLiteral("Povol automatickou zálohu"), TabSheet2);
-    CheckBox1->setGeometry(8, 6, 300, 20);
+    CheckBox1 =
+        MakeCheckBox(QStringLiteral("CheckBox1"), QStringLiteral("Povol automatickou zálohu"),
+                     TabSheet2, {8, 6, 300, 20});
 
     Panel1 = new QFrame(TabSheet2);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
     Panel1->setGeometry(4, 28, 338, 266);
 
-    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true);
-    Label2->setGeometry(8, 4, 96, 16);
-    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Čas zálohy"), Panel1, true);
-    Label1->setGeometry(110, 4, 96, 16);
+    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true,
+                       {8, 4, 96, 16});
+    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Čas zálohy"), Panel1, true,
+                       {110, 4, 96, 16});
 
     for (int day = 1; day <= 7; ++day) {
         const int top = 22 + (day - 1) * 23;
         const auto index = static_cast<std::size_t>(day - 1);
-        CheckBoxX[index] =
-            MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day), DayKey(day), Panel1);
-        CheckBoxX[index]->setGeometry(8, top, 96, 21);
-        EditTime[index] = MakeEdit(QStringLiteral("Edit") + QString::number(day), Panel1);
-        EditTime[index]->setGeometry(110, top, 80, 21);
+        CheckBoxX[index] = MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day),
+                                        DayKey(day), Panel1, {8, top, 96, 21});
+        EditTime[index] =
+            MakeEdit(QStringLiteral("Edit") + QString::number(day), Panel1, {110, top, 80, 21});
     }
-    SpeedButton1 = MakeSpeedButton(QStringLiteral("SpeedButton1"),
-                                   QStringLiteral("Ostatní dny jako pondělí"), Panel1);
-    SpeedButton1->setGeometry(196, EditTime[0]->y(), 134, 21);
+    SpeedButton1 =
+        MakeSpeedButton(QStringLiteral("SpeedButton1"), QStringLiteral("Ostatní dny jako pondělí"),
+                        Panel1, {196, EditTime[0]->y(), 134, 21});
 
     RadioGroup1 = new TRadioGroup(
         QStringLiteral("RadioGroup1"), QStringLiteral(" Název archívu automatické zálohy "),
@@ -277,8 +278,8 @@ void TfoHlavni::BuildScheduleTab() {
     RadioGroup1->setGeometry(4, 183, 326, 58);
 
     CheckBox4 = MakeCheckBox(QStringLiteral("CheckBox4"),
-                             QStringLiteral("Zmeškanou zálohu provést dodatečně"), Panel1);
-    CheckBox4->setGeometry(8, 243, 320, 20);
+                             QStringLiteral("Zmeškanou zálohu provést dodatečně"), Panel1,
+                             {8, 243, 320, 20});
 }
 
 void TfoHlavni::BuildSettingsTab() {
@@ -292,11 +293,10 @@ void TfoHlavni::BuildSettingsTab() {
     Panel3->setGeometry(0, 0, 346, 296);
 
     CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"),
-                             QStringLiteral("Spustit program po startu systému"), Panel3);
-    CheckBox3->setGeometry(16, 16, 300, 20);
-    BitBtn8 =
-        MakeButton(QStringLiteral("BitBtn8"), QStringLiteral("Vytvořit ikonu na ploše"), Panel3);
-    BitBtn8->setGeometry(16, 48, 170, 25);
+                             QStringLiteral("Spustit program po startu systému"), Panel3,
+                             {16, 16, 300, 20});
+    BitBtn8 = MakeButton(QStringLiteral("BitBtn8"), QStringLiteral("Vytvořit ikonu na ploše"),
+                         Panel3, {16, 48, 170, 25});
 }
 
 void TfoHlavni::BuildTrayMenu() {

@@ -74,32 +74,22 @@ bool TfoHlavni::KontrolaVstupu() {
     input.NameTypedByHand = RadioGroup1->ItemIndex() == 0;
     const ostrivane::job::InputCheck check = ostrivane::job::CheckBackupInput(input);
     using ostrivane::job::InputProblem;
-    if (check.Problem != InputProblem::None)
+    if (check.Problem != InputProblem::None) {
         ostrivane::ui::ShowMessage(this, check.Message);
-    switch (check.Problem) {
-    case InputProblem::InvalidTime:
-        PageControl1->setCurrentWidget(TabSheet2);
-        // Behind a switched-off schedule the field cannot take the focus; the master switch
-        // that opens the way to it is the nearest control that can.
-        if (Panel1->isEnabled())
-            EditTime[static_cast<std::size_t>(check.Day - 1)]->setFocus();
-        else
-            CheckBox1->setFocus();
+        // The tab of the field to put right, and the field itself; behind a switched-off
+        // schedule a time field cannot take the focus, and the master switch that opens the way
+        // to it is the nearest control that can.
+        const bool time = check.Problem == InputProblem::InvalidTime;
+        PageControl1->setCurrentWidget(time ? TabSheet2 : TabSheet1);
+        QWidget* field =
+            check.Problem == InputProblem::NoSources       ? static_cast<QWidget*>(BitBtn4)
+            : check.Problem == InputProblem::NoDestination ? Edit9
+            : check.Problem == InputProblem::NoArchiveName ? Edit8
+            : Panel1->isEnabled()
+                ? static_cast<QWidget*>(EditTime[static_cast<std::size_t>(check.Day - 1)])
+                : CheckBox1;
+        field->setFocus();
         return false;
-    case InputProblem::NoSources:
-        PageControl1->setCurrentWidget(TabSheet1);
-        BitBtn4->setFocus();
-        return false;
-    case InputProblem::NoDestination:
-        PageControl1->setCurrentWidget(TabSheet1);
-        Edit9->setFocus();
-        return false;
-    case InputProblem::NoArchiveName:
-        PageControl1->setCurrentWidget(TabSheet1);
-        Edit8->setFocus();
-        return false;
-    case InputProblem::None:
-        break;
     }
     if (check.ArchiveName != Edit8->text())
         Edit8->setText(check.ArchiveName);

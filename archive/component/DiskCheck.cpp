@@ -18,20 +18,10 @@
 
 namespace {
 
-std::string CurrentFolder() {
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return ".";
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
-}
-
 // The folder holding `archive`: its folder part without the trailing "/" ("/" for the root),
 // or the current folder for a bare name.
 std::string ArchiveFolder(const std::string& archive) {
-    return archive.find('/') == std::string::npos ? CurrentFolder()
+    return archive.find('/') == std::string::npos ? ostrivane::fs::CurrentFolder()
                                                   : ostrivane::fs::FolderOf(archive);
 }
 

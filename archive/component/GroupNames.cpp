@@ -4,25 +4,11 @@
 // The later group then takes more of its path (b\Data\x.txt), and when its whole path is taken
 // already, a numbered name (Data~2\x.txt), so that every file stays restorable.
 #include "archive/component/TCompBase.h"
+#include "platform/fs/Paths.h"
 
 #include <vector>
 
 namespace {
-
-// The names of `groupRoot` ("/a/b/" -> {"a", "b"}).
-std::vector<std::string> FolderNames(const std::string& groupRoot) {
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < groupRoot.size()) {
-        std::size_t end = groupRoot.find('/', start);
-        if (end == std::string::npos)
-            end = groupRoot.size();
-        if (end > start)
-            names.push_back(groupRoot.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
 
 // The folder part made of the last `count` names of `names`, with a trailing "/".
 std::string LastNames(const std::vector<std::string>& names, std::size_t count) {
@@ -57,7 +43,7 @@ void TCompBase::SettleGroupNames(const TCompHeaderObj& entries) {
     // The other rules store paths, unique in themselves; the cabinet refuses what repeats.
     if (storedDirNames_ != sdRelativeStoreStart)
         return;
-    const std::vector<std::string> names = FolderNames(root);
+    const std::vector<std::string> names = ostrivane::fs::NamesOf(root);
     const std::string own = names.empty() ? std::string() : LastNames(names, 1);
     std::string part = own;
     for (std::size_t count = 2; collides(part) && count <= names.size(); ++count)

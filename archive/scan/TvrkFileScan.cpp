@@ -45,19 +45,6 @@ std::string Trimmed(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-std::string CurrentFolderWithSlash() {
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return "./";
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string dir = buffer.data();
-    if (dir.back() != '/')
-        dir += '/';
-    return dir;
-}
-
 void FillFromStat(TFindData& data, const struct stat& st) {
     data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
     data.Size = static_cast<std::uint64_t>(st.st_size);
@@ -74,22 +61,17 @@ std::string Extension(const std::string& name) {
 } // namespace
 
 std::string PlainFolder(const std::string& folder) {
-    const std::string path =
-        !folder.empty() && folder[0] == '/' ? folder : CurrentFolderWithSlash() + folder;
+    const std::string path = !folder.empty() && folder[0] == '/'
+                                 ? folder
+                                 : ostrivane::fs::CurrentFolder() + "/" + folder;
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string part = path.substr(start, end - start);
+    for (const std::string& part : ostrivane::fs::NamesOf(path)) {
         if (part == "..") {
             if (!parts.empty())
                 parts.pop_back();
-        } else if (!part.empty() && part != ".") {
+        } else if (part != ".") {
             parts.push_back(part);
         }
-        start = end + 1;
     }
     std::string plain = "/";
     for (const std::string& part : parts)

@@ -70,12 +70,7 @@ for ((i = 0; i < runs; i++)); do
     means+=("$(field mean)")
     greps+=("$(seconds grep -ciF "$name" "$work/listing.txt")")
 done
-catalog=$(least "${catalogs[@]}")
-tree=$(least "${trees[@]}")
-listing=$(least "${listings[@]}")
-key=$(least "${keys[@]}")
-mean=$(least "${means[@]}")
-grepped=$(least "${greps[@]}")
+best catalog=catalogs tree=trees listing=listings key=keys mean=means grepped=greps
 
 out=$work/out
 restore_own=() restore_libarchive=() restore_peer=()
@@ -91,9 +86,7 @@ for ((i = 0; i < runs; i++)); do
     restore_peer+=("$(restore cabextract -q -d "$out" "$big/Záloha.cab")")
 done
 rm -rf "$out"
-own=$(least "${restore_own[@]}")
-libarchive=$(least "${restore_libarchive[@]}")
-peer=$(least "${restore_peer[@]}")
+best own=restore_own libarchive=restore_libarchive peer=restore_peer
 
 ratio() { echo "$1 / $2" | bc -l; }
 printf 'best of %d runs; 10 backups of 65,535 files (%d MB each), a backup of %d MB of files (%d MB cabinet)\n' \

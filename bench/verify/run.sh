@@ -39,11 +39,7 @@ for ((i = 0; i < runs; i++)); do
     cold
     peers+=("$(seconds cabextract -q -t "$cabinet")")
 done
-plain=$(least "${plain[@]}")
-checked=$(least "${checked[@]}")
-own=$(least "${own[@]}")
-tests=$(least "${tests[@]}")
-peer=$(least "${peers[@]}")
+best plain=plain checked=checked own=own tests=tests peer=peers
 
 printf 'corpus %d MB, cabinet %d MB, best of %d runs\n' \
     "$(($(du -sb "$corpus" | cut -f1) / 1000000))" "$(($(stat -c %s "$cabinet") / 1000000))" "$runs"

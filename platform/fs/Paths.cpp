@@ -1,5 +1,9 @@
 #include "platform/fs/Paths.h"
 
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
 namespace ostrivane::fs {
 
 std::string FolderOf(const std::string& path) {
@@ -17,6 +21,30 @@ std::string FolderPartOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::string> NamesOf(const std::string& path) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
 }
 
 } // namespace ostrivane::fs

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ostrivane::fs {
 
@@ -14,5 +15,11 @@ std::string FolderPartOf(const std::string& path);
 
 // Everything after the last "/" ("/a/b/c.txt" -> "c.txt"; "/a/b/" -> "").
 std::string NameOf(const std::string& path);
+
+// The names a path is made of, empty parts left out ("/a//b/" -> {"a", "b"}).
+std::vector<std::string> NamesOf(const std::string& path);
+
+// The process's current folder, absolute; "." when it cannot be told.
+std::string CurrentFolder();
 
 } // namespace ostrivane::fs

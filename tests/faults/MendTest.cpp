@@ -15,21 +15,29 @@
 namespace faults {
 namespace {
 
-TEST(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
+// A scratch folder whose files are packed into out/archive.cab as a backup run packs them.
+class Mends : public ::testing::Test {
+protected:
+    Mends() { ::mkdir((dir / "out").c_str(), 0755); }
+    int Pack(const std::vector<std::string>& specs) {
+        ConfigureForBackup(cab, archive, specs, false, "");
+        return cab.Compress();
+    }
+
     Scratch dir;
+    const std::string archive = dir / "out/archive.cab";
+    TMakeCab cab;
+    Reports reports{cab};
+};
+
+TEST_F(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
     WriteFile(dir / "Data/Report.txt", "upper");
     WriteFile(dir / "Data/report.txt", "lower");
     WriteFile(dir / "data/Report.txt", "other folder");
     WriteFile(dir / "DATA/x.txt", "third folder");
-    const std::string archive = dir / "out/archive.cab";
-    ::mkdir((dir / "out").c_str(), 0755);
-    TMakeCab cab;
-    Reports reports(cab);
     // Three groups, one of them named twice: the same files must go in once.
-    ConfigureForBackup(cab, archive,
-                       {dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"},
-                       false, "");
-    EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
+    EXPECT_EQ(Pack({dir / "Data/*.txt", dir / "data/*.txt", dir / "DATA/*.*", dir / "Data/*.*"}), 4)
+        << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     const CabDirectory listing = ReadCabDirectory(archive);
     ASSERT_TRUE(listing.Valid);
@@ -46,8 +54,7 @@ TEST(Mends, NamesAndFoldersDifferingInCaseAreAllBackedUp) {
 
 // The backup run shifts the archive to archiv_1.cab before the next build; both builds write
 // into a folder below the (recursive) source, with the temporary folder below it too.
-TEST(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
-    Scratch dir;
+TEST_F(Mends, DestinationInsideTheSourceNeverPacksItsOwnFiles) {
     WriteFile(dir / "src/a.txt", RandomBytes(70000, 1));
     WriteFile(dir / "src/deeper/b.txt", RandomBytes(30000, 2));
     WriteFile(dir / "src/zalohy/notes.txt", "kept: not a copy of the archive");
@@ -96,39 +103,27 @@ std::set<std::string> BsdtarNames(const std::string& archive) {
     return names;
 }
 
-TEST(Mends, FolderPathsAreMadePlainBeforeNamesAreStored) {
-    Scratch dir;
+TEST_F(Mends, FolderPathsAreMadePlainBeforeNamesAreStored) {
     WriteFile(dir / "src/abc.txt", "abc");
     WriteFile(dir / "src/sub/inner.txt", "inner");
     WriteFile(dir / "src/xy/deep.txt", "deep");
-    const std::string archive = dir / "out/archive.cab";
-    ::mkdir((dir / "out").c_str(), 0755);
-    TMakeCab cab;
-    Reports reports(cab);
     // "..", "//" and "/./" spellings, and one folder named twice in different ways.
-    ConfigureForBackup(cab, archive,
-                       {dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
-                        dir / "src/sub/*.txt"},
-                       false, "");
-    EXPECT_EQ(cab.Compress(), 3) << reports.Describe();
+    EXPECT_EQ(Pack({dir / "src/sub/../*.txt", dir / "src//xy/*.txt", dir / "src/./sub/*.txt",
+                    dir / "src/sub/*.txt"}),
+              3)
+        << reports.Describe();
     EXPECT_TRUE(reports.All().empty()) << reports.Describe();
     EXPECT_EQ(BsdtarNames(archive),
               (std::set<std::string>{"src/abc.txt", "xy/deep.txt", "sub/inner.txt"}));
 }
 
-TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
-    Scratch dir;
+TEST_F(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
     WriteFile(dir / "a/Data/x.txt", "from a");
     WriteFile(dir / "b/Data/x.txt", "from b");
     WriteFile(dir / "b/Data/only-b.txt", "only b");
     WriteFile(dir / "Data/x.txt", "from the top");
-    const std::string archive = dir / "out/archive.cab";
-    ::mkdir((dir / "out").c_str(), 0755);
-    TMakeCab cab;
-    Reports reports(cab);
-    ConfigureForBackup(cab, archive, {dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"},
-                       false, "");
-    EXPECT_EQ(cab.Compress(), 4) << reports.Describe();
+    EXPECT_EQ(Pack({dir / "a/Data/*.*", dir / "b/Data/*.*", dir / "Data/*.*"}), 4)
+        << reports.Describe();
     // gcab refuses a cabinet in which two entries share a name.
     const std::string out = dir / "restored";
     ASSERT_EQ(
@@ -150,8 +145,7 @@ TEST(Mends, FoldersWithTheSameLastNameAreAllRestorable) {
 
 // Archives the scheduler names after the date and time lie beside the new one: packed, each
 // backup would carry every earlier one.
-TEST(Mends, EarlierDateAndTimeArchivesInsideTheSourceAreNotPacked) {
-    Scratch dir;
+TEST_F(Mends, EarlierDateAndTimeArchivesInsideTheSourceAreNotPacked) {
     WriteFile(dir / "src/a.txt", "a");
     WriteFile(dir / "src/zalohy/202612070442.cab", "yesterday's archive");
     WriteFile(dir / "src/zalohy/202612070442-2.cab", "its second part");
