@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A file read as UTF-8 may hold a line Windows-1250 cannot: it is then never written,
         // so that nothing of it is lost.
         if (profile.UnstorableLine()) {
-            if (profile.Flush() || fuzzing::ReadWholeFile(path) != input)
+            if (profile.Flush() || fuzzing::ReadFile(path) != input)
                 fuzzing::Fail("a file with a line Windows-1250 cannot hold was written");
             return 0;
         }
