@@ -40,17 +40,6 @@ ToolResult RunTool(const QString& program, const QStringList& arguments) {
     return {process.exitCode(), QString::fromUtf8(process.readAll())};
 }
 
-void WriteFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray RandomBytes(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator generator(7);
@@ -70,8 +59,8 @@ protected:
         }
         source = MakeFolder(QStringLiteral("Data"));
         destination = MakeFolder(QStringLiteral("Zalohy"));
-        WriteFile(source + "/a.txt", "alpha");
-        WriteFile(source + "/b.bin", RandomBytes(70000));
+        uitest::WriteFile(source + "/a.txt", "alpha");
+        uitest::WriteFile(source + "/b.bin", RandomBytes(70000));
         TfoHlavni& w = NewWindow();
         w.Sources.push_back({source, QStringLiteral("*.*")});
         w.Edit9->setText(destination);
@@ -117,7 +106,7 @@ TEST_F(BackupRun, AManualBackupWritesACabinetEveryToolAccepts) {
     ExpectCabinet(Archive(), {"Data/a.txt", "Data/b.bin"});
     const QString out = Folder() + "/out";
     ASSERT_EQ(RunTool(QStringLiteral("cabextract"), {"-q", "-d", out, Archive()}).exitCode, 0);
-    EXPECT_EQ(ReadFile(out + "/Data/b.bin"), ReadFile(source + "/b.bin"));
+    EXPECT_EQ(uitest::ReadFile(out + "/Data/b.bin"), uitest::ReadFile(source + "/b.bin"));
     ExpectRestored(w);
     // The input check normalised the name before the run.
     EXPECT_EQ(w.Edit8->text(), QStringLiteral("data.cab"));
@@ -128,7 +117,7 @@ TEST_F(BackupRun, EachRunShiftsTheEarlierArchivesAlongTheSeries) {
     w.Edit10->setText(QStringLiteral("2"));
     ASSERT_EQ(w.Depth, 2);
     for (int run = 0; run < 3; ++run) {
-        WriteFile(source + "/a.txt", QByteArray("run ") + QByteArray::number(run));
+        uitest::WriteFile(source + "/a.txt", QByteArray("run ") + QByteArray::number(run));
         w.BitBtn3->click();
     }
     EXPECT_TRUE(QFileInfo::exists(Archive()));
@@ -137,13 +126,13 @@ TEST_F(BackupRun, EachRunShiftsTheEarlierArchivesAlongTheSeries) {
     EXPECT_FALSE(QFileInfo::exists(Archive("data_3.cab")));
     const QString out = Folder() + "/oldest";
     ASSERT_EQ(RunTool("cabextract", {"-q", "-d", out, Archive("data_2.cab")}).exitCode, 0);
-    EXPECT_EQ(ReadFile(out + "/Data/a.txt"), QByteArray("run 0"));
+    EXPECT_EQ(uitest::ReadFile(out + "/Data/a.txt"), QByteArray("run 0"));
 }
 
 TEST_F(BackupRun, SubfoldersAreTakenOnlyWhenAsked) {
     TfoHlavni& w = window();
     QDir().mkpath(source + "/Sub");
-    WriteFile(source + "/Sub/c.txt", "gamma");
+    uitest::WriteFile(source + "/Sub/c.txt", "gamma");
     w.BitBtn3->click();
     ToolResult list = RunTool("cabextract", {"-l", Archive()});
     EXPECT_FALSE(list.output.contains("Sub\\c.txt"));
@@ -186,7 +175,7 @@ TEST_F(BackupRun, AFailedRunLeavesTheWindowAsANormalOneAndSaysWhy) {
 
 TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
     TfoHlavni& w = window();
-    WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
+    uitest::WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
     bool sawCancelCaption = false;
     QTimer::singleShot(0, &w, [&] {
         sawCancelCaption = w.BitBtn3->text() == QStringLiteral("Z&rušit !");
@@ -199,7 +188,7 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
     ExpectRestored(w);
     EXPECT_TRUE(w.LastBackupReport().Empty());
 
-    WriteFile(source + "/big.bin", "small now");
+    uitest::WriteFile(source + "/big.bin", "small now");
     w.BitBtn3->click();
     EXPECT_TRUE(messages.shown.empty());
     ExpectCabinet(Archive(), {"Data/big.bin", "Data/a.txt"});
@@ -207,7 +196,7 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
 
 TEST_F(BackupRun, DuringARunTheControlsAreLockedAndProgressIsShown) {
     TfoHlavni& w = window();
-    WriteFile(source + "/big.bin", RandomBytes(4 * 1024 * 1024));
+    uitest::WriteFile(source + "/big.bin", RandomBytes(4 * 1024 * 1024));
     bool locked = false;
     int largestArchivePercent = -1;
     QString title;
@@ -254,20 +243,20 @@ TEST_F(BackupRun, ProgressGoesToTheGaugesAndOnlyTheArchiveShareToTheTitle) {
 
 TEST_F(BackupRun, AnotherCopyBackingUpThereLeavesTheSeriesAlone) {
     TfoHlavni& w = window();
-    WriteFile(Archive(), "earlier archive");
+    uitest::WriteFile(Archive(), "earlier archive");
     const ostrivane::DestinationLock otherCopy(Archive().toStdString());
     ASSERT_TRUE(otherCopy.Held());
     w.BitBtn3->click();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains("jiná spuštěná kopie"));
-    EXPECT_EQ(ReadFile(Archive()), QByteArray("earlier archive"));
+    EXPECT_EQ(uitest::ReadFile(Archive()), QByteArray("earlier archive"));
     EXPECT_FALSE(QFileInfo::exists(Archive("data_1.cab")));
     ExpectRestored(w);
 }
 
 TEST_F(BackupRun, ClosingDuringARunSavesTheSettingsAndCancels) {
     TfoHlavni& w = window();
-    WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
+    uitest::WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
     bool closed = false;
     QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
     QTimer::singleShot(0, &w, [&] { w.close(); });

@@ -13,21 +13,9 @@
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
-}
-
 // Alt + `key` as the user presses it, in the active window `window`.
 void PressAlt(QWidget* window, Qt::Key key) {
     QTest::keyClick(window, key, Qt::AltModifier);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 TEST(RestoreDialog, FromTheWindowATypedNameIsFoundAndRestoredIntoAFolderByKeyboard) {
@@ -39,8 +27,8 @@ TEST(RestoreDialog, FromTheWindowATypedNameIsFoundAndRestoredIntoAFolderByKeyboa
     const QString destination = fixture.MakeFolder(QStringLiteral("Zálohy"));
     const QString target = fixture.MakeFolder(QStringLiteral("Obnova"));
     const QByteArray report = "Zpráva o činnosti za rok 2024";
-    WriteFile(source + QStringLiteral("/2024/Zpráva.odt"), report);
-    WriteFile(source + QStringLiteral("/dopis.txt"), "Dopis");
+    uitest::WriteFile(source + QStringLiteral("/2024/Zpráva.odt"), report);
+    uitest::WriteFile(source + QStringLiteral("/dopis.txt"), "Dopis");
     TfoHlavni& w = fixture.NewWindow();
     w.Sources.push_back({source, QStringLiteral("*.*")});
     w.CheckBox2->setChecked(true);
@@ -82,7 +70,7 @@ TEST(RestoreDialog, FromTheWindowATypedNameIsFoundAndRestoredIntoAFolderByKeyboa
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Obnoveno souborů: 1\n")))
         << messages.shown[0].text.toStdString();
-    EXPECT_EQ(ReadFile(target + QStringLiteral("/Dokumenty/2024/Zpráva.odt")), report);
+    EXPECT_EQ(uitest::ReadFile(target + QStringLiteral("/Dokumenty/2024/Zpráva.odt")), report);
     EXPECT_FALSE(QFile::exists(target + QStringLiteral("/Dokumenty/dopis.txt")));
     EXPECT_FALSE(w.RestoreRunning());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -135,6 +135,18 @@ void WhenModal(std::function<void(QDialog*)> act) {
     QTimer::singleShot(0, *poll);
 }
 
+void WriteFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(content), content.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 QByteArray ToWindows1250(const QString& text) {
     return Convert("WINDOWS-1250", "UTF-8", text.toUtf8());
 }

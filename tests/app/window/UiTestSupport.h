@@ -62,6 +62,11 @@ public:
 // Runs `act` on the modal dialog once it is open (call before the code that opens it).
 void WhenModal(std::function<void(QDialog*)> act);
 
+// Writes `content` to `path`, creating its folder.
+void WriteFile(const QString& path, const QByteArray& content);
+// The content of `path`, or "<missing>" when it cannot be read.
+QByteArray ReadFile(const QString& path);
+
 // Windows-1250 text of the settings file.
 QByteArray ToWindows1250(const QString& text);
 QString FromWindows1250(const QByteArray& bytes);
