@@ -1,17 +1,15 @@
 #include "tools/BackupCommand.h"
 
-#include "app/job/SettingsBackup.h"
 #include "app/run/RunHistory.h"
 #include "archive/model/ErrorCodes.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
-#include "settings/SettingsLocation.h"
-
-#include <QFile>
+#include "tools/SettingsModule.h"
 
 #include <cstdio>
+#include <dlfcn.h>
 
 namespace cabtool {
 
@@ -46,6 +44,35 @@ private:
     unsigned lastFile_ = 1000;
     unsigned lastArchive_ = 1000;
     bool shown_ = false;
+};
+
+// The settings module, loaded for the time of reading one file.
+class SettingsModule {
+public:
+    explicit SettingsModule(const std::string& path)
+        : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (handle_ == nullptr) {
+            error_ = ::dlerror();
+            return;
+        }
+        reader_ = reinterpret_cast<SettingsReader*>(::dlsym(handle_, kSettingsReaderName));
+        if (reader_ == nullptr)
+            error_ = ::dlerror();
+    }
+    ~SettingsModule() {
+        if (handle_ != nullptr)
+            ::dlclose(handle_);
+    }
+    SettingsModule(const SettingsModule&) = delete;
+    SettingsModule& operator=(const SettingsModule&) = delete;
+
+    SettingsReader* Reader() const { return reader_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    void* handle_;
+    SettingsReader* reader_ = nullptr;
+    std::string error_;
 };
 
 } // namespace
@@ -110,25 +137,24 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 }
 
 int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options) {
-    QString path = QFile::decodeName(settingsFile.c_str());
-    if (path.isEmpty()) {
-        // The window's file: the program and this front end live in one folder.
-        QString folder = QFile::decodeName(ostrivane::fs::ExecutableFolder().c_str());
-        if (folder.size() > 1 && folder.endsWith(u'/'))
-            folder.chop(1);
-        path = ostrivane::settings::ChooseSettingsPath(folder);
-    }
-    const ostrivane::job::SettingsBackup backup =
-        ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
-    if (backup.FileMissing) {
-        std::fprintf(stderr, "ostrivane-cab: there is no settings file %s\n",
-                     QFile::encodeName(path).constData());
-    }
-    if (backup.Problem) {
-        std::fprintf(stderr, "%s\n", backup.Problem->toUtf8().constData());
+    const std::string modulePath = ostrivane::fs::ExecutableFolder() + kSettingsModuleName;
+    const SettingsModule module(modulePath);
+    SettingsReader* read = module.Reader();
+    if (read == nullptr) {
+        std::fprintf(stderr, "ostrivane-cab: cannot read settings files without %s (%s)\n",
+                     modulePath.c_str(), module.Error().c_str());
         return 1;
     }
-    return RunBackupCommand(backup.Request, options);
+    SettingsRead settings;
+    read(settingsFile.c_str(), ostrivane::fs::ExecutableFolder().c_str(), &settings);
+    if (settings.FileMissing)
+        std::fprintf(stderr, "ostrivane-cab: there is no settings file %s\n",
+                     settings.Path.c_str());
+    if (settings.Problem) {
+        std::fprintf(stderr, "%s\n", settings.Problem->c_str());
+        return 1;
+    }
+    return RunBackupCommand(settings.Request, options);
 }
 
 } // namespace cabtool

@@ -35,14 +35,15 @@ std::vector<std::string> Settings(const std::string& destination, const std::str
 }
 
 // The window's own settings file, beside the program: a copy of the front end in a folder of its
-// own, with the library beside it, finds the file there.
+// own, with the libraries beside it, finds the file there.
 TEST(FrontEnd, TheSettingsOfTheWindowAreBackedUpAsTheButtonDoes) {
     Scratch dir;
     const std::string bin = dir / "bin";
     std::filesystem::create_directories(bin);
     std::filesystem::copy_file(kTool, bin + "/ostrivane-cab");
-    std::filesystem::copy_file(std::string(OSTRIVANE_BUILD_DIR) + "/libcabinet.so",
-                               bin + "/libcabinet.so");
+    for (const char* library : {"libcabinet.so", "libostrivane-settings.so"})
+        std::filesystem::copy_file(std::string(OSTRIVANE_BUILD_DIR) + "/" + library,
+                                   bin + "/" + library);
     ::mkdir((dir / "out").c_str(), 0755);
     // The destination as the field may hold it, with a trailing "/"; the name without ".cab".
     WriteSettings(bin + "/Ostrivane.ini", Settings(dir / "out/", dir / "Data", "2"));
