@@ -46,11 +46,12 @@ private:
     bool shown_ = false;
 };
 
-// The settings module, loaded for the time of reading one file.
+// The settings module. It stays in memory once loaded (RTLD_NODELETE): Qt's core module, which it
+// brings in, keeps state and exit handlers that must outlive it.
 class SettingsModule {
 public:
     explicit SettingsModule(const std::string& path)
-        : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
         if (handle_ == nullptr) {
             error_ = ::dlerror();
             return;

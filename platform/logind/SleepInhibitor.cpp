@@ -32,11 +32,13 @@ bool SystemBusMayExist() {
     return (address != nullptr && *address != '\0') || ::access(kSystemBusSocket, F_OK) == 0;
 }
 
-// libsystemd, loaded only for the moment the lock is asked for: the program does not carry it
-// (some megabytes of memory) through a backup, and runs where it is not installed.
+// libsystemd, loaded when the lock is first asked for and only where a system bus may be: a
+// backup without one does not carry it (some megabytes of memory), and the program runs where it
+// is not installed. Once loaded it stays (RTLD_NODELETE): a library with state of its own is not
+// safely unloaded.
 class SdBus {
 public:
-    SdBus() : library_(::dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL)) {
+    SdBus() : library_(::dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
         if (library_ == nullptr)
             return;
         ok_ = Bind(open_system_, "sd_bus_open_system") &&
