@@ -138,7 +138,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 }
 
 int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options) {
-    const std::string modulePath = ostrivane::fs::ExecutableFolder() + kSettingsModuleName;
+    const std::string programFolder = ostrivane::fs::ExecutableFolder();
+    const std::string modulePath = programFolder + kSettingsModuleName;
     const SettingsModule module(modulePath);
     SettingsReader* read = module.Reader();
     if (read == nullptr) {
@@ -147,7 +148,7 @@ int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& opti
         return 1;
     }
     SettingsRead settings;
-    read(settingsFile.c_str(), ostrivane::fs::ExecutableFolder().c_str(), &settings);
+    read(settingsFile.c_str(), programFolder.c_str(), &settings);
     if (settings.FileMissing)
         std::fprintf(stderr, "ostrivane-cab: there is no settings file %s\n",
                      settings.Path.c_str());

@@ -38,10 +38,13 @@ bool PlaceBackup(const std::vector<std::string>& cabinets, const std::string& ar
         }
     }
     // Keeping no copy once the first copy is there, the archive simply gives way to the new one.
+    // Archives named after the date and time are kept to their number by pruning, not by a series
+    // of copies: a second backup in the same minute takes the place of the first.
     const bool replace = request.ReplaceExisting ||
-                         (request.Depth < 1 && Exists(names::SeriesCopy(request.Archive, 1)));
+                         names::IsDateTimeArchive(names::NameOf(archive)) ||
+                         (request.Depth < 1 && Exists(names::SeriesCopy(archive, 1)));
     if (!replace) {
-        if (const auto failure = RotateArchiveSeries(request.Archive, request.Depth)) {
+        if (const auto failure = RotateArchiveSeries(archive, request.Depth)) {
             report.AddText(RotationFailedText(failure->File, failure->Error, failure->NotAFile));
             return false;
         }

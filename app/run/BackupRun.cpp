@@ -91,7 +91,7 @@ bool BuildAndPlace(TMakeCab& cab, const BackupRequest& request, RunOutcome& outc
     const std::string archive = cab.ArchiveFile();
     const std::string folder = names::FolderOf(archive);
     BackupReport& report = outcome.Report;
-    const DestinationLock lock(request.Archive);
+    const DestinationLock lock(archive);
     switch (lock.Outcome()) {
     case DestinationLock::State::Busy:
         report.AddText(LockBusyText());

@@ -1,6 +1,7 @@
 // The front end's backups as cron or a systemd timer runs them: the backup a settings file
 // describes, the window's messages when there is none or its input fails, a destination another
-// copy is backing up into, and a stale part beside a backup.
+// copy is backing up into, an archive named without its extension, and a stale part beside a
+// backup.
 #include "FaultSupport.h"
 
 #include "app/run/DestinationLock.h"
@@ -102,6 +103,23 @@ TEST(FrontEnd, AFolderAnotherCopyIsBackingUpIntoIsLeftAlone) {
     EXPECT_NE(output.find("jiná spuštěná kopie programu"), std::string::npos) << output;
     EXPECT_EQ(ReadFile(dir / "out/data.cab"), "the previous backup");
     EXPECT_EQ(Listing(dir / "out"), "data.cab");
+}
+
+// An archive named without ".cab" is written as NAME.cab: the series of that file is the one
+// rotated, so the earlier backup becomes NAME_1.cab instead of being replaced.
+TEST(FrontEnd, AnArchiveNamedWithoutExtensionKeepsItsEarlierBackups) {
+    Scratch dir;
+    ::mkdir((dir / "out").c_str(), 0755);
+    for (int run = 0; run < 2; ++run) {
+        WriteFile(dir / "Data/a.txt", "run " + std::to_string(run));
+        ASSERT_EQ(Shell(Quote(kTool) + " --quiet --keep 2 " + Quote(dir / "out/data") + " " +
+                        Quote(dir / "Data/*.*")),
+                  0);
+    }
+    EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab");
+    ASSERT_EQ(Shell("cabextract -q -d " + Quote(dir / "old") + " " + Quote(dir / "out/data_1.cab")),
+              0);
+    EXPECT_EQ(ReadFile(dir / "old/Data/a.txt"), "run 0");
 }
 
 // A killed run of an older version, or a copy from elsewhere, may leave a cabinet named as a
