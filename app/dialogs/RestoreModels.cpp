@@ -1,5 +1,8 @@
 #include "app/dialogs/RestoreModels.h"
 
+#include "platform/fs/DosDateTime.h"
+#include "platform/fs/Paths.h"
+
 #include <QApplication>
 #include <QBrush>
 #include <QDateTime>
@@ -73,8 +76,8 @@ QString SizeText(std::uint64_t bytes) {
 }
 
 QString DosTimeText(std::uint16_t date, std::uint16_t time) {
-    return QString::asprintf("%02u.%02u.%04u %02u:%02u", date & 0x1Fu, (date >> 5) & 0x0Fu,
-                             1980u + (date >> 9), time >> 11, (time >> 5) & 0x3Fu);
+    const ostrivane::fs::DosFields f = ostrivane::fs::UnpackDosDateTime(date, time);
+    return QString::asprintf("%02d.%02d.%04d %02d:%02d", f.Day, f.Month, f.Year, f.Hour, f.Minute);
 }
 
 QString BackupTimeText(std::int64_t made) {
@@ -108,7 +111,7 @@ QVariant BackupListModel::data(const QModelIndex& index, int role) const {
         case kMade:
             return BackupTimeText(backup.Made);
         case kArchive:
-            return Text(backup.Archive.substr(backup.Archive.rfind('/') + 1));
+            return Text(ostrivane::fs::NameOf(backup.Archive));
         case kFileCount:
             return QString::number(backup.Files.size());
         case kSize:
@@ -157,6 +160,9 @@ BackupTreeModel::BackupTreeModel(QObject* parent)
 }
 
 void BackupTreeModel::SetBackup(const restore::Backup* backup) {
+    // Clearing the search shows the same backup again: its tree is still there.
+    if (backup == backup_)
+        return;
     beginResetModel();
     backup_ = backup;
     Build();

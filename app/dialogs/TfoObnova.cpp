@@ -192,9 +192,8 @@ void TfoObnova::Open(const QString& archive, const std::vector<std::string>& sou
     backupModel_->SetBackups(nullptr);
     search_.reset();
     backups_ = ostrivane::restore::ReadCatalog(archive.toStdString());
-    search_ = std::make_unique<ostrivane::restore::NameSearch>(backups_);
     // Every backup's names are folded now, so that no keystroke waits for it.
-    search_->Prepare();
+    search_ = std::make_unique<ostrivane::restore::NameSearch>(backups_);
     backupModel_->SetBackups(&backups_);
     Label1->setText(QStringLiteral("Zá&lohy archivu ") +
                     QString(archive).replace(QLatin1Char('&'), QStringLiteral("&&")));
@@ -496,7 +495,6 @@ void TfoObnova::BeginWork(const QString& what, std::uint64_t total) {
     BitBtn4->setEnabled(true);
     BitBtn4->setFocus(Qt::OtherFocusReason);
     Label4->setText(what);
-    emit RestoreStarted();
 }
 
 void TfoObnova::ShowProgress(quint64 done) {

@@ -77,8 +77,7 @@ public slots:
     void Edit1Change();
 
 signals:
-    // A restore or a test began, or ended (the scheduler waits for the end).
-    void RestoreStarted();
+    // A restore or a test ended (the scheduler waits for it while it runs).
     void RestoreEnded();
 
 protected:

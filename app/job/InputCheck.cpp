@@ -24,7 +24,7 @@ InputCheck Problem(InputProblem problem, const QString& message, int day = 0) {
 } // namespace
 
 InputCheck CheckBackupInput(const BackupInput& input) {
-    for (int day = 1; day <= kDays; ++day) {
+    for (int day = 1; day <= settings::kDayCount; ++day) {
         const auto& time = input.TickedTimes[static_cast<std::size_t>(day - 1)];
         if (time && !IsValidTimeOfDay(TrimBlanks(*time)))
             return Problem(InputProblem::InvalidTime,

@@ -3,6 +3,7 @@
 // and for the front end's backup of a settings file.
 #pragma once
 
+#include "settings/SettingsKeys.h"
 #include "settings/Zaloha.h"
 
 #include <QString>
@@ -14,13 +15,11 @@
 
 namespace ostrivane::job {
 
-inline constexpr int kDays = 7;
-
 // What the check looks at, the texts as the fields hold them.
 struct BackupInput {
     // Per day, Monday first: the text of its time field while the day is ticked (the field is
     // enabled only then), nothing otherwise.
-    std::array<std::optional<QString>, kDays> TickedTimes;
+    std::array<std::optional<QString>, settings::kDayCount> TickedTimes;
     TZalohaList Sources;
     QString Destination; // the destination folder
     QString ArchiveName;

@@ -28,31 +28,23 @@ void AppendFolded(std::string& out, std::string_view text) {
 } // namespace
 
 NameSearch::NameSearch(const std::vector<Backup>& backups)
-    : backups_(backups), folded_(backups.size()) {}
-
-void NameSearch::Prepare() {
-    for (std::uint32_t backup = 0; backup < folded_.size(); ++backup)
-        FoldedNames(backup);
-}
-
-NameSearch::Folded& NameSearch::FoldedNames(std::uint32_t backup) {
-    Folded& folded = folded_.at(backup);
-    if (folded.Ready)
-        return folded;
-    const Backup& source = backups_.at(backup);
-    folded.Text.reserve(source.Names.size() + source.Files.size());
-    folded.Starts.reserve(source.Files.size() + 1);
-    for (const BackupFile& file : source.Files) {
+    : backups_(backups), folded_(backups.size()) {
+    for (std::size_t backup = 0; backup < backups.size(); ++backup) {
+        const Backup& source = backups[backup];
+        Folded& folded = folded_[backup];
+        folded.Text.reserve(source.Names.size() + source.Files.size());
+        folded.Starts.reserve(source.Files.size() + 1);
+        for (const BackupFile& file : source.Files) {
+            folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
+            AppendFolded(folded.Text, source.StoredName(file));
+            folded.Text.push_back('\0');
+        }
         folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
-        AppendFolded(folded.Text, source.StoredName(file));
-        folded.Text.push_back('\0');
     }
-    folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
-    folded.Ready = true;
-    return folded;
 }
 
-void NameSearch::Find(std::string_view text, std::uint32_t backup, std::vector<FileRef>& found) {
+void NameSearch::Find(std::string_view text, std::uint32_t backup,
+                      std::vector<FileRef>& found) const {
     const std::uint32_t count = static_cast<std::uint32_t>(backups_.at(backup).Files.size());
     if (text.empty()) {
         for (std::uint32_t file = 0; file < count; ++file)
@@ -63,7 +55,7 @@ void NameSearch::Find(std::string_view text, std::uint32_t backup, std::vector<F
     std::replace(query.begin(), query.end(), '/', '\\');
     std::string needle;
     AppendFolded(needle, query);
-    const Folded& folded = FoldedNames(backup);
+    const Folded& folded = folded_.at(backup);
     const char* const begin = folded.Text.data();
     std::size_t at = 0;
     while (at < folded.Text.size()) {

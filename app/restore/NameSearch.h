@@ -20,24 +20,20 @@ struct FileRef {
 
 class NameSearch {
 public:
-    // Searches `backups`, which must outlive it and stay as they are.
+    // Searches `backups`, which must outlive it and stay as they are; their names are folded
+    // here, once.
     explicit NameSearch(const std::vector<Backup>& backups);
 
     // Appends to `found` the files of backup `backup` whose stored name holds `text` (UTF-8; "/"
     // stands for "\"), ignoring case, in the order of the backup's files; every file for an
     // empty text.
-    void Find(std::string_view text, std::uint32_t backup, std::vector<FileRef>& found);
-
-    // Folds the names of every backup now rather than at its first search.
-    void Prepare();
+    void Find(std::string_view text, std::uint32_t backup, std::vector<FileRef>& found) const;
 
 private:
     struct Folded {
-        bool Ready = false;
         std::string Text;                  // the folded names, each followed by a NUL
         std::vector<std::uint32_t> Starts; // where each name begins, and the end of the text
     };
-    Folded& FoldedNames(std::uint32_t backup);
 
     const std::vector<Backup>& backups_;
     std::vector<Folded> folded_;

@@ -69,7 +69,8 @@ std::optional<RotationFailure> Failed(const std::string& file) {
 // The first of `paths` that is there but is no regular file (a link, a special file).
 std::optional<RotationFailure> FirstNotAFile(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        if (FileExists(path) && !IsRegularFile(path))
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
             return RotationFailure{path, 0, true};
     }
     return std::nullopt;

@@ -327,8 +327,6 @@ private:
     bool scheduleWatched_ = false; // the switch as the watch last took it
     bool scheduleStarted_ = false; // the first check after the start was made
     QDateTime lastVerified_;       // start of the latest backup that succeeded
-    QDateTime lastFailed_;         // start of the latest run when it failed
-    QString lastBackupText_;
     QDateTime lastOldBackupWarning_;
     std::function<void(const QString&)> trayNotice_;
 };

@@ -62,8 +62,8 @@ void TfoHlavni::StartScheduleWatch() {
 
 void TfoHlavni::ReadRunHistory() {
     lastVerified_ = {};
-    lastFailed_ = {};
     QDateTime latest;
+    QDateTime lastFailed; // start of the latest run when it failed
     for (const ostrivane::run::RunRecord& run : ostrivane::run::RunHistory(stateFolder_).Read()) {
         const QDateTime start = ToDateTime(run.Start);
         if (run.Result == ostrivane::run::RunResult::Ok &&
@@ -71,13 +71,13 @@ void TfoHlavni::ReadRunHistory() {
             lastVerified_ = start;
         if (!latest.isValid() || start >= latest) {
             latest = start;
-            lastFailed_ = run.Result == ostrivane::run::RunResult::Failed ? start : QDateTime();
+            lastFailed = run.Result == ostrivane::run::RunResult::Failed ? start : QDateTime();
         }
     }
-    lastBackupText_ = lastFailed_.isValid() ? kFailed.arg(ostrivane::DateTimeText(lastFailed_),
-                                                          TimeOrNone(lastVerified_))
-                                            : kVerified.arg(TimeOrNone(lastVerified_));
-    LastBackupPanel->SetFullText(lastBackupText_);
+    LastBackupPanel->SetFullText(
+        lastFailed.isValid()
+            ? kFailed.arg(ostrivane::DateTimeText(lastFailed), TimeOrNone(lastVerified_))
+            : kVerified.arg(TimeOrNone(lastVerified_)));
     SetTrayTip(ostrivane::ui::ApplicationTitle());
 }
 
@@ -128,7 +128,8 @@ bool TfoHlavni::ShowTrayNotice(const QString& text) {
 }
 
 QString TfoHlavni::TrayTipText(const QString& title) const {
-    if (backupRunning_ || lastBackupText_.isEmpty())
+    const QString& lastBackup = LastBackupPanel->FullText();
+    if (backupRunning_ || lastBackup.isEmpty())
         return title;
-    return title + u'\n' + lastBackupText_;
+    return title + u'\n' + lastBackup;
 }

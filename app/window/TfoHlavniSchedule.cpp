@@ -1,12 +1,14 @@
 // The weekly schedule on the "Automat" tab: the master switch, the seven days with their times,
 // the copy button, and the scheduler tick that starts runs by itself, on time or for the latest
 // moment it missed.
+#include "app/job/InputCheck.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/schedule/TimeOfDay.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/TfoHlavni.h"
+#include "archive/naming/ArchiveNames.h"
 #include "settings/TextTrim.h"
 
 #include <QCheckBox>
@@ -36,10 +38,6 @@ constexpr qint64 kMemorySaveSeconds = 60;
 
 bool IsValidTime(const QString& text) {
     return ostrivane::IsValidTimeOfDay(TrimBlanks(text));
-}
-
-QString TwoDigits(int value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -139,11 +137,12 @@ ostrivane::WeekSchedule TfoHlavni::ScheduleWeek() const {
 QString TfoHlavni::ScheduledArchivePath(const QDateTime& now) const {
     const QDate date = now.date();
     const QTime time = now.time();
-    const QString folder = TrimBlanks(Edit9->text()) + QLatin1Char('/');
-    if (RadioGroup1->ItemIndex() == 0)
-        return folder + TrimBlanks(Edit8->text());
-    return folder + QString::number(date.year()) + TwoDigits(date.month()) + TwoDigits(date.day()) +
-           TwoDigits(time.hour()) + TwoDigits(time.minute());
+    const QString name =
+        RadioGroup1->ItemIndex() == 0
+            ? Edit8->text()
+            : QString::fromStdString(ostrivane::names::DateTimeName(
+                  date.year(), date.month(), date.day(), time.hour(), time.minute()));
+    return QString::fromStdString(ostrivane::job::ArchivePath(Edit9->text(), name));
 }
 
 void TfoHlavni::CheckSchedule() {

@@ -4,42 +4,30 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t Get32(const std::uint8_t* p) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
-    return v;
-}
-
-} // namespace
+using ostrivane::cabformat::LoadU32;
+using ostrivane::cabformat::StoreU32;
 
 void StoreCabEntryHeader(std::uint8_t* block, const TEntryInfo& info) {
     std::memset(block, 0, kCabHeadSize);
-    Put32(block, info.DosDateTime);
+    StoreU32(block, info.DosDateTime);
     std::uint64_t bits = 0;
     static_assert(sizeof bits == sizeof info.DateTime);
     std::memcpy(&bits, &info.DateTime, sizeof bits);
-    Put32(block + 4, static_cast<std::uint32_t>(bits));
-    Put32(block + 8, static_cast<std::uint32_t>(bits >> 32));
-    Put32(block + 12, static_cast<std::uint32_t>(info.Size));
-    Put32(block + 16, static_cast<std::uint32_t>(info.Size >> 32));
-    Put32(block + 20, info.Attributes);
+    StoreU32(block + 4, static_cast<std::uint32_t>(bits));
+    StoreU32(block + 8, static_cast<std::uint32_t>(bits >> 32));
+    StoreU32(block + 12, static_cast<std::uint32_t>(info.Size));
+    StoreU32(block + 16, static_cast<std::uint32_t>(info.Size >> 32));
+    StoreU32(block + 20, info.Attributes);
 }
 
 TEntryInfo LoadCabEntryHeader(const std::uint8_t* block) {
     TEntryInfo info;
-    info.DosDateTime = Get32(block);
-    std::uint64_t bits = Get32(block + 4) | (static_cast<std::uint64_t>(Get32(block + 8)) << 32);
+    info.DosDateTime = LoadU32(block);
+    std::uint64_t bits =
+        LoadU32(block + 4) | (static_cast<std::uint64_t>(LoadU32(block + 8)) << 32);
     std::memcpy(&info.DateTime, &bits, sizeof bits);
-    info.Size = Get32(block + 12) | (static_cast<std::uint64_t>(Get32(block + 16)) << 32);
-    info.Attributes = Get32(block + 20);
+    info.Size = LoadU32(block + 12) | (static_cast<std::uint64_t>(LoadU32(block + 16)) << 32);
+    info.Attributes = LoadU32(block + 20);
     return info;
 }
 

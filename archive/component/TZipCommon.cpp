@@ -3,9 +3,8 @@
 #include "archive/component/TZipCommon.h"
 
 #include "platform/fs/DosDateTime.h"
-#include "platform/fs/Paths.h"
-
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <sys/stat.h>
 
@@ -108,16 +107,18 @@ void TZipCommon::SetCancel(bool value) {
 TDateTime TZipCommon::DosDateToDateTime(std::uint32_t dosDate) {
     if (dosDate == 0)
         return DaysFromCivil(1980, 1, 1) + 1.0 / (24.0 * 60.0);
-    int year = 1980 + static_cast<int>(dosDate >> 25);
-    unsigned month = std::clamp((dosDate >> 21) & 0x0F, 1u, 12u);
-    unsigned day = std::max((dosDate >> 16) & 0x1F, 1u);
+    const ostrivane::fs::DosFields f = ostrivane::fs::UnpackDosDateTime(
+        static_cast<std::uint16_t>(dosDate >> 16), static_cast<std::uint16_t>(dosDate & 0xFFFF));
+    const int year = f.Year;
+    const unsigned month = std::clamp(static_cast<unsigned>(f.Month), 1u, 12u);
+    unsigned day = std::max(static_cast<unsigned>(f.Day), 1u);
     using namespace std::chrono;
-    unsigned lastDay = static_cast<unsigned>(
+    const unsigned lastDay = static_cast<unsigned>(
         (year_month_day_last{std::chrono::year{year} / std::chrono::month{month} / last}).day());
     day = std::min(day, lastDay);
-    unsigned hour = std::min((dosDate >> 11) & 0x1F, 23u);
-    unsigned minute = std::min((dosDate >> 5) & 0x3F, 59u);
-    unsigned second = std::min((dosDate & 0x1F) * 2, 59u);
+    const unsigned hour = std::min(static_cast<unsigned>(f.Hour), 23u);
+    const unsigned minute = std::min(static_cast<unsigned>(f.Minute), 59u);
+    const unsigned second = std::min(static_cast<unsigned>(f.Second), 59u);
     return DaysFromCivil(year, month, day) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
 }
 

@@ -56,7 +56,6 @@ int Open(const std::string& archive) {
     const double start = Seconds();
     std::vector<Backup> backups = ReadCatalog(archive);
     NameSearch search(backups);
-    search.Prepare();
     const double listed = Seconds();
     ostrivane::ui::BackupListModel list;
     list.SetBackups(&backups);
@@ -74,7 +73,6 @@ int Open(const std::string& archive) {
 int Filter(const std::string& archive, const std::string& text) {
     std::vector<Backup> backups = ReadCatalog(archive);
     NameSearch search(backups);
-    search.Prepare();
     ostrivane::ui::FileMatchModel model;
     double slowest = 0;
     double total = 0;

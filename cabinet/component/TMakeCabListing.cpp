@@ -5,18 +5,7 @@
 #include <array>
 #include <cstring>
 
-namespace {
-
-std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
-    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-           std::uint32_t{bytes[3]} << 24;
-}
-
-std::uint16_t LittleEndian16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-} // namespace
+namespace cf = ostrivane::cabformat;
 
 void TMakeCab::ListExistingArchive() {
     if (!OnRead) {
@@ -29,26 +18,28 @@ void TMakeCab::ListExistingArchive() {
         DoError(ArchiveFile(), "", kErrOpeningFile, "0");
         return;
     }
-    // The cabinet header: signature "MSCF", offset of the first file record at 16, number of
-    // file records at 28. Each file record has 16 fixed bytes and a zero-terminated name.
-    std::array<std::uint8_t, 36> header{};
+    // The fixed header gives the offset and the number of the file records; each record has its
+    // fixed bytes and a zero-terminated name.
+    std::array<std::uint8_t, cf::kFixedHeaderBytes> header{};
     if (archive.Read(header.data(), static_cast<std::int32_t>(header.size())) !=
             static_cast<std::int32_t>(header.size()) ||
-        std::memcmp(header.data(), "MSCF", 4) != 0) {
+        cf::LoadU32(header.data()) != cf::kSignature) {
         return;
     }
-    std::uint32_t offset = LittleEndian32(&header[16]);
-    const std::uint16_t files = LittleEndian16(&header[28]);
+    std::uint32_t offset = cf::LoadU32(&header[cf::kHeaderFilesOffsetAt]);
+    const std::uint16_t files = cf::LoadU16(&header[cf::kHeaderFilesAt]);
     for (int number = 0; number < files && !GetCancel(); ++number) {
-        std::array<std::uint8_t, 16 + 256> record{};
+        std::array<std::uint8_t, cf::kFileRecordBytes + cf::kLongestName + 1> record{};
         if (archive.Seek(static_cast<std::int32_t>(offset), soFromBeginning) !=
             static_cast<std::int32_t>(offset)) {
             return;
         }
         const std::int32_t n =
             archive.Read(record.data(), static_cast<std::int32_t>(record.size()));
+        constexpr std::int32_t kNameAt = cf::kFileRecordBytes;
         const void* end =
-            n > 16 ? std::memchr(&record[16], 0, static_cast<std::size_t>(n - 16)) : nullptr;
+            n > kNameAt ? std::memchr(&record[kNameAt], 0, static_cast<std::size_t>(n - kNameAt))
+                        : nullptr;
         if (end == nullptr) {
             return;
         }

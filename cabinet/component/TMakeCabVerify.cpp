@@ -186,9 +186,7 @@ void TMakeCab::SecureWrittenArchive() {
 void TMakeCab::VerifyWrittenArchive() {
     const auto start = std::chrono::steady_clock::now();
     PackedComparison comparison(packed_);
-    std::uint64_t total = 0;
-    for (const PackedFile& file : packed_)
-        total += file.Size;
+    const std::uint64_t total = PackedBytes();
     int shownPercent = -1;
     const auto showProgress = [&](std::uint64_t done) {
         const int percent =

@@ -27,7 +27,6 @@ inline constexpr std::uint8_t kVersionMajor = 1;
 // CFHEADER.
 inline constexpr std::size_t kHeaderCabinetSizeAt = 8;
 inline constexpr std::size_t kHeaderFilesOffsetAt = 16;
-inline constexpr std::size_t kHeaderVersionAt = 24;
 inline constexpr std::size_t kHeaderFoldersAt = 26;
 inline constexpr std::size_t kHeaderFilesAt = 28;
 inline constexpr std::size_t kHeaderFlagsAt = 30;
@@ -60,11 +59,9 @@ inline constexpr std::uint16_t kAttrHidden = _A_HIDDEN;
 inline constexpr std::uint16_t kAttrSystem = _A_SYSTEM;
 inline constexpr std::uint16_t kAttrArchive = _A_ARCH;
 inline constexpr std::uint16_t kAttrExecute = _A_EXEC;
-inline constexpr std::uint16_t kAttrNameIsUtf8 = _A_NAME_IS_UTF;
 
 // Limits.
-inline constexpr std::size_t kBlockBytes = 32768;       // unpacked bytes of a data block
-inline constexpr std::size_t kMostMszipPayload = 32780; // packed bytes of an MSZIP block
+inline constexpr std::size_t kBlockBytes = 32768; // unpacked bytes of a data block
 inline constexpr std::uint32_t kMostBlocksPerFolder = 65535;
 inline constexpr std::uint32_t kMostFilesPerCabinet = 0xFFFF;
 inline constexpr std::size_t kLongestName = 255; // bytes of a stored name or a path part

@@ -2,11 +2,13 @@
 
 #include "cabinet/format/CabinetBytes.h"
 #include "cabinet/format/CabinetFormat.h"
+#include "cabinet/format/CabinetHeader.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,27 +83,25 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
     const std::vector<std::uint8_t> head =
         BytesAt(fd, 0, dir.FileSize,
                 kFixedHeaderBytes + kReserveSizesBytes + 0xFFFF + 4 * (kLongestText + 1));
-    Cursor header(head);
-    const std::uint32_t signature = header.U32();
-    if (!header.Ok() || signature != kSignature) {
-        dir.Problem = "not a cabinet";
+    const std::optional<CabinetHeader> parsed = ParseCabinetHeader(head.data(), head.size());
+    if (!parsed) {
+        dir.Problem = head.size() >= sizeof kSignature && LoadU32(head.data()) == kSignature
+                          ? "the cabinet header is cut short"
+                          : "not a cabinet";
         return dir;
     }
-    header.Skip(12);
-    const std::uint32_t filesAt = header.U32();
-    header.Skip(6);
-    const std::uint16_t folderCount = header.U16();
-    const std::uint16_t fileCount = header.U16();
-    dir.Flags = header.U16();
-    dir.SetID = header.U16();
-    dir.Index = header.U16();
-    std::uint8_t folderReserve = 0;
-    if (dir.Flags & kFlagReservePresent) {
-        const std::uint16_t headerReserve = header.U16();
-        folderReserve = header.U8();
-        dir.DataReserve = header.U8();
-        header.Skip(headerReserve);
-    }
+    const std::uint32_t filesAt = parsed->FilesOffset;
+    const std::uint16_t folderCount = parsed->Folders;
+    const std::uint16_t fileCount = parsed->Files;
+    dir.Flags = parsed->Flags;
+    dir.SetID = parsed->SetID;
+    dir.Index = parsed->Index;
+    const std::uint8_t folderReserve = parsed->FolderReserve;
+    dir.DataReserve = parsed->DataReserve;
+    Cursor header(head);
+    header.Skip(dir.Flags & kFlagReservePresent
+                    ? kHeaderReserveAt + std::size_t{parsed->HeaderReserve}
+                    : kFixedHeaderBytes);
     for (std::uint16_t flag : {kFlagPreviousCabinet, kFlagNextCabinet}) {
         if (dir.Flags & flag) {
             header.Text(); // cabinet name

@@ -14,8 +14,8 @@
 namespace ostrivane::cabinet {
 namespace {
 
-constexpr std::size_t kRecordHeader = 8;
-constexpr std::size_t kSignature = 2; // "CK"
+constexpr std::size_t kRecordHeader = cabformat::kDataRecordBytes;
+constexpr std::size_t kSignature = sizeof cabformat::kMszipSignature;
 // A stored deflate block: one byte of BFINAL and BTYPE, LEN and NLEN, then the bytes.
 constexpr std::size_t kStoredBlockHead = 5;
 // An empty final block with the fixed code: BFINAL 1, BTYPE 01, the end-of-block code.
@@ -195,8 +195,7 @@ void RunEncoder::encode(TCOMP type, std::span<const std::uint8_t> input,
         std::uint8_t* payload = record + payloadAt;
         std::size_t payloadSize = 0;
         if (mszip) {
-            payload[0] = 'C';
-            payload[1] = 'K';
+            std::memcpy(payload, cabformat::kMszipSignature, kSignature);
             // Deflate may take no more room than a stored block: what does not fit is stored.
             std::uint8_t* deflated = payload + kSignature;
             const std::size_t room = kStoredBlockHead + block.size() - sizeof kFinalEmptyBlock;

@@ -18,9 +18,7 @@ namespace ostrivane::cabinet {
 // Told of every record written: its payload size and its uncompressed size.
 using BlockWritten = std::function<void(std::uint32_t compressed, std::uint32_t uncompressed)>;
 
-using cabformat::kMostBlocksPerFolder;
-inline constexpr std::uint64_t kMostFolderBytes =
-    static_cast<std::uint64_t>(kMostBlocksPerFolder) * kBlockBytes;
+inline constexpr std::uint64_t kMostFolderBytes = cabformat::kFileSizeLimit;
 
 struct FolderSnapshot {
     std::uint64_t sequence = 0;

@@ -1,5 +1,6 @@
 #include "platform/profile/AtomicFile.h"
 
+#include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
 #include "platform/fs/UniqueFd.h"
 
@@ -125,9 +126,7 @@ ReplaceResult ReplaceFile(const std::string& path, std::string_view contents,
         ::unlink(tempPath.c_str());
         return ReplaceResult::WriteFailed;
     }
-    UniqueFd folder(::open(fs::FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Valid())
-        ::fsync(folder.Get());
+    fs::SyncFolder(fs::FolderOf(target));
     return ReplaceResult::Replaced;
 }
 
