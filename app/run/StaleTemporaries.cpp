@@ -24,8 +24,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-enum class Kind { RunCabinets, EngineFiles };
-
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -46,38 +44,38 @@ void RemoveUnheldEngineFile(int dirFd, const char* name) {
         ::unlinkat(dirFd, name, 0);
 }
 
-void RemoveIn(const std::string& folder, Kind kind) {
+// Removes the engine's stale temporary files in `folder`, and with `runCabinets` the cabinets a
+// run left under temporary names: one listing of the folder for both.
+void RemoveIn(const std::string& folder, bool runCabinets) {
     if (folder.empty())
         return;
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir)
         return;
-    std::vector<std::string> names;
+    std::vector<std::string> cabinets;
+    std::vector<std::string> engineFiles;
     while (const dirent* entry = ::readdir(dir.get())) {
-        const bool wanted = kind == Kind::RunCabinets ? names::IsRunTemporary(entry->d_name)
-                                                      : names::IsEngineTemporary(entry->d_name);
-        if (wanted)
-            names.emplace_back(entry->d_name);
+        if (runCabinets && names::IsRunTemporary(entry->d_name))
+            cabinets.emplace_back(entry->d_name);
+        else if (names::IsEngineTemporary(entry->d_name))
+            engineFiles.emplace_back(entry->d_name);
     }
     const int dirFd = ::dirfd(dir.get());
-    for (const std::string& name : names) {
-        if (kind == Kind::EngineFiles) {
-            RemoveUnheldEngineFile(dirFd, name.c_str());
-            continue;
-        }
+    for (const std::string& name : cabinets) {
         struct stat info {};
         if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode))
             ::unlinkat(dirFd, name.c_str(), 0);
     }
+    for (const std::string& name : engineFiles)
+        RemoveUnheldEngineFile(dirFd, name.c_str());
 }
 
 } // namespace
 
 void RemoveStaleTemporaries(const std::string& destination, const std::string& tempFolder) {
-    RemoveIn(destination, Kind::RunCabinets);
-    RemoveIn(destination, Kind::EngineFiles);
-    RemoveIn(tempFolder, Kind::EngineFiles);
+    RemoveIn(destination, true);
+    RemoveIn(tempFolder, false);
 }
 
 } // namespace ostrivane::run
