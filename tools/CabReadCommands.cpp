@@ -1,7 +1,7 @@
 #include "tools/CabReadCommands.h"
 
 #include "cabinet/format/ArchiveParts.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/CabinetRestore.h"
 #include "cabinet/read/CabinetSetTest.h"

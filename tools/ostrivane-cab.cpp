@@ -16,7 +16,7 @@
 // window's backup button does. A backup larger than one cabinet (or than --part-size) goes on in
 // parts beside the archive, which the reading commands take with the first part. Exit status 0
 // when everything was done without any error report, 1 otherwise, 2 for bad usage.
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "tools/BackupCommand.h"
 #include "tools/CabReadCommands.h"
 

@@ -23,7 +23,7 @@
 
 #include "app/run/BackupReport.h"
 #include "app/run/RunRecord.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <cstdint>
 #include <string>

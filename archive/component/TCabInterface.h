@@ -3,7 +3,7 @@
 #pragma once
 
 #include "archive/component/TCompBase.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <array>
 #include <cstdint>

@@ -5,7 +5,7 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/format/SourceRecord.h"
 #include "platform/fci/fci.h"
 #include "platform/fs/UniqueFd.h"

@@ -1,7 +1,7 @@
 #include "cabinet/format/CabinetBytes.h"
 
-#include "cabinet/format/CabChecksum.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabChecksum.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <algorithm>
 #include <cerrno>

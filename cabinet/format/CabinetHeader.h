@@ -3,7 +3,7 @@
 // every backup carries a set ID of its own, and the cabinets of one backup share it.
 #pragma once
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "cabinet/format/CabinetLayout.h"
 
 #include "cabinet/format/CabinetBytes.h"
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/format/CabinetHeader.h"
 
 #include <algorithm>

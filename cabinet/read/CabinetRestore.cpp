@@ -1,6 +1,6 @@
 #include "cabinet/read/CabinetRestore.h"
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"

@@ -1,6 +1,6 @@
 #include "cabinet/read/FolderDecoding.h"
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <isa-l/igzip_lib.h>
 

@@ -1,6 +1,6 @@
 #include "platform/libcabinet/block_codec.h"
 
-#include "cabinet/format/CabChecksum.h"
+#include "platform/cabformat/CabChecksum.h"
 #include "platform/libcabinet/fci_failure.h"
 #include "platform/libcabinet/le_bytes.h"
 

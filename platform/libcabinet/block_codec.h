@@ -8,7 +8,7 @@
 // 32 KiB + 12 bytes.
 #pragma once
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fci/fci.h"
 #include "platform/libcabinet/buffer_pool.h"
 

@@ -1,7 +1,7 @@
 // The fixed records of a cabinet: CFHEADER with its CFFOLDER table, and CFFILE entries.
 #pragma once
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fci/fci.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Little-endian appenders that build the cabinet's records in a byte vector.
 #pragma once
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <cstdint>
 #include <cstring>

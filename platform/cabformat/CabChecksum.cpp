@@ -1,6 +1,6 @@
-#include "cabinet/format/CabChecksum.h"
+#include "platform/cabformat/CabChecksum.h"
 
-#include "cabinet/format/CabinetFormat.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <bit>
 #include <cstring>
