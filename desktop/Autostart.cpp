@@ -1,6 +1,7 @@
 #include "desktop/Autostart.h"
 
 #include "desktop/DesktopEntryText.h"
+#include "platform/userdirs/UserDirs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ QString AutostartEntryText(bool enabled, const QString& executablePath) {
 } // namespace
 
 QString AutostartEntryPath() {
-    const QString config = ConfigFolder();
+    const QString config = QString::fromStdString(userdirs::ConfigFolder());
     if (config.isEmpty())
         return {};
     return config + QStringLiteral("/autostart/") + kEntryName + QStringLiteral(".desktop");

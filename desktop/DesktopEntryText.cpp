@@ -85,23 +85,6 @@ QString IconValueFor(const QString& executablePath) {
     return QStringLiteral("ostrivane");
 }
 
-QString HomeFolder() {
-    const QString home = qEnvironmentVariable("HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        return {};
-    return QDir::cleanPath(home);
-}
-
-QString ConfigFolder() {
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!config.isEmpty() && QDir::isAbsolutePath(config))
-        return QDir::cleanPath(config);
-    const QString home = HomeFolder();
-    if (home.isEmpty())
-        return {};
-    return home + QStringLiteral("/.config");
-}
-
 EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
                                 std::optional<unsigned> mode) {
     using profile::ReplaceResult;

@@ -25,12 +25,6 @@ QString ExecValue(const QStringList& programAndArguments);
 // theme name under which the package installs the same picture.
 QString IconValueFor(const QString& executablePath);
 
-// The user's home folder from $HOME; empty when it is not set or not absolute.
-QString HomeFolder();
-
-// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; empty when neither is known.
-QString ConfigFolder();
-
 enum class EntryWriteResult {
     Written,
     Refused,     // the folder takes no file here (no right, read-only) or a folder is in the way

@@ -1,8 +1,8 @@
 #include "desktop/DesktopShortcut.h"
 
 #include "desktop/DesktopEntryText.h"
-#include "desktop/UserDirs.h"
-#include "settings/TextTrim.h"
+#include "platform/text/TextTrim.h"
+#include "platform/userdirs/UserDirs.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +14,12 @@ namespace {
 
 const QString kShortcutName = QStringLiteral("quenza Ostrivane");
 
+// The link's target and folder are trimmed as texts taken from fields are.
+QString Trimmed(const QString& path) {
+    const std::string utf8 = path.toStdString();
+    return QString::fromStdString(std::string(text::TrimBlanks(utf8)));
+}
+
 QString ShortcutText(const QString& target) {
     QString folder = QFileInfo(target).absolutePath();
     while (folder.size() > 1 && folder.endsWith(u'/'))
@@ -24,7 +30,7 @@ QString ShortcutText(const QString& target) {
     text += QStringLiteral("Name=") + kShortcutName + u'\n';
     text += QStringLiteral("Comment=") + kShortcutName + u'\n';
     text += QStringLiteral("Exec=") + ExecValue({target}) + u'\n';
-    text += QStringLiteral("Path=") + EscapeStringValue(TrimBlanks(folder)) + u'\n';
+    text += QStringLiteral("Path=") + EscapeStringValue(Trimmed(folder)) + u'\n';
     text += QStringLiteral("Icon=") + IconValueFor(target) + u'\n';
     text += QStringLiteral("Terminal=false\n");
     return text;
@@ -44,11 +50,11 @@ bool EnsureFolder(const QString& folder) {
 } // namespace
 
 QString DesktopFolder() {
-    return UserDir(QStringLiteral("XDG_DESKTOP_DIR"), QStringLiteral("Desktop"));
+    return QString::fromStdString(userdirs::UserDir("XDG_DESKTOP_DIR", "Desktop"));
 }
 
 ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
-    const QString target = TrimBlanks(executablePath);
+    const QString target = Trimmed(executablePath);
     const QString folder = DesktopFolder();
     if (folder.isEmpty() || !EnsureFolder(folder))
         return ShortcutResult::NoDesktopFolder;

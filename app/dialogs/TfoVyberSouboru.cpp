@@ -4,8 +4,8 @@
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
-#include "settings/SettingsFile.h"
-#include "settings/TextTrim.h"
+#include "app/widgets/TextTrim.h"
+#include "settings/SettingsStore.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -99,7 +99,7 @@ void TfoVyberSouboru::BitBtn2Click() {
         return;
     }
     // A name that the settings file cannot hold would come back garbled after a restart.
-    if (!IsStorable(folder)) {
+    if (!IsStorable(folder.toStdString())) {
         ostrivane::ui::ShowMessage(
             this,
             QStringLiteral("Název adresáře obsahuje znaky, které nelze uložit do nastavení !"));
@@ -112,7 +112,7 @@ void TfoVyberSouboru::BitBtn2Click() {
         Edit2->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (!IsStorable(mask)) {
+    if (!IsStorable(mask.toStdString())) {
         ostrivane::ui::ShowMessage(
             this,
             QStringLiteral("Maska souborů obsahuje znaky, které nelze uložit do nastavení !"));

@@ -1,36 +1,23 @@
 #include "app/job/SettingsBackup.h"
 
 #include "app/job/InputCheck.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsLocation.h"
 #include "settings/SettingsMessages.h"
-
-#include <QFileInfo>
+#include "settings/SettingsStore.h"
 
 namespace ostrivane::job {
 
-SettingsBackup BackupFromSettings(const QString& path, run::RunOrigin origin) {
-    using namespace settings;
+SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin) {
     SettingsBackup backup;
-    const SettingsFile file(path);
-    if (file.Unreadable()) {
-        backup.Problem = UnreadableSettingsText(path);
+    const settings::LoadedSettings loaded = settings::LoadSettings(path);
+    if (loaded.Unreadable) {
+        backup.Problem = settings::UnreadableSettingsText(path);
         return backup;
     }
-    backup.FileMissing = !QFileInfo::exists(path);
+    backup.FileMissing = loaded.Missing;
 
-    BackupInput input;
-    for (int day = 1; day <= kDayCount; ++day) {
-        if (file.ReadBool(kSectionSettings, DayKey(day)))
-            input.TickedTimes[static_cast<std::size_t>(day - 1)] =
-                file.ReadText(kSectionSettings, DayTimeKey(day), kDefaultTime);
-    }
-    input.Sources = ReadSources(file);
-    input.Destination = file.ReadText(kSectionSettings, kKeyDestination, DefaultDestination());
-    input.ArchiveName = file.ReadText(kSectionSettings, kKeyArchiveName, kDefaultArchiveName);
-    input.NameTypedByHand = file.ReadInt(kSectionSettings, kKeyNaming, kDefaultNaming) == 0;
-    const InputCheck check = CheckBackupInput(input);
+    const settings::SettingsRecord& record = loaded.Record;
+    const BackupInput input = InputOfSettings(record);
+    const InputCheck check = CheckBackupInput(input, SystemTimeLocale());
     if (check.Problem != InputProblem::None) {
         backup.Problem = check.Message;
         return backup;
@@ -39,8 +26,8 @@ SettingsBackup BackupFromSettings(const QString& path, run::RunOrigin origin) {
     run::BackupRequest& request = backup.Request;
     request.Archive = ArchivePath(check.Destination, check.ArchiveName);
     request.FileSpec = FileSpecLines(input.Sources);
-    request.Recurse = file.ReadBool(kSectionSettings, kKeySubfolders);
-    request.Depth = DepthOfField(file.ReadText(kSectionSettings, kKeyDepth, kDefaultDepth));
+    request.Recurse = record.Subfolders;
+    request.Depth = DepthOfField(record.Depth);
     request.Origin = origin;
     return backup;
 }

@@ -7,7 +7,7 @@
 #include "app/run/RunRecord.h"
 #include "app/schedule/ScheduleMemory.h"
 #include "app/schedule/ScheduleTick.h"
-#include "settings/Zaloha.h"
+#include "app/window/Zaloha.h"
 
 #include <QDateTime>
 #include <QIcon>

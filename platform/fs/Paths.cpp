@@ -47,4 +47,22 @@ std::string CurrentFolder() {
     return buffer.data();
 }
 
+std::string PlainFolder(const std::string& folder) {
+    const std::string path =
+        !folder.empty() && folder[0] == '/' ? folder : CurrentFolder() + "/" + folder;
+    std::vector<std::string> parts;
+    for (const std::string& part : NamesOf(path)) {
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+    }
+    std::string plain = "/";
+    for (const std::string& part : parts)
+        plain += part + "/";
+    return plain;
+}
+
 } // namespace ostrivane::fs
