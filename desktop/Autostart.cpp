@@ -47,11 +47,11 @@ AutostartResult WriteAutostartEntry(bool enabled, const QString& executablePath)
         return AutostartResult::FolderNotWritable;
 
     switch (WriteEntryFile(path, AutostartEntryText(enabled, executablePath))) {
-    case EntryWriteResult::Written:
+    case profile::ReplaceResult::Replaced:
         return AutostartResult::Written;
-    case EntryWriteResult::Refused:
+    case profile::ReplaceResult::Refused:
         return AutostartResult::FolderNotWritable;
-    case EntryWriteResult::WriteFailed:
+    case profile::ReplaceResult::WriteFailed:
         break;
     }
     return AutostartResult::WriteFailed;

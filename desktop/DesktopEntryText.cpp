@@ -1,7 +1,5 @@
 #include "desktop/DesktopEntryText.h"
 
-#include "platform/profile/AtomicFile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -85,18 +83,9 @@ QString IconValueFor(const QString& executablePath) {
     return QStringLiteral("ostrivane");
 }
 
-EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
-                                std::optional<unsigned> mode) {
-    using profile::ReplaceResult;
-    switch (profile::ReplaceFile(QFile::encodeName(path).toStdString(), text.toStdString(), mode)) {
-    case ReplaceResult::Replaced:
-        return EntryWriteResult::Written;
-    case ReplaceResult::Refused:
-        return EntryWriteResult::Refused;
-    case ReplaceResult::WriteFailed:
-        break;
-    }
-    return EntryWriteResult::WriteFailed;
+profile::ReplaceResult WriteEntryFile(const QString& path, const QString& text,
+                                      std::optional<unsigned> mode) {
+    return profile::ReplaceFile(QFile::encodeName(path).toStdString(), text.toStdString(), mode);
 }
 
 } // namespace ostrivane::desktop

@@ -63,7 +63,7 @@ ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
                          kShortcutName + QStringLiteral(".desktop");
     // A launcher on the desktop is only started when it is executable; the bits are set before
     // the file takes its place, so that no launcher is ever there without them.
-    if (WriteEntryFile(path, ShortcutText(target), 0755) != EntryWriteResult::Written)
+    if (WriteEntryFile(path, ShortcutText(target), 0755) != profile::ReplaceResult::Replaced)
         return ShortcutResult::WriteFailed;
     return ShortcutResult::Written;
 }

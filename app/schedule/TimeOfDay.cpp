@@ -147,27 +147,16 @@ std::optional<TimeOfDay> ParseTimeOfDay(std::string_view text, const TimeLocale&
 
     Marker marker = scan.TakeMarker();
     TimeOfDay time;
-    const auto hour = scan.TakeNumber();
-    if (!hour)
-        return std::nullopt;
-    time.hour = *hour;
-    if (scan.TakeSeparator()) {
-        const auto minute = scan.TakeNumber();
-        if (!minute)
+    // Each field after the hour follows its separator, and only when the field before it is
+    // there.
+    int* const fields[] = {&time.hour, &time.minute, &time.second, &time.msec};
+    for (std::size_t f = 0; f < std::size(fields); ++f) {
+        if (f > 0 && !(f < 3 ? scan.TakeSeparator() : scan.TakeDecimal()))
+            break;
+        const auto number = scan.TakeNumber();
+        if (!number)
             return std::nullopt;
-        time.minute = *minute;
-        if (scan.TakeSeparator()) {
-            const auto second = scan.TakeNumber();
-            if (!second)
-                return std::nullopt;
-            time.second = *second;
-            if (scan.TakeDecimal()) {
-                const auto msec = scan.TakeNumber();
-                if (!msec)
-                    return std::nullopt;
-                time.msec = *msec;
-            }
-        }
+        *fields[f] = *number;
     }
     if (marker == Marker::None)
         marker = scan.TakeMarker();

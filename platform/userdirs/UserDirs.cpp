@@ -1,6 +1,7 @@
 #include "platform/userdirs/UserDirs.h"
 
 #include "platform/fs/Paths.h"
+#include "platform/text/TextParts.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -82,10 +83,8 @@ std::string ConfigFolder() {
 std::string UserDirFromText(std::string_view contents, std::string_view key,
                             const std::string& home) {
     std::string found;
-    while (!contents.empty()) {
-        const auto end = contents.find('\n');
-        const std::string_view line = TrimSpace(contents.substr(0, end));
-        contents.remove_prefix(end == std::string_view::npos ? contents.size() : end + 1);
+    for (const std::string_view part : text::NonEmptyParts(contents, '\n')) {
+        const std::string_view line = TrimSpace(part);
         if (line.empty() || line.front() == '#')
             continue;
         const auto equals = line.find('=');
