@@ -56,8 +56,11 @@ struct SettingsRecord {
 template <auto Member> constexpr auto& Field(SettingsRecord& record) {
     return record.*Member;
 }
-template <auto Member, std::size_t Day> constexpr auto& DayField(SettingsRecord& record) {
-    return (record.*Member)[Day];
+template <std::size_t Day> constexpr bool& Tick(SettingsRecord& record) {
+    return record.DayTicked[Day];
+}
+template <std::size_t Day> constexpr std::string& Time(SettingsRecord& record) {
+    return record.DayTime[Day];
 }
 using TextField = std::string& (*)(SettingsRecord&);
 using FlagField = bool& (*)(SettingsRecord&);
@@ -90,20 +93,16 @@ inline constexpr KeyRow kSettingsKeys[] = {
     {"Hloubka zálohy", &Field<&R::Depth>, "10"},
     {"Automatická záloha", &Field<&R::Automatic>, "0"},
     {"Podadresáře", &Field<&R::Subfolders>, "0"},
-    {kDayNames[0], &DayField<&R::DayTicked, 0>, "0"},
-    {"Pondělí čas", &DayField<&R::DayTime, 0>, "12:00"},
-    {kDayNames[1], &DayField<&R::DayTicked, 1>, "0"},
-    {"Úterý čas", &DayField<&R::DayTime, 1>, "12:00"},
-    {kDayNames[2], &DayField<&R::DayTicked, 2>, "0"},
-    {"Středa čas", &DayField<&R::DayTime, 2>, "12:00"},
-    {kDayNames[3], &DayField<&R::DayTicked, 3>, "0"},
-    {"Čtvrtek čas", &DayField<&R::DayTime, 3>, "12:00"},
-    {kDayNames[4], &DayField<&R::DayTicked, 4>, "0"},
-    {"Pátek čas", &DayField<&R::DayTime, 4>, "12:00"},
-    {kDayNames[5], &DayField<&R::DayTicked, 5>, "0"},
-    {"Sobota čas", &DayField<&R::DayTime, 5>, "12:00"},
-    {kDayNames[6], &DayField<&R::DayTicked, 6>, "0"},
-    {"Neděle čas", &DayField<&R::DayTime, 6>, "12:00"},
+    // A day a line: its tick box, then its time.
+    // clang-format off
+    {kDayNames[0], &Tick<0>, "0"}, {"Pondělí čas", &Time<0>, "12:00"},
+    {kDayNames[1], &Tick<1>, "0"}, {"Úterý čas", &Time<1>, "12:00"},
+    {kDayNames[2], &Tick<2>, "0"}, {"Středa čas", &Time<2>, "12:00"},
+    {kDayNames[3], &Tick<3>, "0"}, {"Čtvrtek čas", &Time<3>, "12:00"},
+    {kDayNames[4], &Tick<4>, "0"}, {"Pátek čas", &Time<4>, "12:00"},
+    {kDayNames[5], &Tick<5>, "0"}, {"Sobota čas", &Time<5>, "12:00"},
+    {kDayNames[6], &Tick<6>, "0"}, {"Neděle čas", &Time<6>, "12:00"},
+    // clang-format on
     {"RadioGroup název souboru", &Field<&R::Naming>, "0"},
     {"Dodatečná záloha", &Field<&R::CatchUp>, "1"},
 };

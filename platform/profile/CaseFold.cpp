@@ -30,18 +30,10 @@ std::string FoldCase(std::string_view text) {
     folded.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[pos]);
-        if (byte < 0x80) {
-            folded.push_back(static_cast<char>(FoldCodePoint(byte)));
-            ++pos;
-            continue;
-        }
-        const auto cp = NextCodePoint(text, pos);
-        if (!cp) {
+        if (const auto cp = NextCodePoint(text, pos))
+            AppendUtf8(folded, FoldCodePoint(*cp));
+        else
             folded.push_back(text[pos++]);
-            continue;
-        }
-        AppendUtf8(folded, FoldCodePoint(*cp));
     }
     return folded;
 }
