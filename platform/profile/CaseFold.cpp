@@ -30,10 +30,16 @@ std::string FoldCase(std::string_view text) {
     folded.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
-        if (const auto cp = NextCodePoint(text, pos))
-            AppendUtf8(folded, FoldCodePoint(*cp));
-        else
-            folded.push_back(text[pos++]);
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte >= 0x80) {
+            if (const auto cp = NextCodePoint(text, pos)) {
+                AppendUtf8(folded, FoldCodePoint(*cp));
+                continue;
+            }
+        }
+        // ASCII, most of every name, folded at once; a malformed byte kept as it is.
+        folded.push_back(static_cast<char>(byte < 0x80 ? FoldCodePoint(byte) : byte));
+        ++pos;
     }
     return folded;
 }
