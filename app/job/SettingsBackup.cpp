@@ -6,6 +6,17 @@
 
 namespace ostrivane::job {
 
+run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
+                                     const std::string& archive, run::RunOrigin origin) {
+    run::BackupRequest request;
+    request.Archive = archive;
+    request.FileSpec = FileSpecLines(settings.Sources);
+    request.Recurse = settings.Subfolders;
+    request.Depth = DepthOfField(settings.Depth);
+    request.Origin = origin;
+    return request;
+}
+
 SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin) {
     SettingsBackup backup;
     const settings::LoadedSettings loaded = settings::LoadSettings(path);
@@ -15,20 +26,13 @@ SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin
     }
     backup.FileMissing = loaded.Missing;
 
-    const settings::SettingsRecord& record = loaded.Record;
-    const BackupInput input = InputOfSettings(record);
-    const InputCheck check = CheckBackupInput(input, SystemTimeLocale());
+    const InputCheck check = CheckBackupInput(InputOfSettings(loaded.Record), SystemTimeLocale());
     if (check.Problem != InputProblem::None) {
         backup.Problem = check.Message;
         return backup;
     }
-
-    run::BackupRequest& request = backup.Request;
-    request.Archive = ArchivePath(check.Destination, check.ArchiveName);
-    request.FileSpec = FileSpecLines(input.Sources);
-    request.Recurse = record.Subfolders;
-    request.Depth = DepthOfField(record.Depth);
-    request.Origin = origin;
+    backup.Request =
+        RequestOfSettings(loaded.Record, ArchivePath(check.Destination, check.ArchiveName), origin);
     return backup;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/run/BackupRun.h"
+#include "settings/SettingsRecord.h"
 
 #include <optional>
 #include <string>
@@ -17,6 +18,11 @@ struct SettingsBackup {
     bool FileMissing = false; // no file at the path: the window's defaults were checked
     run::BackupRequest Request;
 };
+
+// The run of the backup `settings` describe into `archive` (as the backup button or the
+// scheduler forms it): the sources, subfolders and the number of earlier archives to keep.
+run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
+                                     const std::string& archive, run::RunOrigin origin);
 
 // Reads the settings file at `path` (a missing file reads as the window's defaults), checks its
 // times by the C library's locale and forms the run of its backup, with `origin`.

@@ -21,24 +21,24 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-SettingsRecord RecordOfFields(const TfoHlavni& w) {
+} // namespace
+
+SettingsRecord TfoHlavni::SettingsOfFields() const {
     SettingsRecord record;
-    record.Destination = w.Edit9->text().toStdString();
-    record.ArchiveName = w.Edit8->text().toStdString();
-    record.Depth = w.Edit10->text().toStdString();
-    record.Automatic = w.CheckBox1->isChecked();
-    record.Subfolders = w.CheckBox2->isChecked();
+    record.Destination = Edit9->text().toStdString();
+    record.ArchiveName = Edit8->text().toStdString();
+    record.Depth = Edit10->text().toStdString();
+    record.Automatic = CheckBox1->isChecked();
+    record.Subfolders = CheckBox2->isChecked();
     for (std::size_t day = 0; day < kDayCount; ++day) {
-        record.DayTicked[day] = w.CheckBoxX[day]->isChecked();
-        record.DayTime[day] = w.EditTime[day]->text().toStdString();
+        record.DayTicked[day] = CheckBoxX[day]->isChecked();
+        record.DayTime[day] = EditTime[day]->text().toStdString();
     }
-    record.Naming = w.RadioGroup1->ItemIndex();
-    record.CatchUp = w.CheckBox4->isChecked();
-    record.Sources = PlainSources(w.Sources);
+    record.Naming = RadioGroup1->ItemIndex();
+    record.CatchUp = CheckBox4->isChecked();
+    record.Sources = PlainSources(Sources);
     return record;
 }
-
-} // namespace
 
 void TfoHlavni::NatahniNastaveni() {
     const LoadedSettings loaded = LoadSettings(settingsPath_.toStdString());
@@ -91,7 +91,7 @@ void TfoHlavni::CommitSettings() {
 std::optional<QString> TfoHlavni::WriteSettings() {
     if (!unreadableSettings_.isEmpty())
         return std::nullopt;
-    const SaveOutcome saved = SaveSettings(settingsPath_.toStdString(), RecordOfFields(*this));
+    const SaveOutcome saved = SaveSettings(settingsPath_.toStdString(), SettingsOfFields());
     switch (saved.Result) {
     case SaveResult::Saved:
         return std::nullopt;

@@ -153,6 +153,10 @@ public:
     void SetRow(int row);
     QString Cells(int column, int row) const;
 
+    // The settings as the fields and `Sources` hold them now: what a close would save, and what
+    // a backup's request is formed from (job::RequestOfSettings).
+    ostrivane::settings::SettingsRecord SettingsOfFields() const;
+
 public slots:
     // Settings file.
     void NatahniNastaveni();
