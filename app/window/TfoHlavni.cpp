@@ -6,6 +6,7 @@
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
+#include "app/window/BackupWorker.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "ostrivane/Version.h"
@@ -131,7 +132,10 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     FormCreate();
 }
 
-TfoHlavni::~TfoHlavni() = default;
+TfoHlavni::~TfoHlavni() {
+    // The backup's thread works on MakeCab1, which goes before the window's children do.
+    delete backupWorker_;
+}
 
 void TfoHlavni::BuildControls() {
     PageControl1 = new QTabWidget(this);

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QIcon>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -22,6 +23,7 @@
 #include <optional>
 #include <string>
 
+class BackupWorker;
 class ElidedLabel;
 class QAction;
 class QCheckBox;
@@ -252,8 +254,12 @@ private:
     void FormActivate();
     // Returns false when the close must not happen (the settings could not be written).
     bool FormCloseQuery();
-    // Asks a running backup to stop (the archive component's SetCancel(true)).
+    // Cancels a running backup and waits for it to end; the window is as after any run.
     void RequestBackupCancel();
+    // The backup's thread has ended: the window is restored and the user told what went wrong.
+    void BackupEnded();
+    // The window's state after a run: title, timer, controls, the backup button, the gauges.
+    void RestoreAfterRun();
     void CreateArchiveComponent();
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
@@ -313,7 +319,10 @@ private:
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::array<QMetaObject::Connection, 7> timeFieldChange_;
     QMetaObject::Connection backupButtonClick_;
+    BackupWorker* backupWorker_ = nullptr; // runs the backups on MakeCab1
     bool backupRunning_ = false;
+    bool timerWasEnabled_ = false;     // Timer1 when the run began
+    QPointer<QWidget> focusBeforeRun_; // the focus when the run began
     ostrivane::BackupReport backupReport_;
     std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
     std::function<void(const QString&)> scheduledNotice_;
