@@ -2,6 +2,7 @@
 
 #include "app/job/FolderField.h"
 #include "app/schedule/TimeOfDay.h"
+#include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
 #include "settings/TextTrim.h"
 
@@ -66,6 +67,17 @@ QString NormalDestination(const QString& text) {
 
 std::string ArchivePath(const QString& destination, const QString& archiveName) {
     return (TrimBlanks(destination) + QLatin1Char('/') + TrimBlanks(archiveName)).toStdString();
+}
+
+std::string ScheduledArchivePath(const QString& destination, const QString& archiveName,
+                                 bool nameTypedByHand, const QDateTime& start) {
+    if (nameTypedByHand)
+        return ArchivePath(destination, archiveName);
+    const QDate date = start.date();
+    const QTime time = start.time();
+    return ArchivePath(destination,
+                       QString::fromStdString(names::DateTimeName(
+                           date.year(), date.month(), date.day(), time.hour(), time.minute())));
 }
 
 std::vector<std::string> FileSpecLines(const TZalohaList& sources) {

@@ -6,6 +6,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/Zaloha.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -53,6 +54,11 @@ QString ArchiveNameOfField(const QString& text);
 QString NormalDestination(const QString& text);
 // The archive path the backup button forms from the two fields.
 std::string ArchivePath(const QString& destination, const QString& archiveName);
+// The archive path of a scheduled run started at `start`: the destination field's folder and
+// either the archive name field's text (`nameTypedByHand`) or a name made of the date and time
+// (names::DateTimeName), both as the fields hold them, with no check and no normal form.
+std::string ScheduledArchivePath(const QString& destination, const QString& archiveName,
+                                 bool nameTypedByHand, const QDateTime& start);
 // One FileSpec line, folder + "/" + mask, per source whose trimmed folder and mask are both
 // non-empty, in the list's order.
 std::vector<std::string> FileSpecLines(const TZalohaList& sources);
