@@ -4,6 +4,7 @@
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/ElidedLabel.h"
 #include "app/widgets/EnterAsTab.h"
+#include "app/widgets/Gauge.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/BackupWorker.h"
@@ -93,13 +94,8 @@ QToolButton* MakeSpeedButton(const QString& name, const QString& caption, QWidge
 }
 
 QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
-    auto* gauge = new QProgressBar(parent);
+    auto* gauge = new Gauge(parent);
     gauge->setObjectName(name);
-    gauge->setRange(0, 100);
-    gauge->setValue(0);
-    gauge->setTextVisible(true);
-    gauge->setOrientation(Qt::Horizontal);
-    gauge->setAlignment(Qt::AlignCenter);
     return gauge;
 }
 

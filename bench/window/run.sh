@@ -7,17 +7,12 @@
 #
 # usage: bench/window/run.sh BUILD_DIR [MIB]   (the source's size, 2048 MiB unless given)
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../tests/x11/backup.sh"
+fail() { echo "window: $*" >&2; exit 1; }
 build=$(cd "${1:-build}" && pwd)
 mib=${2:-2048}
-here=$(cd "$(dirname "$0")" && pwd)
-
-fail() {
-    echo "window: $*" >&2
-    exit 1
-}
-
-source "$here/../../tests/x11/session.sh"
-source "$here/../../tests/x11/backup.sh"
+require_backup_tools "$build"
 make_work_folder window-share
 start_x11_session "$work"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_STATE_HOME

@@ -1,10 +1,23 @@
 # A copy of the program under the private X display of session.sh, set up to back up one source
 # folder, and the steps a user takes with it: the backup started by Alt+Z in the main window.
 #
-# Source session.sh and this file, call `make_work_folder` and `start_x11_session`, then
+# Source this file (it sources session.sh), call `require_backup_tools BUILD_DIR [TOOL...]` (it calls the
+# caller's `fail` when a tool or the built program is missing), `make_work_folder` and
+# `start_x11_session`, then
 # `prepare_backup BUILD_DIR WORK MIB` (a source of MIB MiB, half random and half text, into the
 # empty folder WORK/dest as data.cab), `start_program WORK` (sets program_pid and the window's
 # id `window`) and `press_backup`. `window_title` reads the main window's title.
+
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+
+require_backup_tools() {
+    local build=$1 tool
+    shift
+    for tool in Xvfb openbox xprop xwininfo xdotool iconv "$@"; do
+        command -v "$tool" > /dev/null || fail "$tool is missing (run tools/install-deps.sh)"
+    done
+    [[ -x $build/ostrivane && -f $build/libcabinet.so ]] || fail "the program is not built in $build"
+}
 
 prepare_backup() {
     local build=$1 work=$2 mib=$3

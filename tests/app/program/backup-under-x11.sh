@@ -11,22 +11,11 @@
 # usage: backup-under-x11.sh BUILD_DIR
 set -euo pipefail
 
-build=${1:?usage: backup-under-x11.sh BUILD_DIR}
-build=$(cd "$build" && pwd)
-
-fail() {
-    echo "backup-under-x11: $*" >&2
-    exit 1
-}
-
-for tool in Xvfb openbox xprop xwininfo xdotool cabextract iconv; do
-    command -v "$tool" > /dev/null || fail "$tool is missing (run tools/install-deps.sh)"
-done
-[[ -x $build/ostrivane && -f $build/libcabinet.so ]] || fail "the program is not built"
-
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../x11/session.sh"
 source "$here/../../x11/backup.sh"
+fail() { echo "backup-under-x11: $*" >&2; exit 1; }
+build=$(cd "${1:?usage: backup-under-x11.sh BUILD_DIR}" && pwd)
+require_backup_tools "$build" cabextract
 make_work_folder x11-backup
 start_x11_session "$work"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_STATE_HOME
