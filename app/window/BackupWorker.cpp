@@ -37,6 +37,16 @@ void BackupWorker::Start(ostrivane::run::BackupRequest request) {
     });
 }
 
+void BackupWorker::Deliver(std::function<void()> report) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, report = std::move(report)] {
+            if (endPending_)
+                report();
+        },
+        Qt::QueuedConnection);
+}
+
 void BackupWorker::Stop() {
     work_.Stop();
     endPending_ = false;

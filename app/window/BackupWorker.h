@@ -11,6 +11,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 
 class QWidget;
 class TMakeCab;
@@ -29,7 +30,7 @@ public:
     // Asks the running backup to stop; it stops at the engine's next test of the flag. Before the
     // next start, the flag stays set.
     void Cancel() { work_.Cancel(); }
-    // Asks the running backup to stop and waits for it to end; Finished does not follow then.
+    // Asks the running backup to stop and waits for it to end; no signal follows then.
     void Stop();
     // How the last backup ended (once it has).
     const ostrivane::run::RunOutcome& Outcome() const { return outcome_; }
@@ -43,6 +44,10 @@ signals:
     void Finished();
 
 private:
+    // Hands a report of the backup's thread to this object's thread, where it is made unless
+    // the backup was stopped meanwhile.
+    void Deliver(std::function<void()> report);
+
     TMakeCab& cab_;
     ostrivane::ui::BackgroundWork work_;
     ostrivane::run::RunOutcome outcome_;
