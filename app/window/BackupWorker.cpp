@@ -14,10 +14,10 @@ BackupWorker::BackupWorker(TMakeCab& cab, QWidget* window) : QObject(window), ca
     // last one, which shows the whole backup packed.
     cab.OnProgress = [this](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
         if (byArchive == 100 || work_.ReportDue())
-            emit Progress(byFile, byArchive);
+            Deliver([this, byFile, byArchive] { emit Progress(byFile, byArchive); });
     };
     cab.OnVerifyProgress = [this](TComponent*, std::uint8_t percent) {
-        emit Verification(percent);
+        Deliver([this, percent] { emit Verification(percent); });
     };
     // Delivered after the work's own end (its thread joined), on this object's thread.
     connect(&work_, &ostrivane::ui::BackgroundWork::Finished, this, [this] {
