@@ -121,11 +121,10 @@ void InstallRemoveOnTermination() {
 
 void TerminateInOrder(int fd, unsigned seconds) {
     InstallRemoveOnTermination();
-    graceSeconds.store(seconds == 0 ? 1 : seconds);
-    wakeFd.store(fd);
-    // Last: a caught SIGALRM tells whoever watches the process that the orderly end is set up.
     static std::once_flag installed;
     std::call_once(installed, [] { InstallHandler(OnGraceOver, SIGALRM); });
+    graceSeconds.store(seconds == 0 ? 1 : seconds);
+    wakeFd.store(fd);
 }
 
 void FinishOrderlyTermination() {
