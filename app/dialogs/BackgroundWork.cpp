@@ -41,11 +41,16 @@ void BackgroundWork::Start(std::function<void()> work) {
 }
 
 void BackgroundWork::ReportProgress(quint64 done) {
+    if (ReportDue())
+        emit Progress(done);
+}
+
+bool BackgroundWork::ReportDue() {
     const auto now = std::chrono::steady_clock::now();
     if (now - lastReport_ < kReportInterval)
-        return;
+        return false;
     lastReport_ = now;
-    emit Progress(done);
+    return true;
 }
 
 } // namespace ostrivane::ui

@@ -27,10 +27,12 @@ public:
     void Cancel() { cancel_ = true; }
     // Asks the running work to stop and waits for it to end.
     void Stop();
-    // The flag the work watches.
-    const std::atomic<bool>* CancelFlag() const { return &cancel_; }
+    // The flag the work watches; set by Cancel and Stop, cleared by Start.
+    std::atomic<bool>* CancelFlag() { return &cancel_; }
     // For the work: how far it got; delivered as Progress a few times a second at most.
     void ReportProgress(quint64 done);
+    // For the work: true when a report is due (a few times a second), false in between.
+    bool ReportDue();
 
 signals:
     void Progress(quint64 done);

@@ -5,7 +5,6 @@
 #include "app/restore/RestoreTexts.h"
 #include "app/widgets/BrowseForFolder.h"
 #include "app/widgets/MessageBoxes.h"
-#include "cabinet/format/SourceRecord.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -347,44 +346,23 @@ void TfoObnova::BitBtn1Click() {
     std::vector<Choice> choice = ChoiceToRestore();
     if (choice.empty())
         return;
-    // Each backup's files go where its record of the sources says; a backup without the record
-    // is placed by today's sources, and the user is asked where a group cannot be told.
-    std::vector<ostrivane::restore::OriginalPlaces> places;
-    std::map<std::string, std::string> answers;
-    for (const Choice& chosen : choice) {
-        const Backup& backup = backups_[chosen.Backup];
-        if (const auto record = ostrivane::cabformat::ReadSourceRecord(backup.Archive)) {
-            places.push_back(ostrivane::restore::OriginalPlaces::FromRecord(*record));
-        } else {
-            std::vector<std::string_view> names;
-            if (chosen.Files.empty()) {
-                for (const ostrivane::restore::BackupFile& file : backup.Files)
-                    names.push_back(backup.StoredName(file));
-            } else {
-                for (const std::uint32_t file : chosen.Files)
-                    names.push_back(backup.StoredName(backup.Files[file]));
-            }
-            places.push_back(
-                ostrivane::restore::OriginalPlaces::FromSources(sourceFolders_, names));
-        }
-        const std::vector<std::string> questions = places.back().Questions();
-        for (const std::string& prefix : questions) {
-            auto answer = answers.find(prefix);
-            if (answer == answers.end()) {
-                const QString title =
-                    prefix.empty()
-                        ? QStringLiteral("Kam patří soubory zálohy, které nejsou v žádné složce?")
-                        : QStringLiteral("Původní místo složky „%1“ nelze určit. Kam patří?")
-                              .arg(GroupText(prefix));
-                QString folder;
-                if (!BrowseForFolder(title, QString(), folder, this))
-                    return;
-                answer = answers.emplace(prefix, folder.toStdString()).first;
-            }
-            places.back().Answer(prefix, answer->second);
-        }
-    }
-    workPlaces_ = std::move(places);
+    // The user is asked where a group of a backup without its record of the sources belongs.
+    auto places = ostrivane::restore::OriginalPlacesOf(
+        backups_, choice, sourceFolders_,
+        [this](const std::string& prefix) -> std::optional<std::string> {
+            const QString title =
+                prefix.empty()
+                    ? QStringLiteral("Kam patří soubory zálohy, které nejsou v žádné složce?")
+                    : QStringLiteral("Původní místo složky „%1“ nelze určit. Kam patří?")
+                          .arg(GroupText(prefix));
+            QString folder;
+            if (!BrowseForFolder(title, QString(), folder, this))
+                return std::nullopt;
+            return folder.toStdString();
+        });
+    if (!places)
+        return;
+    workPlaces_ = std::move(*places);
     StartRestore(std::move(choice), {});
 }
 

@@ -88,10 +88,7 @@ protected:
 
 private:
     // The files a restore takes: per backup, its files (empty: all of them).
-    struct Choice {
-        std::uint32_t Backup = 0;
-        std::vector<std::uint32_t> Files;
-    };
+    using Choice = ostrivane::restore::BackupChoice;
     std::vector<Choice> ChosenFiles() const;
     const ostrivane::restore::Backup* CurrentBackup() const;
     int CurrentRow() const;

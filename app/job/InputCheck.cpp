@@ -1,5 +1,6 @@
 #include "app/job/InputCheck.h"
 
+#include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/text/TextTrim.h"
 
@@ -93,6 +94,15 @@ std::string NormalDestination(const std::string& text) {
 
 std::string ArchivePath(const std::string& destination, const std::string& archiveName) {
     return std::string(TrimBlanks(destination)) + "/" + std::string(TrimBlanks(archiveName));
+}
+
+std::string ScheduledArchivePath(const std::string& destination, const std::string& archiveName,
+                                 bool nameTypedByHand, const std::tm& start) {
+    if (nameTypedByHand)
+        return ArchivePath(destination, archiveName);
+    return ArchivePath(destination,
+                       names::DateTimeName(start.tm_year + 1900, start.tm_mon + 1, start.tm_mday,
+                                           start.tm_hour, start.tm_min));
 }
 
 std::vector<std::string> FileSpecLines(const std::vector<SourcePair>& sources) {

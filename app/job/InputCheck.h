@@ -7,6 +7,7 @@
 #include "settings/SettingsRecord.h"
 
 #include <array>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ std::string ArchiveNameOfField(const std::string& text);
 std::string NormalDestination(const std::string& text);
 // The archive path the backup button forms from the two fields.
 std::string ArchivePath(const std::string& destination, const std::string& archiveName);
+// The archive path of a scheduled run started at `start` (local time): the destination field's
+// folder and either the archive name field's text (`nameTypedByHand`) or a name made of the date
+// and time (names::DateTimeName), both as the fields hold them, with no check and no normal form.
+std::string ScheduledArchivePath(const std::string& destination, const std::string& archiveName,
+                                 bool nameTypedByHand, const std::tm& start);
 // One FileSpec line, folder + "/" + mask, per source whose trimmed folder and mask are both
 // non-empty, in the list's order.
 std::vector<std::string> FileSpecLines(const std::vector<SourcePair>& sources);

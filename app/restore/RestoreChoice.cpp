@@ -1,7 +1,9 @@
 #include "app/restore/RestoreChoice.h"
 
 #include "app/restore/BesideName.h"
+#include "cabinet/format/SourceRecord.h"
 
+#include <map>
 #include <set>
 #include <unordered_set>
 
@@ -15,6 +17,42 @@ namespace {
 constexpr CabinetDecoder kRestoreDecoder = CabinetDecoder::Own;
 
 } // namespace
+
+std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
+    const std::vector<Backup>& backups, const std::vector<BackupChoice>& choice,
+    const std::vector<std::string>& sourceFolders,
+    const std::function<std::optional<std::string>(const std::string& prefix)>& askFolder) {
+    std::vector<OriginalPlaces> places;
+    std::map<std::string, std::string> answers;
+    for (const BackupChoice& chosen : choice) {
+        const Backup& backup = backups.at(chosen.Backup);
+        if (const auto record = cabformat::ReadSourceRecord(backup.Archive)) {
+            places.push_back(OriginalPlaces::FromRecord(*record));
+        } else {
+            std::vector<std::string_view> names;
+            if (chosen.Files.empty()) {
+                for (const BackupFile& file : backup.Files)
+                    names.push_back(backup.StoredName(file));
+            } else {
+                for (const std::uint32_t file : chosen.Files)
+                    names.push_back(backup.StoredName(backup.Files.at(file)));
+            }
+            places.push_back(OriginalPlaces::FromSources(sourceFolders, names));
+        }
+        const std::vector<std::string> questions = places.back().Questions();
+        for (const std::string& prefix : questions) {
+            auto answer = answers.find(prefix);
+            if (answer == answers.end()) {
+                std::optional<std::string> folder = askFolder(prefix);
+                if (!folder)
+                    return std::nullopt;
+                answer = answers.emplace(prefix, std::move(*folder)).first;
+            }
+            places.back().Answer(prefix, answer->second);
+        }
+    }
+    return places;
+}
 
 std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files) {
     if (files.empty())

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,23 @@ struct RestoreControl {
     // Hears the bytes written by the whole restore so far.
     std::function<void(std::uint64_t bytes)> Progress;
 };
+
+// Files chosen from a list of backups: the backup's index in the list, and its files (indices in
+// its Files; every file when empty).
+struct BackupChoice {
+    std::uint32_t Backup = 0;
+    std::vector<std::uint32_t> Files;
+};
+
+// Where each chosen backup's files go back to, one OriginalPlaces per entry of `choice` (backups
+// of `backups`): by the backup's record of its sources, or, for a backup made without it, by
+// today's `sourceFolders` for the names of its chosen files. `askFolder` is asked for the folder
+// of each group that neither tells (its stored prefix, "" for names in no folder), once for all
+// the backups that share it; nothing when it gives no folder (the user cancelled).
+std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
+    const std::vector<Backup>& backups, const std::vector<BackupChoice>& choice,
+    const std::vector<std::string>& sourceFolders,
+    const std::function<std::optional<std::string>(const std::string& prefix)>& askFolder);
 
 // The size of the files `files` (every file when empty) of `backup`.
 std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files);

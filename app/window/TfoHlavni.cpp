@@ -4,8 +4,10 @@
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/ElidedLabel.h"
 #include "app/widgets/EnterAsTab.h"
+#include "app/widgets/Gauge.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
+#include "app/window/BackupWorker.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "ostrivane/Version.h"
@@ -91,13 +93,8 @@ QToolButton* MakeSpeedButton(const QString& name, const QString& caption, QWidge
 }
 
 QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
-    auto* gauge = new QProgressBar(parent);
+    auto* gauge = new Gauge(parent);
     gauge->setObjectName(name);
-    gauge->setRange(0, 100);
-    gauge->setValue(0);
-    gauge->setTextVisible(true);
-    gauge->setOrientation(Qt::Horizontal);
-    gauge->setAlignment(Qt::AlignCenter);
     return gauge;
 }
 
@@ -131,7 +128,10 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     FormCreate();
 }
 
-TfoHlavni::~TfoHlavni() = default;
+TfoHlavni::~TfoHlavni() {
+    // The backup's thread works on MakeCab1, which goes before the window's children do.
+    delete backupWorker_;
+}
 
 void TfoHlavni::BuildControls() {
     PageControl1 = new QTabWidget(this);

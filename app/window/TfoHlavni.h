@@ -5,13 +5,13 @@
 
 #include "app/run/BackupReport.h"
 #include "app/run/RunRecord.h"
-#include "app/schedule/ScheduleMemory.h"
-#include "app/schedule/ScheduleTick.h"
+#include "app/schedule/ScheduleWatch.h"
 #include "app/window/Zaloha.h"
 
 #include <QDateTime>
 #include <QIcon>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+class BackupWorker;
 class ElidedLabel;
 class QAction;
 class QCheckBox;
@@ -73,7 +74,7 @@ public:
     QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
 
     // The clock the scheduler reads; tests put their own in place.
-    void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    void SetClock(std::function<QDateTime()> clock) { scheduleWatch_.SetClock(std::move(clock)); }
     // How a scheduled run that failed tells the user: by default a tray notification, or a
     // message that does not block the next scheduled run where the window is not in the tray.
     void SetScheduledNotice(std::function<void(const QString&)> notice) {
@@ -256,8 +257,12 @@ private:
     void FormActivate();
     // Returns false when the close must not happen (the settings could not be written).
     bool FormCloseQuery();
-    // Asks a running backup to stop (the archive component's SetCancel(true)).
+    // Cancels a running backup and waits for it to end; the window is as after any run.
     void RequestBackupCancel();
+    // The backup's thread has ended: the window is restored and the user told what went wrong.
+    void BackupEnded();
+    // The window's state after a run: title, timer, controls, the backup button, the gauges.
+    void RestoreAfterRun();
     void CreateArchiveComponent();
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
@@ -275,22 +280,17 @@ private:
     void AttachTimeFieldChange();
     void DetachTimeFieldChange();
 
-    // The schedule's watch: what the tick decides (at every tick, at start, on waking up, after a
-    // run), the memory of how far it watched, the line of the last verified backup and the
-    // warning when that backup is old.
+    // The schedule's watch (app/schedule) asked at every tick, at start, on waking up and after a
+    // run or a restore; the line of the last verified backup and the warning when it is old.
     void StartScheduleWatch();
     void CheckSchedule();
-    void ScheduleSwitched();
-    ostrivane::WeekSchedule ScheduleWeek() const;
-    QString ScheduledArchivePath(const QDateTime& now) const;
-    void SaveScheduleMemory(const QDateTime& now);
     // Reads the history of runs into the status bar's panel and the tray tip.
     void ReadRunHistory();
     // Called once a backup run is over.
     void AfterBackupRun();
     // Tells, once per program run, that the history of runs could not be written.
     void TellHistoryNotWritten();
-    void WarnOfOldBackup(const QDateTime& now);
+    void WarnOfOldBackup(const ostrivane::ScheduleCheck& check);
     // True when the text was shown.
     bool ShowTrayNotice(const QString& text);
     // The tray tip for `title`: under it the last backup's line while no backup runs.
@@ -317,20 +317,16 @@ private:
     std::unique_ptr<QSystemTrayIcon> trayIcon_;
     std::array<QMetaObject::Connection, 7> timeFieldChange_;
     QMetaObject::Connection backupButtonClick_;
+    BackupWorker* backupWorker_ = nullptr; // runs the backups on MakeCab1
     bool backupRunning_ = false;
+    bool timerWasEnabled_ = false;     // Timer1 when the run began
+    QPointer<QWidget> focusBeforeRun_; // the focus when the run began
     ostrivane::BackupReport backupReport_;
-    std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
     std::function<void(const QString&)> scheduledNotice_;
 
     // Where the history and the schedule's memory are kept, taken once at start.
     std::string stateFolder_ = ostrivane::run::StateFolder();
     bool historyFailureTold_ = false;
-    ostrivane::ScheduleMemory scheduleMemory_{stateFolder_};
-    QDateTime previousTick_;       // the last check of the schedule
-    QDateTime lastMemorySave_;     // when the schedule's memory was last written
-    bool scheduleWatched_ = false; // the switch as the watch last took it
-    bool scheduleStarted_ = false; // the first check after the start was made
-    QDateTime lastVerified_;       // start of the latest backup that succeeded
-    QDateTime lastOldBackupWarning_;
+    ostrivane::ScheduleWatch scheduleWatch_{stateFolder_};
     std::function<void(const QString&)> trayNotice_;
 };

@@ -1,6 +1,7 @@
 // One backup run seen from the window: the input check of a manual run, the window's state while
 // the run lasts (controls, title, gauges, timer), progress and cancellation, and telling the user
-// what went wrong. The run itself (lock, build, read-back, rotation, placing) is app/run's.
+// what went wrong. The run itself (lock, build, read-back, rotation, placing) is app/run's, on
+// the thread of BackupWorker; the window hears of it through queued signals.
 #include "app/job/InputCheck.h"
 #include "app/run/BackupRun.h"
 #include "app/schedule/TimeOfDayQt.h"
@@ -8,16 +9,14 @@
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/widgets/TextTrim.h"
-#include "app/window/EngineHooks.h"
+#include "app/window/BackupWorker.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/TMakeCab.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -45,17 +44,18 @@ bool OwnEnabledFlag(const QWidget* widget) {
 void TfoHlavni::CreateArchiveComponent() {
     MakeCab1 = std::make_unique<TMakeCab>();
     MakeCab1->Name = "MakeCab1";
-    MakeCab1->Hooks = ostrivane::ui::MakeEngineHooks(this);
-    MakeCab1->OnProgress = [this](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
-        Zip1Progress(byFile, byArchive);
-    };
-    MakeCab1->OnVerifyProgress = [this](TComponent*, std::uint8_t percent) {
-        ShowVerification(percent);
-    };
+    backupWorker_ = new BackupWorker(*MakeCab1, this);
+    connect(backupWorker_, &BackupWorker::Progress, this, &TfoHlavni::Zip1Progress);
+    connect(backupWorker_, &BackupWorker::Verification, this, &TfoHlavni::ShowVerification);
+    connect(backupWorker_, &BackupWorker::Finished, this, &TfoHlavni::BackupEnded);
 }
 
 void TfoHlavni::RequestBackupCancel() {
-    MakeCab1->SetCancel(true);
+    if (!backupRunning_)
+        return;
+    // Cancelled, and waited for: its temporary files are gone and the series is as it was.
+    backupWorker_->Stop();
+    RestoreAfterRun();
 }
 
 void TfoHlavni::SetBackupButtonHandler(void (TfoHlavni::*handler)()) {
@@ -112,9 +112,11 @@ void TfoHlavni::BitBtn3Click() {
 }
 
 void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
+    if (backupRunning_)
+        return;
     // Disabling the controls takes the focus away; the user finds it where it was afterwards.
-    const QPointer<QWidget> hadFocus = focusWidget();
-    const bool timerWasEnabled = Timer1->isActive();
+    focusBeforeRun_ = focusWidget();
+    timerWasEnabled_ = Timer1->isActive();
     Timer1->stop();
     PageControl1->setEnabled(false);
     BitBtn1->setEnabled(false);
@@ -132,11 +134,23 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     request.Depth = Depth;
     request.Origin = origin;
     request.HistoryFolder = stateFolder_;
-    ostrivane::run::RunOutcome outcome = ostrivane::run::RunBackup(*MakeCab1, request);
-    backupReport_ = std::move(outcome.Report);
+    backupWorker_->Start(std::move(request));
+}
 
+void TfoHlavni::BackupEnded() {
+    RestoreAfterRun();
+    const ostrivane::run::RunOutcome& outcome = backupWorker_->Outcome();
+    if (!outcome.Record.Message.empty())
+        TellBackupFailure(outcome.Record);
+    if (!outcome.HistoryWritten)
+        TellHistoryNotWritten();
+    AfterBackupRun();
+}
+
+void TfoHlavni::RestoreAfterRun() {
+    backupReport_ = backupWorker_->Outcome().Report;
     ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
-    if (timerWasEnabled)
+    if (timerWasEnabled_)
         Timer1->start();
     PageControl1->setEnabled(true);
     BitBtn1->setEnabled(true);
@@ -146,14 +160,8 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     SetBackupButtonHandler(&TfoHlavni::BitBtn3Click);
     ZrusBaleni();
     backupRunning_ = false;
-    if (hadFocus && hadFocus->isEnabled() && hadFocus->isVisible())
-        hadFocus->setFocus(Qt::OtherFocusReason);
-
-    if (!outcome.Record.Message.empty())
-        TellBackupFailure(outcome.Record);
-    if (!outcome.HistoryWritten)
-        TellHistoryNotWritten();
-    AfterBackupRun();
+    if (focusBeforeRun_ && focusBeforeRun_->isEnabled() && focusBeforeRun_->isVisible())
+        focusBeforeRun_->setFocus(Qt::OtherFocusReason);
 }
 
 void TfoHlavni::Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressByArchive) {
@@ -161,7 +169,6 @@ void TfoHlavni::Zip1Progress(std::uint8_t ProgressByFile, std::uint8_t ProgressB
                                        QString::number(ProgressByArchive) + QLatin1Char('%'));
     Gauge2->setValue(ProgressByFile);
     Gauge1->setValue(ProgressByArchive);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TfoHlavni::ShowVerification(std::uint8_t Percent) {
@@ -170,11 +177,10 @@ void TfoHlavni::ShowVerification(std::uint8_t Percent) {
                                        QLatin1Char('%'));
     Gauge2->setValue(Percent);
     Gauge1->setValue(Percent);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TfoHlavni::ZrusBaleni() {
-    *MakeCab1->CancelFlag() = true;
+    backupWorker_->Cancel();
     Gauge1->setValue(0);
     Gauge2->setValue(0);
 }

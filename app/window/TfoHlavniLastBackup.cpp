@@ -24,10 +24,6 @@ const QString kOldBackup = QStringLiteral("Poslední ověřená záloha je star�
 const QString kHistoryNotWritten =
     QStringLiteral("Záznam o záloze nelze zapsat do historie záloh %1; zálohy samotné to nijak "
                    "neomezuje.");
-
-constexpr qint64 kOldBackupSeconds = 7 * 24 * 60 * 60;
-// The warning about an old backup comes at most this often.
-constexpr qint64 kWarningSeconds = 24 * 60 * 60;
 constexpr int kNoticeMs = 30000;
 
 QDateTime ToDateTime(std::chrono::system_clock::time_point time) {
@@ -46,38 +42,33 @@ QString TimeOrNone(const QDateTime& time) {
 void TfoHlavni::StartScheduleWatch() {
     ReadRunHistory();
     auto* sleep = new SleepSignal(this);
-    connect(sleep, &SleepSignal::GoingToSleep, this, [this] {
-        if (CheckBox1->isChecked())
-            SaveScheduleMemory(clock_());
-    });
+    connect(sleep, &SleepSignal::GoingToSleep, this, [this] { scheduleWatch_.Save(); });
     connect(sleep, &SleepSignal::WokenUp, this, &TfoHlavni::CheckSchedule);
     // A moment that fell due during a restore is caught up once the restore is over.
     connect(this, &TfoHlavni::RestoreEnded, this,
             [this] { QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule); });
-    connect(this, &TfoHlavni::Closed, this, [this] {
-        if (CheckBox1->isChecked())
-            SaveScheduleMemory(clock_());
-    });
+    connect(this, &TfoHlavni::Closed, this, [this] { scheduleWatch_.Save(); });
 }
 
 void TfoHlavni::ReadRunHistory() {
-    lastVerified_ = {};
+    QDateTime lastVerified;
     QDateTime latest;
     QDateTime lastFailed; // start of the latest run when it failed
     for (const ostrivane::run::RunRecord& run : ostrivane::run::RunHistory(stateFolder_).Read()) {
         const QDateTime start = ToDateTime(run.Start);
         if (run.Result == ostrivane::run::RunResult::Ok &&
-            (!lastVerified_.isValid() || start >= lastVerified_))
-            lastVerified_ = start;
+            (!lastVerified.isValid() || start >= lastVerified))
+            lastVerified = start;
         if (!latest.isValid() || start >= latest) {
             latest = start;
             lastFailed = run.Result == ostrivane::run::RunResult::Failed ? start : QDateTime();
         }
     }
+    scheduleWatch_.SetLastSuccess(lastVerified);
     LastBackupPanel->SetFullText(
         lastFailed.isValid()
-            ? kFailed.arg(ostrivane::DateTimeText(lastFailed), TimeOrNone(lastVerified_))
-            : kVerified.arg(TimeOrNone(lastVerified_)));
+            ? kFailed.arg(ostrivane::DateTimeText(lastFailed), TimeOrNone(lastVerified))
+            : kVerified.arg(TimeOrNone(lastVerified)));
     SetTrayTip(ostrivane::ui::ApplicationTitle());
 }
 
@@ -97,22 +88,9 @@ void TfoHlavni::AfterBackupRun() {
     QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule);
 }
 
-void TfoHlavni::WarnOfOldBackup(const QDateTime& now) {
-    if (!CheckBox1->isChecked())
-        return;
-    const bool old = lastVerified_.isValid()
-                         ? lastVerified_.secsTo(now) > kOldBackupSeconds
-                         : scheduleMemory_.OnSince().isValid() &&
-                               scheduleMemory_.OnSince().secsTo(now) >= kOldBackupSeconds;
-    if (!old)
-        return;
-    if (lastOldBackupWarning_.isValid()) {
-        const qint64 since = lastOldBackupWarning_.secsTo(now);
-        if (since >= 0 && since < kWarningSeconds)
-            return;
-    }
-    if (ShowTrayNotice(kOldBackup + u'\n' + TimeOrNone(lastVerified_)))
-        lastOldBackupWarning_ = now;
+void TfoHlavni::WarnOfOldBackup(const ostrivane::ScheduleCheck& check) {
+    if (ShowTrayNotice(kOldBackup + u'\n' + TimeOrNone(scheduleWatch_.LastSuccess())))
+        scheduleWatch_.OldBackupTold(check);
 }
 
 bool TfoHlavni::ShowTrayNotice(const QString& text) {

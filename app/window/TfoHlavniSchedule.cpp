@@ -1,6 +1,6 @@
 // The weekly schedule on the "Automat" tab: the master switch, the seven days with their times,
-// the copy button, and the scheduler tick that starts runs by itself, on time or for the latest
-// moment it missed.
+// the copy button, and the scheduler tick, which asks the schedule's watch (app/schedule) and
+// starts the run it finds due, on time or for the latest moment it missed.
 #include "app/job/InputCheck.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/schedule/TimeOfDayQt.h"
@@ -9,7 +9,6 @@
 #include "app/widgets/RadioGroup.h"
 #include "app/widgets/TextTrim.h"
 #include "app/window/TfoHlavni.h"
-#include "archive/naming/ArchiveNames.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -33,9 +32,6 @@ const std::array<QString, 7> kCopyCaptions = {
 const QString kInvalidTime = QStringLiteral("Zadaná hodnota není platným formátem času !");
 const QString kMissedNotice = QStringLiteral("Zmeškaná záloha z %1 se provádí nyní.");
 
-// The memory of how far the schedule was watched is written at least this often while it is on.
-constexpr qint64 kMemorySaveSeconds = 60;
-
 bool IsValidTime(const QString& text) {
     return ostrivane::IsValidTimeOfDay(TrimBlanks(text));
 }
@@ -48,7 +44,7 @@ void TfoHlavni::CheckBox1Click() {
         Timer1->stop();
     else if (!Timer1->isActive())
         Timer1->start();
-    ScheduleSwitched();
+    scheduleWatch_.Switched(CheckBox1->isChecked());
 }
 
 void TfoHlavni::CheckBoxX1Click(QObject* Sender) {
@@ -127,105 +123,42 @@ void TfoHlavni::Timer1Timer() {
     CheckSchedule();
 }
 
-ostrivane::WeekSchedule TfoHlavni::ScheduleWeek() const {
-    ostrivane::WeekSchedule week;
-    for (std::size_t i = 0; i < week.size(); ++i)
-        week[i] = {CheckBoxX[i]->isChecked(), EditTime[i]->text()};
-    return week;
-}
-
-QString TfoHlavni::ScheduledArchivePath(const QDateTime& now) const {
-    const QDate date = now.date();
-    const QTime time = now.time();
-    const QString name =
-        RadioGroup1->ItemIndex() == 0
-            ? Edit8->text()
-            : QString::fromStdString(ostrivane::names::DateTimeName(
-                  date.year(), date.month(), date.day(), time.hour(), time.minute()));
-    return QString::fromStdString(
-        ostrivane::job::ArchivePath(Edit9->text().toStdString(), name.toStdString()));
-}
-
 void TfoHlavni::CheckSchedule() {
     using ostrivane::TickRun;
     using ostrivane::run::RunOrigin;
-    const QDateTime now = clock_();
-    const bool on = CheckBox1->isChecked();
-    const bool firstCheck = !scheduleStarted_;
-    scheduleStarted_ = true;
-    scheduleWatched_ = on;
-    if (!on) {
-        previousTick_ = {};
-        if (firstCheck && scheduleMemory_.OnSince().isValid()) {
-            scheduleMemory_.SetOnSince({});
-            SaveScheduleMemory(now);
-        }
-        return;
-    }
-
-    ostrivane::TickInput input;
-    input.previousTick = previousTick_;
-    input.now = now;
-    input.week = ScheduleWeek();
-    input.scheduleOn = on;
-    input.watchedUntil = scheduleMemory_.WatchedUntil();
-    input.lastSuccess = lastVerified_;
-    input.catchUp = CheckBox4->isChecked();
+    ostrivane::ScheduleSettings settings;
+    settings.On = CheckBox1->isChecked();
+    for (std::size_t i = 0; i < settings.Week.size(); ++i)
+        settings.Week[i] = {CheckBoxX[i]->isChecked(), EditTime[i]->text()};
+    settings.CatchUp = CheckBox4->isChecked();
     // A restore holds the schedule back as a backup does: what falls due meanwhile is caught up
     // once it ends.
-    const bool busy = backupRunning_ || RestoreRunning();
-    input.runInProgress = busy;
-    const ostrivane::TickDecision decision = ostrivane::DecideTick(input);
-    if (!busy)
-        previousTick_ = now;
-    scheduleMemory_.SetWatchedUntil(decision.watchedUntil);
-    if (!scheduleMemory_.OnSince().isValid())
-        scheduleMemory_.SetOnSince(now);
-    const qint64 sinceSave = lastMemorySave_.isValid() ? lastMemorySave_.secsTo(now) : -1;
-    if (firstCheck || decision.clockJumped || decision.run != TickRun::None || sinceSave < 0 ||
-        sinceSave >= kMemorySaveSeconds)
-        SaveScheduleMemory(now);
-    WarnOfOldBackup(now);
-    if (decision.run == TickRun::None)
+    const ostrivane::ScheduleCheck check =
+        scheduleWatch_.Check(settings, backupRunning_ || RestoreRunning());
+    if (check.OldBackupDue)
+        WarnOfOldBackup(check);
+    if (check.Run == TickRun::None)
         return;
 
     const RunOrigin origin =
-        decision.run == TickRun::Scheduled ? RunOrigin::Scheduled : RunOrigin::Missed;
+        check.Run == TickRun::Scheduled ? RunOrigin::Scheduled : RunOrigin::Missed;
     if (origin == RunOrigin::Missed)
         ShowTrayNotice(
-            kMissedNotice.arg(ostrivane::DateTimeText(decision.moment.date, decision.moment.time)));
+            kMissedNotice.arg(ostrivane::DateTimeText(check.Moment.date, check.Moment.time)));
     try {
-        ZalohujData(ScheduledArchivePath(now), origin);
+        const QDate date = check.Now.date();
+        const QTime time = check.Now.time();
+        std::tm start{};
+        start.tm_year = date.year() - 1900;
+        start.tm_mon = date.month() - 1;
+        start.tm_mday = date.day();
+        start.tm_hour = time.hour();
+        start.tm_min = time.minute();
+        ZalohujData(QString::fromStdString(ostrivane::job::ScheduledArchivePath(
+                        Edit9->text().toStdString(), Edit8->text().toStdString(),
+                        RadioGroup1->ItemIndex() == 0, start)),
+                    origin);
     } catch (...) {
         // A scheduled run ends quietly; what the run itself found was already told.
     }
-}
-
-void TfoHlavni::ScheduleSwitched() {
-    const bool on = CheckBox1->isChecked();
-    if (on == scheduleWatched_)
-        return;
-    scheduleWatched_ = on;
-    // Before the first check after the start the switch only shows the loaded settings; that
-    // check takes it as it finds it.
-    if (!scheduleStarted_)
-        return;
-    const QDateTime now = clock_();
-    if (on) {
-        // What went by while the switch was off was never scheduled, so it is not missed.
-        scheduleMemory_.SetWatchedUntil(now);
-        scheduleMemory_.SetOnSince(now);
-        previousTick_ = now;
-    } else {
-        scheduleMemory_.SetOnSince({});
-        previousTick_ = {};
-    }
-    SaveScheduleMemory(now);
-}
-
-void TfoHlavni::SaveScheduleMemory(const QDateTime& now) {
-    // Nothing to tell when it fails: the next minute tries again, and the worst a lost memory
-    // does is to miss a moment that went by unwatched.
-    scheduleMemory_.Save();
-    lastMemorySave_ = now;
 }

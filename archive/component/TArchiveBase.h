@@ -29,7 +29,7 @@ public:
 protected:
     // Reserved slot of the chain; does nothing.
     virtual void ReservedArchiveSlot() {}
-    // Clears the shared cancel flag (TZipCommon owns it).
+    // Clears the cancel flag (TZipCommon keeps it).
     virtual void ClearCancelFlag() {}
 
     std::string archiveFile_;

@@ -52,7 +52,7 @@ bool TCompBase::Prepare() {
     ArchiveBytesTotal = 0.0;
     ArchiveBytesLeft = 0.0;
     ClearOwnFiles();
-    SetCancel(false);
+    ClearCancelFlag();
 
     if (!CheckArchiveDisk())
         return false;

@@ -104,6 +104,14 @@ void TZipCommon::SetCancel(bool value) {
         DoError(CurrentEntry.StoredName, "", kErrUserCanceled, "");
 }
 
+void TZipCommon::UseCancelFlag(std::atomic<bool>* flag) {
+    cancel_ = flag != nullptr ? flag : &cancelStore_;
+}
+
+void TZipCommon::ClearCancelFlag() {
+    cancelStore_ = false;
+}
+
 TDateTime TZipCommon::DosDateToDateTime(std::uint32_t dosDate) {
     if (dosDate == 0)
         return DaysFromCivil(1980, 1, 1) + 1.0 / (24.0 * 60.0);

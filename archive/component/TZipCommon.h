@@ -10,6 +10,7 @@
 #include "archive/model/E_RAISE.h"
 #include "archive/model/ErrorCodes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,7 +42,7 @@ public:
     TApplicationHooks Hooks;
 
     // --- Virtual operations, in slot order ---
-    // Reads the shared cancel flag.
+    // Reads the cancel flag.
     virtual bool GetCancel();
     // Writes the cancel flag; setting True reports 25443 through DoError with the stored name.
     virtual void SetCancel(bool value);
@@ -110,8 +111,18 @@ public:
     // Yes, else emptied; empty or still missing gives the system temp folder.
     void SetTempDir(const std::string& value);
 
+    // --- Cancellation ---
+    // The cancel flag: set means stop as soon as possible. It may be set from any thread; the
+    // scan, the driver and the library's callbacks test it. By default the component's own,
+    // cleared when ArchiveFile is assigned and when Compress starts.
+    std::atomic<bool>* CancelFlag() { return cancel_; }
+    // Makes `flag` the cancel flag (nullptr: the component's own again), for a caller that
+    // runs the component on a thread of its own and cancels it from another. That flag is its
+    // owner's to clear before each run: the component never clears it, so that a cancel asked
+    // for before the build reached its scan is not lost.
+    void UseCancelFlag(std::atomic<bool>* flag);
+
     // --- Run state (reset by every Compress) ---
-    bool* CancelFlag() { return cancel_; } // the pointer the scanner tests
     TOperationMode OperationMode = omAdd;
     bool StoreEmptyDirs = false;
     std::string GroupRoot; // folder of the group being scanned or written, trailing "/"
@@ -161,7 +172,8 @@ public:
     bool CheckArchiveDisk();
 
 protected:
-    void ClearCancelFlag() override { *cancel_ = false; }
+    // Clears the component's own flag; a flag handed in by UseCancelFlag stays as it is.
+    void ClearCancelFlag() override;
 
     TvrkFileAttrs attributes_ = {fsZeroAttr, fsReadOnly, fsArchive};
     TvrkFileAttrs attributesEx_ = {};
@@ -176,8 +188,8 @@ protected:
     std::string tempDir_;
 
 private:
-    bool cancelStore_ = false;
-    bool* cancel_ = &cancelStore_;
+    std::atomic<bool> cancelStore_{false};
+    std::atomic<bool>* cancel_ = &cancelStore_;
     std::set<std::string> ownPaths_;
     std::set<std::pair<std::uint64_t, std::uint64_t>> ownIds_;
 };

@@ -96,7 +96,7 @@ void TvrkFileScan::Scan() {
     files_.clear();
     FilesCount = 0;
     FilesSize = 0.0;
-    *cancel_ = false;
+    ownCancel_ = false;
     if (!MaskString.empty())
         ScanMaskString();
     else

@@ -6,6 +6,7 @@
 #include "archive/model/TComponent.h"
 #include "archive/scan/TInternalMask.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -48,7 +49,8 @@ public:
 
     explicit TvrkFileScan(TComponent* owner = nullptr);
 
-    // Runs one whole scan over FileSpec (or the single mask string); ends with OnFinished.
+    // Runs one whole scan over FileSpec (or the single mask string); ends with OnFinished. Clears
+    // the scanner's own cancel flag first.
     virtual void Scan();
     // Sets the cancel flag the scan tests before every step.
     virtual void Stop();
@@ -88,14 +90,16 @@ public:
     double FilesSize = 0.0; // sum of the full sizes of the files that passed a mask
     const TFilesList& FilesList() const { return files_; }
 
-    // The cancel flag is reached through this pointer; by default the scanner's own flag.
-    void SetCancelFlag(bool* flag) { cancel_ = flag ? flag : &ownCancel_; }
+    // The cancel flag is reached through this pointer; by default the scanner's own flag. A flag
+    // pointed at (the component's, which another thread may set) is its owner's to clear.
+    void SetCancelFlag(std::atomic<bool>* flag) { cancel_ = flag ? flag : &ownCancel_; }
     bool Cancelled() const { return *cancel_; }
 
     // Replaces the entry handler (nullptr restores AddFileObject) and the user pointer.
     void SetEntryHandler(EntryHandler handler, void* user);
 
-    // Called after every directory entry so the user interface stays live.
+    // Called after every directory entry (a front end running the scan on its user interface's
+    // thread processes its events there).
     std::function<void()> ProcessMessages;
 
 private:
@@ -109,8 +113,8 @@ private:
     TvrkSortOptions sorted_ = soUnsort;
     std::vector<std::string> fileSpec_;
     std::string rootDir_ = "/";
-    bool ownCancel_ = false;
-    bool* cancel_ = &ownCancel_;
+    std::atomic<bool> ownCancel_{false};
+    std::atomic<bool>* cancel_ = &ownCancel_;
     EntryHandler handler_;
     void* user_ = nullptr;
     TFilesList files_;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Largest gap between processed events while a large file is backed up, beside the time gcab
-# needs for the same file (the peer): a cancel click waits at most the gap.
+# Largest gap between two tests of the cancel flag while a large file is backed up, beside the
+# time gcab needs for the same file (the peer): a cancel from the window waits at most the gap.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
-work=$(mktemp -d /tmp/ostrivane-gap.XXXXXX)
+work=$(mktemp -d /tmp/ostrivane-cancel.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 # 384 MiB: half random, half text-like, so that both slow and fast blocks occur.
@@ -13,7 +13,7 @@ cat "$work/part1" "$work/part2" > "$work/big.bin"
 rm "$work/part1" "$work/part2"
 cat "$work/big.bin" > /dev/null
 
-line=$("$build/bench/bench_event_gap" "$build/libcabinet.so" "$work/big.bin" "$work/out.cab")
+line=$("$build/bench/bench_cancel_gap" "$build/libcabinet.so" "$work/big.bin" "$work/out.cab")
 echo "ostrivane: $line"
 gap=$(sed -n 's/.*largest gap \([0-9.]*\) ms.*/\1/p' <<< "$line")
 

@@ -5,8 +5,8 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
-#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/format/SourceRecord.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fci/fci.h"
 #include "platform/fs/UniqueFd.h"
 
@@ -162,10 +162,6 @@ private:
     void ReportFailedAdd(const std::string& sourceFile);
     void ReportFailedFlush();
     void NotifyProgress();
-    // Lets the application process its pending events when none were processed for a while:
-    // reads of the library's own files and the writing of the cabinet at the end report no
-    // progress, and the window must stay live (and cancellable) through them too.
-    void KeepEventsFlowing();
     bool CancelCheck(int* err);
 
     // The checksum of the source being added, taken on the bytes its handle delivers; a seek
@@ -220,7 +216,6 @@ private:
     int errorsDuringAdd_ = 0;
     bool diskFullReported_ = false;
     bool addSucceeded_ = false;
-    std::chrono::steady_clock::time_point lastEvents_{};
     // The names handed to the library in this build.
     std::set<std::string> namesAdded_;
     // Parts given to the library and whether a refused part name was reported already.

@@ -72,17 +72,7 @@ void TMakeCab::NotifyProgress() {
     const std::uint32_t done = FileBytesTotal - FileBytesLeft;
     ProgressByFile = Percent(static_cast<double>(FileBytesTotal), static_cast<double>(done));
     ProgressByArchive = Percent(ArchiveBytesTotal, ArchiveBytesTotal - ArchiveBytesLeft);
-    lastEvents_ = std::chrono::steady_clock::now();
     DoProgress(ProgressByFile, ProgressByArchive);
-}
-
-void TMakeCab::KeepEventsFlowing() {
-    constexpr auto kLongestQuiet = std::chrono::milliseconds(25);
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastEvents_ < kLongestQuiet)
-        return;
-    lastEvents_ = now;
-    Hooks.ProcessMessages();
 }
 
 FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, void* pv) {
@@ -95,8 +85,6 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
         self.NoteSourceRead(hf, memory, n);
-        if (n == 0 || self.FileBytesLeft == 0)
-            self.KeepEventsFlowing();
         if (n > 0 && self.FileBytesLeft > 0) {
             try {
                 self.FileBytesLeft -= n;
@@ -123,7 +111,6 @@ FCI_UINT TMakeCab::FciWrite(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err,
             return 0;
         }
         e = 0;
-        self.KeepEventsFlowing();
         const FCI_UINT n = self.FileHandler->CabWrite(static_cast<std::int32_t>(hf), memory, cb, e);
         if (e == kErrorDiskFull && !self.diskFullReported_) {
             // Reported once per build: the library may try several writes before it gives up.
@@ -144,14 +131,9 @@ int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
     int& e = ErrOrDummy(err);
     e = 0;
     try {
-        // Closing a large cabinet and deleting a large temporary file may each take a while:
-        // events are processed around them, so that the waits do not add up.
         TMakeCab& self = Self(pv);
-        self.KeepEventsFlowing();
         self.CheckSourceUnchanged(hf);
-        const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
-        self.KeepEventsFlowing();
-        return result;
+        return self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
     } catch (...) {
         e = -1;
         return -1;
@@ -182,13 +164,11 @@ int TMakeCab::FciDelete(char* file, int* err, void* pv) {
     e = 0;
     try {
         TMakeCab& self = Self(pv);
-        self.KeepEventsFlowing();
         const int result = self.FileHandler->CabDelete(file, e);
         if (e == 0) {
             fs::KeepOnTermination(file);
             self.tempLocks_.erase(file);
         }
-        self.KeepEventsFlowing();
         return result;
     } catch (...) {
         e = -1;

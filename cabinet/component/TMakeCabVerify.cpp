@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <map>
 #include <set>
 
@@ -152,23 +151,18 @@ void TMakeCab::NotePackedFile(const std::string& storedName) {
 }
 
 void TMakeCab::SecureWrittenArchive() {
-    // A sync may take seconds (everything the system holds for the disk goes first): it runs
-    // beside this thread, which keeps the application's events flowing meanwhile.
-    auto syncs = std::async(std::launch::async, [parts = parts_, drop = VerifyArchive] {
-        std::vector<Failure> failures;
-        for (const std::string& part : parts) {
-            if (!fs::SyncFile(part, drop))
-                failures.push_back({part, std::strerror(errno)});
-        }
-        // Every part of a set lies in the archive's folder.
-        const std::string folder = fs::FolderPartOf(parts.front());
-        if (!fs::SyncFolder(folder.empty() ? "." : folder, parts.front()))
-            failures.push_back({folder, std::strerror(errno)});
-        return failures;
-    });
-    while (syncs.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        KeepEventsFlowing();
-    for (const Failure& failure : syncs.get())
+    // A sync may take seconds (everything the system holds for the disk goes first); a cancel
+    // waits for it.
+    std::vector<Failure> failures;
+    for (const std::string& part : parts_) {
+        if (!fs::SyncFile(part, VerifyArchive))
+            failures.push_back({part, std::strerror(errno)});
+    }
+    // Every part of a set lies in the archive's folder.
+    const std::string folder = fs::FolderPartOf(parts_.front());
+    if (!fs::SyncFolder(folder.empty() ? "." : folder, parts_.front()))
+        failures.push_back({folder, std::strerror(errno)});
+    for (const Failure& failure : failures)
         DoError(ReportedName(failure.Part), "not flushed to the disk: " + failure.Text,
                 kErrWritingFile, "0");
     if (!VerifyArchive)
@@ -205,7 +199,6 @@ void TMakeCab::VerifyWrittenArchive() {
         parts_, comparison,
         [&] {
             showProgress(comparison.BytesRead());
-            KeepEventsFlowing();
             return !GetCancel();
         },
         CabinetDecoder::Own);

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -501,32 +504,47 @@ TEST_F(MakeCabTest, ANameTooLongForACabinetIsReportedAndNotCounted) {
 
 namespace {
 
-// Makes every write take a while, as a slow disk would.
+// Makes every write take a while, as a slow disk would, and counts the writes made after the
+// cancel flag `cancel` was set.
 class SlowWritesHandler : public TStreamCabinetFileHandler {
 public:
+    explicit SlowWritesHandler(const std::atomic<bool>& cancel) : cancel_(cancel) {}
     std::uint32_t CabWrite(std::int32_t Handle, const void* Buffer, std::uint32_t Count,
                            int& Err) override {
+        ++Writes;
+        WritesAfterCancel += cancel_ ? 1 : 0;
         usleep(3000);
         return TStreamCabinetFileHandler::CabWrite(Handle, Buffer, Count, Err);
     }
+    std::atomic<int> Writes{0};
+    int WritesAfterCancel = 0;
+
+private:
+    const std::atomic<bool>& cancel_;
 };
 
-TEST_F(MakeCabTest, EventsAreProcessedWhileTheCabinetIsWrittenWithoutProgress) {
-    // Empty files are never read, so no progress event can keep the application live; only
-    // the writing of the cabinet's own data takes time.
+} // namespace
+
+TEST_F(MakeCabTest, ACancelFromAnotherThreadStopsTheWritingEvenWithoutProgress) {
+    // Empty files are never read, so no progress event comes; only the writing of the cabinet's
+    // own data takes time. The window cancels from its own thread.
     for (int i = 0; i < 300; ++i)
         WriteFile(work / ("src/empty" + std::to_string(i)), "");
-    cab.FileHandler = std::make_unique<SlowWritesHandler>();
-    // Rounds during the scan do not count: it processes events after every entry anyway.
-    bool scanned = false;
-    int rounds = 0;
-    const std::string archive = work / "out.cab";
-    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
-    cab.OnBegin = [&scanned](TComponent*, const std::string&, int, bool&) { scanned = true; };
-    cab.Hooks.ProcessMessages = [&] { rounds += scanned ? 1 : 0; };
-    ASSERT_EQ(cab.Compress(), 300) << errors.Describe();
+    std::atomic<bool> cancel{false};
+    cab.UseCancelFlag(&cancel);
+    auto handler = std::make_unique<SlowWritesHandler>(cancel);
+    SlowWritesHandler& slow = *handler;
+    cab.FileHandler = std::move(handler);
+    ConfigureForBackup(cab, work / "out.cab", {work / "src/*.*"}, false, "");
+    std::thread window([&] {
+        while (slow.Writes < 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        cancel = true;
+    });
+    cab.Compress();
+    window.join();
     EXPECT_TRUE(EventsOf("progress").empty());
-    EXPECT_GE(rounds, 2);
+    EXPECT_LE(slow.WritesAfterCancel, 1) << "the writes went on after the cancel";
+    EXPECT_FALSE(cab.BackupComplete());
+    EXPECT_TRUE(cancel) << "the engine cleared the caller's flag";
 }
-
-} // namespace

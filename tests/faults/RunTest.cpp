@@ -1,6 +1,6 @@
 // The one backup run, driven on a component as the window drives it and checked with the
-// independent readers: a run that fails or is cancelled midway keeps the series as it was and
-// leaves nothing behind; a link where the archive goes is left alone; a file changed while it was
+// independent readers: a run that fails or is cancelled midway (from its own thread or from
+// another, at any moment) keeps the series as it was and leaves nothing behind; a link where the archive goes is left alone; a file changed while it was
 // read is told while the backup takes its place; archives of one stem keep their own parts;
 // archives named after the date and time are kept to the number asked for.
 #include "FaultSupport.h"
@@ -17,8 +17,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 namespace faults {
 namespace {
@@ -141,6 +144,59 @@ INSTANTIATE_TEST_SUITE_P(Midway, Interrupted,
                              return std::string(info.param == Interruption::DiskFull ? "DiskFull"
                                                                                      : "Cancel");
                          });
+
+// The window cancels from its own thread while the run goes on another, with a flag of its own
+// that the engine never clears: whenever the cancel comes (before the run, during the lock, the
+// scan, the packing, the read-back, or too late), the run is either cancelled with the series as
+// it was, or complete with the series moved along; nothing is left behind.
+TEST(CancelFromAnotherThread, AtAnyMomentTheSeriesStaysWholeOrMovesAlong) {
+    Scratch dir;
+    ::mkdir((dir / "tmp").c_str(), 0755);
+    const std::string archive = dir / "out/data.cab";
+    for (int i = 0; i < 3; ++i)
+        WriteFile(dir / ("src/f" + std::to_string(i)), RandomBytes(1500000, i));
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(BackUp(Request(archive, dir / "src", 1, dir / "tmp")).Record.Result,
+                  RunResult::Ok);
+    std::string newest = ReadFile(archive);
+    std::string older = ReadFile(dir / "out/data_1.cab");
+
+    int cancelled = 0;
+    for (const int delayMs : {-1, 0, 1, 3, 10, 30, 100, 1000}) {
+        SCOPED_TRACE("cancel after " + std::to_string(delayMs) + " ms");
+        std::atomic<bool> cancel{delayMs < 0};
+        TMakeCab cab;
+        cab.UseCancelFlag(&cancel);
+        RunOutcome outcome;
+        std::thread run([&] {
+            outcome = ostrivane::run::RunBackup(cab, Request(archive, dir / "src", 1, dir / "tmp"));
+        });
+        if (delayMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            cancel = true;
+        }
+        run.join();
+        EXPECT_TRUE(cancel) << "the engine cleared the caller's flag";
+        if (outcome.Record.Result == RunResult::Ok) {
+            EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), newest);
+            older = newest;
+            newest = ReadFile(archive);
+            EXPECT_EQ(ReadersAccept(archive), "");
+        } else {
+            ++cancelled;
+            EXPECT_EQ(outcome.Record.Result, RunResult::Cancelled) << outcome.Record.Message;
+            EXPECT_EQ(ReadFile(archive), newest);
+            EXPECT_EQ(ReadFile(dir / "out/data_1.cab"), older);
+        }
+        if (delayMs <= 0) {
+            EXPECT_EQ(outcome.Record.Result, RunResult::Cancelled)
+                << "a cancel before the build was lost";
+        }
+        EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab");
+        EXPECT_EQ(Listing(dir / "tmp"), "");
+    }
+    EXPECT_GE(cancelled, 2);
+}
 
 // Every run goes into the history of runs; a history that cannot be written never fails one.
 TEST(OneRun, TheRunIsRecordedAndAHistoryThatCannotBeWrittenFailsNothing) {

@@ -45,7 +45,10 @@ start_program() {
     program_pid=$!
     local caught
     for _ in $(seq 200); do
-        caught=$(awk '/^SigCgt:/ { print $2 }' "/proc/$program_pid/status" 2> /dev/null) ||
+        # Read once the shell's child has become the program: before its exec it is a copy of
+        # the shell, which catches SIGALRM too.
+        caught=$(awk '/^Name:/ { name = $2 } /^SigCgt:/ { if (name == "ostrivane") print $2 }' \
+            "/proc/$program_pid/status" 2> /dev/null) ||
             fail "the program ended at start: $(cat "$work/program.log")"
         [[ -n $caught ]] && (((0x$caught >> 13) & 1)) && return 0
         sleep 0.1

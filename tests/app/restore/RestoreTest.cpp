@@ -105,29 +105,64 @@ TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
 TEST(Restore, ABackupWithoutItsRecordIsPlacedByTodaysSourcesAndAsksWhereTheyCannotTell) {
     const Scratch work;
     const fs::path w = work.Folder();
+    // Two backups made before the record, and one with it.
     Pack(w / "dest/Záloha.cab",
          {{"Dokumenty\\a.txt", "A"}, {"Data\\x.txt", "X"}, {"b\\Data\\y.txt", "Y"}});
+    Pack(w / "dest/Záloha_1.cab", {{"Data\\x.txt", "X1"}, {"loose.txt", "L"}});
+    const std::vector<SourceGroup> record = {{"Data\\", w / "recorded/Data"}};
+    Pack(w / "dest/Záloha_2.cab", {{"Data\\x.txt", "X2"}}, &record);
     const std::vector<Backup> catalog = ReadCatalog(w / "dest/Záloha.cab");
-    ASSERT_EQ(catalog.size(), 1u);
-    EXPECT_FALSE(ostrivane::cabformat::ReadSourceRecord(catalog[0].Archive).has_value());
-    std::vector<std::string_view> names;
-    for (const BackupFile& file : catalog[0].Files)
-        names.push_back(catalog[0].StoredName(file));
+    ASSERT_EQ(catalog.size(), 3u);
+    const auto backup = [&](const std::string& name) {
+        for (std::uint32_t i = 0; i < catalog.size(); ++i) {
+            if (fs::path(catalog[i].Archive).filename() == name)
+                return i;
+        }
+        ADD_FAILURE() << name << " is not listed";
+        return std::uint32_t{0};
+    };
 
-    // Two of today's sources end in Data: "Data\" cannot be told, "b\Data\" can.
-    OriginalPlaces places = OriginalPlaces::FromSources(
-        {w / "home/me/Dokumenty/", w / "a/Data", w / "b/./Data"}, names);
-    EXPECT_EQ(places.Questions(), std::vector<std::string>{"Data\\"});
-    places.Answer("Data\\", w / "chosen");
-    EXPECT_TRUE(places.Questions().empty());
+    // Two of today's sources end in Data: "Data\" cannot be told, "b\Data\" can. The user is
+    // asked once for "Data\" whatever backups hold it, and for the names in no folder.
+    const std::vector<std::string> sources = {w / "home/me/Dokumenty/", w / "a/Data",
+                                              w / "b/./Data"};
+    const std::vector<BackupChoice> choice = {
+        {backup("Záloha.cab"), {}}, {backup("Záloha_1.cab"), {}}, {backup("Záloha_2.cab"), {}}};
+    std::vector<std::string> asked;
+    const auto answer = [&](const std::string& prefix) -> std::optional<std::string> {
+        asked.push_back(prefix);
+        return (w / (prefix.empty() ? "loose" : "chosen")).string();
+    };
+    const auto places = OriginalPlacesOf(catalog, choice, sources, answer);
+    ASSERT_TRUE(places.has_value());
+    ASSERT_EQ(places->size(), 3u);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Data\\", ""}));
     RestoreSummary summary;
-    RestoreFiles(catalog[0], {}, {}, &places, {}, summary);
+    for (std::size_t i = 0; i < choice.size(); ++i)
+        RestoreFiles(catalog[choice[i].Backup], {}, {}, &(*places)[i], {}, summary);
 
-    EXPECT_EQ(summary.Restored, 3) << RestoreMessage(summary);
+    EXPECT_EQ(summary.Restored, 6) << RestoreMessage(summary);
+    EXPECT_EQ(summary.Beside, 1);
     EXPECT_EQ(ReadFile(w / "home/me/Dokumenty/a.txt"), "A");
     EXPECT_EQ(ReadFile(w / "chosen/x.txt"), "X");
     EXPECT_EQ(ReadFile(w / "b/Data/y.txt"), "Y");
+    EXPECT_EQ(ReadFile(w / "loose/loose.txt"), "L");
+    EXPECT_EQ(ReadFile(w / "recorded/Data/x.txt"), "X2");
     EXPECT_FALSE(fs::exists(w / "a/Data"));
+
+    // A question the user does not answer restores nothing.
+    asked.clear();
+    EXPECT_FALSE(OriginalPlacesOf(catalog, {choice[0]}, sources, [&](const std::string& prefix) {
+                     asked.push_back(prefix);
+                     return std::optional<std::string>();
+                 }).has_value());
+    EXPECT_EQ(asked.size(), 1u);
+    // Chosen files alone are placed: Dokumenty's file needs no question.
+    EXPECT_TRUE(
+        OriginalPlacesOf(catalog, {{choice[0].Backup, {0}}}, sources, [](const std::string&) {
+            ADD_FAILURE() << "asked for a file that today's sources place";
+            return std::optional<std::string>();
+        }).has_value());
 }
 
 TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreRestored) {

@@ -1,21 +1,25 @@
-// Real backups from the main window into temporary folders: the input check, the run and its
-// restore, the archive series, progress, cancellation, failures told to the user, the lock
-// against a second copy, and the scheduler tick with an injected clock.
+// Real backups from the main window into temporary folders: the input check, the run on its own
+// thread and the window's restore after it, the archive series, progress, the window's loop
+// during a run, cancellation and closing, failures told to the user, the lock against a second
+// copy, and the scheduler tick with an injected clock.
 #include "UiTestSupport.h"
 
 #include "app/run/DestinationLock.h"
+#include "app/run/RunHistory.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/RadioGroup.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -67,6 +71,12 @@ protected:
         w.Edit8->setText(QStringLiteral("data"));
     }
 
+    // A backup by the button, and its end.
+    void Backup() {
+        window().BitBtn3->click();
+        ASSERT_TRUE(uitest::WaitForBackupEnd(window()));
+    }
+
     QString Archive(const QString& name = QStringLiteral("data.cab")) const {
         return destination + "/" + name;
     }
@@ -101,7 +111,7 @@ protected:
 
 TEST_F(BackupRun, AManualBackupWritesACabinetEveryToolAccepts) {
     TfoHlavni& w = window();
-    w.BitBtn3->click();
+    Backup();
     EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
     ExpectCabinet(Archive(), {"Data/a.txt", "Data/b.bin"});
     const QString out = Folder() + "/out";
@@ -118,7 +128,7 @@ TEST_F(BackupRun, EachRunShiftsTheEarlierArchivesAlongTheSeries) {
     ASSERT_EQ(w.Depth, 2);
     for (int run = 0; run < 3; ++run) {
         uitest::WriteFile(source + "/a.txt", QByteArray("run ") + QByteArray::number(run));
-        w.BitBtn3->click();
+        Backup();
     }
     EXPECT_TRUE(QFileInfo::exists(Archive()));
     EXPECT_TRUE(QFileInfo::exists(Archive("data_1.cab")));
@@ -133,18 +143,18 @@ TEST_F(BackupRun, SubfoldersAreTakenOnlyWhenAsked) {
     TfoHlavni& w = window();
     QDir().mkpath(source + "/Sub");
     uitest::WriteFile(source + "/Sub/c.txt", "gamma");
-    w.BitBtn3->click();
+    Backup();
     ToolResult list = RunTool("cabextract", {"-l", Archive()});
     EXPECT_FALSE(list.output.contains("Sub\\c.txt"));
     w.CheckBox2->setChecked(true);
-    w.BitBtn3->click();
+    Backup();
     ExpectCabinet(Archive(), {"Data/Sub/c.txt", "Data/a.txt"});
 }
 
 TEST_F(BackupRun, BlankSourcesLeaveNothingToDoAndTheUserIsTold) {
     TfoHlavni& w = window();
     w.Sources = {{QStringLiteral("  "), QStringLiteral("*.*")}, {source, QStringLiteral(" ")}};
-    w.BitBtn3->click();
+    Backup();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].kind, ostrivane::ui::MessageKind::Error);
     EXPECT_TRUE(messages.shown[0].text.contains("nebyla dokončena"));
@@ -157,7 +167,7 @@ TEST_F(BackupRun, AFailedRunLeavesTheWindowAsANormalOneAndSaysWhy) {
     // A folder where the archive should go is never replaced by the archive.
     QDir().mkpath(Archive());
     w.Timer1->start();
-    w.BitBtn3->click();
+    Backup();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains("Na místě archívu " + Archive() +
                                                 " je symbolický odkaz, adresář nebo jiný zvláštní"))
@@ -168,7 +178,7 @@ TEST_F(BackupRun, AFailedRunLeavesTheWindowAsANormalOneAndSaysWhy) {
     // The next run into a usable place works and reports nothing.
     messages.shown.clear();
     w.Edit8->setText(QStringLiteral("other"));
-    w.BitBtn3->click();
+    Backup();
     EXPECT_TRUE(messages.shown.empty());
     ExpectCabinet(Archive("other.cab"), {"Data/a.txt"});
 }
@@ -181,7 +191,7 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
         sawCancelCaption = w.BitBtn3->text() == QStringLiteral("Z&rušit !");
         w.BitBtn3->click();
     });
-    w.BitBtn3->click();
+    Backup();
     EXPECT_TRUE(sawCancelCaption);
     // A cancel is the user's own wish, not an error.
     EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
@@ -189,7 +199,7 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
     EXPECT_TRUE(w.LastBackupReport().Empty());
 
     uitest::WriteFile(source + "/big.bin", "small now");
-    w.BitBtn3->click();
+    Backup();
     EXPECT_TRUE(messages.shown.empty());
     ExpectCabinet(Archive(), {"Data/big.bin", "Data/a.txt"});
 }
@@ -197,33 +207,96 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
 TEST_F(BackupRun, DuringARunTheControlsAreLockedAndProgressIsShown) {
     TfoHlavni& w = window();
     uitest::WriteFile(source + "/big.bin", RandomBytes(4 * 1024 * 1024));
-    bool locked = false;
-    int largestArchivePercent = -1;
-    QString title;
-    w.MakeCab1->OnProgress = [&](TComponent*, std::uint8_t byFile, std::uint8_t byArchive) {
-        w.Zip1Progress(byFile, byArchive);
-        locked = !w.PageControl1->isEnabled() && !w.BitBtn1->isEnabled() &&
-                 !w.BitBtn7->isEnabled() && w.BitBtn2->isEnabled() && !w.Timer1->isActive();
-        largestArchivePercent = std::max(largestArchivePercent, w.Gauge1->value());
-        title = ostrivane::ui::ApplicationTitle();
-        EXPECT_EQ(w.Gauge2->value(), byFile);
+    // What the window shows whenever the lower gauge moves (the last thing each report sets).
+    struct Shown {
+        QString title;
+        int gauge1;
+        int gauge2;
     };
-    // Then the read-back, shown as a phase of its own.
-    QStringList verificationTitles;
-    const auto showVerification = w.MakeCab1->OnVerifyProgress;
-    w.MakeCab1->OnVerifyProgress = [&](TComponent* sender, std::uint8_t percent) {
-        showVerification(sender, percent);
-        verificationTitles << ostrivane::ui::ApplicationTitle();
-        EXPECT_EQ(w.Gauge1->value(), percent);
-    };
+    std::vector<Shown> shown;
+    const QMetaObject::Connection watching =
+        QObject::connect(w.Gauge1, &QProgressBar::valueChanged, [&](int value) {
+            shown.push_back({ostrivane::ui::ApplicationTitle(), value, w.Gauge2->value()});
+        });
     w.BitBtn3->click();
-    EXPECT_TRUE(locked);
-    EXPECT_EQ(largestArchivePercent, 100);
-    EXPECT_EQ(title, QStringLiteral("quenza Ostrivane - 100%"));
-    ASSERT_FALSE(verificationTitles.isEmpty());
-    EXPECT_EQ(verificationTitles.first(), QStringLiteral("quenza Ostrivane - ověřování 0%"));
-    EXPECT_EQ(verificationTitles.last(), QStringLiteral("quenza Ostrivane - ověřování 100%"));
+    EXPECT_TRUE(!w.PageControl1->isEnabled() && !w.BitBtn1->isEnabled() &&
+                !w.BitBtn7->isEnabled() && !w.BitBtn9->isEnabled() && w.BitBtn2->isEnabled() &&
+                !w.Timer1->isActive());
+    EXPECT_EQ(w.BitBtn3->text(), QStringLiteral("Z&rušit !"));
+    ASSERT_TRUE(uitest::WaitForBackupEnd(w));
+    QObject::disconnect(watching);
     ExpectRestored(w);
+
+    // The packing's share of the whole backup up to 100 %, then the read-back as a phase of its
+    // own, both gauges showing its share; then the title of the idle program.
+    QStringList titles;
+    for (const Shown& one : shown)
+        titles << one.title;
+    const qsizetype packed = titles.indexOf(QStringLiteral("quenza Ostrivane - 100%"));
+    const qsizetype checking = titles.indexOf(QStringLiteral("quenza Ostrivane - ověřování 0%"));
+    const qsizetype checked = titles.indexOf(QStringLiteral("quenza Ostrivane - ověřování 100%"));
+    ASSERT_GE(packed, 0) << titles.join('|').toStdString();
+    EXPECT_EQ(shown[static_cast<std::size_t>(packed)].gauge1, 100);
+    EXPECT_LT(packed, checking);
+    ASSERT_LT(checking, checked) << titles.join('|').toStdString();
+    for (qsizetype i = checking; i <= checked; ++i) {
+        const Shown& one = shown[static_cast<std::size_t>(i)];
+        EXPECT_EQ(one.title, QStringLiteral("quenza Ostrivane - ověřování %1%").arg(one.gauge1));
+        EXPECT_EQ(one.gauge2, one.gauge1);
+    }
+    EXPECT_EQ(titles.last(), QStringLiteral("quenza Ostrivane"));
+}
+
+// The backup runs beside the window's event loop: a timer on the window's thread keeps its rate,
+// the progress reaches the gauges, and the cancel button reaches the run, which leaves the
+// archive and its earlier copy exactly as they were.
+TEST_F(BackupRun, DuringABackupTheWindowAnswersAndItsCancelLeavesTheSeriesAsItWas) {
+    TfoHlavni& w = window();
+    w.Edit10->setText(QStringLiteral("2"));
+    Backup();
+    uitest::WriteFile(source + "/a.txt", "second");
+    Backup();
+    const QByteArray archive = uitest::ReadFile(Archive());
+    const QByteArray copy = uitest::ReadFile(Archive("data_1.cab"));
+    ASSERT_NE(archive, copy);
+    uitest::WriteFile(source + "/big.bin", RandomBytes(96 * 1024 * 1024));
+
+    constexpr int kBeatMs = 20;
+    QTimer beat;
+    beat.setInterval(kBeatMs);
+    QElapsedTimer sinceLast;
+    int beats = 0;
+    qint64 longestGap = 0;
+    bool cancelled = false;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceLast.restart());
+        ++beats;
+        // Once the progress shows on the gauge, the user cancels.
+        if (!cancelled && beats >= 5 && w.Gauge1->value() > 0) {
+            cancelled = true;
+            w.BitBtn3->click();
+        }
+    });
+    w.BitBtn3->click();
+    sinceLast.start();
+    beat.start();
+    ASSERT_TRUE(uitest::WaitForBackupEnd(w));
+    beat.stop();
+
+    EXPECT_TRUE(cancelled) << "the run ended before it could be cancelled";
+    EXPECT_GE(beats, 5);
+    EXPECT_LT(longestGap, 500) << "the window's loop stood still during the backup";
+    EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
+    ExpectRestored(w);
+    EXPECT_EQ(uitest::ReadFile(Archive()), archive);
+    EXPECT_EQ(uitest::ReadFile(Archive("data_1.cab")), copy);
+    EXPECT_FALSE(QFileInfo::exists(Archive("data_2.cab")));
+    EXPECT_EQ(QDir(destination).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << QDir(destination).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
+    const auto runs =
+        ostrivane::run::RunHistory(Folder().toStdString() + "/.local/state/ostrivane").Read();
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.back().Result, ostrivane::run::RunResult::Cancelled);
 }
 
 TEST_F(BackupRun, ProgressGoesToTheGaugesAndOnlyTheArchiveShareToTheTitle) {
@@ -246,7 +319,7 @@ TEST_F(BackupRun, AnotherCopyBackingUpThereLeavesTheSeriesAlone) {
     uitest::WriteFile(Archive(), "earlier archive");
     const ostrivane::DestinationLock otherCopy(Archive().toStdString());
     ASSERT_TRUE(otherCopy.Held());
-    w.BitBtn3->click();
+    Backup();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains("jiná spuštěná kopie"));
     EXPECT_EQ(uitest::ReadFile(Archive()), QByteArray("earlier archive"));
@@ -254,18 +327,27 @@ TEST_F(BackupRun, AnotherCopyBackingUpThereLeavesTheSeriesAlone) {
     ExpectRestored(w);
 }
 
-TEST_F(BackupRun, ClosingDuringARunSavesTheSettingsAndCancels) {
+TEST_F(BackupRun, ClosingDuringARunCancelsItWaitsForItAndSavesTheSettings) {
     TfoHlavni& w = window();
     uitest::WriteFile(source + "/big.bin", RandomBytes(24 * 1024 * 1024));
     bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
-    QTimer::singleShot(0, &w, [&] { w.close(); });
+    QObject::connect(&w, &TfoHlavni::Closed, [&] {
+        closed = true;
+        // The run is over by the time the window is closed.
+        EXPECT_FALSE(w.BackupRunning());
+    });
     w.show();
     w.BitBtn3->click();
-    EXPECT_TRUE(closed);
+    ASSERT_TRUE(w.BackupRunning());
+    QTimer::singleShot(0, &w, [&] { w.close(); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 60000));
     EXPECT_TRUE(QFileInfo::exists(SettingsPath()));
     EXPECT_TRUE(messages.shown.empty());
+    // No report of the run that was still on its way comes after it.
+    QTest::qWait(100);
     ExpectRestored(w);
+    // Nothing of the cancelled run is left.
+    EXPECT_TRUE(QDir(destination).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 class InputCheck : public BackupRun {};
@@ -346,13 +428,14 @@ protected:
         w.SetScheduledNotice([this](const QString& text) { notices.append(text); });
     }
     // A tick at `time`, one second after the tick before it: a moment runs on the tick that is
-    // the first at or after it.
+    // the first at or after it. Returns once the run it started (if any) has ended.
     void TickAt(const QDate& date, const QTime& time) {
         const QDateTime now(date, time);
         for (const QDateTime& at : {now.addSecs(-1), now}) {
             window().SetClock([at] { return at; });
             window().Timer1Timer();
         }
+        ASSERT_TRUE(uitest::WaitForBackupEnd(window()));
     }
     QStringList notices;
 };

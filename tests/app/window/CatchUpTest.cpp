@@ -72,6 +72,8 @@ protected:
         w.SetScheduledNotice([this](const QString& text) { failureNotices.append(text); });
         w.show();
         QTest::qWait(50);
+        // A run the first check started goes on a thread of its own.
+        EXPECT_TRUE(uitest::WaitForBackupEnd(w));
         return w;
     }
 
@@ -162,6 +164,7 @@ TEST_F(CatchUp, TheLastVerifiedBackupIsInTheStatusBarAndTheTrayTip) {
     // the panel, read again after every run, names it.
     WriteState({}, {Run(QDateTime(kTuesday, QTime(18, 0)), RunResult::Failed)});
     failed.ZalohujData(Folder() + "/missing/data.cab");
+    ASSERT_TRUE(uitest::WaitForBackupEnd(failed));
     const auto runs = ostrivane::run::RunHistory(StateFolder().toStdString()).Read();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs.back().Origin, ostrivane::run::RunOrigin::Manual);

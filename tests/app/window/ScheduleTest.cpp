@@ -230,6 +230,8 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
             now = at;
             w.Timer1Timer();
         }
+        // The run goes on a thread of its own.
+        EXPECT_TRUE(uitest::WaitForBackupEnd(w));
     };
 
     w.PageControl1->setCurrentIndex(0);

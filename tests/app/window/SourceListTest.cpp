@@ -415,6 +415,7 @@ TEST_F(SourceList, TheRootIsASourceAndReachesTheRun) {
     w.Edit9->setText(MakeFolder(QStringLiteral("cíl")));
     w.Edit8->setText(QStringLiteral("root.cab"));
     w.BitBtn3->click();
+    ASSERT_TRUE(uitest::WaitForBackupEnd(w));
     // Nothing there matches the mask, but the root was searched for it.
     EXPECT_EQ(w.MakeCab1->FileSpec(), std::vector<std::string>{"/ostrivane-none-*.x"});
     ASSERT_EQ(messages.shown.size(), 2u);

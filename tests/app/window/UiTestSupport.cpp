@@ -235,6 +235,10 @@ TfoHlavni& WindowFixture::NewWindow() {
     return *window_;
 }
 
+bool WaitForBackupEnd(TfoHlavni& window, int timeoutMs) {
+    return QTest::qWaitFor([&window] { return !window.BackupRunning(); }, timeoutMs);
+}
+
 void WindowFixture::ShowActive() {
     window_->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

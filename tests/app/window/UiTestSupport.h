@@ -62,6 +62,10 @@ public:
 // Runs `act` on the modal dialog once it is open (call before the code that opens it).
 void WhenModal(std::function<void(QDialog*)> act);
 
+// Waits until the backup that `window` runs has ended and the window has heard of it (the run
+// goes on a thread of its own); false when it did not end within `timeoutMs`.
+bool WaitForBackupEnd(TfoHlavni& window, int timeoutMs = 120000);
+
 // Writes `content` to `path`, creating its folder.
 void WriteFile(const QString& path, const QByteArray& content);
 // The content of `path`, or "<missing>" when it cannot be read.

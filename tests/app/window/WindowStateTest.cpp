@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -91,6 +92,36 @@ TEST_F(WindowState, ControlsCarryTheirNamesAndCaptions) {
     EXPECT_EQ(w.pmiRestore->text(), QStringLiteral("&Obnovit"));
     EXPECT_TRUE(items[4]->isSeparator());
     EXPECT_EQ(w.pmiClose->text(), QStringLiteral("&Zavřít"));
+}
+
+// Black fill on white inside a single border, the percentage in white on the fill; and no
+// painting of its own while the value stands (the window's thread stays free during a backup).
+TEST_F(WindowState, TheGaugesAreBlackOnWhiteAndStillWhileTheirValueStands) {
+    TfoHlavni& w = NewWindow();
+    ShowActive();
+    QProgressBar* gauge = w.Gauge1;
+    gauge->setValue(50);
+    const QImage image = gauge->grab().toImage();
+    const int middle = image.height() / 2;
+    EXPECT_EQ(QColor(image.pixel(0, middle)), QColor(Qt::black)) << "the border";
+    EXPECT_EQ(QColor(image.pixel(image.width() / 8, middle)), QColor(Qt::black)) << "the fill";
+    EXPECT_EQ(QColor(image.pixel(image.width() * 7 / 8, middle)), QColor(Qt::white));
+    EXPECT_EQ(gauge->text(), QStringLiteral("50%"));
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    QTest::qWait(100);
+    gauge->installEventFilter(&counter);
+    QTest::qWait(300);
+    EXPECT_EQ(counter.paints, 0);
+    gauge->setValue(51);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
+    gauge->removeEventFilter(&counter);
 }
 
 TEST_F(WindowState, HideToTrayAndRestoreByDoubleClick) {

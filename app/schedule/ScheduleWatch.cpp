@@ -1,0 +1,103 @@
+#include "app/schedule/ScheduleWatch.h"
+
+namespace ostrivane {
+
+namespace {
+
+// The memory of how far the schedule was watched is written at least this often while it is on.
+constexpr qint64 kMemoryWriteSeconds = 60;
+constexpr qint64 kOldBackupSeconds = 7 * 24 * 60 * 60;
+// The warning about an old backup comes at most this often.
+constexpr qint64 kWarningSeconds = 24 * 60 * 60;
+
+} // namespace
+
+ScheduleWatch::ScheduleWatch(std::string stateFolder) : memory_(std::move(stateFolder)) {}
+
+ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) {
+    ScheduleCheck check;
+    check.Now = clock_();
+    const QDateTime& now = check.Now;
+    const bool firstCheck = !started_;
+    started_ = true;
+    on_ = settings.On;
+    if (!settings.On) {
+        previousTick_ = {};
+        if (firstCheck && memory_.OnSince().isValid()) {
+            memory_.SetOnSince({});
+            Write(now);
+        }
+        return check;
+    }
+
+    TickInput input;
+    input.previousTick = previousTick_;
+    input.now = now;
+    input.week = settings.Week;
+    input.scheduleOn = true;
+    input.watchedUntil = memory_.WatchedUntil();
+    input.lastSuccess = lastSuccess_;
+    input.catchUp = settings.CatchUp;
+    input.runInProgress = busy;
+    const TickDecision decision = DecideTick(input);
+    if (!busy)
+        previousTick_ = now;
+    memory_.SetWatchedUntil(decision.watchedUntil);
+    if (!memory_.OnSince().isValid())
+        memory_.SetOnSince(now);
+    const qint64 sinceWrite = lastWrite_.isValid() ? lastWrite_.secsTo(now) : -1;
+    if (firstCheck || decision.clockJumped || decision.run != TickRun::None || sinceWrite < 0 ||
+        sinceWrite >= kMemoryWriteSeconds)
+        Write(now);
+    check.Run = decision.run;
+    check.Moment = decision.moment;
+    check.OldBackupDue = OldBackupDue(now);
+    return check;
+}
+
+void ScheduleWatch::Switched(bool on) {
+    if (on == on_)
+        return;
+    on_ = on;
+    // Before the first check after the start the switch only shows the loaded settings; that
+    // check takes it as it finds it.
+    if (!started_)
+        return;
+    const QDateTime now = clock_();
+    if (on) {
+        memory_.SetWatchedUntil(now);
+        memory_.SetOnSince(now);
+        previousTick_ = now;
+    } else {
+        memory_.SetOnSince({});
+        previousTick_ = {};
+    }
+    Write(now);
+}
+
+void ScheduleWatch::Save() {
+    if (on_)
+        Write(clock_());
+}
+
+bool ScheduleWatch::OldBackupDue(const QDateTime& now) const {
+    const bool old =
+        lastSuccess_.isValid()
+            ? lastSuccess_.secsTo(now) > kOldBackupSeconds
+            : memory_.OnSince().isValid() && memory_.OnSince().secsTo(now) >= kOldBackupSeconds;
+    if (!old)
+        return false;
+    if (!lastOldBackupWarning_.isValid())
+        return true;
+    const qint64 since = lastOldBackupWarning_.secsTo(now);
+    return since < 0 || since >= kWarningSeconds;
+}
+
+void ScheduleWatch::Write(const QDateTime& now) {
+    // Nothing to tell when it fails: the next minute tries again, and the worst a lost memory
+    // does is to miss a moment that went by unwatched.
+    memory_.Save();
+    lastWrite_ = now;
+}
+
+} // namespace ostrivane

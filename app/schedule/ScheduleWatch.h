@@ -1,0 +1,79 @@
+// The watch over the weekly schedule, apart from the window. Each check (every tick of the
+// window's timer, the start, a wake-up, the end of a run or a restore) decides with DecideTick
+// whether a run is due now, for its moment or for the latest one missed; it keeps how far the
+// schedule was watched and since when it is on (ScheduleMemory), written at the first check, on
+// every run or jump of the clock, at least once a minute while the schedule is on, and on
+// request (before the system sleeps, at close); and it says when the warning about an old backup
+// is due: while the schedule is on, the last verified backup (or, without one, the schedule
+// itself) is older than 7 days, at most once a day.
+//
+// Whoever drives it shows and asks: it hands in the schedule as the user set it and the start of
+// the latest successful backup, starts the run a check asks for and tells the user.
+#pragma once
+
+#include "app/schedule/ScheduleMemory.h"
+#include "app/schedule/ScheduleTick.h"
+
+#include <QDateTime>
+
+#include <functional>
+#include <string>
+
+namespace ostrivane {
+
+// The schedule as the user set it.
+struct ScheduleSettings {
+    bool On = false; // the master switch
+    WeekSchedule Week;
+    bool CatchUp = true; // missed moments are caught up
+};
+
+// What one check found.
+struct ScheduleCheck {
+    QDateTime Now;               // when the check was made; an archive named after it takes it
+    TickRun Run = TickRun::None; // a run to start now: on time, or for a missed moment
+    WallTime Moment;             // the moment that run is for
+    bool OldBackupDue = false;   // the warning about an old backup is to be shown now
+};
+
+class ScheduleWatch {
+public:
+    using Clock = std::function<QDateTime()>;
+
+    // Reads what the schedule remembers from `stateFolder` ("" remembers nothing).
+    explicit ScheduleWatch(std::string stateFolder);
+
+    // The clock the checks read; the system's wall clock unless set.
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    QDateTime Now() const { return clock_(); }
+
+    // The start of the latest backup that succeeded (invalid: none).
+    void SetLastSuccess(const QDateTime& time) { lastSuccess_ = time; }
+    const QDateTime& LastSuccess() const { return lastSuccess_; }
+
+    // One check of `settings`. While `busy` (a backup or a restore runs) nothing is started: a
+    // moment that falls due meanwhile is caught up by the first check after it.
+    ScheduleCheck Check(const ScheduleSettings& settings, bool busy);
+    // The master switch was turned to `on`: what went by while it was off was never scheduled.
+    void Switched(bool on);
+    // The warning the check `check` asked for was shown; the next comes a day later at the
+    // earliest. (One that could not be shown is asked for again by the next check.)
+    void OldBackupTold(const ScheduleCheck& check) { lastOldBackupWarning_ = check.Now; }
+    // Writes how far the schedule was watched, while it is on.
+    void Save();
+
+private:
+    bool OldBackupDue(const QDateTime& now) const;
+    void Write(const QDateTime& now);
+
+    Clock clock_ = [] { return QDateTime::currentDateTime(); };
+    ScheduleMemory memory_;
+    QDateTime previousTick_; // the last check that was not held back
+    QDateTime lastWrite_;    // when the memory was last written
+    bool on_ = false;        // the switch as the watch last took it
+    bool started_ = false;   // the first check after the start was made
+    QDateTime lastSuccess_;  // start of the latest backup that succeeded
+    QDateTime lastOldBackupWarning_;
+};
+
+} // namespace ostrivane

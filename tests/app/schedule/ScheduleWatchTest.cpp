@@ -1,0 +1,169 @@
+// The schedule's watch over several checks, with a clock of the test's own and its memory in a
+// scratch state folder: a moment runs once and a busy check holds it back until the run is over;
+// what went by while the program was closed is caught up once by the next start; the switch
+// turned off and on misses nothing; the memory is written when it matters and at least once a
+// minute; the warning about an old backup comes once a day.
+#include "app/schedule/ScheduleWatch.h"
+#include "tests/support/Scratch.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using ostrivane::ScheduleCheck;
+using ostrivane::ScheduleMemory;
+using ostrivane::ScheduleSettings;
+using ostrivane::ScheduleWatch;
+using ostrivane::TickRun;
+using ostrivane::WallTime;
+
+// 2026-12-07 is a Monday.
+const QDate kWeekStart(2026, 12, 7);
+
+class Watch : public ::testing::Test {
+protected:
+    // Every day at 18:00, the switch on.
+    Watch() {
+        settings.On = true;
+        for (auto& day : settings.Week)
+            day = {true, QStringLiteral("18:00")};
+    }
+
+    // A watch as a program started at `start` makes it.
+    std::unique_ptr<ScheduleWatch> Start(const QDateTime& start) {
+        now = start;
+        auto watch = std::make_unique<ScheduleWatch>(state.Path());
+        watch->SetClock([this] { return now; });
+        return watch;
+    }
+
+    // A check at `at`.
+    ScheduleCheck CheckAt(ScheduleWatch& watch, const QDateTime& at, bool busy = false) {
+        now = at;
+        return watch.Check(settings, busy);
+    }
+
+    // Checks every second after `now` up to `until`, as the window's timer makes them.
+    void TickUntil(ScheduleWatch& watch, const QDateTime& until) {
+        while (now < until)
+            CheckAt(watch, now.addSecs(1));
+    }
+
+    QDateTime Remembered() const { return ScheduleMemory(state.Path()).WatchedUntil(); }
+
+    testsupport::Scratch state;
+    ScheduleSettings settings;
+    QDateTime now;
+};
+
+TEST_F(Watch, AMomentRunsOnceAndABusyCheckHoldsItBackUntilTheRunIsOver) {
+    const auto watch = Start(QDateTime(kWeekStart, QTime(17, 59, 58)));
+    EXPECT_EQ(CheckAt(*watch, now).Run, TickRun::None);
+    // The first check wrote the memory.
+    EXPECT_EQ(Remembered(), now);
+    const ScheduleCheck due = CheckAt(*watch, QDateTime(kWeekStart, QTime(18, 0, 1)));
+    EXPECT_EQ(due.Run, TickRun::Scheduled);
+    EXPECT_EQ(due.Moment, (WallTime{kWeekStart, QTime(18, 0)}));
+    EXPECT_EQ(due.Now, now);
+    EXPECT_EQ(Remembered(), now);
+    EXPECT_EQ(CheckAt(*watch, now.addSecs(1)).Run, TickRun::None);
+
+    // Tuesday's moment falls while a run is still going: held back, then caught up once.
+    const QDate tuesday = kWeekStart.addDays(1);
+    EXPECT_EQ(CheckAt(*watch, QDateTime(tuesday, QTime(17, 59, 59))).Run, TickRun::None);
+    EXPECT_EQ(CheckAt(*watch, QDateTime(tuesday, QTime(18, 0, 0)), true).Run, TickRun::None);
+    EXPECT_EQ(CheckAt(*watch, QDateTime(tuesday, QTime(18, 0, 1)), true).Run, TickRun::None);
+    const ScheduleCheck caughtUp = CheckAt(*watch, QDateTime(tuesday, QTime(18, 25)));
+    EXPECT_EQ(caughtUp.Run, TickRun::Missed);
+    EXPECT_EQ(caughtUp.Moment, (WallTime{tuesday, QTime(18, 0)}));
+    EXPECT_EQ(CheckAt(*watch, now.addSecs(1)).Run, TickRun::None);
+}
+
+TEST_F(Watch, WhatWentByWhileClosedIsCaughtUpOnceByTheNextStart) {
+    auto watch = Start(QDateTime(kWeekStart, QTime(9, 0)));
+    CheckAt(*watch, now);
+    // Ticks within a minute leave the memory as it was; a minute later it is written again.
+    TickUntil(*watch, QDateTime(kWeekStart, QTime(9, 0, 59)));
+    EXPECT_EQ(Remembered(), QDateTime(kWeekStart, QTime(9, 0)));
+    TickUntil(*watch, QDateTime(kWeekStart, QTime(9, 1)));
+    EXPECT_EQ(Remembered(), QDateTime(kWeekStart, QTime(9, 1)));
+    // Closed after a check at 9:01:20, the close writing the memory; started again on Tuesday
+    // evening.
+    TickUntil(*watch, QDateTime(kWeekStart, QTime(9, 1, 20)));
+    EXPECT_EQ(Remembered(), QDateTime(kWeekStart, QTime(9, 1)));
+    watch->Save();
+    EXPECT_EQ(Remembered(), now);
+
+    watch = Start(QDateTime(kWeekStart.addDays(1), QTime(19, 5)));
+    const ScheduleCheck first = CheckAt(*watch, now);
+    EXPECT_EQ(first.Run, TickRun::Missed);
+    EXPECT_EQ(first.Moment, (WallTime{kWeekStart.addDays(1), QTime(18, 0)}));
+    // A third start does not catch it up again.
+    watch = Start(now.addSecs(60));
+    EXPECT_EQ(CheckAt(*watch, now).Run, TickRun::None);
+
+    // Closed on Wednesday morning, started in the evening: Wednesday's moment is not caught up
+    // after a backup that succeeded since, nor with catching up off.
+    const auto closedOnWednesdayMorning = [this] {
+        ScheduleMemory memory(state.Path());
+        memory.SetWatchedUntil(QDateTime(kWeekStart.addDays(2), QTime(9, 0)));
+        ASSERT_TRUE(memory.Save());
+    };
+    const QDateTime evening(kWeekStart.addDays(2), QTime(19, 0));
+    closedOnWednesdayMorning();
+    watch = Start(evening);
+    watch->SetLastSuccess(QDateTime(kWeekStart.addDays(2), QTime(18, 30)));
+    EXPECT_EQ(CheckAt(*watch, now).Run, TickRun::None);
+    closedOnWednesdayMorning();
+    settings.CatchUp = false;
+    watch = Start(evening);
+    EXPECT_EQ(CheckAt(*watch, now).Run, TickRun::None);
+    closedOnWednesdayMorning();
+    settings.CatchUp = true;
+    watch = Start(evening);
+    EXPECT_EQ(CheckAt(*watch, now).Run, TickRun::Missed);
+}
+
+TEST_F(Watch, TheSwitchTurnedOffAndOnMissesNothingAndTheMemoryKeepsOnlyWhatIsWatched) {
+    const auto watch = Start(QDateTime(kWeekStart, QTime(17, 0)));
+    CheckAt(*watch, now);
+    now = QDateTime(kWeekStart, QTime(17, 30));
+    watch->Switched(false);
+    settings.On = false;
+    EXPECT_EQ(CheckAt(*watch, QDateTime(kWeekStart, QTime(18, 0, 0))).Run, TickRun::None);
+    // Watched until the switch went off; while off, nothing is written.
+    now = QDateTime(kWeekStart, QTime(18, 10));
+    watch->Save();
+    EXPECT_EQ(Remembered(), QDateTime(kWeekStart, QTime(17, 0)));
+    EXPECT_FALSE(ScheduleMemory(state.Path()).OnSince().isValid());
+    // On again after the moment: it was never scheduled, so it is not missed.
+    now = QDateTime(kWeekStart, QTime(18, 20));
+    watch->Switched(true);
+    settings.On = true;
+    EXPECT_EQ(Remembered(), now);
+    EXPECT_EQ(ScheduleMemory(state.Path()).OnSince(), now);
+    EXPECT_EQ(CheckAt(*watch, now.addSecs(1)).Run, TickRun::None);
+}
+
+TEST_F(Watch, AnOldBackupIsWarnedOfOnceADayOnceTheWarningWasShown) {
+    const auto watch = Start(QDateTime(kWeekStart, QTime(9, 0)));
+    watch->SetLastSuccess(QDateTime(kWeekStart.addDays(-7), QTime(9, 0, 30)));
+    EXPECT_FALSE(CheckAt(*watch, now).OldBackupDue);
+    ScheduleCheck check = CheckAt(*watch, QDateTime(kWeekStart, QTime(9, 1)));
+    EXPECT_TRUE(check.OldBackupDue);
+    // Not shown (no tray, say): asked for again at the next check.
+    check = CheckAt(*watch, now.addSecs(1));
+    ASSERT_TRUE(check.OldBackupDue);
+    watch->OldBackupTold(check);
+    EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).OldBackupDue);
+    EXPECT_FALSE(CheckAt(*watch, check.Now.addSecs(24 * 3600 - 1)).OldBackupDue);
+    EXPECT_TRUE(CheckAt(*watch, check.Now.addSecs(24 * 3600)).OldBackupDue);
+    // A backup that succeeded ends it; so does the switch turned off.
+    watch->SetLastSuccess(now);
+    EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).OldBackupDue);
+    watch->SetLastSuccess({});
+    settings.On = false;
+    EXPECT_FALSE(CheckAt(*watch, now.addDays(30)).OldBackupDue);
+}
+
+} // namespace
