@@ -2,8 +2,12 @@
 
 #include "app/job/FolderField.h"
 #include "app/schedule/TimeOfDay.h"
+#include "desktop/UserDirs.h"
 #include "platform/fs/FileSystem.h"
 #include "settings/TextTrim.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace ostrivane::job {
 
@@ -33,6 +37,7 @@ InputCheck CheckBackupInput(const BackupInput& input) {
     if (input.Sources.empty())
         return Problem(InputProblem::NoSources,
                        QStringLiteral("Nejsou vybrány žádné soubory do archívu !"));
+    MakeDocumentsDestination(input.Destination);
     // The emptied text is the root, which leaving the field made of "/".
     if (!fs::IsDirectory(FolderOfField(TrimBlanks(input.Destination)).toStdString()))
         return Problem(
@@ -45,6 +50,16 @@ InputCheck CheckBackupInput(const BackupInput& input) {
     check.ArchiveName = ArchiveNameOfField(input.ArchiveName);
     check.Destination = NormalDestination(input.Destination);
     return check;
+}
+
+void MakeDocumentsDestination(const QString& destinationField) {
+    const QString documents = desktop::DocumentsFolder();
+    const QString folder = FolderOfField(TrimBlanks(destinationField));
+    if (documents.isEmpty() || QDir::cleanPath(folder) != QDir::cleanPath(documents))
+        return;
+    const QFileInfo info(documents);
+    if (!info.exists() && !info.isSymLink() && info.dir().exists())
+        QDir().mkdir(documents);
 }
 
 QString NormalArchiveName(const QString& text) {

@@ -39,8 +39,14 @@ struct InputCheck {
 };
 
 // The check, in this order: the time of every ticked day, a source at all, an existing
-// destination folder, an archive name when names are typed by hand.
+// destination folder (the user's documents folder is made first, see below), an archive name when
+// names are typed by hand.
 InputCheck CheckBackupInput(const BackupInput& input);
+
+// Makes the destination folder the destination field names when it is the user's documents
+// folder (the first destination of a new account) and missing, and its parent exists: a new
+// account's first backup must not fail for want of it. Any other folder is left to the user.
+void MakeDocumentsDestination(const QString& destinationField);
 
 // The archive name field's text once the field is left: a trimmed name without ".cab" gets it in
 // place of everything from its first "." on; any other text stays as it is.

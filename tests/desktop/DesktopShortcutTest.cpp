@@ -35,7 +35,10 @@ TEST_F(DesktopShortcut, WritesLauncherWithoutArguments) {
     const auto keys = ReadDesktopEntry(path);
     EXPECT_EQ(keys.value("Type"), "Application");
     EXPECT_EQ(keys.value("Name"), "quenza Ostrivane");
-    EXPECT_EQ(keys.value("Comment"), "quenza Ostrivane");
+    // The comment says what the program does rather than repeating its name.
+    EXPECT_EQ(keys.value("Comment"),
+              "Back up folders into cabinet archives, now or on a weekly schedule");
+    EXPECT_FALSE(keys.value("Comment[cs]").isEmpty());
     EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList{exe});
     EXPECT_EQ(UnescapeString(keys.value("Path")), Root() + "/Moje programy");
     EXPECT_EQ(keys.value("Icon"), Root() + "/Moje programy/ostrivane.png");
@@ -136,6 +139,18 @@ TEST(UserDirs, RejectsWhatItCannotResolve) {
     EXPECT_EQ(UserDirFromText("# XDG_DESKTOP_DIR=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
     EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIRS=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
     EXPECT_EQ(UserDirFromText("XDG_MUSIC_DIR=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
+}
+
+TEST_F(DesktopShortcut, InstalledProgramIsStartedThroughItsStarter) {
+    const QString exe = MakeProgram("usr/lib/ostrivane");
+    const QString starter = Root() + "/usr/bin/ostrivane";
+    ASSERT_TRUE(QDir().mkpath(Root() + "/usr/bin"));
+    ASSERT_TRUE(QFile::copy(exe, starter));
+    ASSERT_TRUE(QFile::setPermissions(starter, QFile::permissions(starter) | QFile::ExeOwner));
+    ASSERT_EQ(CreateDesktopShortcut(exe), ShortcutResult::Written);
+    const auto keys = ReadDesktopEntry(ShortcutIn(Home() + "/Desktop"));
+    EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList{starter});
+    EXPECT_EQ(keys.value("Icon"), "ostrivane");
 }
 
 } // namespace
