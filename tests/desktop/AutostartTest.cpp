@@ -112,11 +112,8 @@ TEST_F(Autostart, IconFallsBackToThemeNameWithoutFileBesideProgram) {
 // Installed, the entry starts the program through the starter in bin/ (valid across updates)
 // and names the icon the package puts into the theme, not the files in lib/ostrivane.
 TEST_F(Autostart, InstalledProgramStartsThroughItsStarterWithTheThemedIcon) {
-    const QString exe = MakeProgram("usr/lib/ostrivane");
-    const QString starter = Root() + "/usr/bin/ostrivane";
-    ASSERT_TRUE(QDir().mkpath(Root() + "/usr/bin"));
-    ASSERT_TRUE(QFile::copy(exe, starter));
-    ASSERT_TRUE(QFile::setPermissions(starter, QFile::permissions(starter) | QFile::ExeOwner));
+    QString starter;
+    const QString exe = MakeInstalledProgram(starter);
     ASSERT_EQ(WriteAutostartEntry(true, exe), AutostartResult::Written);
     const auto keys = ReadDesktopEntry(EntryPath());
     EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList({starter, "/systray"}));

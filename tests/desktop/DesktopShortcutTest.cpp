@@ -142,11 +142,8 @@ TEST(UserDirs, RejectsWhatItCannotResolve) {
 }
 
 TEST_F(DesktopShortcut, InstalledProgramIsStartedThroughItsStarter) {
-    const QString exe = MakeProgram("usr/lib/ostrivane");
-    const QString starter = Root() + "/usr/bin/ostrivane";
-    ASSERT_TRUE(QDir().mkpath(Root() + "/usr/bin"));
-    ASSERT_TRUE(QFile::copy(exe, starter));
-    ASSERT_TRUE(QFile::setPermissions(starter, QFile::permissions(starter) | QFile::ExeOwner));
+    QString starter;
+    const QString exe = MakeInstalledProgram(starter);
     ASSERT_EQ(CreateDesktopShortcut(exe), ShortcutResult::Written);
     const auto keys = ReadDesktopEntry(ShortcutIn(Home() + "/Desktop"));
     EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList{starter});
