@@ -3,7 +3,6 @@
 #   <prefix>/lib/ostrivane/ostrivane        the program
 #   <prefix>/lib/ostrivane/libcabinet.so    the cabinet library, loaded from the program's folder
 #   <prefix>/lib/ostrivane/ostrivane-cab    the command-line front end
-#   <prefix>/lib/ostrivane/libostrivane-settings.so  its reader of settings files (--settings)
 #   <prefix>/bin/ostrivane                  a starter script that runs the program from there
 #   <prefix>/bin/ostrivane-cab              a link to the front end (for cron and timers)
 #   <prefix>/share/applications/ostrivane.desktop
@@ -68,7 +67,6 @@ if(TARGET cabinet)
 endif()
 if(TARGET ostrivane-cab)
     install(TARGETS ostrivane-cab RUNTIME DESTINATION ${OSTRIVANE_PROGRAM_DIR})
-    install(TARGETS ostrivane-settings LIBRARY DESTINATION ${OSTRIVANE_PROGRAM_DIR})
     # Run through the link, the front end still finds libcabinet.so beside its real file (the
     # running executable's path resolves the link) and the settings file by the program's rule.
     set(OSTRIVANE_BIN_LINKS ${CMAKE_BINARY_DIR}/bin-links)

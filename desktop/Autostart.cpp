@@ -1,6 +1,7 @@
 #include "desktop/Autostart.h"
 
 #include "desktop/DesktopEntryText.h"
+#include "platform/userdirs/UserDirs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ QString AutostartEntryText(bool enabled, const QString& executablePath) {
 } // namespace
 
 QString AutostartEntryPath() {
-    const QString config = ConfigFolder();
+    const QString config = QString::fromStdString(userdirs::ConfigFolder());
     if (config.isEmpty())
         return {};
     return config + QStringLiteral("/autostart/") + kEntryName + QStringLiteral(".desktop");
@@ -46,11 +47,11 @@ AutostartResult WriteAutostartEntry(bool enabled, const QString& executablePath)
         return AutostartResult::FolderNotWritable;
 
     switch (WriteEntryFile(path, AutostartEntryText(enabled, executablePath))) {
-    case EntryWriteResult::Written:
+    case profile::ReplaceResult::Replaced:
         return AutostartResult::Written;
-    case EntryWriteResult::Refused:
+    case profile::ReplaceResult::Refused:
         return AutostartResult::FolderNotWritable;
-    case EntryWriteResult::WriteFailed:
+    case profile::ReplaceResult::WriteFailed:
         break;
     }
     return AutostartResult::WriteFailed;

@@ -1,7 +1,5 @@
 #include "desktop/DesktopEntryText.h"
 
-#include "platform/profile/AtomicFile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,35 +101,9 @@ QString IconValueFor(const QString& executablePath) {
     return kThemeIcon;
 }
 
-QString HomeFolder() {
-    const QString home = qEnvironmentVariable("HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        return {};
-    return QDir::cleanPath(home);
-}
-
-QString ConfigFolder() {
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!config.isEmpty() && QDir::isAbsolutePath(config))
-        return QDir::cleanPath(config);
-    const QString home = HomeFolder();
-    if (home.isEmpty())
-        return {};
-    return home + QStringLiteral("/.config");
-}
-
-EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
-                                std::optional<unsigned> mode) {
-    using profile::ReplaceResult;
-    switch (profile::ReplaceFile(QFile::encodeName(path).toStdString(), text.toStdString(), mode)) {
-    case ReplaceResult::Replaced:
-        return EntryWriteResult::Written;
-    case ReplaceResult::Refused:
-        return EntryWriteResult::Refused;
-    case ReplaceResult::WriteFailed:
-        break;
-    }
-    return EntryWriteResult::WriteFailed;
+profile::ReplaceResult WriteEntryFile(const QString& path, const QString& text,
+                                      std::optional<unsigned> mode) {
+    return profile::ReplaceFile(QFile::encodeName(path).toStdString(), text.toStdString(), mode);
 }
 
 } // namespace ostrivane::desktop

@@ -2,6 +2,8 @@
 // launcher share: escaping of values, quoting of the command line, and writing the file.
 #pragma once
 
+#include "platform/profile/AtomicFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,23 +34,12 @@ QString LauncherProgram(const QString& executablePath);
 // theme name.
 QString IconValueFor(const QString& executablePath);
 
-// The user's home folder from $HOME; empty when it is not set or not absolute.
-QString HomeFolder();
-
-// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; empty when neither is known.
-QString ConfigFolder();
-
-enum class EntryWriteResult {
-    Written,
-    Refused,     // the folder takes no file here (no right, read-only) or a folder is in the way
-    WriteFailed, // the entry could not be written completely (a full disk); the old one stays
-};
-
 // Writes `text` as UTF-8 to `path` with the permission bits `mode` (or, without, those of the
 // file it replaces): into a temporary file in the same folder, every write and the sync checked,
 // then renamed over the old file. A reader never sees half an entry, and a failed write keeps the
-// old entry as it was.
-EntryWriteResult WriteEntryFile(const QString& path, const QString& text,
-                                std::optional<unsigned> mode = std::nullopt);
+// old entry as it was. Refused: the folder takes no file here (no right, read-only) or a folder is
+// in the way; WriteFailed: the entry could not be written completely (a full disk).
+profile::ReplaceResult WriteEntryFile(const QString& path, const QString& text,
+                                      std::optional<unsigned> mode = std::nullopt);
 
 } // namespace ostrivane::desktop

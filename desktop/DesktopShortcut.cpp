@@ -1,8 +1,8 @@
 #include "desktop/DesktopShortcut.h"
 
 #include "desktop/DesktopEntryText.h"
-#include "desktop/UserDirs.h"
-#include "settings/TextTrim.h"
+#include "platform/text/TextTrim.h"
+#include "platform/userdirs/UserDirs.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +19,12 @@ const QString kShortcutComment =
 const QString kShortcutCommentCzech =
     QStringLiteral("Zálohování adresářů do archivů CAB, hned nebo podle týdenního plánu");
 
+// The link's target and folder are trimmed as texts taken from fields are.
+QString Trimmed(const QString& path) {
+    const std::string utf8 = path.toStdString();
+    return QString::fromStdString(std::string(text::TrimBlanks(utf8)));
+}
+
 QString ShortcutText(const QString& target) {
     QString folder = QFileInfo(target).absolutePath();
     while (folder.size() > 1 && folder.endsWith(u'/'))
@@ -30,7 +36,7 @@ QString ShortcutText(const QString& target) {
     text += QStringLiteral("Comment=") + kShortcutComment + u'\n';
     text += QStringLiteral("Comment[cs]=") + kShortcutCommentCzech + u'\n';
     text += QStringLiteral("Exec=") + ExecValue({LauncherProgram(target)}) + u'\n';
-    text += QStringLiteral("Path=") + EscapeStringValue(TrimBlanks(folder)) + u'\n';
+    text += QStringLiteral("Path=") + EscapeStringValue(Trimmed(folder)) + u'\n';
     text += QStringLiteral("Icon=") + IconValueFor(target) + u'\n';
     text += QStringLiteral("Terminal=false\n");
     return text;
@@ -50,11 +56,11 @@ bool EnsureFolder(const QString& folder) {
 } // namespace
 
 QString DesktopFolder() {
-    return UserDir(QStringLiteral("XDG_DESKTOP_DIR"), QStringLiteral("Desktop"));
+    return QString::fromStdString(userdirs::UserDir("XDG_DESKTOP_DIR", "Desktop"));
 }
 
 ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
-    const QString target = TrimBlanks(executablePath);
+    const QString target = Trimmed(executablePath);
     const QString folder = DesktopFolder();
     if (folder.isEmpty() || !EnsureFolder(folder))
         return ShortcutResult::NoDesktopFolder;
@@ -63,7 +69,7 @@ ShortcutResult CreateDesktopShortcut(const QString& executablePath) {
                          kShortcutName + QStringLiteral(".desktop");
     // A launcher on the desktop is only started when it is executable; the bits are set before
     // the file takes its place, so that no launcher is ever there without them.
-    if (WriteEntryFile(path, ShortcutText(target), 0755) != EntryWriteResult::Written)
+    if (WriteEntryFile(path, ShortcutText(target), 0755) != profile::ReplaceResult::Replaced)
         return ShortcutResult::WriteFailed;
     return ShortcutResult::Written;
 }

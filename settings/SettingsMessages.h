@@ -2,16 +2,15 @@
 // front end alike.
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace ostrivane::settings {
 
 // The settings file at `path` exists but cannot be read (no permission, not a file): its
 // settings are not used, and it is never written over.
-inline QString UnreadableSettingsText(const QString& path) {
-    return QStringLiteral("Soubor nastavení %1 nelze přečíst, použije se výchozí nastavení a "
-                          "změny se neuloží !")
-        .arg(path);
+inline std::string UnreadableSettingsText(const std::string& path) {
+    return "Soubor nastavení " + path +
+           " nelze přečíst, použije se výchozí nastavení a změny se neuloží !";
 }
 
 } // namespace ostrivane::settings

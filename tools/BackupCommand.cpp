@@ -1,52 +1,22 @@
 #include "tools/BackupCommand.h"
 
+#include "app/job/SettingsBackup.h"
 #include "app/run/RunHistory.h"
 #include "archive/model/ErrorCodes.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
+#include "settings/SettingsLocation.h"
 #include "tools/ProgressLine.h"
-#include "tools/SettingsModule.h"
 
 #include <cstdio>
-#include <dlfcn.h>
 
 namespace cabtool {
 
 namespace {
 
 using ostrivane::run::RunResult;
-
-// The settings module. It stays in memory once loaded (RTLD_NODELETE): Qt's core module, which it
-// brings in, keeps state and exit handlers that must outlive it.
-class SettingsModule {
-public:
-    explicit SettingsModule(const std::string& path)
-        : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
-        if (handle_ == nullptr) {
-            error_ = ::dlerror();
-            return;
-        }
-        reader_ = reinterpret_cast<SettingsReader*>(::dlsym(handle_, kSettingsReaderName));
-        if (reader_ == nullptr)
-            error_ = ::dlerror();
-    }
-    ~SettingsModule() {
-        if (handle_ != nullptr)
-            ::dlclose(handle_);
-    }
-    SettingsModule(const SettingsModule&) = delete;
-    SettingsModule& operator=(const SettingsModule&) = delete;
-
-    SettingsReader* Reader() const { return reader_; }
-    const std::string& Error() const { return error_; }
-
-private:
-    void* handle_;
-    SettingsReader* reader_ = nullptr;
-    std::string error_;
-};
 
 } // namespace
 
@@ -110,25 +80,20 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 }
 
 int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options) {
-    const std::string programFolder = ostrivane::fs::ExecutableFolder();
-    const std::string modulePath = programFolder + kSettingsModuleName;
-    const SettingsModule module(modulePath);
-    SettingsReader* read = module.Reader();
-    if (read == nullptr) {
-        std::fprintf(stderr, "ostrivane-cab: bez %s nelze číst soubory nastavení (%s)\n",
-                     modulePath.c_str(), module.Error().c_str());
+    // The window's file by default: the program and the front end live in one folder.
+    const std::string path =
+        settingsFile.empty()
+            ? ostrivane::settings::ChooseSettingsPath(ostrivane::fs::ExecutableFolder())
+            : settingsFile;
+    const ostrivane::job::SettingsBackup backup =
+        ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
+    if (backup.FileMissing)
+        std::fprintf(stderr, "ostrivane-cab: soubor nastavení %s neexistuje\n", path.c_str());
+    if (backup.Problem) {
+        std::fprintf(stderr, "%s\n", backup.Problem->c_str());
         return 1;
     }
-    SettingsRead settings;
-    read(settingsFile.c_str(), programFolder.c_str(), &settings);
-    if (settings.FileMissing)
-        std::fprintf(stderr, "ostrivane-cab: soubor nastavení %s neexistuje\n",
-                     settings.Path.c_str());
-    if (settings.Problem) {
-        std::fprintf(stderr, "%s\n", settings.Problem->c_str());
-        return 1;
-    }
-    return RunBackupCommand(settings.Request, options);
+    return RunBackupCommand(backup.Request, options);
 }
 
 } // namespace cabtool

@@ -4,8 +4,8 @@
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
-#include "settings/SettingsFile.h"
-#include "settings/TextTrim.h"
+#include "app/widgets/TextTrim.h"
+#include "settings/SettingsStore.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -89,36 +89,30 @@ TfoVyberSouboru::TfoVyberSouboru(QWidget* parent)
 }
 
 void TfoVyberSouboru::BitBtn2Click() {
-    using ostrivane::settings::IsStorable;
+    const auto refuse = [this](QLineEdit* field, const QString& message) {
+        ostrivane::ui::ShowMessage(this, message);
+        field->setFocus(Qt::OtherFocusReason);
+    };
+    // A name that the settings file cannot hold would come back garbled after a restart.
+    const auto storable = [](const QString& text) {
+        return ostrivane::settings::IsStorable(text.toStdString());
+    };
     // The text that leaving the field emptied is the root it was made of.
     const bool root = rootEmptied_ && TrimBlanks(Edit1->text()).isEmpty();
     const QString folder = root ? QStringLiteral("/") : TrimBlanks(Edit1->text());
-    if (!QFileInfo(folder).isDir()) {
-        ostrivane::ui::ShowMessage(this, QStringLiteral("Adresář nebo disk neexistuje !"));
-        Edit1->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    // A name that the settings file cannot hold would come back garbled after a restart.
-    if (!IsStorable(folder)) {
-        ostrivane::ui::ShowMessage(
-            this,
+    if (!QFileInfo(folder).isDir())
+        return refuse(Edit1, QStringLiteral("Adresář nebo disk neexistuje !"));
+    if (!storable(folder))
+        return refuse(
+            Edit1,
             QStringLiteral("Název adresáře obsahuje znaky, které nelze uložit do nastavení !"));
-        Edit1->setFocus(Qt::OtherFocusReason);
-        return;
-    }
     const QString mask = TrimBlanks(Edit2->text());
-    if (mask.isEmpty()) {
-        ostrivane::ui::ShowMessage(this, QStringLiteral("Zadejte masku souborů !"));
-        Edit2->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (!IsStorable(mask)) {
-        ostrivane::ui::ShowMessage(
-            this,
+    if (mask.isEmpty())
+        return refuse(Edit2, QStringLiteral("Zadejte masku souborů !"));
+    if (!storable(mask))
+        return refuse(
+            Edit2,
             QStringLiteral("Maska souborů obsahuje znaky, které nelze uložit do nastavení !"));
-        Edit2->setFocus(Qt::OtherFocusReason);
-        return;
-    }
     if (root)
         Edit1->setText(folder); // the entry holds the root by its name
     accept();

@@ -1,47 +1,38 @@
 #include "app/job/SettingsBackup.h"
 
 #include "app/job/InputCheck.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsLocation.h"
 #include "settings/SettingsMessages.h"
-
-#include <QFileInfo>
+#include "settings/SettingsStore.h"
 
 namespace ostrivane::job {
 
-SettingsBackup BackupFromSettings(const QString& path, run::RunOrigin origin) {
-    using namespace settings;
+run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
+                                     const std::string& archive, run::RunOrigin origin) {
+    run::BackupRequest request;
+    request.Archive = archive;
+    request.FileSpec = FileSpecLines(settings.Sources);
+    request.Recurse = settings.Subfolders;
+    request.Depth = DepthOfField(settings.Depth);
+    request.Origin = origin;
+    return request;
+}
+
+SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin) {
     SettingsBackup backup;
-    const SettingsFile file(path);
-    if (file.Unreadable()) {
-        backup.Problem = UnreadableSettingsText(path);
+    const settings::LoadedSettings loaded = settings::LoadSettings(path);
+    if (loaded.Unreadable) {
+        backup.Problem = settings::UnreadableSettingsText(path);
         return backup;
     }
-    backup.FileMissing = !QFileInfo::exists(path);
+    backup.FileMissing = loaded.Missing;
 
-    BackupInput input;
-    for (int day = 1; day <= kDayCount; ++day) {
-        if (file.ReadBool(kSectionSettings, DayKey(day)))
-            input.TickedTimes[static_cast<std::size_t>(day - 1)] =
-                file.ReadText(kSectionSettings, DayTimeKey(day), kDefaultTime);
-    }
-    input.Sources = ReadSources(file);
-    input.Destination = file.ReadText(kSectionSettings, kKeyDestination, DefaultDestination());
-    input.ArchiveName = file.ReadText(kSectionSettings, kKeyArchiveName, kDefaultArchiveName);
-    input.NameTypedByHand = file.ReadInt(kSectionSettings, kKeyNaming, kDefaultNaming) == 0;
-    const InputCheck check = CheckBackupInput(input);
+    const InputCheck check = CheckBackupInput(InputOfSettings(loaded.Record), SystemTimeLocale());
     if (check.Problem != InputProblem::None) {
         backup.Problem = check.Message;
         return backup;
     }
-
-    run::BackupRequest& request = backup.Request;
-    request.Archive = ArchivePath(check.Destination, check.ArchiveName);
-    request.FileSpec = FileSpecLines(input.Sources);
-    request.Recurse = file.ReadBool(kSectionSettings, kKeySubfolders);
-    request.Depth = DepthOfField(file.ReadText(kSectionSettings, kKeyDepth, kDefaultDepth));
-    request.Origin = origin;
+    backup.Request =
+        RequestOfSettings(loaded.Record, ArchivePath(check.Destination, check.ArchiveName), origin);
     return backup;
 }
 

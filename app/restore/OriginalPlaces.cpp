@@ -1,6 +1,6 @@
 #include "app/restore/OriginalPlaces.h"
 
-#include "archive/scan/TvrkFileScan.h"
+#include "platform/fs/Paths.h"
 
 #include <algorithm>
 #include <map>
@@ -28,7 +28,7 @@ OriginalPlaces OriginalPlaces::FromSources(const std::vector<std::string>& sourc
         if (source.empty())
             continue;
         // "/a/b/c/": the group can be "c\", "b\c\" or "a\b\c\".
-        const std::string plain = PlainFolder(source);
+        const std::string plain = fs::PlainFolder(source);
         const std::string folder = plain.size() > 1 ? plain.substr(0, plain.size() - 1) : plain;
         std::string stored = plain.substr(1);
         std::replace(stored.begin(), stored.end(), '/', '\\');

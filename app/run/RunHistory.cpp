@@ -3,6 +3,7 @@
 #include "platform/fs/UniqueFd.h"
 #include "platform/profile/AtomicFile.h"
 #include "platform/profile/Utf8.h"
+#include "platform/text/TextParts.h"
 
 #include <cerrno>
 #include <charconv>
@@ -343,21 +344,11 @@ std::optional<std::string> ReadTail(int fd, off_t size, std::size_t limit) {
 // The whole lines of `text`, empty ones left out; a text cut off at its front (`cut`) loses its
 // first, partial line.
 std::vector<std::string_view> Lines(std::string_view text, bool cut) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
     if (cut) {
         const std::size_t first = text.find('\n');
-        start = first == std::string_view::npos ? text.size() : first + 1;
+        text = first == std::string_view::npos ? std::string_view() : text.substr(first + 1);
     }
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (end > start)
-            lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return text::NonEmptyParts(text, '\n');
 }
 
 // Opens the history for appending and locks it against another running copy of the program. A

@@ -1,6 +1,6 @@
 #include "app/schedule/ScheduleTick.h"
 
-#include "app/schedule/TimeOfDay.h"
+#include "app/schedule/TimeOfDayQt.h"
 
 #include <algorithm>
 #include <optional>

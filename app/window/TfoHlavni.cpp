@@ -10,8 +10,7 @@
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "ostrivane/Version.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsLocation.h"
+#include "settings/SettingsRecord.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -106,7 +105,8 @@ QProgressBar* MakeGauge(const QString& name, QWidget* parent) {
 } // namespace
 
 QString TfoHlavni::DefaultSettingsPath() {
-    return ostrivane::settings::ChooseSettingsPath(QCoreApplication::applicationDirPath());
+    return QString::fromStdString(ostrivane::settings::ChooseSettingsPath(
+        QCoreApplication::applicationDirPath().toStdString()));
 }
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
@@ -240,7 +240,6 @@ void TfoHlavni::BuildFilesTab() {
 }
 
 void TfoHlavni::BuildScheduleTab() {
-    using ostrivane::settings::DayKey;
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Automat"));
@@ -263,7 +262,8 @@ void TfoHlavni::BuildScheduleTab() {
         const int top = 22 + (day - 1) * 23;
         const auto index = static_cast<std::size_t>(day - 1);
         CheckBoxX[index] = MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day),
-                                        DayKey(day), Panel1, {8, top, 96, 21});
+                                        QString::fromUtf8(ostrivane::settings::kDayNames[index]),
+                                        Panel1, {8, top, 96, 21});
         EditTime[index] =
             MakeEdit(QStringLiteral("Edit") + QString::number(day), Panel1, {110, top, 80, 21});
     }

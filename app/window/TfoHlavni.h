@@ -7,7 +7,7 @@
 #include "app/run/RunRecord.h"
 #include "app/schedule/ScheduleMemory.h"
 #include "app/schedule/ScheduleTick.h"
-#include "settings/Zaloha.h"
+#include "app/window/Zaloha.h"
 
 #include <QDateTime>
 #include <QIcon>
@@ -152,6 +152,10 @@ public:
     int Row() const; // the selected row (1 when nothing else was chosen)
     void SetRow(int row);
     QString Cells(int column, int row) const;
+
+    // The settings as the fields and `Sources` hold them now: what a close would save, and what
+    // a backup's request is formed from (job::RequestOfSettings).
+    ostrivane::settings::SettingsRecord SettingsOfFields() const;
 
 public slots:
     // Settings file.

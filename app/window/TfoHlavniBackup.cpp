@@ -3,13 +3,14 @@
 // what went wrong. The run itself (lock, build, read-back, rotation, placing) is app/run's.
 #include "app/job/InputCheck.h"
 #include "app/run/BackupRun.h"
+#include "app/schedule/TimeOfDayQt.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
+#include "app/widgets/TextTrim.h"
 #include "app/window/EngineHooks.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/TMakeCab.h"
-#include "settings/TextTrim.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -66,16 +67,17 @@ bool TfoHlavni::KontrolaVstupu() {
     ostrivane::job::BackupInput input;
     for (std::size_t i = 0; i < EditTime.size(); ++i) {
         if (OwnEnabledFlag(EditTime[i]))
-            input.TickedTimes[i] = EditTime[i]->text();
+            input.TickedTimes[i] = EditTime[i]->text().toStdString();
     }
-    input.Sources = Sources;
-    input.Destination = Edit9->text();
-    input.ArchiveName = Edit8->text();
+    input.Sources = PlainSources(Sources);
+    input.Destination = Edit9->text().toStdString();
+    input.ArchiveName = Edit8->text().toStdString();
     input.NameTypedByHand = RadioGroup1->ItemIndex() == 0;
-    const ostrivane::job::InputCheck check = ostrivane::job::CheckBackupInput(input);
+    const ostrivane::job::InputCheck check =
+        ostrivane::job::CheckBackupInput(input, ostrivane::TimeLocaleOf());
     using ostrivane::job::InputProblem;
     if (check.Problem != InputProblem::None) {
-        ostrivane::ui::ShowMessage(this, check.Message);
+        ostrivane::ui::ShowMessage(this, QString::fromStdString(check.Message));
         // The tab of the field to put right, and the field itself; behind a switched-off
         // schedule a time field cannot take the focus, and the master switch that opens the way
         // to it is the nearest control that can.
@@ -91,10 +93,10 @@ bool TfoHlavni::KontrolaVstupu() {
         field->setFocus();
         return false;
     }
-    if (check.ArchiveName != Edit8->text())
-        Edit8->setText(check.ArchiveName);
-    if (check.Destination != Edit9->text())
-        Edit9->setText(check.Destination);
+    if (const QString name = QString::fromStdString(check.ArchiveName); name != Edit8->text())
+        Edit8->setText(name);
+    if (const QString folder = QString::fromStdString(check.Destination); folder != Edit9->text())
+        Edit9->setText(folder);
     return true;
 }
 
@@ -102,8 +104,8 @@ void TfoHlavni::BitBtn3Click() {
     if (!KontrolaVstupu())
         return;
     try {
-        ZalohujData(
-            QString::fromStdString(ostrivane::job::ArchivePath(Edit9->text(), Edit8->text())));
+        ZalohujData(QString::fromStdString(
+            ostrivane::job::ArchivePath(Edit9->text().toStdString(), Edit8->text().toStdString())));
     } catch (const std::exception& error) {
         ostrivane::ui::ShowError(this, QString::fromUtf8(error.what()));
     }
@@ -123,10 +125,10 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     backupRunning_ = true;
 
     // A scheduled backup passes no input check: the documents folder is made here for it.
-    ostrivane::job::MakeDocumentsDestination(Edit9->text());
+    ostrivane::job::MakeDocumentsDestination(Edit9->text().toStdString());
     ostrivane::run::BackupRequest request;
     request.Archive = P.toStdString();
-    request.FileSpec = ostrivane::job::FileSpecLines(Sources);
+    request.FileSpec = ostrivane::job::FileSpecLines(PlainSources(Sources));
     request.Recurse = CheckBox2->isChecked();
     request.TempDir = TempDir.toStdString();
     request.Depth = Depth;

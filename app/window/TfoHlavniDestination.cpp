@@ -1,8 +1,8 @@
 // The destination fields of the "Soubory" tab: archive name, destination folder, keep count.
 #include "app/job/InputCheck.h"
 #include "app/widgets/BrowseForFolder.h"
+#include "app/widgets/TextTrim.h"
 #include "app/window/TfoHlavni.h"
-#include "settings/TextTrim.h"
 
 #include <QLineEdit>
 
@@ -11,13 +11,15 @@
 using ostrivane::TrimBlanks;
 
 void TfoHlavni::Edit8Exit() {
-    const QString name = ostrivane::job::NormalArchiveName(Edit8->text());
+    const QString name =
+        QString::fromStdString(ostrivane::job::NormalArchiveName(Edit8->text().toStdString()));
     if (name != Edit8->text())
         Edit8->setText(name);
 }
 
 void TfoHlavni::Edit9Exit() {
-    const QString folder = ostrivane::job::NormalDestination(Edit9->text());
+    const QString folder =
+        QString::fromStdString(ostrivane::job::NormalDestination(Edit9->text().toStdString()));
     if (folder != Edit9->text())
         Edit9->setText(folder);
 }
@@ -31,7 +33,7 @@ void TfoHlavni::Edit10Change() {
         Edit10->setText(digits);
         Edit10->setCursorPosition(std::min(caret, static_cast<int>(digits.size())));
     }
-    Depth = ostrivane::job::DepthOfField(Edit10->text());
+    Depth = ostrivane::job::DepthOfField(Edit10->text().toStdString());
 }
 
 void TfoHlavni::SpeedButton2Click() {

@@ -2,8 +2,8 @@
 // dialog "Obnova ze zálohy" on the backups of the archive the "Soubory" tab names.
 #include "app/dialogs/TfoObnova.h"
 #include "app/job/InputCheck.h"
+#include "app/widgets/TextTrim.h"
 #include "app/window/TfoHlavni.h"
-#include "settings/TextTrim.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,9 +21,9 @@ void TfoHlavni::BitBtn9Click() {
         connect(foObnova_, &TfoObnova::RestoreEnded, this, &TfoHlavni::RestoreEnded);
     }
     // The archive path as the backup button forms it, the name as the input check leaves it.
-    const QString archive = QString::fromStdString(
-        ostrivane::job::ArchivePath(ostrivane::job::NormalDestination(Edit9->text()),
-                                    ostrivane::job::ArchiveNameOfField(Edit8->text())));
+    const QString archive = QString::fromStdString(ostrivane::job::ArchivePath(
+        ostrivane::job::NormalDestination(Edit9->text().toStdString()),
+        ostrivane::job::ArchiveNameOfField(Edit8->text().toStdString())));
     std::vector<std::string> folders;
     for (const TZaloha& source : Sources) {
         const QString folder = TrimBlanks(source.Folder);

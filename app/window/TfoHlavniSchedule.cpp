@@ -3,13 +3,13 @@
 // moment it missed.
 #include "app/job/InputCheck.h"
 #include "app/schedule/DateTimeText.h"
-#include "app/schedule/TimeOfDay.h"
+#include "app/schedule/TimeOfDayQt.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
+#include "app/widgets/TextTrim.h"
 #include "app/window/TfoHlavni.h"
 #include "archive/naming/ArchiveNames.h"
-#include "settings/TextTrim.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -142,7 +142,8 @@ QString TfoHlavni::ScheduledArchivePath(const QDateTime& now) const {
             ? Edit8->text()
             : QString::fromStdString(ostrivane::names::DateTimeName(
                   date.year(), date.month(), date.day(), time.hour(), time.minute()));
-    return QString::fromStdString(ostrivane::job::ArchivePath(Edit9->text(), name));
+    return QString::fromStdString(
+        ostrivane::job::ArchivePath(Edit9->text().toStdString(), name.toStdString()));
 }
 
 void TfoHlavni::CheckSchedule() {

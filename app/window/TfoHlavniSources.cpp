@@ -1,8 +1,8 @@
 // The backup source list on the "Soubory" tab: the grid and the add, edit and delete buttons.
 #include "app/dialogs/TfoVyberSouboru.h"
 #include "app/widgets/MessageBoxes.h"
+#include "app/widgets/TextTrim.h"
 #include "app/window/TfoHlavni.h"
-#include "settings/TextTrim.h"
 
 #include <QLineEdit>
 #include <QTableWidget>

@@ -4,6 +4,7 @@
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
+#include "platform/text/TextTrim.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,15 +37,6 @@ private:
     DIR* dir_;
 };
 
-std::string Trimmed(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
 void FillFromStat(TFindData& data, const struct stat& st) {
     data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
     data.Size = static_cast<std::uint64_t>(st.st_size);
@@ -57,29 +49,6 @@ std::string Extension(const std::string& name) {
     auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
-
-} // namespace
-
-std::string PlainFolder(const std::string& folder) {
-    const std::string path = !folder.empty() && folder[0] == '/'
-                                 ? folder
-                                 : ostrivane::fs::CurrentFolder() + "/" + folder;
-    std::vector<std::string> parts;
-    for (const std::string& part : ostrivane::fs::NamesOf(path)) {
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (part != ".") {
-            parts.push_back(part);
-        }
-    }
-    std::string plain = "/";
-    for (const std::string& part : parts)
-        plain += part + "/";
-    return plain;
-}
-
-namespace {
 
 // A folder that holds a valid cache directory tag (a file CACHEDIR.TAG beginning with the
 // signature of the Cache Directory Tagging convention) keeps data its program can make again:
@@ -138,7 +107,7 @@ void TvrkFileScan::Scan() {
 
 void TvrkFileScan::ScanSpecifications() {
     for (std::size_t i = fileSpec_.size(); i-- > 0;)
-        if (Trimmed(fileSpec_[i]).empty())
+        if (ostrivane::text::TrimBlanks(fileSpec_[i]).empty())
             fileSpec_.erase(fileSpec_.begin() + static_cast<std::ptrdiff_t>(i));
 
     // Every line's folder in its plain spelling, so that lines naming one folder in different
@@ -147,7 +116,7 @@ void TvrkFileScan::ScanSpecifications() {
         std::string folder = ostrivane::fs::FolderPartOf(line);
         if (folder.empty())
             folder = rootDir_;
-        line = PlainFolder(folder) + ostrivane::fs::NameOf(line);
+        line = ostrivane::fs::PlainFolder(folder) + ostrivane::fs::NameOf(line);
     }
 
     while (!fileSpec_.empty() && !*cancel_) {

@@ -115,8 +115,3 @@ private:
     void* user_ = nullptr;
     TFilesList files_;
 };
-
-// `folder` made absolute and lexically plain, ending with "/": "//" and "/./" collapse and ".."
-// takes away the name before it (at the root it stays at the root), so that one folder has one
-// spelling and no stored name ever holds ".", ".." or an empty part.
-std::string PlainFolder(const std::string& folder);

@@ -1,5 +1,7 @@
 #include "platform/fs/Paths.h"
 
+#include "platform/text/TextParts.h"
+
 #include <cerrno>
 #include <unistd.h>
 #include <vector>
@@ -24,17 +26,8 @@ std::string NameOf(const std::string& path) {
 }
 
 std::vector<std::string> NamesOf(const std::string& path) {
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
+    const std::vector<std::string_view> names = text::NonEmptyParts(path, '/');
+    return {names.begin(), names.end()};
 }
 
 std::string CurrentFolder() {
@@ -45,6 +38,24 @@ std::string CurrentFolder() {
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();
+}
+
+std::string PlainFolder(const std::string& folder) {
+    const std::string path =
+        !folder.empty() && folder[0] == '/' ? folder : CurrentFolder() + "/" + folder;
+    std::vector<std::string> parts;
+    for (const std::string& part : NamesOf(path)) {
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+    }
+    std::string plain = "/";
+    for (const std::string& part : parts)
+        plain += part + "/";
+    return plain;
 }
 
 } // namespace ostrivane::fs

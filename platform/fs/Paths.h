@@ -1,4 +1,5 @@
-// Paths split at their last "/", one rule for the whole program.
+// Paths split at their last "/", and a folder's one plain spelling: one rule for the whole
+// program.
 #pragma once
 
 #include <string>
@@ -21,5 +22,10 @@ std::vector<std::string> NamesOf(const std::string& path);
 
 // The process's current folder, absolute; "." when it cannot be told.
 std::string CurrentFolder();
+
+// `folder` made absolute and lexically plain, ending with "/": "//" and "/./" collapse and ".."
+// takes away the name before it (at the root it stays at the root), so that one folder has one
+// spelling and no stored name ever holds ".", ".." or an empty part.
+std::string PlainFolder(const std::string& folder);
 
 } // namespace ostrivane::fs

@@ -31,17 +31,15 @@ std::string FoldCase(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const auto byte = static_cast<unsigned char>(text[pos]);
-        if (byte < 0x80) {
-            folded.push_back(static_cast<char>(FoldCodePoint(byte)));
-            ++pos;
-            continue;
+        if (byte >= 0x80) {
+            if (const auto cp = NextCodePoint(text, pos)) {
+                AppendUtf8(folded, FoldCodePoint(*cp));
+                continue;
+            }
         }
-        const auto cp = NextCodePoint(text, pos);
-        if (!cp) {
-            folded.push_back(text[pos++]);
-            continue;
-        }
-        AppendUtf8(folded, FoldCodePoint(*cp));
+        // ASCII, most of every name, folded at once; a malformed byte kept as it is.
+        folded.push_back(static_cast<char>(byte < 0x80 ? FoldCodePoint(byte) : byte));
+        ++pos;
     }
     return folded;
 }

@@ -1,7 +1,6 @@
 // The launcher on the user's desktop.
 #include "desktop/DesktopShortcut.h"
 #include "DesktopTestEnvironment.h"
-#include "desktop/UserDirs.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,31 +113,6 @@ TEST_F(DesktopShortcut, DesktopPathTakenByAFileWritesNothing) {
     blocker.close();
     EXPECT_EQ(CreateDesktopShortcut(MakeProgram("prog")), ShortcutResult::NoDesktopFolder);
     EXPECT_EQ(QFileInfo(Home() + "/Desktop").size(), 0);
-}
-
-TEST(UserDirs, ParsesTheShellForms) {
-    const QString home = "/home/eva";
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIR=\"$HOME/Desktop\"", "XDG_DESKTOP_DIR", home),
-              "/home/eva/Desktop");
-    EXPECT_EQ(
-        UserDirFromText("  XDG_DESKTOP_DIR=\"/srv/plocha\"  # shared", "XDG_DESKTOP_DIR", home),
-        "/srv/plocha");
-    EXPECT_EQ(
-        UserDirFromText("XDG_DESKTOP_DIR=\"$HOME/Moje \\\"plocha\\\"\"", "XDG_DESKTOP_DIR", home),
-        "/home/eva/Moje \"plocha\"");
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIR=\"$HOME/\"", "XDG_DESKTOP_DIR", home), home);
-    // The last assignment wins, as when a shell sources the file.
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIR=\"$HOME/A\"\nXDG_DESKTOP_DIR=\"$HOME/B\"\n",
-                              "XDG_DESKTOP_DIR", home),
-              "/home/eva/B");
-}
-
-TEST(UserDirs, RejectsWhatItCannotResolve) {
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIR=\"$HOME/Desktop\"", "XDG_DESKTOP_DIR", ""), "");
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIR=\"Desktop\"", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(UserDirFromText("# XDG_DESKTOP_DIR=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(UserDirFromText("XDG_DESKTOP_DIRS=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(UserDirFromText("XDG_MUSIC_DIR=\"/x\"", "XDG_DESKTOP_DIR", "/h"), "");
 }
 
 TEST_F(DesktopShortcut, InstalledProgramIsStartedThroughItsStarter) {

@@ -36,25 +36,35 @@ std::vector<std::string> Settings(const std::string& destination, const std::str
 }
 
 // The window's own settings file, beside the program: a copy of the front end in a folder of its
-// own, with the libraries beside it, finds the file there.
+// own, with the cabinet library beside it, finds the file there. It reads the file without Qt:
+// no Qt library is linked into it, nor loaded while it runs.
 TEST(FrontEnd, TheSettingsOfTheWindowAreBackedUpAsTheButtonDoes) {
     Scratch dir;
     const std::string bin = dir / "bin";
     std::filesystem::create_directories(bin);
     std::filesystem::copy_file(kTool, bin + "/ostrivane-cab");
-    for (const char* library : {"libcabinet.so", "libostrivane-settings.so"})
-        std::filesystem::copy_file(std::string(OSTRIVANE_BUILD_DIR) + "/" + library,
-                                   bin + "/" + library);
+    std::filesystem::copy_file(std::string(OSTRIVANE_BUILD_DIR) + "/libcabinet.so",
+                               bin + "/libcabinet.so");
     ::mkdir((dir / "out").c_str(), 0755);
     // The destination as the field may hold it, with a trailing "/"; the name without ".cab".
     WriteSettings(bin + "/Ostrivane.ini", Settings(dir / "out/", dir / "Data", "2"));
     for (int run = 0; run < 4; ++run) {
         WriteFile(dir / "Data/a.txt", "run " + std::to_string(run));
         std::string output;
-        ASSERT_EQ(Shell(Quote(bin + "/ostrivane-cab") + " --settings --quiet", &output), 0)
+        ASSERT_EQ(Shell("LD_DEBUG=libs LD_DEBUG_OUTPUT=" + Quote(dir / "loaded") + " " +
+                            Quote(bin + "/ostrivane-cab") + " --settings --quiet",
+                        &output),
+                  0)
             << output;
         EXPECT_EQ(output, "");
     }
+    std::string linked;
+    ASSERT_EQ(Shell("ldd " + Quote(bin + "/ostrivane-cab"), &linked), 0);
+    EXPECT_EQ(linked.find("libQt"), std::string::npos) << linked;
+    std::string loaded;
+    ASSERT_EQ(Shell("cat " + Quote(dir / "") + "loaded.*", &loaded), 0);
+    EXPECT_NE(loaded.find("libcabinet.so"), std::string::npos) << "the run was not traced";
+    EXPECT_EQ(loaded.find("libQt"), std::string::npos);
     EXPECT_EQ(Listing(dir / "out"), "data.cab data_1.cab data_2.cab");
     EXPECT_EQ(CabextractFile(dir / "out/data.cab", "Data/a.txt"), "run 3");
     EXPECT_EQ(CabextractFile(dir / "out/data_1.cab", "Data/a.txt"), "run 2");

@@ -9,7 +9,7 @@
 // digits. An accepted time must lie within 0..23 h, 0..59 min, 0..59 s, 0..999 ms; with a marker
 // the hour is 1..12 (12 counts as 0, PM adds 12). Other locales are only run for crashes and
 // for the range of what they accept.
-#include "app/schedule/TimeOfDay.h"
+#include "app/schedule/TimeOfDayQt.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,7 +1,10 @@
-// The rule by which the schedule's time fields are read.
-#include "app/schedule/TimeOfDay.h"
+// The rule by which the schedule's time fields are read, by Qt's locale for the window and by the
+// C library's for the command line.
+#include "app/schedule/TimeOfDayQt.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace ostrivane {
 
@@ -133,6 +136,33 @@ TEST(TimeOfDay, FinnishMarkersEndWithAFullStopLikeTheSeparator) {
     const QLocale finnish("fi_FI");
     ASSERT_EQ(finnish.pmText(), "ip.");
     ExpectAccepted(finnish, {{"ip. 1.30", {13, 30, 0, 0}}, {"1.30 AP.", {1, 30, 0, 0}}});
+}
+
+TEST(TimeOfDay, AQtLocaleGivesItsTextsToThePlainRule) {
+    const TimeLocale czech = TimeLocaleOf(QLocale("cs_CZ"));
+    EXPECT_EQ(czech.Separator, ":");
+    EXPECT_EQ(czech.Decimal, ",");
+    EXPECT_EQ(czech.Am, "dop.");
+    EXPECT_EQ(czech.Pm, "odp.");
+    // Markers of other letters than ASCII are found without regard to case too.
+    const TimeLocale own{".", ",", "před", "po"};
+    EXPECT_EQ(ParseTimeOfDay("PŘED 12.30", own), (TimeOfDay{0, 30, 0, 0}));
+    EXPECT_EQ(ParseTimeOfDay("1.05.09,5 Po", own), (TimeOfDay{13, 5, 9, 5}));
+    EXPECT_FALSE(ParseTimeOfDay("12:30", own).has_value());
+}
+
+TEST(TimeOfDay, TheCommandLineReadsByTheCLibrarysLocale) {
+    // Only the C locales are sure to be there: a locale the system lacks reads as the C locale.
+    for (const char* name : {"C.UTF-8", "xx_XX.UTF-8"}) {
+        ::setenv("LC_ALL", name, 1);
+        const TimeLocale system = SystemTimeLocale();
+        EXPECT_EQ(system.Separator, ":") << name;
+        EXPECT_EQ(system.Decimal, ".") << name;
+        EXPECT_EQ(system.Am, "AM") << name;
+        EXPECT_EQ(system.Pm, "PM") << name;
+        EXPECT_EQ(ParseTimeOfDay("pm 1:00:00.5", system), (TimeOfDay{13, 0, 0, 5})) << name;
+    }
+    ::unsetenv("LC_ALL");
 }
 
 } // namespace

@@ -11,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
-using ostrivane::settings::ChooseSettingsPath;
-
 namespace {
+
+QString ChooseSettingsPath(const QString& programFolder) {
+    return QString::fromStdString(
+        ostrivane::settings::ChooseSettingsPath(programFolder.toStdString()));
+}
 
 class SettingsLocation : public ::testing::Test, public uitest::WindowFixture {};
 

@@ -61,6 +61,15 @@ std::vector<std::pair<std::string, std::string>> ReadSources(const PrivateProfil
     return sources;
 }
 
+void WriteSources(PrivateProfile& ini,
+                  const std::vector<std::pair<std::string, std::string>>& sources) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        EXPECT_TRUE(ini.WriteString("Archivace", "Adresář " + std::to_string(i), sources[i].first));
+        EXPECT_TRUE(
+            ini.WriteString("Archivace", "Přípona " + std::to_string(i), sources[i].second));
+    }
+}
+
 void ExpectFixtureValues(const PrivateProfile& ini) {
     for (const auto& [key, value] : kSettings)
         EXPECT_EQ(ini.GetString("Nastavení", key, "missing"), value) << key;
@@ -99,12 +108,7 @@ TEST(WindowsFixture, SavingTheSameSettingsReproducesTheFile) {
             ASSERT_TRUE(ini.WriteString("Nastavení", key, ini.GetString("Nastavení", key, "")));
         const auto sources = ReadSources(ini);
         ini.EraseSection("Archivace");
-        for (std::size_t i = 0; i < sources.size(); ++i) {
-            ASSERT_TRUE(
-                ini.WriteString("Archivace", "Adresář " + std::to_string(i), sources[i].first));
-            ASSERT_TRUE(
-                ini.WriteString("Archivace", "Přípona " + std::to_string(i), sources[i].second));
-        }
+        WriteSources(ini, sources);
         ASSERT_TRUE(ini.Flush());
     }
     EXPECT_EQ(ReadFile(path), ReadFile(kFixture));
@@ -117,12 +121,7 @@ TEST(WindowsFixture, ASavedFileReadsBackAsTheFixture) {
         PrivateProfile ini(path);
         for (const auto& [key, value] : kSettings)
             ASSERT_TRUE(ini.WriteString("Nastavení", key, value));
-        for (std::size_t i = 0; i < kSources.size(); ++i) {
-            ASSERT_TRUE(
-                ini.WriteString("Archivace", "Adresář " + std::to_string(i), kSources[i].first));
-            ASSERT_TRUE(
-                ini.WriteString("Archivace", "Přípona " + std::to_string(i), kSources[i].second));
-        }
+        WriteSources(ini, kSources);
         ASSERT_TRUE(ini.Flush());
     }
     EXPECT_EQ(ReadFile(path), ReadFile(kFixture)) << "a fresh file has Windows' bytes";
