@@ -6,8 +6,8 @@
 #      does;
 #   3. writes the control data: the template from cmake/Install.cmake with the architecture, the
 #      installed size and the Depends that dpkg-shlibdeps computes from the binaries (the Qt
-#      translations the program loads are named in the template; the libraries it opens at run
-#      time, libcabinet.so above all, is in the package);
+#      translations the program loads are named in the template; the library it opens from its
+#      own folder, libcabinet.so, is in the package);
 #   4. builds BUILD_DIR/ostrivane_VERSION_ARCH.deb with root as the owner of every file.
 # No maintainer scripts: the libraries are private to /usr/lib/ostrivane and need no ldconfig.
 #
