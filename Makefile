@@ -2,18 +2,22 @@
 BUILD      ?= build
 SANBUILD   ?= build-sanitize
 FUZZBUILD  ?= build-fuzz
+PKGBUILD   ?= build-package
 FUZZ_SECONDS ?= 15
 FUZZ_TARGETS = fuzz_profile fuzz_timeofday fuzz_mask fuzz_cabinet fuzz_reader
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build run test test-sanitize fuzz install package bench clean
+.PHONY: all deps deps-build configure build run test test-sanitize fuzz install package bench clean
 
 all: build
 
 deps:
-	@./tools/install-deps.sh
+	@./tools/install-deps.sh all
+
+deps-build:
+	@./tools/install-deps.sh build
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
@@ -43,14 +47,17 @@ fuzz: deps
 	cmake --build $(FUZZBUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
 	tests/fuzz/run-fuzzers.sh $(FUZZBUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# DESTDIR stays apart from the prefix: the installed files (the systemd units) name the prefix.
 install: build
-	cmake --install $(BUILD) --prefix $(DESTDIR)$(PREFIX)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package $(PKGBUILD)/ostrivane_<version>_<arch>.deb: only what is installed is built
+# (no tests, no benchmarks), hardened with the flags of dpkg-buildflags, in a folder of its own.
+package: deps-build
+	packaging/make-deb.sh $(PKGBUILD) $(JOBS)
 
 bench: build
 	$(BUILD)/bench/run-all.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD) $(PKGBUILD)

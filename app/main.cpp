@@ -1,11 +1,12 @@
-// Program start: the application, its title, the three windows, the restore method on the
-// session bus, and the event loop. Closing the main window ends the program; so does the end of
-// the session, after the settings have been written.
+// Program start: the command line, the application, its title, the three windows, the restore
+// method on the session bus, and the event loop. Closing the main window ends the program; so does
+// the end of the session, after the settings have been written.
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/dialogs/TfoVyberSouboru.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/QtCzechTexts.h"
 #include "app/window/RestoreAppService.h"
+#include "app/window/StartArguments.h"
 #include "app/window/TerminationNotifier.h"
 #include "app/window/TfoHlavni.h"
 #include "cabinet/component/CabinetLibrary.h"
@@ -15,7 +16,12 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <optional>
+
 int main(int argc, char** argv) {
+    // --help and --version need no display and start nothing.
+    if (const std::optional<int> answered = ostrivane::ui::AnswerInformationArguments(argc, argv))
+        return *answered;
     Q_INIT_RESOURCE(ostrivane);
     // The cabinet library stays loaded for the whole run; when it is missing, every backup
     // reports that instead of writing an archive.
@@ -24,6 +30,9 @@ int main(int argc, char** argv) {
     // temporary files and its half-written archive would go with it.
     ostrivane::fs::InstallRemoveOnTermination();
     QApplication app(argc, argv);
+    // Qt has taken its own options; of the rest only "/systray" is the program's.
+    if (!ostrivane::ui::CheckStartArguments(QCoreApplication::arguments()))
+        return 2;
     // The program speaks Czech only; so do Qt's own buttons, dialogs and menus.
     const auto czechTexts = ostrivane::ui::InstallQtCzechTexts();
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));

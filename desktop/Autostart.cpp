@@ -17,8 +17,8 @@ QString AutostartEntryText(bool enabled, const QString& executablePath) {
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");
     text += QStringLiteral("Name=") + kEntryName + u'\n';
-    text +=
-        QStringLiteral("Exec=") + ExecValue({executablePath, QStringLiteral("/systray")}) + u'\n';
+    text += QStringLiteral("Exec=") + ExecValue({LauncherProgram(executablePath), kTrayArgument}) +
+            u'\n';
     text += QStringLiteral("Icon=") + IconValueFor(executablePath) + u'\n';
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("Hidden=") +

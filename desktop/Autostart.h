@@ -6,6 +6,9 @@
 
 namespace ostrivane::desktop {
 
+// The argument the entry starts the program with: hide in the notification area at once.
+inline const QString kTrayArgument = QStringLiteral("/systray");
+
 enum class AutostartResult {
     Written,           // the entry now says what was asked
     FolderNotWritable, // the autostart folder cannot be created or written; nothing was written

@@ -10,6 +10,12 @@ namespace ostrivane::desktop {
 
 namespace {
 
+// The installed layout (cmake/Install.cmake): the program's folder, and the starter seen from it.
+const QString kInstalledProgramFolder = QStringLiteral("/lib/ostrivane");
+const QString kStarterFromProgramFolder = QStringLiteral("../../bin/ostrivane");
+// The name under which the package installs the program's icon into the icon theme.
+const QString kThemeIcon = QStringLiteral("ostrivane");
+
 // Characters that make an Exec argument need quotes.
 bool IsReservedInExec(QChar c) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
@@ -75,12 +81,24 @@ QString ExecValue(const QStringList& programAndArguments) {
     return EscapeStringValue(quoted.join(u' '));
 }
 
+QString LauncherProgram(const QString& executablePath) {
+    const QFileInfo program(executablePath);
+    const QDir folder = program.absoluteDir();
+    if (!folder.absolutePath().endsWith(kInstalledProgramFolder))
+        return executablePath;
+    const QString starter = QDir::cleanPath(folder.absoluteFilePath(kStarterFromProgramFolder));
+    const QFileInfo starterInfo(starter);
+    return starterInfo.isFile() && starterInfo.isExecutable() ? starter : executablePath;
+}
+
 QString IconValueFor(const QString& executablePath) {
+    if (LauncherProgram(executablePath) != executablePath)
+        return kThemeIcon;
     const QString besideExecutable =
         QFileInfo(executablePath).absolutePath() + QStringLiteral("/ostrivane.png");
     if (QFileInfo(besideExecutable).isFile())
         return EscapeStringValue(besideExecutable);
-    return QStringLiteral("ostrivane");
+    return kThemeIcon;
 }
 
 profile::ReplaceResult WriteEntryFile(const QString& path, const QString& text,

@@ -23,8 +23,15 @@ QString QuoteExecArgument(const QString& argument);
 // The complete Exec value (already string-escaped) for a program and its arguments.
 QString ExecValue(const QStringList& programAndArguments);
 
-// The launcher's icon: the picture installed beside the executable when it is there, else the
-// theme name under which the package installs the same picture.
+// The program a launcher starts for `executablePath`. Installed, the program lives in
+// <prefix>/lib/ostrivane/ and the starter <prefix>/bin/ostrivane runs it: launchers name the
+// starter, which stays valid across updates. Anywhere else (the build folder, a portable copy)
+// they name the executable itself.
+QString LauncherProgram(const QString& executablePath);
+
+// The launcher's icon: installed, the theme name under which the package installs the program's
+// picture ("ostrivane"); elsewhere the picture beside the executable when it is there, else the
+// theme name.
 QString IconValueFor(const QString& executablePath);
 
 // Writes `text` as UTF-8 to `path` with the permission bits `mode` (or, without, those of the

@@ -13,6 +13,11 @@ namespace ostrivane::desktop {
 namespace {
 
 const QString kShortcutName = QStringLiteral("quenza Ostrivane");
+// What the program does, as the menu entry (packaging/ostrivane.desktop) says it.
+const QString kShortcutComment =
+    QStringLiteral("Back up folders into cabinet archives, now or on a weekly schedule");
+const QString kShortcutCommentCzech =
+    QStringLiteral("Zálohování adresářů do archivů CAB, hned nebo podle týdenního plánu");
 
 // The link's target and folder are trimmed as texts taken from fields are.
 QString Trimmed(const QString& path) {
@@ -28,8 +33,9 @@ QString ShortcutText(const QString& target) {
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");
     text += QStringLiteral("Name=") + kShortcutName + u'\n';
-    text += QStringLiteral("Comment=") + kShortcutName + u'\n';
-    text += QStringLiteral("Exec=") + ExecValue({target}) + u'\n';
+    text += QStringLiteral("Comment=") + kShortcutComment + u'\n';
+    text += QStringLiteral("Comment[cs]=") + kShortcutCommentCzech + u'\n';
+    text += QStringLiteral("Exec=") + ExecValue({LauncherProgram(target)}) + u'\n';
     text += QStringLiteral("Path=") + EscapeStringValue(Trimmed(folder)) + u'\n';
     text += QStringLiteral("Icon=") + IconValueFor(target) + u'\n';
     text += QStringLiteral("Terminal=false\n");

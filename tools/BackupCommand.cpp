@@ -8,6 +8,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 #include "settings/SettingsLocation.h"
+#include "tools/ProgressLine.h"
 
 #include <cstdio>
 
@@ -16,35 +17,6 @@ namespace cabtool {
 namespace {
 
 using ostrivane::run::RunResult;
-
-// Prints the two percentages of the packing, then the share of the read-back, on one line of
-// standard error, only when they change.
-class ProgressLine {
-public:
-    void Show(unsigned byFile, unsigned byArchive) {
-        if (byFile == lastFile_ && byArchive == lastArchive_)
-            return;
-        lastFile_ = byFile;
-        lastArchive_ = byArchive;
-        std::fprintf(stderr, "\rfile %3u%%  archive %3u%%", byFile, byArchive);
-        shown_ = true;
-    }
-    void ShowVerification(unsigned percent) {
-        std::fprintf(stderr, "\rverifying %3u%%         ", percent);
-        shown_ = true;
-    }
-    void End() {
-        if (shown_) {
-            std::fputc('\n', stderr);
-            shown_ = false;
-        }
-    }
-
-private:
-    unsigned lastFile_ = 1000;
-    unsigned lastArchive_ = 1000;
-    bool shown_ = false;
-};
 
 } // namespace
 
@@ -60,10 +32,10 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
                       const std::string&, int eCode) {
         progress.End();
         if (extendedMsg.empty()) {
-            std::fprintf(stderr, "error %d: %s: %s\n", eCode, ErrorText(eCode).c_str(),
+            std::fprintf(stderr, "chyba %d: %s: %s\n", eCode, ErrorText(eCode).c_str(),
                          fileName.c_str());
         } else {
-            std::fprintf(stderr, "error %d: %s: %s (%s)\n", eCode, ErrorText(eCode).c_str(),
+            std::fprintf(stderr, "chyba %d: %s: %s (%s)\n", eCode, ErrorText(eCode).c_str(),
                          fileName.c_str(), extendedMsg.c_str());
         }
     };
@@ -81,7 +53,7 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
     const ostrivane::run::RunOutcome outcome = ostrivane::run::RunBackup(cab, recorded);
     progress.End();
     if (!outcome.HistoryWritten) {
-        std::fprintf(stderr, "ostrivane-cab: the run could not be recorded in %s/%s\n",
+        std::fprintf(stderr, "ostrivane-cab: běh zálohy nelze zapsat do historie %s/%s\n",
                      recorded.HistoryFolder.c_str(), ostrivane::run::kHistoryFileName.data());
     }
     // The engine's reports were printed as they came; the run's own follow.
@@ -92,15 +64,15 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
     const ostrivane::run::RunRecord& record = outcome.Record;
     const bool placed = record.Parts > 0;
     if (!placed && record.Result != RunResult::Cancelled) {
-        std::fprintf(stderr, "ostrivane-cab: no new backup was put in place as %s\n",
+        std::fprintf(stderr, "ostrivane-cab: nová záloha nebyla uložena jako %s\n",
                      record.Archive.c_str());
     }
     if (placed && !options.quiet) {
-        std::fprintf(stderr, "%lld file(s) added to %s\n", static_cast<long long>(record.Files),
-                     record.Archive.c_str());
+        std::fprintf(stderr, "Do archívu %s přidáno souborů: %lld\n", record.Archive.c_str(),
+                     static_cast<long long>(record.Files));
         if (cab.VerifyArchive && cab.VerifiedFiles > 0) {
-            std::fprintf(stderr, "%d file(s) read back and verified in %.2f s\n", cab.VerifiedFiles,
-                         cab.VerificationSeconds);
+            std::fprintf(stderr, "Přečteno zpět a ověřeno souborů: %d za %.2f s\n",
+                         cab.VerifiedFiles, cab.VerificationSeconds);
         }
     }
     UnloadCabinetLibrary();
@@ -116,7 +88,7 @@ int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& opti
     const ostrivane::job::SettingsBackup backup =
         ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
     if (backup.FileMissing)
-        std::fprintf(stderr, "ostrivane-cab: there is no settings file %s\n", path.c_str());
+        std::fprintf(stderr, "ostrivane-cab: soubor nastavení %s neexistuje\n", path.c_str());
     if (backup.Problem) {
         std::fprintf(stderr, "%s\n", backup.Problem->c_str());
         return 1;

@@ -1,10 +1,10 @@
 #include "tools/CabReadCommands.h"
 
 #include "cabinet/format/ArchiveParts.h"
-#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/CabinetRestore.h"
 #include "cabinet/read/CabinetSetTest.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fs/DosDateTime.h"
 
 #include <cstdio>
@@ -73,9 +73,9 @@ int TestArchives(const std::vector<std::string>& archives, bool quiet) {
                               const std::string& reason) { PrintProblem(part, name, reason); });
         failed = failed || result.Bad > 0;
         if (!quiet) {
-            std::printf("%s: %d file(s) good", Printable(archive).c_str(), result.Good);
+            std::printf("%s: dobrých souborů: %d", Printable(archive).c_str(), result.Good);
             if (result.Bad > 0)
-                std::printf(", %d bad", result.Bad);
+                std::printf(", vadných: %d", result.Bad);
             std::printf("\n");
         }
     }
@@ -91,10 +91,10 @@ int ExtractArchive(const std::string& folder, const std::string& archive,
         ostrivane::ArchiveSetParts(archive), folder, options,
         [](const RestoreProblem& problem) { PrintProblem(problem.Name, "", problem.Text); });
     for (const std::string& pattern : outcome.UnmatchedPatterns)
-        PrintProblem(pattern, "", "no file of the archive matches");
+        PrintProblem(pattern, "", "žádný soubor archívu neodpovídá");
     if (!quiet)
-        std::fprintf(stderr, "%d file(s) restored into %s\n", outcome.Restored,
-                     Printable(folder).c_str());
+        std::fprintf(stderr, "Do adresáře %s obnoveno souborů: %d\n", Printable(folder).c_str(),
+                     outcome.Restored);
     return outcome.Complete() ? 0 : 1;
 }
 

@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Ostrivane need,
-# but only those that are missing, so that a second call costs nothing.
+# Installs the Debian packages that Ostrivane needs, but only those that are missing, so that a
+# second call costs nothing.
+#
+# usage: install-deps.sh [build|all]
+#   build  what building the program and its Debian package needs (`make package`)
+#   all    that, and what running it and every test needs (the default: `make run`, `make test`)
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
-    zlib1g-dev libjpeg62-turbo-dev libgtest-dev libarchive-dev libisal-dev libsystemd-dev
+build_packages=(
+    build-essential cmake pkg-config file dpkg-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    zlib1g-dev libjpeg62-turbo-dev libarchive-dev libisal-dev libsystemd-dev
+)
+test_packages=(
+    libgtest-dev qt6-translations-l10n fonts-dejavu-core man-db
     dbus dbus-bin
     cabextract gcab 7zip libarchive-tools pigz time bc
     xvfb xauth openbox imagemagick x11-utils xdotool
     tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev
 )
+
+case ${1:-all} in
+build) packages=("${build_packages[@]}") ;;
+all) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "usage: install-deps.sh [build|all]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,9 +2,13 @@
 
 #include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 #include "platform/text/TextTrim.h"
+#include "platform/userdirs/UserDirs.h"
 
 #include <charconv>
+
+#include <sys/stat.h>
 
 namespace ostrivane::job {
 
@@ -49,6 +53,7 @@ InputCheck CheckBackupInput(const BackupInput& input, const TimeLocale& locale) 
     }
     if (input.Sources.empty())
         return Problem(InputProblem::NoSources, "Nejsou vybrány žádné soubory do archívu !");
+    MakeDocumentsDestination(input.Destination);
     // The emptied text is the root, which leaving the field made of "/".
     if (!fs::IsDirectory(FolderOfField(TrimBlanks(input.Destination))))
         return Problem(InputProblem::NoDestination,
@@ -59,6 +64,16 @@ InputCheck CheckBackupInput(const BackupInput& input, const TimeLocale& locale) 
     check.ArchiveName = ArchiveNameOfField(input.ArchiveName);
     check.Destination = NormalDestination(input.Destination);
     return check;
+}
+
+void MakeDocumentsDestination(const std::string& destinationField) {
+    const std::string documents = userdirs::DocumentsFolder();
+    if (documents.empty() ||
+        fs::PlainFolder(FolderOfField(TrimBlanks(destinationField))) != fs::PlainFolder(documents))
+        return;
+    // Only the last level: a missing parent means the folder is wrong rather than merely absent;
+    // a file or a link in its place stays, and the check then refuses it.
+    ::mkdir(documents.c_str(), 0777);
 }
 
 BackupInput InputOfSettings(const settings::SettingsRecord& settings) {

@@ -40,8 +40,14 @@ struct InputCheck {
 };
 
 // The check, in this order: the time of every ticked day (read by `locale`), a source at all, an
-// existing destination folder, an archive name when names are typed by hand.
+// existing destination folder (the user's documents folder is made first, see below), an archive
+// name when names are typed by hand.
 InputCheck CheckBackupInput(const BackupInput& input, const TimeLocale& locale);
+
+// Makes the folder the destination field names when it is the user's documents folder (the first
+// destination of a new account) and missing, and its parent exists: a new account's first backup
+// must not fail for want of it. Any other folder is left to the user.
+void MakeDocumentsDestination(const std::string& destinationField);
 
 // What the window's fields would hold for `settings`, as the check looks at it.
 BackupInput InputOfSettings(const settings::SettingsRecord& settings);

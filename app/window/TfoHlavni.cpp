@@ -8,6 +8,7 @@
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/BackupWorker.h"
+#include "app/window/StartArguments.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
 #include "ostrivane/Version.h"
@@ -107,7 +108,7 @@ QString TfoHlavni::DefaultSettingsPath() {
 
 TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     : QWidget(parent), settingsPath_(settingsPath),
-      startedWithArguments_(QCoreApplication::arguments().size() > 1),
+      startedWithArguments_(ostrivane::ui::StartsHidden(QCoreApplication::arguments())),
       trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     setObjectName(QStringLiteral("foHlavni"));
     setWindowTitle(ostrivane::ui::ApplicationTitle());

@@ -126,6 +126,8 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     SetBackupButtonHandler(&TfoHlavni::ZrusBaleni);
     backupRunning_ = true;
 
+    // A scheduled backup passes no input check: the documents folder is made here for it.
+    ostrivane::job::MakeDocumentsDestination(Edit9->text().toStdString());
     ostrivane::run::BackupRequest request;
     request.Archive = P.toStdString();
     request.FileSpec = ostrivane::job::FileSpecLines(PlainSources(Sources));

@@ -33,7 +33,7 @@ for ((i = 0; i < runs; i++)); do
     plain+=("$(seconds "$tool" --no-verify "${pack[@]}")")
     rm -f "$cabinet"
     checked+=("$(seconds "$tool" "${pack[@]}")")
-    own+=("$(sed -n 's/.* verified in \([0-9.]*\) s$/\1/p' "$work/out.log")")
+    own+=("$(sed -n 's/^Přečteno zpět a ověřeno souborů: .* za \([0-9.]*\) s$/\1/p' "$work/out.log")")
     cold
     tests+=("$(seconds "$tool" --test --quiet "$cabinet")")
     cold

@@ -28,8 +28,8 @@ TEST(CabToolTest, PacksTheSpecsAndExitsZero) {
                       &output),
               0)
         << output;
-    // The default extension was added; progress went to standard error.
-    EXPECT_NE(output.find("archive 100%"), std::string::npos) << output;
+    // The default extension was added; progress went to standard error, a line per phase.
+    EXPECT_NE(output.find("Balení souborů do archívu"), std::string::npos) << output;
     const CabDirectory dir = ReadCabDirectory(work / "out.cab");
     ASSERT_TRUE(dir.Valid);
     EXPECT_EQ(dir.SortedNames(),
@@ -56,7 +56,7 @@ TEST(CabToolTest, ErrorReportsGiveExitStatusOne) {
     EXPECT_EQ(
         RunTool("--quiet " + Quote(work / "out.cab") + " " + Quote(work / "missing/*.*"), &output),
         1);
-    EXPECT_NE(output.find("error 25268: Nothing to do: " + work / "out.cab"), std::string::npos)
+    EXPECT_NE(output.find("chyba 25268: Nothing to do: " + work / "out.cab"), std::string::npos)
         << output;
 }
 
@@ -71,7 +71,7 @@ TEST(CabToolTest, WithoutTheLibraryBesideItNothingIsWritten) {
         Shell(Quote(copy) + " --quiet " + Quote(work / "out.cab") + " " + Quote(work / "docs/*.*"),
               &output),
         1);
-    EXPECT_NE(output.find("error 25261: Cabinet.dll not found: " + work / "out.cab"),
+    EXPECT_NE(output.find("chyba 25261: Cabinet.dll not found: " + work / "out.cab"),
               std::string::npos)
         << output;
     EXPECT_FALSE(Exists(work / "out.cab"));
@@ -80,7 +80,7 @@ TEST(CabToolTest, WithoutTheLibraryBesideItNothingIsWritten) {
 TEST(CabToolTest, BadUsageGivesExitStatusTwo) {
     std::string output;
     EXPECT_EQ(RunTool("", &output), 2);
-    EXPECT_NE(output.find("usage:"), std::string::npos);
+    EXPECT_NE(output.find("Použití:"), std::string::npos);
     EXPECT_EQ(RunTool("only-an-archive.cab", &output), 2);
     EXPECT_EQ(RunTool("--threads 0 a.cab x/*", &output), 2);
     EXPECT_EQ(RunTool("--threads", &output), 2);
@@ -141,7 +141,7 @@ TEST(CabToolTest, ASetOfPartsIsTestedAndRestoredWholeByItsFirstPart) {
     EXPECT_TRUE(Exists(work / "set-5.cab"));
     EXPECT_FALSE(Exists(work / "set-6.cab"));
     ASSERT_EQ(RunTool(Quote("--test") + " " + Quote(work / "set.cab"), &output), 0) << output;
-    EXPECT_NE(output.find("5 file(s) good"), std::string::npos) << output;
+    EXPECT_NE(output.find("dobrých souborů: 5"), std::string::npos) << output;
     ASSERT_EQ(RunTool("--extract --quiet " + Quote(work / "back") + " " + Quote(work / "set.cab"),
                       &output),
               0)

@@ -115,7 +115,7 @@ TEST(RestoreTest, OwnAndGcabCabinetsComeBackWithNamesTimesAndTheReadOnlyAttribut
         for (const auto& [name, bytes] : kFiles)
             EXPECT_TRUE(decoded.files[name] == bytes) << tool << ": " << name;
         EXPECT_EQ(RunTool("--test " + Quote(cabinet), &output), 0) << tool << output;
-        EXPECT_NE(output.find(": 4 file(s) good"), std::string::npos) << output;
+        EXPECT_NE(output.find(": dobrých souborů: 4"), std::string::npos) << output;
         const std::string into = work / ("x-" + tool);
         ASSERT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet), &output), 0)
             << tool << output;
@@ -141,7 +141,7 @@ TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
     EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " docs/deep '*.nothing'",
                       &output),
               1);
-    EXPECT_NE(output.find("*.nothing: no file of the archive matches"), std::string::npos)
+    EXPECT_NE(output.find("*.nothing: žádný soubor archívu neodpovídá"), std::string::npos)
         << output;
     EXPECT_TRUE(Exists(into + "/docs/deep/random.bin"));
     EXPECT_FALSE(Exists(into + "/docs/empty.txt"));

@@ -109,4 +109,20 @@ TEST_F(Autostart, IconFallsBackToThemeNameWithoutFileBesideProgram) {
     EXPECT_EQ(ReadDesktopEntry(EntryPath()).value("Icon"), "ostrivane");
 }
 
+// Installed, the entry starts the program through the starter in bin/ (valid across updates)
+// and names the icon the package puts into the theme, not the files in lib/ostrivane.
+TEST_F(Autostart, InstalledProgramStartsThroughItsStarterWithTheThemedIcon) {
+    QString starter;
+    const QString exe = MakeInstalledProgram(starter);
+    ASSERT_EQ(WriteAutostartEntry(true, exe), AutostartResult::Written);
+    const auto keys = ReadDesktopEntry(EntryPath());
+    EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList({starter, "/systray"}));
+    EXPECT_EQ(keys.value("Icon"), "ostrivane");
+    // Without the starter the folder is just a folder of that name.
+    ASSERT_TRUE(QFile::remove(starter));
+    ASSERT_EQ(WriteAutostartEntry(true, exe), AutostartResult::Written);
+    EXPECT_EQ(ParseExec(ReadDesktopEntry(EntryPath()).value("Exec")),
+              QStringList({exe, "/systray"}));
+}
+
 } // namespace

@@ -34,7 +34,10 @@ TEST_F(DesktopShortcut, WritesLauncherWithoutArguments) {
     const auto keys = ReadDesktopEntry(path);
     EXPECT_EQ(keys.value("Type"), "Application");
     EXPECT_EQ(keys.value("Name"), "quenza Ostrivane");
-    EXPECT_EQ(keys.value("Comment"), "quenza Ostrivane");
+    // The comment says what the program does rather than repeating its name.
+    EXPECT_EQ(keys.value("Comment"),
+              "Back up folders into cabinet archives, now or on a weekly schedule");
+    EXPECT_FALSE(keys.value("Comment[cs]").isEmpty());
     EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList{exe});
     EXPECT_EQ(UnescapeString(keys.value("Path")), Root() + "/Moje programy");
     EXPECT_EQ(keys.value("Icon"), Root() + "/Moje programy/ostrivane.png");
@@ -110,6 +113,15 @@ TEST_F(DesktopShortcut, DesktopPathTakenByAFileWritesNothing) {
     blocker.close();
     EXPECT_EQ(CreateDesktopShortcut(MakeProgram("prog")), ShortcutResult::NoDesktopFolder);
     EXPECT_EQ(QFileInfo(Home() + "/Desktop").size(), 0);
+}
+
+TEST_F(DesktopShortcut, InstalledProgramIsStartedThroughItsStarter) {
+    QString starter;
+    const QString exe = MakeInstalledProgram(starter);
+    ASSERT_EQ(CreateDesktopShortcut(exe), ShortcutResult::Written);
+    const auto keys = ReadDesktopEntry(ShortcutIn(Home() + "/Desktop"));
+    EXPECT_EQ(ParseExec(keys.value("Exec")), QStringList{starter});
+    EXPECT_EQ(keys.value("Icon"), "ostrivane");
 }
 
 } // namespace

@@ -43,6 +43,15 @@ QString DesktopEnvironmentTest::MakeProgram(const QString& folderName) {
     return folder + "/ostrivane";
 }
 
+QString DesktopEnvironmentTest::MakeInstalledProgram(QString& starter) {
+    const QString exe = MakeProgram("usr/lib/ostrivane");
+    starter = Root() + "/usr/bin/ostrivane";
+    EXPECT_TRUE(QDir().mkpath(Root() + "/usr/bin"));
+    EXPECT_TRUE(QFile::copy(exe, starter));
+    EXPECT_TRUE(QFile::setPermissions(starter, QFile::permissions(starter) | QFile::ExeOwner));
+    return exe;
+}
+
 QMap<QString, QString> ReadDesktopEntry(const QString& path) {
     QMap<QString, QString> keys;
     QFile file(path);

@@ -24,6 +24,9 @@ protected:
     QString Config() const { return root_.path() + "/config"; }
     // A program folder with the executable file and its icon beside it.
     QString MakeProgram(const QString& folderName);
+    // The installed layout under Root()/usr: the executable in lib/ostrivane (with the icon file
+    // beside it) and an executable starter bin/ostrivane, whose path goes to `starter`.
+    QString MakeInstalledProgram(QString& starter);
 
 private:
     QTemporaryDir root_;

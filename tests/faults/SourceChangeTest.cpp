@@ -186,7 +186,7 @@ TEST(SourceChange, UnreadableFileIsReportedByNameAndTheRestArchived) {
     if (!status)
         GTEST_SKIP() << skip;
     EXPECT_EQ(*status, 1) << output;
-    EXPECT_NE(output.find("error 25235: Error opening file: " + dir / "src/secret.txt"),
+    EXPECT_NE(output.find("chyba 25235: Error opening file: " + dir / "src/secret.txt"),
               std::string::npos)
         << output;
     ASSERT_TRUE(CabextractAccepts(archive)) << output;
@@ -234,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SourceChangeHiddenFolder,
                          ::testing::Values(HiddenFolder{"UnreadableSubfolderIsReported", "locked",
                                                         0700, ""},
                                            HiddenFolder{"FolderThatCannotBeEnteredIsReported",
-                                                        "listed", 0744, "error 25170"}),
+                                                        "listed", 0744, "chyba 25170"}),
                          testsupport::ParamName());
 
 class DestinationVanishes : public ::testing::TestWithParam<bool> {

@@ -9,8 +9,9 @@
 #   - a source put into that file is shown in the grid on the next start (read back from the
 #     screen by OCR) and is still in the file after the next close (it was loaded: the close
 #     rewrites the source list from what the window holds);
-#   - the front end in <prefix>/bin reads that same file with --settings, and backs up a settings
-#     file it is given with the library of the program's folder.
+#   - the front end in <prefix>/bin reads that same file with --settings (making the documents
+#     folder it names), and backs up a settings file it is given with the library of the
+#     program's folder.
 #
 # usage: run-installed.sh BUILD_DIR        (needs root to hand the run to user 65534; else skips)
 set -euo pipefail
@@ -117,15 +118,19 @@ grep -q "^Adresář 0=/srv/Fotografie"$'\r'"\$" <(iconv -f WINDOWS-1250 -t UTF-8
 echo "install: the settings live in ~/.config/ostrivane and a source put there is shown and kept"
 
 # The front end as a timer runs it: through its link in bin/, as the user, with nothing of root's
-# environment. Without a file named it takes the window's file (whose source is there, but whose
-# destination, the documents folder, is not); given one, it backs up what that file describes.
+# environment. Without a file named it takes the window's file: its destination, the documents
+# folder of this new account, is made for the backup, which fails as its source (/srv/Fotografie)
+# is missing, naming the archive the window's file gives. Given a file, it backs up what that file
+# describes.
 run_front_end() {
     setpriv --reuid="$user" --regid="$user" --clear-groups \
         env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 "$work/root/usr/bin/ostrivane-cab" "$@"
 }
-output=$(run_front_end --settings 2>&1) && fail "--settings backed up with no destination: $output"
-grep -q "Neexistuje nebo nebyl vybrán adresář" <<< "$output" ||
+output=$(run_front_end --settings 2>&1) && fail "--settings backed up a missing source: $output"
+grep -q "$home/Documents/Záloha.cab" <<< "$output" ||
     fail "--settings did not read the window's file: $output"
+[[ -d $home/Documents && $(stat -c %U "$home/Documents") != root ]] ||
+    fail "--settings did not make the documents folder for the user: $output"
 mkdir -p "$home/data" "$home/zalohy"
 echo "for the timer" > "$home/data/a.txt"
 chown -R "$user:$user" "$home/data" "$home/zalohy"
