@@ -89,7 +89,7 @@ bool TZipCommon::CheckArchiveDisk() {
         auto probe = ostrivane::fs::CreateUniqueTempFile(probeFolder, "vrk");
         if (!probe)
             writeProtected = errno == EROFS;
-        else if (::unlink(probe->c_str()) != 0)
+        else if (!ostrivane::fs::Unlink(*probe))
             writeProtected = true;
     }
     if (writeProtected) {

@@ -91,8 +91,17 @@ bool IsDateTimeArchive(std::string_view fileName) {
 }
 
 std::string RunTemporaryName(const std::string& folder, std::string_view token, int part) {
-    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") + ".ostrivane-" +
-           std::string(token) + "-" + std::to_string(part) + std::string(kTempExtension);
+    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") +
+           RunTemporaryPrefix(token) + std::to_string(part) + std::string(kTempExtension);
+}
+
+std::string RunTemporaryPrefix(std::string_view token) {
+    return ".ostrivane-" + std::string(token) + "-";
+}
+
+std::string GoingName(std::string_view token, int k) {
+    return ".ostrivane-old-" + std::string(token) + "-" + std::to_string(k) +
+           std::string(kTempExtension);
 }
 
 bool IsRunTemporary(std::string_view fileName) {
@@ -112,7 +121,8 @@ bool IsEngineTemporary(std::string_view fileName) {
 
 bool IsBackupFile(std::string_view fileName, const std::string& archive) {
     const std::string name = NameOf(archive);
-    if (fileName == name || IsRunTemporary(fileName) || IsEngineTemporary(fileName))
+    if (fileName == name || IsRunTemporary(fileName) || IsEngineTemporary(fileName) ||
+        fileName == kPlacementRecordName || fileName == kLockFileName)
         return true;
     // The archive's own parts.
     const std::string_view base = WithoutExtension(name);

@@ -6,6 +6,7 @@
 #include "app/restore/BesideName.h"
 #include "app/restore/RestoreChoice.h"
 #include "app/restore/RestoreTexts.h"
+#include "cabinet/format/SetRecord.h"
 #include "tests/platform/libcabinet/FciHarness.h"
 #include "tests/support/Child.h"
 
@@ -30,7 +31,7 @@ using testsupport::TreeContents;
 using testsupport::WriteFile;
 
 // Packs `files` (stored name, bytes) through the FCI into `cabinet`, with `record` in the
-// header's reserve when given, as the backup run keeps it.
+// header's reserve when given, as backups made before the set record kept it.
 void Pack(const fs::path& cabinet, const Files& files,
           const std::vector<SourceGroup>* record = nullptr) {
     fs::create_directories(cabinet.parent_path());
@@ -48,7 +49,7 @@ void Pack(const fs::path& cabinet, const Files& files,
     ASSERT_TRUE(fci.flush(context));
     FCIDestroy(context);
     if (record != nullptr) {
-        ASSERT_TRUE(ostrivane::cabformat::WriteSourceRecord(cabinet, reserve));
+        ASSERT_TRUE(ostrivane::cabformat::WriteHeaderReserve(cabinet, reserve));
     }
 }
 
