@@ -1,5 +1,6 @@
 #include "app/restore/BackupCatalog.h"
 
+#include "app/restore/RestoreTexts.h"
 #include "archive/naming/ArchiveNames.h"
 #include "cabinet/format/ArchiveParts.h"
 #include "cabinet/format/CabinetLayout.h"
@@ -74,7 +75,11 @@ std::vector<std::string> FindBackups(const std::string& archive) {
 Backup ReadBackup(const std::string& firstCabinet) {
     Backup backup;
     backup.Archive = firstCabinet;
-    backup.Parts = ArchiveSetParts(firstCabinet);
+    ArchiveSet set = ReadArchiveSet(firstCabinet);
+    backup.Parts = std::move(set.Parts);
+    backup.SetProblems = std::move(set.Problems);
+    if (!backup.SetProblems.empty())
+        backup.Problem = PartProblemText(backup.SetProblems.front());
     struct stat info {};
     if (::stat(firstCabinet.c_str(), &info) == 0) {
         backup.Made = info.st_mtim.tv_sec;
@@ -86,13 +91,15 @@ Backup ReadBackup(const std::string& firstCabinet) {
         const std::string& part = backup.Parts[index];
         const UniqueFd fd(::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!fd.Valid()) {
-            backup.Problem = names::NameOf(part) + ": " + std::strerror(errno);
+            if (backup.Problem.empty())
+                backup.Problem = names::NameOf(part) + ": " + SystemErrorText(errno);
             continue;
         }
         const CabinetDirectory directory = ReadCabinetDirectory(fd.Get());
         backup.Bytes += directory.FileSize;
         if (!directory.Problem.empty()) {
-            backup.Problem = names::NameOf(part) + ": " + directory.Problem;
+            if (backup.Problem.empty())
+                backup.Problem = names::NameOf(part) + ": " + directory.Problem;
             continue;
         }
         for (const CabinetFileRecord& record : directory.Files) {

@@ -11,6 +11,8 @@
 //                   (data-2.cab, data.monday-2.cab, data_1-2.cab, 202612080442-2.cab)
 //   date and time   twelve digits YYYYMMDDhhmm + ".cab" (202612080442.cab)
 //   run temporary   "." + "ostrivane-" + token + "-" + k + ".tmp" in the archive's folder
+//   probe           "." + "ostrivane-probe-" + hexadecimal digits + ".tmp": the file that tells
+//                   whether the archive's folder can be written (a run temporary as well)
 //   going           "." + "ostrivane-old-" + token + "-" + k + ".tmp": a cabinet of an earlier
 //                   backup on its way out while the placement of a new one lasts (a run
 //                   temporary as well)
@@ -66,6 +68,9 @@ std::string RunTemporaryPrefix(std::string_view token);
 std::string GoingName(std::string_view token, int k);
 // True for a name RunTemporaryName or GoingName gives, in any folder.
 bool IsRunTemporary(std::string_view fileName);
+
+// What the name of the probe of a folder's write protection begins with.
+inline constexpr std::string_view kProbePrefix = ".ostrivane-probe-";
 
 // The placement record and the lock file, in the destination folder.
 inline constexpr std::string_view kPlacementRecordName = ".ostrivane-placement";
