@@ -67,7 +67,7 @@ private:
 void Parse(std::string_view text, PlacementRecord& record) {
     Fields fields(text);
     if (fields.Next() != kMagic) {
-        record.Kind = text.size() < kMagic.size() && kMagic.starts_with(text)
+        record.Kind = text.size() <= kMagic.size() && kMagic.starts_with(text)
                           ? PlacementRecord::State::Unfinished
                           : PlacementRecord::State::Unreadable;
         return;
