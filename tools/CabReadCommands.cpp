@@ -6,6 +6,7 @@
 #include "cabinet/read/CabinetSetTest.h"
 #include "platform/cabformat/CabinetFormat.h"
 #include "platform/fs/DosDateTime.h"
+#include "platform/fs/Paths.h"
 
 #include <cstdio>
 
@@ -38,6 +39,10 @@ bool ReadSet(const std::string& archive, ostrivane::ArchiveSet& set) {
     set = ostrivane::ReadArchiveSet(archive);
     for (const ostrivane::PartProblem& problem : set.Problems)
         PrintProblem(problem.Part, "", ostrivane::DescribePartProblem(problem));
+    if (!set.Problems.empty() && ostrivane::PlacementCutShort(archive))
+        PrintProblem(ostrivane::fs::FolderOf(archive), "",
+                     "a placement of backups in this folder was cut short; the next backup run "
+                     "into it finishes it");
     return set.Problems.empty();
 }
 

@@ -78,8 +78,12 @@ Backup ReadBackup(const std::string& firstCabinet) {
     ArchiveSet set = ReadArchiveSet(firstCabinet);
     backup.Parts = std::move(set.Parts);
     backup.SetProblems = std::move(set.Problems);
-    if (!backup.SetProblems.empty())
+    if (!backup.SetProblems.empty()) {
         backup.Problem = PartProblemText(backup.SetProblems.front());
+        if (PlacementCutShort(firstCabinet))
+            backup.Problem +=
+                " (přesun záloh v této složce byl přerušen, dokončí ho příští záloha)";
+    }
     struct stat info {};
     if (::stat(firstCabinet.c_str(), &info) == 0) {
         backup.Made = info.st_mtim.tv_sec;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ostrivane {
@@ -190,6 +191,14 @@ std::vector<std::string> CabinetsOfBackup(const std::string& archive) {
             break;
     }
     return cabinets;
+}
+
+bool PlacementCutShort(const std::string& archive) {
+    struct stat info {};
+    const std::string folder = names::FolderOf(archive);
+    return ::lstat((folder + (folder == "/" ? "" : "/") + std::string(names::kPlacementRecordName))
+                       .c_str(),
+                   &info) == 0;
 }
 
 std::vector<PartProblem> CheckWrittenSet(const std::vector<std::string>& cabinets,

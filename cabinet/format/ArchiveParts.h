@@ -67,6 +67,11 @@ std::vector<std::string> ArchiveSetParts(const std::string& archive);
 // before the set record, its set ID). What moves or goes when the backup does.
 std::vector<std::string> CabinetsOfBackup(const std::string& archive);
 
+// True when a placement record lies in the folder of `archive` (names::kPlacementRecordName): a
+// placement of backups there was cut short, and until the next backup run there finishes it, a
+// backup of that folder may look incomplete.
+bool PlacementCutShort(const std::string& archive);
+
 // The check of a set just written, by the paths of its cabinets in their order: every one
 // carries `token`, its own index and their number, and none is cut short.
 std::vector<PartProblem> CheckWrittenSet(const std::vector<std::string>& cabinets,

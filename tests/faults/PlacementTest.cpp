@@ -183,6 +183,44 @@ TEST(Placement, AReplacedBackupInPartsIsTheOldOrTheNewOneWholeWhereverTheRunStop
     }
 }
 
+// A second backup named after the date and time in its minute replaces the first and prunes an
+// older one beyond the number to keep: killed at each step, once finished by the next run the
+// folder holds either everything as it was or the new backup alone.
+TEST(Placement, ADateAndTimeBackupKilledAtEachStepReplacesAndPrunesWholeOrNotAtAll) {
+    Scratch dir;
+    const std::string out = dir / "out";
+    const std::string source = dir / "src";
+    const std::string original = dir / "original";
+    ::mkdir(original.c_str(), 0755);
+    FillSource(source, 0);
+    ASSERT_EQ(BackUp(Request(original + "/202501010000.cab", source, 1)), "");
+    FillSource(source, 1);
+    ASSERT_EQ(BackUp(Request(original + "/202601010000.cab", source, 1)), "");
+    const std::string before = Listing(original);
+    const auto run = [&] { BackUp(Request(out + "/202601010000.cab", source, 0)); };
+    const auto fresh = [&] {
+        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
+        FillSource(source, 2);
+    };
+    fresh();
+    const int calls = WithFaultAt(0, Fault::Kill, run);
+    ASSERT_GT(calls, 10);
+    ::mkdir((dir / "empty").c_str(), 0755);
+    for (int n = 1; n <= calls; ++n) {
+        fresh();
+        EXPECT_EQ(WithFaultAt(n, Fault::Kill, run), -2) << n;
+        BackUp(Request(out + "/202601010000.cab", dir / "empty", 0));
+        if (Listing(out) == before) {
+            EXPECT_EQ(GenerationOf(out + "/202501010000.cab"), 0) << "killed at call " << n;
+            EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 1) << "killed at call " << n;
+        } else {
+            EXPECT_EQ(Listing(out), "202601010000-2.cab 202601010000-3.cab 202601010000.cab")
+                << "killed at call " << n;
+            EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 2) << "killed at call " << n;
+        }
+    }
+}
+
 // SIGTERM at the first rename of the placement: the placement ends first, whole, then the
 // signal ends the run as it would have.
 TEST(Placement, ATerminationSignalWaitsForThePlacementToEnd) {
