@@ -155,7 +155,8 @@ PlacementOutcome FinishInterruptedPlacement(const std::string& folder) {
             // when its run failed): the placement is taken back.
             std::size_t failedAt = 0;
             if (!TakeBack(folder, steps, made, failedAt))
-                return StepFailed(Result::Unfinished, folder, steps[failedAt]);
+                return Outcome(Result::Unfinished, PathIn(folder, steps[failedAt].To), errno,
+                               PathIn(folder, steps[failedAt].From));
             fs::SyncFolder(folder, recordPath);
             if (!RemovePlacementRecord(folder))
                 return Outcome(Result::Unfinished, recordPath, errno);

@@ -120,40 +120,32 @@ void PlacementPlanner::Discard(const std::string& name) {
     Move(name, names::GoingName(token_, ++going_), true);
 }
 
-std::vector<std::string> PlacementPlanner::BackupNamed(const std::string& first) const {
-    std::vector<std::string> cabinets;
-    for (const std::string& path : CabinetsOfBackup(PathOf(first)))
-        cabinets.push_back(names::NameOf(path));
+PlacementPlanner::Cabinets PlacementPlanner::BackupNamed(const std::string& first) const {
+    Cabinets cabinets;
+    for (const BackupCabinet& cabinet : CabinetsOfBackup(PathOf(first)))
+        cabinets.emplace(cabinet.Part, names::NameOf(cabinet.Path));
     return cabinets;
 }
 
-bool PlacementPlanner::MoveBackup(const std::vector<std::string>& cabinets, bool partsByName,
-                                  const std::string& to) {
+void PlacementPlanner::DiscardBackup(const std::string& first) {
+    for (const auto& [part, name] : BackupNamed(first))
+        Discard(name);
+}
+
+bool PlacementPlanner::MoveBackup(const Cabinets& cabinets, const std::string& to) {
     if (failure_)
         return false;
-    const std::string& first = cabinets.front();
-    // The parts by their numbers: their names tell them, or their order for a new backup.
-    std::map<int, std::string> parts;
-    for (std::size_t i = 1; i < cabinets.size(); ++i) {
-        int part = static_cast<int>(i) + 1;
-        if (partsByName) {
-            for (part = 2; part <= 0xFFFF; ++part) {
-                if (names::NameOf(names::PartName(PathOf(first), part)) == cabinets[i])
-                    break;
-            }
-        }
-        parts.emplace(part, cabinets[i]);
-    }
-    const int highest = parts.empty() ? 1 : parts.rbegin()->first;
+    const std::string& first = cabinets.at(1);
+    const int highest = cabinets.rbegin()->first;
     const std::string toPath = PathOf(to);
     for (int part = 2; part <= 0xFFFF; ++part) {
         const std::string target = names::NameOf(names::PartName(toPath, part));
-        const auto moving = parts.find(part);
+        const auto moving = cabinets.find(part);
         const std::optional<std::string> occupant = Occupant(target);
         // A cabinet of this program still under a part name (a set's stale part) goes; a file of
         // any other program is never moved, and never written over.
         const bool stale = occupant && IsArchivePart(PathOf(*occupant));
-        if (moving != parts.end()) {
+        if (moving != cabinets.end()) {
             if (occupant && !stale)
                 return Fail({PathOf(target), EEXIST, false, true});
             if (stale)
@@ -187,7 +179,7 @@ bool PlacementPlanner::Rotate(std::int32_t depth) {
         // way to the new one.
         if (FileExists(names::SeriesCopy(archive_, 1)))
             return Replace();
-        return MoveBackup(BackupNamed(archiveName), true, firstCopy);
+        return MoveBackup(BackupNamed(archiveName), firstCopy);
     }
     const std::vector<std::int64_t> copies =
         ListedCopies(archive_, depth).value_or(ProbedCopies(archive_, depth));
@@ -199,15 +191,13 @@ bool PlacementPlanner::Rotate(std::int32_t depth) {
     // Oldest first: each copy moves up into a number handled already.
     for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
         const std::string name = names::NameOf(names::SeriesCopy(archive_, *it));
-        if (*it == depth) {
-            for (const std::string& cabinet : BackupNamed(name))
-                Discard(cabinet);
-        } else if (!MoveBackup(BackupNamed(name), true,
-                               names::NameOf(names::SeriesCopy(archive_, *it + 1)))) {
+        if (*it == depth)
+            DiscardBackup(name);
+        else if (!MoveBackup(BackupNamed(name),
+                             names::NameOf(names::SeriesCopy(archive_, *it + 1))))
             return false;
-        }
     }
-    return MoveBackup(BackupNamed(archiveName), true, firstCopy);
+    return MoveBackup(BackupNamed(archiveName), firstCopy);
 }
 
 bool PlacementPlanner::Replace() {
@@ -217,18 +207,17 @@ bool PlacementPlanner::Replace() {
         return true;
     if (const auto link = FirstNotAFile({archive_}))
         return Fail({*link, 0, true});
-    for (const std::string& cabinet : BackupNamed(names::NameOf(archive_)))
-        Discard(cabinet);
+    DiscardBackup(names::NameOf(archive_));
     return true;
 }
 
 bool PlacementPlanner::PlaceNew(const std::vector<std::string>& cabinets) {
     if (failure_ || cabinets.empty())
         return !failure_;
-    std::vector<std::string> own;
-    for (const std::string& cabinet : cabinets)
-        own.push_back(names::NameOf(cabinet));
-    return MoveBackup(own, false, names::NameOf(archive_));
+    Cabinets own;
+    for (std::size_t i = 0; i < cabinets.size(); ++i)
+        own.emplace(static_cast<int>(i) + 1, names::NameOf(cabinets[i]));
+    return MoveBackup(own, names::NameOf(archive_));
 }
 
 bool PlacementPlanner::Prune(std::int32_t depth) {
@@ -247,10 +236,8 @@ bool PlacementPlanner::Prune(std::int32_t depth) {
     const std::vector<std::string> sorted(found.begin(), found.end());
     const std::size_t keep = static_cast<std::size_t>(std::max<std::int32_t>(depth, 0)) + 1;
     for (std::size_t i = 0; i + keep < sorted.size(); ++i) {
-        if (sorted[i] == own)
-            continue;
-        for (const std::string& cabinet : BackupNamed(sorted[i]))
-            Discard(cabinet);
+        if (sorted[i] != own)
+            DiscardBackup(sorted[i]);
     }
     return true;
 }

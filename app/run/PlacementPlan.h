@@ -74,12 +74,15 @@ private:
     std::optional<std::string> Occupant(const std::string& name);
     void Move(const std::string& from, const std::string& to, bool going);
     void Discard(const std::string& name);
-    // Moves the backup whose cabinets are `cabinets` (names now, first cabinet first, parts
-    // under their part names or, for a new backup, any names) to the first cabinet name `to`.
-    bool MoveBackup(const std::vector<std::string>& cabinets, bool partsByName,
-                    const std::string& to);
-    // The names (in the folder) of the cabinets of the backup now named `first`.
-    std::vector<std::string> BackupNamed(const std::string& first) const;
+    // A cabinet of a backup by its part number (1 the first) and its name in the folder now.
+    using Cabinets = std::map<int, std::string>;
+    // Moves the backup whose cabinets are `cabinets` to the first cabinet name `to` and its part
+    // names.
+    bool MoveBackup(const Cabinets& cabinets, const std::string& to);
+    // The cabinets of the backup now named `first`.
+    Cabinets BackupNamed(const std::string& first) const;
+    // Every cabinet of the backup now named `first` goes, the first one first.
+    void DiscardBackup(const std::string& first);
     bool Fail(PlanFailure failure);
     std::string PathOf(const std::string& name) const;
 

@@ -173,8 +173,8 @@ std::vector<std::string> ArchiveSetParts(const std::string& archive) {
     return ReadArchiveSet(archive).Parts;
 }
 
-std::vector<std::string> CabinetsOfBackup(const std::string& archive) {
-    std::vector<std::string> cabinets{archive};
+std::vector<BackupCabinet> CabinetsOfBackup(const std::string& archive) {
+    std::vector<BackupCabinet> cabinets{{1, archive}};
     const CabinetPlace first = ReadCabinetPlace(archive, false);
     if (!first.IsCabinet())
         return cabinets;
@@ -186,7 +186,7 @@ std::vector<std::string> CabinetsOfBackup(const std::string& archive) {
                                  : place.IsCabinet() && !place.Set && first.Header.SetID != 0 &&
                                        place.Header.SetID == first.Header.SetID;
         if (belongs)
-            cabinets.push_back(name);
+            cabinets.push_back({part, name});
         else if (!first.Set || part > first.Set->Count)
             break;
     }

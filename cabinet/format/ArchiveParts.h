@@ -62,10 +62,15 @@ ArchiveSet ReadArchiveSet(const std::string& archive);
 // Its cabinets alone.
 std::vector<std::string> ArchiveSetParts(const std::string& archive);
 
-// Every file under the names of the backup `archive` that belongs to it, whole or not: the
-// archive itself, then each part name that holds a cabinet with its token (for a set written
-// before the set record, its set ID). What moves or goes when the backup does.
-std::vector<std::string> CabinetsOfBackup(const std::string& archive);
+// Every file under the names of the backup `archive` that belongs to it, whole or not, with its
+// part number (1 the archive itself): the archive, then each part name that holds a cabinet with
+// its token (for a set written before the set record, its set ID). What moves or goes when the
+// backup does.
+struct BackupCabinet {
+    int Part = 1;
+    std::string Path;
+};
+std::vector<BackupCabinet> CabinetsOfBackup(const std::string& archive);
 
 // True when a placement record lies in the folder of `archive` (names::kPlacementRecordName): a
 // placement of backups there was cut short, and until the next backup run there finishes it, a
