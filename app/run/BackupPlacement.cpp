@@ -136,16 +136,18 @@ PlacementOutcome FinishInterruptedPlacement(const std::string& folder) {
         // Steps are made in their order and taken back in the opposite one, and no name a step
         // fills is emptied by a later step: the steps made are those up to the first whose name
         // to take is still free.
-        std::size_t made = 0;
-        while (made < steps.size() && Exists(PathIn(folder, steps[made].To)))
-            ++made;
         // The last rename made may have been left half made where the file system has no
-        // rename without replacing (a link made, the old name not yet removed).
-        if (made > 0) {
-            const PlacementStep& last = steps[made - 1];
-            const std::string from = PathIn(folder, last.From);
-            if (SameFile(from, PathIn(folder, last.To)) && !fs::Unlink(from))
-                return StepFailed(Result::Unfinished, folder, last);
+        // rename without replacing (a link made, the old name not yet removed): both names lead
+        // to one file. It is finished, and no later step was made.
+        std::size_t made = 0;
+        while (made < steps.size() && Exists(PathIn(folder, steps[made].To))) {
+            const PlacementStep& step = steps[made++];
+            const std::string from = PathIn(folder, step.From);
+            if (!SameFile(from, PathIn(folder, step.To)))
+                continue;
+            if (!fs::Unlink(from))
+                return StepFailed(Result::Unfinished, folder, step);
+            break;
         }
         bool forward = true;
         for (std::size_t i = made; i < steps.size() && forward; ++i)

@@ -1,11 +1,15 @@
-// The placement record as the next run reads it: whole, cut short while it was written, or not
-// one this program would write.
+// The placement record as the next run reads it (whole, cut short while it was written, or not
+// one this program would write), and what that run makes of it.
 #include "app/run/PlacementRecord.h"
 
+#include "app/run/BackupPlacement.h"
 #include "archive/naming/ArchiveNames.h"
 #include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +61,56 @@ TEST(PlacementRecord, ARecordCutShortMeansNothingAndAStrangeOneIsNeverFollowed) 
         const PlacementRecord record = ReadPlacementRecord(folder.Path());
         EXPECT_EQ(record.Kind, State::Unreadable) << strange;
         EXPECT_TRUE(record.Steps.empty());
+    }
+}
+
+} // namespace
+
+namespace {
+
+using ostrivane::run::FinishInterruptedPlacement;
+using ostrivane::run::PlacementOutcome;
+
+// What the next run finds after a placement was cut short: forward when every file the steps
+// left to make move is there, backward when one is gone, and a rename left half made (a link
+// made, the old name not yet removed, where the file system has no rename without replacing)
+// finished first.
+TEST(PlacementRecord, AnInterruptedPlacementIsFinishedOrTakenBackByWhatIsThere) {
+    const std::string going = ostrivane::names::GoingName("t", 1);
+    const std::string fresh = ".ostrivane-n-1.tmp";
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* name;
+        Files there;
+        const char* linked; // a second name of b.cab's file, or nullptr
+        Files after;
+    };
+    // The plan: the copy a.cab goes, b.cab takes its name, the new cabinet takes b.cab's.
+    const Files forward = {{"a.cab", "B"}, {"b.cab", "N"}};
+    const Case cases[] = {
+        {"nothing made", {{"a.cab", "A"}, {"b.cab", "B"}, {fresh, "N"}}, nullptr, forward},
+        {"two made", {{going, "A"}, {"a.cab", "B"}, {fresh, "N"}}, nullptr, forward},
+        {"all made", {{going, "A"}, {"a.cab", "B"}, {"b.cab", "N"}}, nullptr, forward},
+        {"the new cabinet gone",
+         {{going, "A"}, {"a.cab", "B"}},
+         nullptr,
+         {{"a.cab", "A"}, {"b.cab", "B"}}},
+        {"a rename half made", {{going, "A"}, {"b.cab", "B"}, {fresh, "N"}}, "a.cab", forward},
+    };
+    for (const Case& c : cases) {
+        const testsupport::Scratch folder;
+        PlacementPlan plan;
+        plan.Folder = folder.Path();
+        plan.Steps = {{"a.cab", going, true}, {"b.cab", "a.cab", false}, {fresh, "b.cab", false}};
+        ASSERT_TRUE(WritePlacementRecord(plan));
+        for (const auto& [name, content] : c.there)
+            testsupport::WriteFile(folder / name, content);
+        if (c.linked != nullptr) {
+            ASSERT_EQ(::link((folder / "b.cab").c_str(), (folder / c.linked).c_str()), 0);
+        }
+        EXPECT_EQ(FinishInterruptedPlacement(folder.Path()).Kind, PlacementOutcome::Result::Done)
+            << c.name;
+        EXPECT_EQ(testsupport::TreeContents(folder.Path()), c.after) << c.name;
     }
 }
 
