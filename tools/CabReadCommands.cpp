@@ -39,10 +39,10 @@ bool ReadSet(const std::string& archive, ostrivane::ArchiveSet& set) {
     set = ostrivane::ReadArchiveSet(archive);
     for (const ostrivane::PartProblem& problem : set.Problems)
         PrintProblem(problem.Part, "", ostrivane::DescribePartProblem(problem));
-    if (!set.Problems.empty() && ostrivane::PlacementCutShort(archive))
+    if (set.PlacementPending)
         PrintProblem(ostrivane::fs::FolderOf(archive), "",
-                     "a placement of backups in this folder was cut short; the next backup run "
-                     "into it finishes it");
+                     "a placement of backups in this folder was cut short; read as it stands once "
+                     "the next backup run into the folder has finished it");
     return set.Problems.empty();
 }
 

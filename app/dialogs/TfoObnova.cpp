@@ -353,7 +353,7 @@ void TfoObnova::BitBtn1Click() {
     std::map<std::string, std::string> answers;
     for (const Choice& chosen : choice) {
         const Backup& backup = backups_[chosen.Backup];
-        if (const auto record = ostrivane::cabformat::ReadSourceRecord(backup.Archive)) {
+        if (const auto record = ostrivane::cabformat::ReadSourceRecord(backup.Parts.front())) {
             places.push_back(ostrivane::restore::OriginalPlaces::FromRecord(*record));
         } else {
             std::vector<std::string_view> names;

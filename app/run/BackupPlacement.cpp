@@ -1,8 +1,8 @@
 #include "app/run/BackupPlacement.h"
 
 #include "app/run/BackupRun.h"
-#include "app/run/PlacementRecord.h"
 #include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/PlacementRecord.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 
@@ -22,13 +22,6 @@ std::string PathIn(const std::string& folder, const std::string& name) {
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 PlacementOutcome Outcome(Result kind, const std::string& file, int error,
@@ -91,7 +84,7 @@ PlacementOutcome CarryOutPlacement(const PlacementPlan& plan) {
         return {};
     const fs::TerminationHeld untilItEnds;
     const std::string& folder = plan.Folder;
-    if (!WritePlacementRecord(plan))
+    if (!WritePlacementRecord(folder, plan.Steps))
         return Outcome(Result::NoRecord, PlacementRecordPath(folder), errno);
     for (std::size_t made = 0; made < plan.Steps.size(); ++made) {
         const PlacementStep& step = plan.Steps[made];
@@ -136,23 +129,12 @@ PlacementOutcome FinishInterruptedPlacement(const std::string& folder) {
         // Steps are made in their order and taken back in the opposite one, and no name a step
         // fills is emptied by a later step: the steps made are those up to the first whose name
         // to take is still free.
-        // The last rename made may have been left half made where the file system has no
-        // rename without replacing (a link made, the old name not yet removed): both names lead
-        // to one file. It is finished, and no later step was made.
-        std::size_t made = 0;
-        while (made < steps.size() && Exists(PathIn(folder, steps[made].To))) {
-            const PlacementStep& step = steps[made++];
-            const std::string from = PathIn(folder, step.From);
-            if (!SameFile(from, PathIn(folder, step.To)))
-                continue;
-            if (!fs::Unlink(from))
-                return StepFailed(Result::Unfinished, folder, step);
-            break;
-        }
-        bool forward = true;
-        for (std::size_t i = made; i < steps.size() && forward; ++i)
-            forward = Exists(PathIn(folder, steps[i].From));
-        if (!forward) {
+        const PlacementProgress progress = ProgressOf(folder, steps);
+        const std::size_t made = progress.Made;
+        // A rename left half made is finished first: both names lead to one file.
+        if (progress.HalfMade && !fs::Unlink(PathIn(folder, steps[made - 1].From)))
+            return StepFailed(Result::Unfinished, folder, steps[made - 1]);
+        if (!progress.Forward) {
             // A file the placement was to move is gone (the new backup's cabinets were removed
             // when its run failed): the placement is taken back.
             std::size_t failedAt = 0;

@@ -12,6 +12,8 @@
 // new name is complete once its first cabinet is there.
 #pragma once
 
+#include "cabinet/format/PlacementRecord.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -21,14 +23,7 @@
 
 namespace ostrivane::run {
 
-struct PlacementStep {
-    std::string From; // a name in the folder
-    std::string To;   // the name it takes
-    // To is a going cabinet's name: the file is deleted once every rename is made.
-    bool Going = false;
-
-    bool operator==(const PlacementStep&) const = default;
-};
+using ostrivane::PlacementStep;
 
 struct PlacementPlan {
     std::string Folder; // the destination folder, without a trailing "/"

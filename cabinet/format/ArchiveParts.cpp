@@ -1,6 +1,7 @@
 #include "cabinet/format/ArchiveParts.h"
 
 #include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/PlacementRecord.h"
 #include "platform/fs/FileSystem.h"
 
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <random>
 #include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ostrivane {
@@ -123,8 +123,22 @@ std::string DescribePartProblem(const PartProblem& problem) {
 
 ArchiveSet ReadArchiveSet(const std::string& archive) {
     ArchiveSet set;
-    set.Parts.push_back(archive);
-    const CabinetPlace first = ReadCabinetPlace(archive, true);
+    const PendingPlacement pending(names::FolderOf(archive));
+    set.PlacementPending = pending.Pending();
+    // A name of the set as the file that holds it once a placement under way is finished.
+    const auto place = [&pending](const std::string& name, bool followLink, std::string& path) {
+        const std::optional<std::string> now = pending.Resolve(names::NameOf(name));
+        path = now ? (pending.Pending() ? *now : name) : name;
+        if (!now) {
+            CabinetPlace missing;
+            missing.Error = ENOENT;
+            return missing;
+        }
+        return ReadCabinetPlace(path, followLink);
+    };
+    std::string firstPath;
+    const CabinetPlace first = place(archive, true, firstPath);
+    set.Parts.push_back(firstPath);
     if (!first.IsCabinet())
         return set;
     if (!first.Set) {
@@ -134,11 +148,12 @@ ArchiveSet ReadArchiveSet(const std::string& archive) {
             return set;
         for (int part = 2;; ++part) {
             const std::string name = names::PartName(archive, part);
-            const CabinetPlace place = ReadCabinetPlace(name, false);
-            if (!place.IsCabinet() || place.Set || place.Header.SetID != first.Header.SetID)
+            std::string path;
+            const CabinetPlace cabinet = place(name, false, path);
+            if (!cabinet.IsCabinet() || cabinet.Set || cabinet.Header.SetID != first.Header.SetID)
                 break;
-            set.Parts.push_back(name);
-            NoteIfCut(name, place, part, part, set.Problems);
+            set.Parts.push_back(path);
+            NoteIfCut(name, cabinet, part, part, set.Problems);
         }
         return set;
     }
@@ -152,17 +167,19 @@ ArchiveSet ReadArchiveSet(const std::string& archive) {
     NoteIfCut(archive, first, 1, record.Count, set.Problems);
     for (int part = 2; part <= record.Count; ++part) {
         const std::string name = names::PartName(archive, part);
-        const CabinetPlace place = ReadCabinetPlace(name, false);
-        if (auto problem = PartFaultOf(name, place, record, part)) {
+        std::string path;
+        const CabinetPlace cabinet = place(name, false, path);
+        if (auto problem = PartFaultOf(name, cabinet, record, part)) {
             set.Problems.push_back(std::move(*problem));
             continue;
         }
-        set.Parts.push_back(name);
-        NoteIfCut(name, place, part, record.Count, set.Problems);
+        set.Parts.push_back(path);
+        NoteIfCut(name, cabinet, part, record.Count, set.Problems);
     }
     for (int part = record.Count + 1; part <= 0xFFFF; ++part) {
         const std::string name = names::PartName(archive, part);
-        if (!SameToken(ReadCabinetPlace(name, false), record.Token))
+        std::string path;
+        if (!SameToken(place(name, false, path), record.Token))
             break;
         set.Problems.push_back({name, PartFault::Extra, part, record.Count});
     }
@@ -191,14 +208,6 @@ std::vector<BackupCabinet> CabinetsOfBackup(const std::string& archive) {
             break;
     }
     return cabinets;
-}
-
-bool PlacementCutShort(const std::string& archive) {
-    struct stat info {};
-    const std::string folder = names::FolderOf(archive);
-    return ::lstat((folder + (folder == "/" ? "" : "/") + std::string(names::kPlacementRecordName))
-                       .c_str(),
-                   &info) == 0;
 }
 
 std::vector<PartProblem> CheckWrittenSet(const std::vector<std::string>& cabinets,

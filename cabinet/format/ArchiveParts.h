@@ -7,7 +7,9 @@
 // number of cabinets. A set is read from its first cabinet: the parts it counts must be there
 // under their names, each carrying the same token and its own index, none cut short, and no
 // cabinet of the backup may lie beyond them; whatever differs is a problem of the set, which
-// every reader of ours tells while it still reads every cabinet that does belong.
+// every reader of ours tells while it still reads every cabinet that does belong. While a
+// placement cut short is under way in the folder (PlacementRecord.h), the set is read as it
+// stands once the placement is finished: each name from the file that will hold it.
 //
 // Every backup also carries a 16-bit set ID of its own in its cabinets' headers, chosen so that
 // no cabinet of its series in the folder carries it already. Sets written before the set record
@@ -50,9 +52,11 @@ std::string DescribePartProblem(const PartProblem& problem);
 
 struct ArchiveSet {
     // The cabinets to read, the first one first: every cabinet under the set's names that
-    // belongs to it (a cut one too, for what can be read of it).
+    // belongs to it (a cut one too, for what can be read of it), by the paths they have now.
     std::vector<std::string> Parts;
-    std::vector<PartProblem> Problems;
+    std::vector<PartProblem> Problems; // by the names of the set
+    // A placement cut short in the folder is taken as finished: a path may be another name.
+    bool PlacementPending = false;
 };
 
 // The set of the backup whose first cabinet is `archive` (reached through a final symbolic link
@@ -71,11 +75,6 @@ struct BackupCabinet {
     std::string Path;
 };
 std::vector<BackupCabinet> CabinetsOfBackup(const std::string& archive);
-
-// True when a placement record lies in the folder of `archive` (names::kPlacementRecordName): a
-// placement of backups there was cut short, and until the next backup run there finishes it, a
-// backup of that folder may look incomplete.
-bool PlacementCutShort(const std::string& archive);
 
 // The check of a set just written, by the paths of its cabinets in their order: every one
 // carries `token`, its own index and their number, and none is cut short.

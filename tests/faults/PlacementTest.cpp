@@ -75,6 +75,28 @@ int GenerationOf(const std::string& first, int files = 3) {
     return std::stoi(marks.begin()->substr(4));
 }
 
+// The generation of the backup `first` as our readers take it (the parts of its set, the
+// placement of a run cut short taken as finished), each part read with libarchive; -1 unless the
+// set is whole and holds `files` files of one generation.
+int GenerationReadAsSet(const std::string& first, int files = 3) {
+    const ostrivane::ArchiveSet set = ostrivane::ReadArchiveSet(first);
+    if (!set.Problems.empty())
+        return -1;
+    std::map<std::string, std::string> all;
+    for (const std::string& part : set.Parts) {
+        const auto read = LibarchiveFiles(part);
+        if (!read)
+            return -1;
+        all.insert(read->begin(), read->end());
+    }
+    std::set<std::string> marks;
+    for (const auto& [name, bytes] : all)
+        marks.insert(bytes.substr(40000));
+    if (all.size() != static_cast<std::size_t>(files) || marks.size() != 1)
+        return -1;
+    return std::stoi(marks.begin()->substr(4));
+}
+
 // What a step does to the run: fails, or ends it.
 enum class Fault { Fail, Kill };
 
@@ -133,6 +155,14 @@ TEST(Placement, EveryRenameUnlinkAndSyncOfARunOverASeriesInPartsMayBeItsLast) {
             fresh();
             const int status = WithFaultAt(n, fault, run);
             EXPECT_EQ(status, fault == Fault::Kill ? -2 : 0) << at;
+            // Before any run finishes what this one left, our readers find every backup whole,
+            // the series in order.
+            std::vector<int> read;
+            for (const std::string name : {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"})
+                read.push_back(GenerationReadAsSet(out + "/" + name));
+            EXPECT_TRUE(read == std::vector<int>({4, 3, 2, 1}) ||
+                        read == std::vector<int>({3, 2, 1, 0}))
+                << at << ": " << ::testing::PrintToString(read);
             FillSource(source, 5);
             EXPECT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "") << at;
             std::vector<int> generations;
@@ -170,6 +200,10 @@ TEST(Placement, AReplacedBackupInPartsIsTheOldOrTheNewOneWholeWhereverTheRunStop
     for (int n = 1; n <= calls; ++n) {
         fresh();
         EXPECT_EQ(WithFaultAt(n, Fault::Kill, run), -2) << n;
+        // Our readers take the placement cut short as finished: the old or the new whole.
+        EXPECT_TRUE(GenerationReadAsSet(out + "/data.cab", 3) == 0 ||
+                    GenerationReadAsSet(out + "/data.cab", 2) == 1)
+            << "read right after the kill at call " << n;
         // A run that has nothing to back up finishes what the killed one left, and no more.
         EXPECT_NE(BackUp(Request(out + "/data.cab", dir / "empty", 0, true)), "") << n;
         const ostrivane::ArchiveSet set = ostrivane::ReadArchiveSet(out + "/data.cab");

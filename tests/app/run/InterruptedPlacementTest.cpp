@@ -1,9 +1,8 @@
 // The placement record as the next run reads it (whole, cut short while it was written, or not
 // one this program would write), and what that run makes of it.
-#include "app/run/PlacementRecord.h"
-
 #include "app/run/BackupPlacement.h"
 #include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/PlacementRecord.h"
 #include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
@@ -13,27 +12,26 @@
 
 namespace {
 
-using ostrivane::run::MarkPlacementMoved;
-using ostrivane::run::PlacementPlan;
-using ostrivane::run::PlacementRecord;
-using ostrivane::run::ReadPlacementRecord;
-using ostrivane::run::RemovePlacementRecord;
-using ostrivane::run::WritePlacementRecord;
+using ostrivane::MarkPlacementMoved;
+using ostrivane::PlacementRecord;
+using ostrivane::PlacementStep;
+using ostrivane::ReadPlacementRecord;
+using ostrivane::RemovePlacementRecord;
+using ostrivane::WritePlacementRecord;
 using State = PlacementRecord::State;
 
 TEST(PlacementRecord, ARecordReadsBackAsWrittenAndMarkedOnceEveryRenameIsMade) {
     const testsupport::Scratch folder;
     EXPECT_EQ(ReadPlacementRecord(folder.Path()).Kind, State::None);
-    PlacementPlan plan;
-    plan.Folder = folder.Path();
-    plan.Steps = {{"data_1.cab", ostrivane::names::GoingName("ab", 1), true},
-                  {"data.cab", "data_1.cab", false},
-                  {".ostrivane-ab-1.tmp", "data.cab", false}};
-    ASSERT_TRUE(WritePlacementRecord(plan));
-    EXPECT_FALSE(WritePlacementRecord(plan)) << "a record is never written over";
+    const std::vector<PlacementStep> steps = {
+        {"data_1.cab", ostrivane::names::GoingName("ab", 1), true},
+        {"data.cab", "data_1.cab", false},
+        {".ostrivane-ab-1.tmp", "data.cab", false}};
+    ASSERT_TRUE(WritePlacementRecord(folder.Path(), steps));
+    EXPECT_FALSE(WritePlacementRecord(folder.Path(), steps)) << "a record is never written over";
     PlacementRecord record = ReadPlacementRecord(folder.Path());
     EXPECT_EQ(record.Kind, State::Present);
-    EXPECT_EQ(record.Steps, plan.Steps);
+    EXPECT_EQ(record.Steps, steps);
     EXPECT_FALSE(record.Moved);
     ASSERT_TRUE(MarkPlacementMoved(folder.Path()));
     EXPECT_TRUE(ReadPlacementRecord(folder.Path()).Moved);
@@ -43,7 +41,7 @@ TEST(PlacementRecord, ARecordReadsBackAsWrittenAndMarkedOnceEveryRenameIsMade) {
 
 TEST(PlacementRecord, ARecordCutShortMeansNothingAndAStrangeOneIsNeverFollowed) {
     const testsupport::Scratch folder;
-    const std::string path = ostrivane::run::PlacementRecordPath(folder.Path());
+    const std::string path = ostrivane::PlacementRecordPath(folder.Path());
     using namespace std::string_literals;
     const std::string whole = "OSTRIVANE-PLACEMENT 1\0"
                               "1\0M\0a.cab\0b.cab\0END\0"s;
@@ -99,10 +97,9 @@ TEST(PlacementRecord, AnInterruptedPlacementIsFinishedOrTakenBackByWhatIsThere) 
     };
     for (const Case& c : cases) {
         const testsupport::Scratch folder;
-        PlacementPlan plan;
-        plan.Folder = folder.Path();
-        plan.Steps = {{"a.cab", going, true}, {"b.cab", "a.cab", false}, {fresh, "b.cab", false}};
-        ASSERT_TRUE(WritePlacementRecord(plan));
+        ASSERT_TRUE(WritePlacementRecord(
+            folder.Path(),
+            {{"a.cab", going, true}, {"b.cab", "a.cab", false}, {fresh, "b.cab", false}}));
         for (const auto& [name, content] : c.there)
             testsupport::WriteFile(folder / name, content);
         if (c.linked != nullptr) {

@@ -1,4 +1,4 @@
-#include "app/run/PlacementRecord.h"
+#include "cabinet/format/PlacementRecord.h"
 
 #include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace ostrivane::run {
+namespace ostrivane {
 
 namespace {
 
@@ -39,6 +39,22 @@ bool WriteAll(int fd, std::string_view bytes) {
 void AddField(std::string& text, std::string_view field) {
     text += field;
     text += '\0';
+}
+
+std::string PathIn(const std::string& folder, const std::string& name) {
+    return folder + (folder == "/" ? "" : "/") + name;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // A plain name of a file in the folder.
@@ -109,25 +125,25 @@ void Parse(std::string_view text, PlacementRecord& record) {
 } // namespace
 
 std::string PlacementRecordPath(const std::string& folder) {
-    return folder + (folder == "/" ? "" : "/") + std::string(names::kPlacementRecordName);
+    return PathIn(folder, std::string(names::kPlacementRecordName));
 }
 
-bool WritePlacementRecord(const PlacementPlan& plan) {
+bool WritePlacementRecord(const std::string& folder, const std::vector<PlacementStep>& steps) {
     std::string text;
     AddField(text, kMagic);
-    AddField(text, std::to_string(plan.Steps.size()));
-    for (const PlacementStep& step : plan.Steps) {
+    AddField(text, std::to_string(steps.size()));
+    for (const PlacementStep& step : steps) {
         AddField(text, step.Going ? "G" : "M");
         AddField(text, step.From);
         AddField(text, step.To);
     }
     AddField(text, kEnd);
-    const std::string path = PlacementRecordPath(plan.Folder);
+    const std::string path = PlacementRecordPath(folder);
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.Valid())
         return false;
     if (WriteAll(fd.Get(), text) && fs::SyncDescriptor(fd.Get(), path) && fd.Close() &&
-        fs::SyncFolder(plan.Folder, path))
+        fs::SyncFolder(folder, path))
         return true;
     const int error = errno;
     fd.Reset();
@@ -191,4 +207,61 @@ bool RemovePlacementRecord(const std::string& folder) {
     return true;
 }
 
-} // namespace ostrivane::run
+PlacementProgress ProgressOf(const std::string& folder, const std::vector<PlacementStep>& steps) {
+    PlacementProgress progress;
+    while (progress.Made < steps.size() && Exists(PathIn(folder, steps[progress.Made].To))) {
+        const PlacementStep& step = steps[progress.Made++];
+        if (SameFile(PathIn(folder, step.From), PathIn(folder, step.To))) {
+            progress.HalfMade = true;
+            break;
+        }
+    }
+    for (std::size_t i = progress.Made; i < steps.size() && progress.Forward; ++i)
+        progress.Forward = Exists(PathIn(folder, steps[i].From));
+    return progress;
+}
+
+PendingPlacement::PendingPlacement(const std::string& folder) : folder_(folder) {
+    const PlacementRecord record = ReadPlacementRecord(folder);
+    if (record.Kind != PlacementRecord::State::Present || record.Moved)
+        return;
+    const std::vector<PlacementStep>& steps = record.Steps;
+    const PlacementProgress progress = ProgressOf(folder, steps);
+    pending_ = true;
+    if (progress.Forward) {
+        // The steps left move their files on: each name they empty stays empty unless a later
+        // step fills it, as does the old name of a rename left half made.
+        if (progress.HalfMade)
+            finally_[steps[progress.Made - 1].From] = std::nullopt;
+        for (std::size_t i = progress.Made; i < steps.size(); ++i) {
+            finally_[steps[i].From] = std::nullopt;
+            finally_[steps[i].To] = steps[i].From;
+        }
+    } else {
+        // Taken back, the last first: each file returns to the name it had.
+        for (std::size_t i = progress.Made; i-- > 0;) {
+            finally_[steps[i].To] = std::nullopt;
+            finally_[steps[i].From] = steps[i].To;
+        }
+    }
+}
+
+std::optional<std::string> PendingPlacement::Resolve(const std::string& name) const {
+    const auto found = finally_.find(name);
+    if (found == finally_.end())
+        return PathIn(folder_, name);
+    if (!found->second)
+        return std::nullopt;
+    return PathIn(folder_, *found->second);
+}
+
+std::vector<std::string> PendingPlacement::NamesToCome() const {
+    std::vector<std::string> names;
+    for (const auto& [name, now] : finally_) {
+        if (now && *now != name)
+            names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace ostrivane
