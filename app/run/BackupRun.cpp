@@ -14,9 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <exception>
-#include <random>
 
 namespace ostrivane::run {
 
@@ -25,15 +23,6 @@ namespace {
 // Every attribute but the volume label, in the order the run sets them.
 constexpr TvrkFileAttr kRunAttributes[] = {fsZeroAttr, fsArchive,  fsDirectory,
                                            fsHidden,   fsReadOnly, fsSysFile};
-
-// Tells the cabinets of this run from those of any other: 64 random bits in hexadecimal.
-std::string NewRunToken() {
-    std::random_device entropy;
-    const unsigned long long value = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", value);
-    return text;
-}
 
 bool IsThereButNotAFile(const std::string& path) {
     struct stat info {};
@@ -69,7 +58,7 @@ private:
 class TemporaryCabinets {
 public:
     TemporaryCabinets(TMakeCab& cab, const std::string& folder)
-        : cab_(cab), folder_(folder), token_(NewRunToken()),
+        : cab_(cab), folder_(folder), token_(names::NewNameToken()),
           prefix_(names::RunTemporaryPrefix(token_)) {
         fs::RemoveOnTerminationByPrefix(folder_, prefix_);
         cab.CabinetPath = [folder, token = token_](int part) {

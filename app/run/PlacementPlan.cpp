@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <dirent.h>
 #include <memory>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 
@@ -28,15 +26,6 @@ bool FileExists(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Tells the going cabinets of one placement from those of any other: 64 random bits.
-std::string NewToken() {
-    std::random_device entropy;
-    const unsigned long long value = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", value);
-    return text;
 }
 
 // The numbers of the copies B_n.cab, 1 <= n <= depth, that the folder's listing shows, in
@@ -83,7 +72,7 @@ std::optional<std::string> FirstNotAFile(const std::vector<std::string>& paths) 
 } // namespace
 
 PlacementPlanner::PlacementPlanner(const std::string& archive)
-    : archive_(archive), token_(NewToken()) {
+    : archive_(archive), token_(names::NewNameToken()) {
     plan_.Folder = names::FolderOf(archive);
 }
 

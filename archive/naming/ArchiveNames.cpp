@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <random>
 
 namespace ostrivane::names {
 
@@ -93,6 +95,14 @@ bool IsDateTimeArchive(std::string_view fileName) {
 std::string RunTemporaryName(const std::string& folder, std::string_view token, int part) {
     return folder + (folder.empty() || folder.back() == '/' ? "" : "/") +
            RunTemporaryPrefix(token) + std::to_string(part) + std::string(kTempExtension);
+}
+
+std::string NewNameToken() {
+    std::random_device entropy;
+    const unsigned long long value = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", value);
+    return text;
 }
 
 std::string RunTemporaryPrefix(std::string_view token) {

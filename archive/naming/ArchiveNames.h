@@ -61,6 +61,9 @@ bool IsDateTimeArchive(std::string_view fileName);
 // The name under which a run writes cabinet `part` (1 the first) of its backup in `folder`
 // before the backup is complete; `token` tells the runs apart.
 std::string RunTemporaryName(const std::string& folder, std::string_view token, int part);
+// A token that tells the temporary names of one run, or of one placement, from those of any
+// other: 64 random bits in hexadecimal.
+std::string NewNameToken();
 // What every name RunTemporaryName gives with `token` begins with.
 std::string RunTemporaryPrefix(std::string_view token);
 // The name under which cabinet `k` of an earlier backup waits, while a placement lasts, to be

@@ -1,6 +1,7 @@
 #include "cabinet/format/PlacementRecord.h"
 
 #include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/NulFields.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
 
@@ -62,26 +63,9 @@ bool IsPlainName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
 }
 
-class Fields {
-public:
-    explicit Fields(std::string_view text) : text_(text) {}
-    std::optional<std::string_view> Next() {
-        const auto end = text_.find('\0', at_);
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        const std::string_view field = text_.substr(at_, end - at_);
-        at_ = end + 1;
-        return field;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
-
 // The record's text parsed into `record`; Unfinished when its end is missing.
 void Parse(std::string_view text, PlacementRecord& record) {
-    Fields fields(text);
+    cabformat::NulFields fields(text);
     if (fields.Next() != kMagic) {
         record.Kind = text.size() <= kMagic.size() && kMagic.starts_with(text)
                           ? PlacementRecord::State::Unfinished

@@ -1,6 +1,7 @@
 #include "cabinet/format/SourceRecord.h"
 
 #include "cabinet/format/CabinetHeader.h"
+#include "cabinet/format/NulFields.h"
 #include "cabinet/format/SetRecord.h"
 #include "platform/fs/UniqueFd.h"
 
@@ -16,25 +17,6 @@ namespace ostrivane::cabformat {
 namespace {
 
 constexpr std::string_view kMagic = "OSTRIVANE-SOURCES 1";
-
-// The fields of a record, each ended by a NUL.
-class Fields {
-public:
-    Fields(const std::uint8_t* bytes, std::size_t size)
-        : text_(reinterpret_cast<const char*>(bytes), size) {}
-    std::optional<std::string_view> Next() {
-        const auto end = text_.find('\0', at_);
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        const std::string_view field = text_.substr(at_, end - at_);
-        at_ = end + 1;
-        return field;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
 
 } // namespace
 
@@ -54,7 +36,7 @@ std::string EncodeSourceRecord(const std::vector<SourceGroup>& groups) {
 
 std::optional<std::vector<SourceGroup>> DecodeSourceRecord(const std::uint8_t* bytes,
                                                            std::size_t size) {
-    Fields fields(bytes, size);
+    NulFields fields(std::string_view(reinterpret_cast<const char*>(bytes), size));
     if (fields.Next() != kMagic)
         return std::nullopt;
     const auto countText = fields.Next();

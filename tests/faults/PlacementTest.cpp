@@ -52,16 +52,12 @@ std::string BackUp(const BackupRequest& request) {
     return ostrivane::run::RunBackup(cab, request).Record.Message;
 }
 
-// The generation of the backup whose first cabinet is `first`, its parts found by name and read
-// one by one with libarchive; -1 unless they hold `files` files of one generation, whole.
-int GenerationOf(const std::string& first, int files = 3) {
+// The generation the cabinets `parts` hold, each read with libarchive; -1 unless they hold
+// `files` files of one generation, whole.
+int GenerationIn(const std::vector<std::string>& parts, int files) {
     std::map<std::string, std::string> all;
-    const std::string stem = first.substr(0, first.size() - 4);
-    for (int part = 1; part <= files + 1; ++part) {
-        const std::string cabinet = part == 1 ? first : stem + "-" + std::to_string(part) + ".cab";
-        if (!Exists(cabinet))
-            continue;
-        const auto read = LibarchiveFiles(cabinet);
+    for (const std::string& part : parts) {
+        const auto read = LibarchiveFiles(part);
         if (!read)
             return -1;
         all.insert(read->begin(), read->end());
@@ -75,26 +71,24 @@ int GenerationOf(const std::string& first, int files = 3) {
     return std::stoi(marks.begin()->substr(4));
 }
 
-// The generation of the backup `first` as our readers take it (the parts of its set, the
-// placement of a run cut short taken as finished), each part read with libarchive; -1 unless the
-// set is whole and holds `files` files of one generation.
+// The generation of the backup whose first cabinet is `first`, its parts found by name as any
+// reader finds them.
+int GenerationOf(const std::string& first, int files = 3) {
+    std::vector<std::string> parts;
+    const std::string stem = first.substr(0, first.size() - 4);
+    for (int part = 1; part <= files + 1; ++part) {
+        const std::string cabinet = part == 1 ? first : stem + "-" + std::to_string(part) + ".cab";
+        if (Exists(cabinet))
+            parts.push_back(cabinet);
+    }
+    return GenerationIn(parts, files);
+}
+
+// The same as our readers take it: the parts of its set, a placement cut short taken as
+// finished; -1 unless the set is whole.
 int GenerationReadAsSet(const std::string& first, int files = 3) {
     const ostrivane::ArchiveSet set = ostrivane::ReadArchiveSet(first);
-    if (!set.Problems.empty())
-        return -1;
-    std::map<std::string, std::string> all;
-    for (const std::string& part : set.Parts) {
-        const auto read = LibarchiveFiles(part);
-        if (!read)
-            return -1;
-        all.insert(read->begin(), read->end());
-    }
-    std::set<std::string> marks;
-    for (const auto& [name, bytes] : all)
-        marks.insert(bytes.substr(40000));
-    if (all.size() != static_cast<std::size_t>(files) || marks.size() != 1)
-        return -1;
-    return std::stoi(marks.begin()->substr(4));
+    return set.Problems.empty() ? GenerationIn(set.Parts, files) : -1;
 }
 
 // What a step does to the run: fails, or ends it.
@@ -120,62 +114,71 @@ int WithFaultAt(int n, Fault fault, const std::function<void()>& step) {
         60);
 }
 
-// Four generations, each of three parts, keeping three copies: data.cab holds the newest.
-void MakeSeries(const std::string& folder, const std::string& source) {
-    ::mkdir(folder.c_str(), 0755);
-    for (int generation = 0; generation < 4; ++generation) {
-        FillSource(source, generation);
-        ASSERT_EQ(BackUp(Request(folder + "/data.cab", source, 3)), "");
+// For every call n of `run` (counted in an undisturbed run): the folder `out` afresh as
+// `original` was, the source made by `source`, then `run` with a fault at its call n, then
+// `check` with a text that names the call.
+void ForEveryCall(Fault fault, const std::string& original, const std::string& out,
+                  const std::function<void()>& source, const std::function<void()>& run,
+                  const std::function<void(const std::string& at)>& check) {
+    const auto fresh = [&] {
+        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
+        source();
+    };
+    fresh();
+    const int calls = WithFaultAt(0, Fault::Fail, run);
+    ASSERT_GT(calls, 10);
+    ASSERT_LT(calls, 250);
+    for (int n = 1; n <= calls; ++n) {
+        const std::string at =
+            (fault == Fault::Kill ? "killed at call " : "failed call ") + std::to_string(n);
+        fresh();
+        EXPECT_EQ(WithFaultAt(n, fault, run), fault == Fault::Kill ? -2 : 0) << at;
+        check(at);
     }
 }
+
+const char* const kSeries[] = {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"};
 
 TEST(Placement, EveryRenameUnlinkAndSyncOfARunOverASeriesInPartsMayBeItsLast) {
     Scratch dir;
     const std::string original = dir / "original";
     const std::string out = dir / "out";
     const std::string source = dir / "src";
-    MakeSeries(original, source);
+    // Four generations, each of three parts, keeping three copies: data.cab the newest.
+    ::mkdir(original.c_str(), 0755);
+    for (int generation = 0; generation < 4; ++generation) {
+        FillSource(source, generation);
+        ASSERT_EQ(BackUp(Request(original + "/data.cab", source, 3)), "");
+    }
     ASSERT_EQ(Listing(original), "data-2.cab data-3.cab data.cab data_1-2.cab data_1-3.cab "
                                  "data_1.cab data_2-2.cab data_2-3.cab data_2.cab data_3-2.cab "
                                  "data_3-3.cab data_3.cab");
-    const auto run = [&] { BackUp(Request(out + "/data.cab", source, 3)); };
-    const auto fresh = [&] {
-        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
-        FillSource(source, 4);
-    };
-    fresh();
-    const int calls = WithFaultAt(0, Fault::Fail, run);
-    // 15 renames of the placement alone.
-    ASSERT_GT(calls, 15);
-    ASSERT_LT(calls, 250);
     for (const Fault fault : {Fault::Fail, Fault::Kill}) {
-        for (int n = 1; n <= calls; ++n) {
-            const std::string at =
-                (fault == Fault::Kill ? "killed at call " : "failed call ") + std::to_string(n);
-            fresh();
-            const int status = WithFaultAt(n, fault, run);
-            EXPECT_EQ(status, fault == Fault::Kill ? -2 : 0) << at;
-            // Before any run finishes what this one left, our readers find every backup whole,
-            // the series in order.
-            std::vector<int> read;
-            for (const std::string name : {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"})
-                read.push_back(GenerationReadAsSet(out + "/" + name));
-            EXPECT_TRUE(read == std::vector<int>({4, 3, 2, 1}) ||
-                        read == std::vector<int>({3, 2, 1, 0}))
-                << at << ": " << ::testing::PrintToString(read);
-            FillSource(source, 5);
-            EXPECT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "") << at;
-            std::vector<int> generations;
-            for (const std::string name : {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"})
-                generations.push_back(GenerationOf(out + "/" + name));
-            // The run that failed or was killed either took its place or left none.
-            EXPECT_EQ(generations[0], 5) << at;
-            EXPECT_TRUE(generations[1] == 4 || generations[1] == 3) << at;
-            EXPECT_EQ(generations[2], generations[1] - 1) << at;
-            EXPECT_EQ(generations[3], generations[1] - 2) << at;
-            // Nothing but the series: no part of a backup gone, no temporary, no record.
-            EXPECT_EQ(Listing(out), Listing(original)) << at;
-        }
+        ForEveryCall(
+            fault, original, out, [&] { FillSource(source, 4); },
+            [&] { BackUp(Request(out + "/data.cab", source, 3)); },
+            [&](const std::string& at) {
+                // Before any run finishes what this one left, our readers find every backup
+                // whole, the series in order.
+                std::vector<int> read;
+                for (const char* name : kSeries)
+                    read.push_back(GenerationReadAsSet(out + "/" + name));
+                EXPECT_TRUE(read == std::vector<int>({4, 3, 2, 1}) ||
+                            read == std::vector<int>({3, 2, 1, 0}))
+                    << at << ": " << ::testing::PrintToString(read);
+                // An ordinary run; then every generation is whole, the series in order, and the
+                // run that failed or was killed either took its place or left none.
+                FillSource(source, 5);
+                EXPECT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "") << at;
+                std::vector<int> generations;
+                for (const char* name : kSeries)
+                    generations.push_back(GenerationOf(out + "/" + name));
+                EXPECT_TRUE(generations == std::vector<int>({5, 4, 3, 2}) ||
+                            generations == std::vector<int>({5, 3, 2, 1}))
+                    << at << ": " << ::testing::PrintToString(generations);
+                // Nothing but the series: no part of a backup gone, no temporary, no record.
+                EXPECT_EQ(Listing(out), Listing(original)) << at;
+            });
     }
 }
 
@@ -185,36 +188,28 @@ TEST(Placement, AReplacedBackupInPartsIsTheOldOrTheNewOneWholeWhereverTheRunStop
     const std::string source = dir / "src";
     const std::string original = dir / "original";
     ::mkdir(original.c_str(), 0755);
+    ::mkdir((dir / "empty").c_str(), 0755);
     FillSource(source, 0);
     ASSERT_EQ(BackUp(Request(original + "/data.cab", source, 0, true)), "");
-    // The new backup has a part fewer: the old last part must go too.
-    const auto run = [&] { BackUp(Request(out + "/data.cab", source, 0, true)); };
-    const auto fresh = [&] {
-        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
-        FillSource(source, 1, 2);
-    };
-    fresh();
-    const int calls = WithFaultAt(0, Fault::Kill, run);
-    ASSERT_GT(calls, 5);
-    ::mkdir((dir / "empty").c_str(), 0755);
-    for (int n = 1; n <= calls; ++n) {
-        fresh();
-        EXPECT_EQ(WithFaultAt(n, Fault::Kill, run), -2) << n;
-        // Our readers take the placement cut short as finished: the old or the new whole.
-        EXPECT_TRUE(GenerationReadAsSet(out + "/data.cab", 3) == 0 ||
-                    GenerationReadAsSet(out + "/data.cab", 2) == 1)
-            << "read right after the kill at call " << n;
-        // A run that has nothing to back up finishes what the killed one left, and no more.
-        EXPECT_NE(BackUp(Request(out + "/data.cab", dir / "empty", 0, true)), "") << n;
-        const ostrivane::ArchiveSet set = ostrivane::ReadArchiveSet(out + "/data.cab");
-        EXPECT_TRUE(set.Problems.empty()) << n;
-        const int oldOne = GenerationOf(out + "/data.cab", 3);
-        const int newOne = GenerationOf(out + "/data.cab", 2);
-        EXPECT_TRUE(oldOne == 0 || newOne == 1) << "killed at call " << n;
-        EXPECT_EQ(Listing(out),
-                  newOne == 1 ? "data-2.cab data.cab" : "data-2.cab data-3.cab data.cab")
-            << n;
-    }
+    ForEveryCall(
+        // The new backup has a part fewer: the old last part must go too.
+        Fault::Kill, original, out, [&] { FillSource(source, 1, 2); },
+        [&] { BackUp(Request(out + "/data.cab", source, 0, true)); },
+        [&](const std::string& at) {
+            // Our readers take the placement cut short as finished: the old or the new whole.
+            EXPECT_TRUE(GenerationReadAsSet(out + "/data.cab", 3) == 0 ||
+                        GenerationReadAsSet(out + "/data.cab", 2) == 1)
+                << "read right after being " << at;
+            // A run that has nothing to back up finishes what the killed one left, and no more.
+            EXPECT_NE(BackUp(Request(out + "/data.cab", dir / "empty", 0, true)), "") << at;
+            EXPECT_TRUE(ostrivane::ReadArchiveSet(out + "/data.cab").Problems.empty()) << at;
+            if (GenerationOf(out + "/data.cab", 2) == 1) {
+                EXPECT_EQ(Listing(out), "data-2.cab data.cab") << at;
+            } else {
+                EXPECT_EQ(GenerationOf(out + "/data.cab", 3), 0) << at;
+                EXPECT_EQ(Listing(out), "data-2.cab data-3.cab data.cab") << at;
+            }
+        });
 }
 
 // A second backup named after the date and time in its minute replaces the first and prunes an
@@ -226,33 +221,26 @@ TEST(Placement, ADateAndTimeBackupKilledAtEachStepReplacesAndPrunesWholeOrNotAtA
     const std::string source = dir / "src";
     const std::string original = dir / "original";
     ::mkdir(original.c_str(), 0755);
+    ::mkdir((dir / "empty").c_str(), 0755);
     FillSource(source, 0);
     ASSERT_EQ(BackUp(Request(original + "/202501010000.cab", source, 1)), "");
     FillSource(source, 1);
     ASSERT_EQ(BackUp(Request(original + "/202601010000.cab", source, 1)), "");
     const std::string before = Listing(original);
-    const auto run = [&] { BackUp(Request(out + "/202601010000.cab", source, 0)); };
-    const auto fresh = [&] {
-        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
-        FillSource(source, 2);
-    };
-    fresh();
-    const int calls = WithFaultAt(0, Fault::Kill, run);
-    ASSERT_GT(calls, 10);
-    ::mkdir((dir / "empty").c_str(), 0755);
-    for (int n = 1; n <= calls; ++n) {
-        fresh();
-        EXPECT_EQ(WithFaultAt(n, Fault::Kill, run), -2) << n;
-        BackUp(Request(out + "/202601010000.cab", dir / "empty", 0));
-        if (Listing(out) == before) {
-            EXPECT_EQ(GenerationOf(out + "/202501010000.cab"), 0) << "killed at call " << n;
-            EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 1) << "killed at call " << n;
-        } else {
-            EXPECT_EQ(Listing(out), "202601010000-2.cab 202601010000-3.cab 202601010000.cab")
-                << "killed at call " << n;
-            EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 2) << "killed at call " << n;
-        }
-    }
+    ForEveryCall(
+        Fault::Kill, original, out, [&] { FillSource(source, 2); },
+        [&] { BackUp(Request(out + "/202601010000.cab", source, 0)); },
+        [&](const std::string& at) {
+            BackUp(Request(out + "/202601010000.cab", dir / "empty", 0));
+            if (Listing(out) == before) {
+                EXPECT_EQ(GenerationOf(out + "/202501010000.cab"), 0) << at;
+                EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 1) << at;
+            } else {
+                EXPECT_EQ(Listing(out), "202601010000-2.cab 202601010000-3.cab 202601010000.cab")
+                    << at;
+                EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 2) << at;
+            }
+        });
 }
 
 // SIGTERM at the first rename of the placement: the placement ends first, whole, then the
@@ -261,7 +249,11 @@ TEST(Placement, ATerminationSignalWaitsForThePlacementToEnd) {
     Scratch dir;
     const std::string out = dir / "out";
     const std::string source = dir / "src";
-    MakeSeries(out, source);
+    ::mkdir(out.c_str(), 0755);
+    for (int generation = 0; generation < 4; ++generation) {
+        FillSource(source, generation);
+        ASSERT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "");
+    }
     FillSource(source, 4);
     const int status = RunGuarded(
         [&] {
@@ -277,7 +269,7 @@ TEST(Placement, ATerminationSignalWaitsForThePlacementToEnd) {
         60);
     EXPECT_EQ(status, -2) << "the signal was lost";
     std::vector<int> generations;
-    for (const std::string name : {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"})
+    for (const char* name : kSeries)
         generations.push_back(GenerationOf(out + "/" + name));
     EXPECT_EQ(generations, (std::vector<int>{4, 3, 2, 1}));
     EXPECT_EQ(Listing(out), "data-2.cab data-3.cab data.cab data_1-2.cab data_1-3.cab "
