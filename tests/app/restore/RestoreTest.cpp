@@ -186,7 +186,7 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
 
 // A backup in parts whose middle part is missing: listed as damaged with the reason, its test
 // counts the part as bad, and a restore of the whole backup brings back the files of the other
-// parts and names the one missing.
+// parts and names the one missing. A FIFO under a backup's name is listed as damaged at once.
 TEST(Restore, ABackupWhoseSetIsNotWholeIsDamagedAndItsOtherPartsStillRestore) {
     const Scratch work;
     const fs::path w = work.Folder();
@@ -219,6 +219,19 @@ TEST(Restore, ABackupWhoseSetIsNotWholeIsDamagedAndItsOtherPartsStillRestore) {
     EXPECT_EQ(summary.Problems[0].Kind, RestoreFailure::Unreadable);
     EXPECT_EQ(ReadFile(w / "out/Dokumenty/1.txt"), "part 1");
     EXPECT_EQ(ReadFile(w / "out/Dokumenty/3.txt"), "part 3");
+
+    // A FIFO under the name of an earlier copy is listed as damaged at once, never waited on.
+    ASSERT_EQ(::mkfifo((w / "dest/Záloha_1.cab").c_str(), 0644), 0);
+    const int listed = testsupport::RunGuarded(
+        [&] {
+            for (const Backup& backup : ReadCatalog(archive)) {
+                if (backup.Archive == (w / "dest/Záloha_1.cab").string())
+                    return backup.Damaged() && CheckBackup(backup, nullptr, {}).Bad == 1 ? 0 : 1;
+            }
+            return 2;
+        },
+        20);
+    EXPECT_EQ(listed, 0);
 }
 
 TEST(Restore, ACancelMidRestoreLeavesNoPartialFile) {
