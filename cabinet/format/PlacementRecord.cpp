@@ -156,8 +156,15 @@ PlacementRecord ReadPlacementRecord(const std::string& folder) {
         return record;
     }
     struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLargestRecord) {
-        record.Error = errno != 0 ? errno : EINVAL;
+    if (::fstat(fd.Get(), &info) != 0) {
+        record.Error = errno;
+        record.Kind = PlacementRecord::State::Unreadable;
+        return record;
+    }
+    // Only a record this user's runs wrote is followed: in a folder others may write too, one
+    // planted by another user could otherwise move or delete this user's files.
+    if (!S_ISREG(info.st_mode) || info.st_size > kLargestRecord || info.st_uid != ::geteuid()) {
+        record.Error = info.st_uid != ::geteuid() ? EPERM : EINVAL;
         record.Kind = PlacementRecord::State::Unreadable;
         return record;
     }

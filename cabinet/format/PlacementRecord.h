@@ -12,7 +12,8 @@
 //
 // A record without its "END" was cut short while it was written, before anything moved, and
 // means nothing. Names are plain file names of the folder; a going name is always a run
-// temporary's (names::GoingName), so that a record can delete nothing else.
+// temporary's (names::GoingName), so that a record can delete nothing else; and a record is
+// followed only when it belongs to the user who reads it.
 //
 // Steps are made in their order and taken back in the opposite one, each to a name free by then
 // that no later step empties again. So the steps made are those up to the first whose name to

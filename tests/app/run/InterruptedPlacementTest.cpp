@@ -3,6 +3,7 @@
 #include "app/run/BackupPlacement.h"
 #include "archive/naming/ArchiveNames.h"
 #include "cabinet/format/PlacementRecord.h"
+#include "tests/support/Child.h"
 #include "tests/support/Scratch.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST(PlacementRecord, ARecordCutShortMeansNothingAndAStrangeOneIsNeverFollowed) 
         testsupport::WriteFile(path, whole.substr(0, size));
         EXPECT_EQ(ReadPlacementRecord(folder.Path()).Kind, State::Unfinished) << size;
     }
-    // A name outside the folder, or a deletion of anything but a going cabinet.
+    // A name outside the folder, a deletion of anything but a going cabinet, or no record at all.
     for (const std::string& strange : {"OSTRIVANE-PLACEMENT 1\0"
                                        "1\0M\0../a.cab\0b.cab\0END\0"s,
                                        "OSTRIVANE-PLACEMENT 1\0"
@@ -59,6 +60,13 @@ TEST(PlacementRecord, ARecordCutShortMeansNothingAndAStrangeOneIsNeverFollowed) 
         const PlacementRecord record = ReadPlacementRecord(folder.Path());
         EXPECT_EQ(record.Kind, State::Unreadable) << strange;
         EXPECT_TRUE(record.Steps.empty());
+    }
+    // A whole record of another user's (planted in a folder others may write too).
+    testsupport::WriteFile(path, whole);
+    ASSERT_EQ(ReadPlacementRecord(folder.Path()).Kind, State::Present);
+    if (testsupport::IsRoot()) {
+        ASSERT_TRUE(testsupport::HandOver(path));
+        EXPECT_EQ(ReadPlacementRecord(folder.Path()).Kind, State::Unreadable);
     }
 }
 
