@@ -6,6 +6,7 @@
 #include "cabinet/read/CabinetSetTest.h"
 #include "platform/cabformat/CabinetFormat.h"
 #include "platform/fs/DosDateTime.h"
+#include "platform/fs/Paths.h"
 
 #include <cstdio>
 
@@ -32,6 +33,19 @@ void PrintProblem(const std::string& where, const std::string& name, const std::
                      Printable(name).c_str(), reason.c_str());
 }
 
+// The set of the backup whose first cabinet is `archive`, its problems printed; false when it
+// has any.
+bool ReadSet(const std::string& archive, ostrivane::ArchiveSet& set) {
+    set = ostrivane::ReadArchiveSet(archive);
+    for (const ostrivane::PartProblem& problem : set.Problems)
+        PrintProblem(problem.Part, "", ostrivane::DescribePartProblem(problem));
+    if (set.PlacementPending)
+        PrintProblem(ostrivane::fs::FolderOf(archive), "",
+                     "přesun záloh v této složce byl přerušen; čteno tak, jak bude po jeho "
+                     "dokončení příští zálohou do této složky");
+    return set.Problems.empty();
+}
+
 std::string AttributeLetters(std::uint16_t attributes) {
     std::string letters = "-----";
     const char marks[] = {'r', 'h', 's', 'a', 'x'};
@@ -48,9 +62,10 @@ std::string AttributeLetters(std::uint16_t attributes) {
 } // namespace
 
 int ListArchive(const std::string& archive) {
-    bool failed = false;
+    ostrivane::ArchiveSet set;
+    bool failed = !ReadSet(archive, set);
     ListCabinetSet(
-        ostrivane::ArchiveSetParts(archive),
+        set.Parts,
         [](const CabinetEntry& entry) {
             const auto at = ostrivane::fs::UnpackDosDateTime(entry.Date, entry.Time);
             std::printf("%10u  %04d-%02d-%02d %02d:%02d:%02d  %s  %s\n", entry.Size, at.Year,
@@ -67,15 +82,18 @@ int ListArchive(const std::string& archive) {
 int TestArchives(const std::vector<std::string>& archives, bool quiet) {
     bool failed = false;
     for (const std::string& archive : archives) {
-        const CabinetSetTestResult result =
-            TestCabinetSet(ostrivane::ArchiveSetParts(archive),
-                           [](const std::string& part, const std::string& name,
-                              const std::string& reason) { PrintProblem(part, name, reason); });
-        failed = failed || result.Bad > 0;
+        ostrivane::ArchiveSet set;
+        const bool whole = ReadSet(archive, set);
+        const CabinetSetTestResult result = TestCabinetSet(
+            set.Parts, [](const std::string& part, const std::string& name,
+                          const std::string& reason) { PrintProblem(part, name, reason); });
+        failed = failed || result.Bad > 0 || !whole;
         if (!quiet) {
             std::printf("%s: dobrých souborů: %d", Printable(archive).c_str(), result.Good);
             if (result.Bad > 0)
                 std::printf(", vadných: %d", result.Bad);
+            if (!whole)
+                std::printf(", vad sady částí: %zu", set.Problems.size());
             std::printf("\n");
         }
     }
@@ -87,15 +105,20 @@ int ExtractArchive(const std::string& folder, const std::string& archive,
     RestoreOptions options;
     options.Overwrite = overwrite;
     options.Patterns = patterns;
-    const RestoreOutcome outcome = RestoreCabinetSet(
-        ostrivane::ArchiveSetParts(archive), folder, options,
-        [](const RestoreProblem& problem) { PrintProblem(problem.Name, "", problem.Text); });
+    // Every file the cabinets that belong to the backup hold is restored, whatever is wrong
+    // with the rest of its set.
+    ostrivane::ArchiveSet set;
+    const bool whole = ReadSet(archive, set);
+    const RestoreOutcome outcome =
+        RestoreCabinetSet(set.Parts, folder, options, [](const RestoreProblem& problem) {
+            PrintProblem(problem.Name, "", problem.Text);
+        });
     for (const std::string& pattern : outcome.UnmatchedPatterns)
         PrintProblem(pattern, "", "žádný soubor archívu neodpovídá");
     if (!quiet)
         std::fprintf(stderr, "Do adresáře %s obnoveno souborů: %d\n", Printable(folder).c_str(),
                      outcome.Restored);
-    return outcome.Complete() ? 0 : 1;
+    return outcome.Complete() && whole ? 0 : 1;
 }
 
 } // namespace cabtool

@@ -1,5 +1,9 @@
-// The reading commands of ostrivane-cab: --list, --test and --extract. Each returns the exit
-// status: 0 when everything was done, 1 otherwise.
+// The reading commands of ostrivane-cab: --list, --test and --extract. Each takes a backup by its
+// first cabinet with every part of its set, prints every problem of the set (a part missing,
+// foreign, cut short, repeated or extra) and still reads every cabinet that belongs. A placement
+// cut short in the folder is read as finished, and said so. Anything but a regular file is
+// refused at once. Each returns the exit status: 0 when everything was done
+// and the set is whole, 1 otherwise.
 #pragma once
 
 #include <string>

@@ -1,8 +1,10 @@
 #include "app/restore/BackupCatalog.h"
 
+#include "app/restore/RestoreTexts.h"
 #include "archive/naming/ArchiveNames.h"
 #include "cabinet/format/ArchiveParts.h"
 #include "cabinet/format/CabinetLayout.h"
+#include "cabinet/format/PlacementRecord.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,31 +55,42 @@ std::vector<std::string> FindBackups(const std::string& archive) {
     const std::string folder = names::FolderOf(archive);
     const std::string name = names::NameOf(archive);
     const std::string stemName = names::NameOf(names::SeriesStem(archive));
-    std::vector<std::string> found;
+    const auto isFirstCabinet = [&](std::string_view file) {
+        return file == name || names::CopyNumber(file, stemName) || names::IsDateTimeArchive(file);
+    };
+    // While a placement cut short is under way, the backups as they stand once it is finished.
+    const PendingPlacement pending(folder);
+    std::set<std::string> found;
     if (std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str())); dir) {
         while (const dirent* entry = ::readdir(dir.get())) {
-            const std::string_view file = entry->d_name;
-            if (entry->d_type == DT_DIR)
-                continue;
-            if (file == name || names::CopyNumber(file, stemName) || names::IsDateTimeArchive(file))
-                found.push_back(folder + "/" + entry->d_name);
+            if (entry->d_type != DT_DIR && isFirstCabinet(entry->d_name) &&
+                pending.Resolve(entry->d_name))
+                found.insert(folder + "/" + entry->d_name);
         }
-        return found;
+        for (const std::string& coming : pending.NamesToCome()) {
+            if (isFirstCabinet(coming))
+                found.insert(folder + "/" + coming);
+        }
+        return {found.begin(), found.end()};
     }
     // A folder that may be searched but not listed: the archive and its copies by name.
     if (Exists(archive))
-        found.push_back(archive);
+        found.insert(archive);
     for (std::int64_t n = 1; Exists(names::SeriesCopy(archive, n)); ++n)
-        found.push_back(names::SeriesCopy(archive, n));
-    return found;
+        found.insert(names::SeriesCopy(archive, n));
+    return {found.begin(), found.end()};
 }
 
 Backup ReadBackup(const std::string& firstCabinet) {
     Backup backup;
     backup.Archive = firstCabinet;
-    backup.Parts = ArchiveSetParts(firstCabinet);
+    ArchiveSet set = ReadArchiveSet(firstCabinet);
+    backup.Parts = std::move(set.Parts);
+    backup.SetProblems = std::move(set.Problems);
+    if (!backup.SetProblems.empty())
+        backup.Problem = PartProblemText(backup.SetProblems.front());
     struct stat info {};
-    if (::stat(firstCabinet.c_str(), &info) == 0) {
+    if (::stat(backup.Parts.front().c_str(), &info) == 0) {
         backup.Made = info.st_mtim.tv_sec;
         backup.MadeNanoseconds = info.st_mtim.tv_nsec;
         backup.Device = info.st_dev;
@@ -86,13 +100,15 @@ Backup ReadBackup(const std::string& firstCabinet) {
         const std::string& part = backup.Parts[index];
         const UniqueFd fd(::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!fd.Valid()) {
-            backup.Problem = names::NameOf(part) + ": " + std::strerror(errno);
+            if (backup.Problem.empty())
+                backup.Problem = names::NameOf(part) + ": " + SystemErrorText(errno);
             continue;
         }
         const CabinetDirectory directory = ReadCabinetDirectory(fd.Get());
         backup.Bytes += directory.FileSize;
         if (!directory.Problem.empty()) {
-            backup.Problem = names::NameOf(part) + ": " + directory.Problem;
+            if (backup.Problem.empty())
+                backup.Problem = names::NameOf(part) + ": " + directory.Problem;
             continue;
         }
         for (const CabinetFileRecord& record : directory.Files) {
@@ -113,7 +129,7 @@ Backup ReadBackup(const std::string& firstCabinet) {
 
 bool Unchanged(const Backup& backup) {
     struct stat info {};
-    if (::stat(backup.Archive.c_str(), &info) != 0)
+    if (::stat(backup.Parts.front().c_str(), &info) != 0)
         return backup.Device == 0 && backup.Inode == 0; // it could not be had then either
     return info.st_dev == backup.Device && info.st_ino == backup.Inode &&
            info.st_mtim.tv_sec == backup.Made && info.st_mtim.tv_nsec == backup.MadeNanoseconds;

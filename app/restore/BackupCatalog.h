@@ -2,8 +2,13 @@
 // P itself, its copies P_1, P_2, ... (however many lie in its folder) and the archives named
 // after the date and time in that folder, each with its parts. Each backup comes with the time
 // it was made, its size on the disk and its file list, read from its cabinets' directories
-// alone; a file that is not a readable cabinet is kept as a damaged backup, never left out.
+// alone; a file that is not a readable cabinet, and a backup whose set of cabinets is not whole
+// (a part missing, foreign, cut short, repeated or extra), is kept as a damaged backup with the
+// reason, never left out. While a placement cut short in the folder is under way, the backups are
+// those it leaves once it is finished.
 #pragma once
+
+#include "cabinet/format/ArchiveParts.h"
 
 #include <cstdint>
 #include <string>
@@ -24,12 +29,15 @@ struct BackupFile {
 };
 
 struct Backup {
-    std::string Archive;            // its first cabinet
-    std::vector<std::string> Parts; // the first cabinet and its parts
-    std::int64_t Made = 0;          // the first cabinet's modification time, seconds since 1970
-    std::uint64_t Bytes = 0;        // the size of all its cabinets on the disk
-    std::string Problem;            // "" when every cabinet could be read, else why not
-    std::string Names;              // the stored names ("\" between folders), one after another
+    std::string Archive; // its first cabinet
+    // The first cabinet and its parts, by the paths they have now (another name than the set's
+    // while a placement cut short in the folder is under way).
+    std::vector<std::string> Parts;
+    std::int64_t Made = 0;   // the first cabinet's modification time, seconds since 1970
+    std::uint64_t Bytes = 0; // the size of all its cabinets on the disk
+    std::string Problem;     // "" when every cabinet could be read, else why not (Czech)
+    std::vector<PartProblem> SetProblems; // what is wrong with its set of cabinets
+    std::string Names; // the stored names ("\" between folders), one after another
     std::vector<BackupFile> Files;
     // Which file the first cabinet was when it was read, to the nanosecond.
     std::uint64_t Device = 0;

@@ -20,13 +20,15 @@ struct CheckSummary {
         std::string Name;
         bool WholePart = false;
         std::string Reason;
+        // A problem of the backup's set of cabinets; Reason is the Czech text then.
+        bool InSet = false;
     };
     std::vector<Problem> Problems;
     bool Cancelled = false;
 };
 
-// Tests every cabinet of `backup`. `cancel`, set by another thread, stops it; `progress` hears
-// the bytes of the files read so far.
+// Tests every cabinet of `backup`; every problem of its set counts as a bad part. `cancel`, set by
+// another thread, stops it; `progress` hears the bytes of the files read so far.
 CheckSummary CheckBackup(const Backup& backup, const std::atomic<bool>* cancel,
                          const std::function<void(std::uint64_t bytes)>& progress);
 

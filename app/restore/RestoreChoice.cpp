@@ -26,7 +26,7 @@ std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
     std::map<std::string, std::string> answers;
     for (const BackupChoice& chosen : choice) {
         const Backup& backup = backups.at(chosen.Backup);
-        if (const auto record = cabformat::ReadSourceRecord(backup.Archive)) {
+        if (const auto record = cabformat::ReadSourceRecord(backup.Parts.front())) {
             places.push_back(OriginalPlaces::FromRecord(*record));
         } else {
             std::vector<std::string_view> names;
@@ -103,6 +103,14 @@ void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
         if (control.Progress)
             control.Progress(summary.BytesWritten);
     };
+    // The whole backup: the parts its set lacks are told too (a cut part is read, and its
+    // damaged files are told one by one).
+    if (files.empty()) {
+        for (const PartProblem& problem : backup.SetProblems)
+            if (problem.Fault != PartFault::CutShort)
+                summary.Problems.push_back(
+                    {problem.Part, RestoreFailure::Unreadable, problem.Error, {}, {}});
+    }
     const RestoreOutcome outcome =
         RestoreCabinetSet(parts, folder, options, [&summary](const RestoreProblem& problem) {
             summary.Problems.push_back(problem);

@@ -71,6 +71,33 @@ std::string SystemErrorText(int error) {
     }
 }
 
+std::string PartProblemText(const PartProblem& problem) {
+    const std::string name = names::NameOf(problem.Part) + ": ";
+    const std::string part =
+        "část " + std::to_string(problem.Index) + " z " + std::to_string(problem.Count);
+    switch (problem.Fault) {
+    case PartFault::Missing:
+        return name + "chybí " + part + " této zálohy";
+    case PartFault::Unreadable:
+        return name + part + " této zálohy nelze otevřít (" + SystemErrorText(problem.Error) + ")";
+    case PartFault::Foreign:
+        return name + "není " + part + " této zálohy, patří jiné záloze nebo žádné";
+    case PartFault::Repeated:
+        return name + "místo " + part + " obsahuje část " + std::to_string(problem.Carried) +
+               " této zálohy";
+    case PartFault::Extra:
+        return name + "je část této zálohy navíc, záloha má jen " + std::to_string(problem.Count) +
+               " částí";
+    case PartFault::CutShort:
+        return name + "je zkrácená, má jen " + std::to_string(problem.Size) + " z " +
+               std::to_string(problem.Expected) + " bajtů";
+    case PartFault::NotFirst:
+        return name + "je jen část " + std::to_string(problem.Carried) + " z " +
+               std::to_string(problem.Count) + " zálohy, ne její první část";
+    }
+    return name;
+}
+
 std::string ProblemText(const RestoreProblem& problem) {
     switch (problem.Kind) {
     case RestoreFailure::Refused:
@@ -139,7 +166,8 @@ std::string CheckMessage(const Backup& backup, const CheckSummary& summary) {
                        "\nPoškozeno: " + std::to_string(summary.Bad);
     ProblemList list;
     for (const CheckSummary::Problem& problem : summary.Problems)
-        list.Add(problem.WholePart
+        list.Add(problem.InSet ? problem.Reason
+                 : problem.WholePart
                      ? "část zálohy " + Quoted(names::NameOf(problem.Name)) + " nelze přečíst"
                      : problem.Name + ": data jsou poškozená");
     return text + list.Text();

@@ -12,6 +12,9 @@ namespace ostrivane::restore {
 // The system's error number in words ("přístup odepřen").
 std::string SystemErrorText(int error);
 
+// What is wrong with a backup's set of cabinets, after the cabinet's name.
+std::string PartProblemText(const PartProblem& problem);
+
 // Why one file (or part, or folder) was not restored.
 std::string ProblemText(const RestoreProblem& problem);
 

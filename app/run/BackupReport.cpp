@@ -2,6 +2,7 @@
 
 #include "archive/model/ErrorCodes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ostrivane {
@@ -17,8 +18,12 @@ void BackupReport::AddText(const std::string& text) {
 }
 
 std::string BackupReport::Message(const std::string& archivePath, bool placed) const {
+    const bool engineReported = std::any_of(reports_.begin(), reports_.end(),
+                                            [](const EngineReport& r) { return r.Code != 0; });
     std::string text = "Záloha do archívu " + archivePath +
-                       (placed ? " byla uložena, ale není úplná !\n" : " nebyla dokončena !\n");
+                       (!placed          ? " nebyla dokončena !\n"
+                        : engineReported ? " byla uložena, ale není úplná !\n"
+                                         : " byla uložena, ale:\n");
     std::size_t listed = 0;
     for (const EngineReport& report : reports_) {
         if (listed == kListedReports)
@@ -71,12 +76,45 @@ std::string PartNameTakenText(const std::string& part) {
            "zapsána.";
 }
 
-std::string PlacementFailedText(const std::string& name, int error) {
-    return "Novou zálohu nelze uložit pod názvem " + name + " (" + std::strerror(error) + ").";
+std::string PlacementRecordFailedText(const std::string& folder, int error) {
+    return "Do adresáře " + folder + " nelze zapsat záznam o přesunu záloh (" +
+           std::strerror(error) + "); archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
 }
 
-std::string PruneFailedText(const std::string& file, int error) {
-    return "Nejstarší archív " + file + " nelze smazat (" + std::strerror(error) + ").";
+std::string PlacementMoveFailedText(const std::string& file, const std::string& target, int error,
+                                    bool newBackup, bool going, bool undone) {
+    const std::string why = " (" + std::string(std::strerror(error)) + ")";
+    if (undone && !newBackup && !going)
+        return RotationFailedText(file, error, false);
+    const std::string what = newBackup ? "Novou zálohu nelze uložit pod názvem " + target + why
+                             : going
+                                 ? "Starší archív " + file + " nelze odstranit" + why
+                                 : "Starší archív " + file + " nelze posunout v řadě záloh" + why;
+    if (undone)
+        return what + "; archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
+    return what +
+           " a přesun záloh nešlo vrátit zpět. Žádná záloha se neztratila, některé jsou však zatím "
+           "pod novými nebo dočasnými názvy a nová záloha ještě není na svém místě; příští záloha "
+           "do tohoto adresáře přesun nejprve dokončí.";
+}
+
+std::string OldBackupNotDeletedText(const std::string& file, int error) {
+    return "Starší archív " + file + " nelze smazat (" + std::strerror(error) +
+           "); smaže ho příští záloha do tohoto adresáře.";
+}
+
+std::string PlacementNotClosedText(const std::string& folder, int error) {
+    return "Přesun záloh v adresáři " + folder + " nelze dokončit (" + std::strerror(error) +
+           "); nová záloha je na svém místě a přesun dokončí příští záloha do tohoto adresáře.";
+}
+
+std::string InterruptedPlacementText(const std::string& folder, const std::string& file,
+                                     int error) {
+    return "Přesun záloh v adresáři " + folder +
+           ", přerušený při dřívější záloze, nelze dokončit ani vrátit (" + file + ": " +
+           std::strerror(error) +
+           "); nic dalšího nebylo změněno a nová záloha nebyla zapsána. Žádná záloha se "
+           "neztratila, některé však mohou být zatím pod novými nebo dočasnými názvy.";
 }
 
 } // namespace ostrivane

@@ -30,8 +30,9 @@ public:
     const std::vector<EngineReport>& Reports() const { return reports_; }
 
     // The Czech message that tells the user the backup of `archivePath` did not complete (or,
-    // `placed`, that it is in place but lacks what the reports name), one line per report: the
-    // code's text, then the file it concerns.
+    // `placed`, that it is in place but lacks what the engine's reports name, or is in place
+    // while the run's own texts tell what else went wrong), one line per report: the code's
+    // text, then the file it concerns.
     std::string Message(const std::string& archivePath, bool placed = false) const;
 
 private:
@@ -49,9 +50,20 @@ std::string NotAFileText(const std::string& archive);
 std::string RotationFailedText(const std::string& file, int error, bool notAFile);
 // The name of part `part` of the new backup belongs to a file that is no cabinet of this program.
 std::string PartNameTakenText(const std::string& part);
-// The complete new backup could not be given its name `name` (errno `error`).
-std::string PlacementFailedText(const std::string& name, int error);
-// An archive named after the date and time, beyond the number to keep, could not be deleted.
-std::string PruneFailedText(const std::string& file, int error);
+// The record of the placement could not be written in `folder` (errno `error`); nothing moved.
+std::string PlacementRecordFailedText(const std::string& folder, int error);
+// A rename of the placement failed: `file` could not take the name `target` (errno `error`);
+// `newBackup`: a cabinet of the new backup, `going`: one of a backup that goes. `undone`: every
+// rename made was taken back; otherwise some could not be, and the next run finishes.
+std::string PlacementMoveFailedText(const std::string& file, const std::string& target, int error,
+                                    bool newBackup, bool going, bool undone);
+// The new backup is in place; the cabinet `file` of a backup that goes could not be deleted.
+std::string OldBackupNotDeletedText(const std::string& file, int error);
+// The new backup is in place; the placement in `folder` could not be closed (synced, marked or
+// its record removed).
+std::string PlacementNotClosedText(const std::string& folder, int error);
+// A placement that an earlier run left unfinished in `folder` could not be finished or taken
+// back (`file`, errno `error`); nothing else was done.
+std::string InterruptedPlacementText(const std::string& folder, const std::string& file, int error);
 
 } // namespace ostrivane

@@ -1,6 +1,5 @@
 #include "app/run/BackupRun.h"
 
-#include "app/run/ArchiveSeries.h"
 #include "app/run/BackupPlacement.h"
 #include "app/run/DestinationLock.h"
 #include "app/run/RunHistory.h"
@@ -8,15 +7,14 @@
 #include "archive/naming/ArchiveNames.h"
 #include "cabinet/component/TMakeCab.h"
 #include "cabinet/format/ArchiveParts.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
 #include "platform/logind/SleepInhibitor.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <exception>
-#include <random>
 
 namespace ostrivane::run {
 
@@ -25,15 +23,6 @@ namespace {
 // Every attribute but the volume label, in the order the run sets them.
 constexpr TvrkFileAttr kRunAttributes[] = {fsZeroAttr, fsArchive,  fsDirectory,
                                            fsHidden,   fsReadOnly, fsSysFile};
-
-// Tells the cabinets of this run from those of any other: 64 random bits in hexadecimal.
-std::string NewRunToken() {
-    std::random_device entropy;
-    const unsigned long long value = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", value);
-    return text;
-}
 
 bool IsThereButNotAFile(const std::string& path) {
     struct stat info {};
@@ -62,28 +51,46 @@ private:
     decltype(TMakeCab::OnError) previous_;
 };
 
-// The names under which the component writes this run's cabinets, in the archive's folder. When
-// the run ends, whatever is still under those names (a backup that failed or was not placed) is
-// removed, and none of them stays on the list of files a termination signal removes.
+// The names under which the component writes this run's cabinets, in the archive's folder. A
+// termination signal removes every file of the folder under such a name, however many there are.
+// When the run ends, whatever is still under those names (a backup that failed or was not placed)
+// is removed, unless a placement left unfinished needs them for the next run.
 class TemporaryCabinets {
 public:
-    TemporaryCabinets(TMakeCab& cab, const std::string& folder) : cab_(cab) {
-        cab.CabinetPath = [folder, token = NewRunToken()](int part) {
+    TemporaryCabinets(TMakeCab& cab, const std::string& folder)
+        : cab_(cab), folder_(folder), token_(names::NewNameToken()),
+          prefix_(names::RunTemporaryPrefix(token_)) {
+        fs::RemoveOnTerminationByPrefix(folder_, prefix_);
+        cab.CabinetPath = [folder, token = token_](int part) {
             return names::RunTemporaryName(folder, token, part);
         };
     }
     ~TemporaryCabinets() {
         cab_.CabinetPath = nullptr;
         for (const std::string& cabinet : cab_.WrittenCabinets()) {
-            ::unlink(cabinet.c_str());
+            if (!kept_)
+                fs::Unlink(cabinet);
             fs::KeepOnTermination(cabinet);
         }
+        fs::KeepPrefixOnTermination(folder_, prefix_);
     }
     TemporaryCabinets(const TemporaryCabinets&) = delete;
     TemporaryCabinets& operator=(const TemporaryCabinets&) = delete;
 
+    // The cabinets stay where they are, whatever ends the process.
+    void Keep() {
+        kept_ = true;
+        fs::KeepPrefixOnTermination(folder_, prefix_);
+        for (const std::string& cabinet : cab_.WrittenCabinets())
+            fs::KeepOnTermination(cabinet);
+    }
+
 private:
     TMakeCab& cab_;
+    std::string folder_;
+    std::string token_;
+    std::string prefix_;
+    bool kept_ = false;
 };
 
 // Steps 1 to 6 of the run (BackupRun.h); true when the new backup is in place.
@@ -105,16 +112,35 @@ bool BuildAndPlace(TMakeCab& cab, const BackupRequest& request, RunOutcome& outc
     case DestinationLock::State::Held:
         break;
     }
+    // A placement that a run left unfinished (killed, or a call that failed) is finished, or
+    // taken back, before anything else.
+    if (lock.Held()) {
+        const PlacementOutcome earlier = FinishInterruptedPlacement(folder);
+        if (earlier.Kind != PlacementOutcome::Result::Done) {
+            report.AddText(InterruptedPlacementText(folder, earlier.File, earlier.Error));
+            return false;
+        }
+    }
     if (IsThereButNotAFile(archive)) {
         report.AddText(NotAFileText(archive));
         return false;
     }
     RemoveStaleTemporaries(folder, cab.TempDir());
 
-    const TemporaryCabinets temporary(cab, folder);
+    TemporaryCabinets temporary(cab, folder);
     cab.Compress();
-    if (!cab.BackupComplete() || !PlaceBackup(cab.WrittenCabinets(), archive, request, report))
+    if (!cab.BackupComplete())
         return false;
+    {
+        // No signal cuts the placement short, nor takes away what an unfinished one needs.
+        const fs::TerminationHeld untilPlaced;
+        const PlacementOutcome placement =
+            PlaceBackup(cab.WrittenCabinets(), archive, request, report);
+        if (placement.RecordStays())
+            temporary.Keep();
+        if (!placement.InPlace())
+            return false;
+    }
 
     RunRecord& record = outcome.Record;
     record.Files = cab.FilesAdded;
@@ -124,10 +150,6 @@ bool BuildAndPlace(TMakeCab& cab, const BackupRequest& request, RunOutcome& outc
         if (::stat(part.c_str(), &info) == 0)
             record.ArchiveBytes += static_cast<std::uint64_t>(info.st_size);
         ++record.Parts;
-    }
-    if (names::IsDateTimeArchive(names::NameOf(archive))) {
-        if (const auto failure = PruneDateTimeArchives(archive, request.Depth))
-            report.AddText(PruneFailedText(failure->File, failure->Error));
     }
     return true;
 }

@@ -5,20 +5,24 @@
 // The order of a run:
 //   1. the destination folder is locked (another copy at work there, or no lock: nothing
 //      changes);
-//   2. a symbolic link, a folder or a special file where the archive goes: nothing changes;
-//   3. what killed runs left behind is removed (StaleTemporaries.h);
-//   4. the archive is built, flushed, synced and read back, every cabinet under a temporary name
+//   2. a placement an earlier run left unfinished (killed, or a call that failed) is finished
+//      or taken back from its record (BackupPlacement.h); when it cannot be, nothing else is
+//      done;
+//   3. a symbolic link, a folder or a special file where the archive goes: nothing changes;
+//   4. what killed runs left behind is removed (StaleTemporaries.h);
+//   5. the archive is built, flushed, synced and read back, every cabinet under a temporary name
 //      in the destination folder;
-//   5. only a complete backup (written, read back whole, not cancelled, no failed write) takes
-//      its place: the series of earlier archives is rotated, then the cabinets get their names;
-//      an archive that is not rotated (a second run in the same minute under a name made of the
-//      date and time, or the front end replacing its archive) is replaced only now, new parts
-//      first, then the first cabinet in one rename, then the parts of the old set that remain;
-//   6. under a name made of the date and time, such archives beyond the number to keep are
-//      deleted.
-// A run that fails, is cancelled or killed leaves the series exactly as it was; its temporary
-// cabinets are removed (a killed one's by the next run). Files that could not be read do not keep
-// a complete backup from its place; the run then fails, naming them.
+//   6. only a complete backup (written, read back whole, not cancelled, no failed write) takes
+//      its place, in one placement with the termination signals held: the series of earlier
+//      archives is shifted (or the archive replaced: a second run in the same minute under a
+//      name made of the date and time, or the front end replacing its archive), the cabinets get
+//      their names, and under a name made of the date and time such archives beyond the number
+//      to keep go; the cabinets of backups that go are deleted only once every rename is made.
+// A run that fails, is cancelled or killed before its placement leaves the series exactly as it
+// was; its temporary cabinets are removed (a killed one's by the next run). A placement cut short
+// leaves every backup whole under its old or its new name once the next run has finished it.
+// Files that could not be read do not keep a complete backup from its place; the run then fails,
+// naming them.
 #pragma once
 
 #include "app/run/BackupReport.h"

@@ -1,5 +1,7 @@
 #include "app/run/DestinationLock.h"
 
+#include "archive/naming/ArchiveNames.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
 
 #include <cerrno>
@@ -38,7 +40,7 @@ DestinationLock::~DestinationLock() {
     // The lock file goes while it is still locked, so that no other run can hold a lock on a
     // file that is no longer there.
     if (!lockFile_.empty())
-        ::unlink(lockFile_.c_str());
+        fs::Unlink(lockFile_);
     if (fd_ >= 0)
         ::close(fd_); // closing the descriptor releases the lock
 }
@@ -59,7 +61,8 @@ void DestinationLock::LockOpenFolder() {
 }
 
 void DestinationLock::LockThroughFile() {
-    const std::string path = folder_ + (folder_.back() == '/' ? "" : "/") + ".ostrivane.lock";
+    const std::string path =
+        folder_ + (folder_.back() == '/' ? "" : "/") + std::string(names::kLockFileName);
     // A run that ends removes its lock file; a lock taken on the file it removed would guard
     // nothing, so the lock counts only while the name still leads to the locked file.
     for (int attempt = 0; attempt < 8; ++attempt) {

@@ -1,6 +1,7 @@
 #include "app/run/StaleTemporaries.h"
 
 #include "archive/naming/ArchiveNames.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <dirent.h>
@@ -41,7 +42,7 @@ void RemoveUnheldEngineFile(int dirFd, const char* name) {
     // Removed while this lock is held, and only when the name still leads to the file locked.
     struct stat named {};
     if (::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
-        ::unlinkat(dirFd, name, 0);
+        fs::UnlinkAt(dirFd, name);
 }
 
 // Removes the engine's stale temporary files in `folder`, and with `runCabinets` the cabinets a
@@ -65,7 +66,7 @@ void RemoveIn(const std::string& folder, bool runCabinets) {
         struct stat info {};
         if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode))
-            ::unlinkat(dirFd, name.c_str(), 0);
+            fs::UnlinkAt(dirFd, name);
     }
     for (const std::string& name : engineFiles)
         RemoveUnheldEngineFile(dirFd, name.c_str());

@@ -3,6 +3,7 @@
 // created in the archive's own folder), and its volume information must be readable.
 #include "archive/component/TZipCommon.h"
 
+#include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
 
@@ -82,14 +83,17 @@ bool TZipCommon::CheckArchiveDisk() {
 
     // Write protection: a read-only mount, or a probe file that cannot be created in the
     // archive's own folder because the file system is read-only (or cannot be removed again).
+    // The probe is named as a run's temporary file, so that one a killed run left is removed by
+    // the next run there.
     struct statvfs vfs {};
     bool writeProtected = ::statvfs(folder.c_str(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY);
     if (!writeProtected) {
         std::string probeFolder = folder.back() == '/' ? folder : folder + "/";
-        auto probe = ostrivane::fs::CreateUniqueTempFile(probeFolder, "vrk");
+        auto probe = ostrivane::fs::CreateUniqueTempFile(
+            probeFolder, std::string(ostrivane::names::kProbePrefix));
         if (!probe)
             writeProtected = errno == EROFS;
-        else if (::unlink(probe->c_str()) != 0)
+        else if (!ostrivane::fs::Unlink(*probe))
             writeProtected = true;
     }
     if (writeProtected) {

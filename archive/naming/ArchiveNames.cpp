@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <random>
 
 namespace ostrivane::names {
 
@@ -91,8 +93,25 @@ bool IsDateTimeArchive(std::string_view fileName) {
 }
 
 std::string RunTemporaryName(const std::string& folder, std::string_view token, int part) {
-    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") + ".ostrivane-" +
-           std::string(token) + "-" + std::to_string(part) + std::string(kTempExtension);
+    return folder + (folder.empty() || folder.back() == '/' ? "" : "/") +
+           RunTemporaryPrefix(token) + std::to_string(part) + std::string(kTempExtension);
+}
+
+std::string NewNameToken() {
+    std::random_device entropy;
+    const unsigned long long value = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", value);
+    return text;
+}
+
+std::string RunTemporaryPrefix(std::string_view token) {
+    return ".ostrivane-" + std::string(token) + "-";
+}
+
+std::string GoingName(std::string_view token, int k) {
+    return ".ostrivane-old-" + std::string(token) + "-" + std::to_string(k) +
+           std::string(kTempExtension);
 }
 
 bool IsRunTemporary(std::string_view fileName) {
@@ -112,7 +131,8 @@ bool IsEngineTemporary(std::string_view fileName) {
 
 bool IsBackupFile(std::string_view fileName, const std::string& archive) {
     const std::string name = NameOf(archive);
-    if (fileName == name || IsRunTemporary(fileName) || IsEngineTemporary(fileName))
+    if (fileName == name || IsRunTemporary(fileName) || IsEngineTemporary(fileName) ||
+        fileName == kPlacementRecordName || fileName == kLockFileName)
         return true;
     // The archive's own parts.
     const std::string_view base = WithoutExtension(name);

@@ -11,6 +11,14 @@
 //                   (data-2.cab, data.monday-2.cab, data_1-2.cab, 202612080442-2.cab)
 //   date and time   twelve digits YYYYMMDDhhmm + ".cab" (202612080442.cab)
 //   run temporary   "." + "ostrivane-" + token + "-" + k + ".tmp" in the archive's folder
+//   probe           "." + "ostrivane-probe-" + hexadecimal digits + ".tmp": the file that tells
+//                   whether the archive's folder can be written (a run temporary as well)
+//   going           "." + "ostrivane-old-" + token + "-" + k + ".tmp": a cabinet of an earlier
+//                   backup on its way out while the placement of a new one lasts (a run
+//                   temporary as well)
+//   placement record ".ostrivane-placement": what the placement of a backup is about to do,
+//                   kept in the destination folder while it lasts
+//   lock file       ".ostrivane.lock": the lock of a folder that may be written but not read
 //   engine temporary "vrk" + hexadecimal digits + ".tmp" (the cabinet library's working files)
 #pragma once
 
@@ -53,15 +61,30 @@ bool IsDateTimeArchive(std::string_view fileName);
 // The name under which a run writes cabinet `part` (1 the first) of its backup in `folder`
 // before the backup is complete; `token` tells the runs apart.
 std::string RunTemporaryName(const std::string& folder, std::string_view token, int part);
-// True for a name RunTemporaryName gives, in any folder.
+// A token that tells the temporary names of one run, or of one placement, from those of any
+// other: 64 random bits in hexadecimal.
+std::string NewNameToken();
+// What every name RunTemporaryName gives with `token` begins with.
+std::string RunTemporaryPrefix(std::string_view token);
+// The name under which cabinet `k` of an earlier backup waits, while a placement lasts, to be
+// deleted: a run temporary that no run writes to.
+std::string GoingName(std::string_view token, int k);
+// True for a name RunTemporaryName or GoingName gives, in any folder.
 bool IsRunTemporary(std::string_view fileName);
+
+// What the name of the probe of a folder's write protection begins with.
+inline constexpr std::string_view kProbePrefix = ".ostrivane-probe-";
+
+// The placement record and the lock file, in the destination folder.
+inline constexpr std::string_view kPlacementRecordName = ".ostrivane-placement";
+inline constexpr std::string_view kLockFileName = ".ostrivane.lock";
 // True for a name of the engine's temporary files ("vrk" + hexadecimal digits + ".tmp").
 bool IsEngineTemporary(std::string_view fileName);
 
 // True when `fileName`, a file in the folder of `archive`, is one of the files a backup to
 // `archive` writes or keeps there: the archive itself and its parts, the copies of its series
-// with their parts, an archive named after the date and time with its parts, or a temporary file
-// of a run or of the engine.
+// with their parts, an archive named after the date and time with its parts, a temporary file
+// of a run or of the engine, the placement record or the lock file.
 bool IsBackupFile(std::string_view fileName, const std::string& archive);
 
 } // namespace ostrivane::names

@@ -229,13 +229,21 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
     TFindData data;
     data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
     data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
-    // A folder that may be listed but not entered shows its names and refuses everything else:
-    // told once, since none of its files or folders can be taken.
-    const auto cannotEnter = [&] {
-        if (errno != EACCES)
-            return false;
-        ReportUnreadable(dir, EACCES);
-        return true;
+    // An entry that cannot be looked at (errno tells why). A folder that may be listed but not
+    // entered shows its names and refuses everything else, its entries' own names included: told
+    // once for the folder, since none of its files or folders can be taken, and its walk ends
+    // (true). Otherwise the entry alone is told (a link into a folder that cannot be entered, a
+    // read error) and the walk goes on with the folder's other entries.
+    const auto cannotLookAt = [&](const char* name) {
+        const int error = errno;
+        struct stat own {};
+        if (error == EACCES && ::fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) != 0 &&
+            errno == EACCES) {
+            ReportUnreadable(dir, EACCES);
+            return true;
+        }
+        ReportUnreadable(dir + name, error);
+        return false;
     };
     while (!*cancel_) {
         errno = 0;
@@ -254,7 +262,7 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         bool statted = false;
         if (type == DT_UNKNOWN) {
             if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (cannotEnter())
+                if (cannotLookAt(entry->d_name))
                     break;
                 continue;
             }
@@ -271,7 +279,7 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                 int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
                 const bool known =
                     (statted && type == DT_REG) || ::fstatat(fd, entry->d_name, &st, flags) == 0;
-                if (!known && cannotEnter())
+                if (!known && cannotLookAt(entry->d_name))
                     break;
                 if (known) {
                     if (S_ISREG(st.st_mode)) {
@@ -290,7 +298,7 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         } else if (type == DT_DIR) {
             const bool known =
                 statted || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!known && cannotEnter())
+            if (!known && cannotLookAt(entry->d_name))
                 break;
             if (known) {
                 if (S_ISDIR(st.st_mode)) {

@@ -82,7 +82,9 @@ public:
     std::function<void(TComponent*, const std::string& dir)> OnRootDirChange;
     std::function<void(TComponent*, const std::string& directory)> OnRecurseDir;
     // A folder that exists but cannot be read (no permission, for example): its files cannot
-    // be taken, and whoever runs the scan should say so. `error` is the errno value.
+    // be taken, and whoever runs the scan should say so. `error` is the errno value. An entry
+    // that cannot be looked at or followed (a link into a folder that cannot be entered) is told
+    // the same way, by its own path (without a trailing "/"), and the walk goes on past it.
     std::function<void(TComponent*, const std::string& directory, int error)> OnFolderUnreadable;
 
     // Run state.

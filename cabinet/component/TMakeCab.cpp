@@ -181,11 +181,16 @@ bool TMakeCab::EntriesScanned(TCompHeaderObj& entries) {
     return false;
 }
 
-void TMakeCab::RecordSources() {
-    if (!sourceRecord_.empty() &&
-        !ostrivane::cabformat::WriteSourceRecord(parts_.front(), sourceRecord_)) {
-        DoError(ArchiveFile(), "the record of the source folders was not written", kErrWritingFile,
-                "0");
+void TMakeCab::RecordPlaces() {
+    const auto count = static_cast<std::uint16_t>(parts_.size());
+    for (std::uint16_t index = 1; index <= count; ++index) {
+        const std::string& part = parts_[index - 1u];
+        std::string reserve = ostrivane::cabformat::EncodeSetRecord({setToken_, index, count});
+        if (index == 1)
+            reserve += sourceRecord_;
+        if (!ostrivane::cabformat::WriteHeaderReserve(part, reserve))
+            DoError(ReportedName(part), "the record of its place in the backup was not written",
+                    kErrWritingFile, "0");
     }
 }
 
@@ -269,6 +274,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         tempFolder_.clear();
         sourceRecord_.clear();
         buildSetId_ = SetId != 0 ? SetId : ostrivane::NewSetId(ArchiveFile());
+        setToken_ = ostrivane::cabformat::NewSetToken();
         addSucceeded_ = false;
         // The context is made between the scan and the first add (EntriesScanned), when the
         // size of what is to be packed is known.
@@ -299,7 +305,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             }
         }
         if (flushed && addSucceeded_ && !GetCancel() && !parts_.empty()) {
-            RecordSources();
+            RecordPlaces();
             SecureWrittenArchive();
         }
         backupComplete_ = flushed && addSucceeded_ && !parts_.empty() && !GetCancel() &&
@@ -375,8 +381,10 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     DestroyCabContext();
     ccab_ = CCAB{};
     ccab_.cb = maxCabinetSize;
-    // Room for the record of the sources, written once the cabinet is complete.
-    ccab_.cbReserveCFHeader = static_cast<FCI_UINT>(sourceRecord_.size());
+    // Room for the set record and the record of the sources, written once the set is complete
+    // (every cabinet of the set has the same reserve; only the first holds the sources).
+    ccab_.cbReserveCFHeader =
+        static_cast<FCI_UINT>(ostrivane::cabformat::kSetRecordBytes + sourceRecord_.size());
     ccab_.cbFolderThresh = folderThreshold;
     ccab_.fFailOnIncompressible = FailOnIncompressible() ? 1 : 0;
     ccab_.setID = setID;

@@ -5,6 +5,7 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
+#include "cabinet/format/SetRecord.h"
 #include "cabinet/format/SourceRecord.h"
 #include "platform/cabformat/CabinetFormat.h"
 #include "platform/fci/fci.h"
@@ -148,8 +149,9 @@ private:
     // TempDir, or the archive's folder when TempDir's file system has less free room than the
     // scanned files hold.
     std::string TempFolderWithRoom();
-    // Writes the record of the sources into the first cabinet's header reserve.
-    void RecordSources();
+    // Writes every cabinet's set record into its header reserve, and the record of the sources
+    // after it in the first one's.
+    void RecordPlaces();
     // A source file as it was when opened; compared with the file after its last read.
     void NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
                           const std::timespec& modified);
@@ -173,7 +175,8 @@ private:
     // Records the file just added with its checksum.
     void NotePackedFile(const std::string& storedName);
     // After a successful flush: every part and its folder synced to the disk, then (with
-    // VerifyArchive) read back and compared with what was packed.
+    // VerifyArchive) read back and compared with what was packed, and every part's place in the
+    // set checked.
     void SecureWrittenArchive();
     void VerifyWrittenArchive();
 
@@ -198,8 +201,10 @@ private:
     // holds a lock on is left over from a process that ended without removing it.
     std::string tempFolder_;
     std::map<std::string, UniqueFd> tempLocks_;
-    // The record of the sources, written into the first cabinet's header reserve.
+    // The record of the sources, written into the first cabinet's header reserve, and the token
+    // every cabinet of the build carries in its set record.
     std::string sourceRecord_;
+    ostrivane::cabformat::SetToken setToken_{};
     // The source file being read: its handle, name, size and modification time when opened.
     std::int64_t statHandle_ = -1;
     std::string statName_;

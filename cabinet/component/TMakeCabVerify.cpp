@@ -5,6 +5,7 @@
 #include "archive/model/ErrorCodes.h"
 #include "cabinet/component/CabPaths.h"
 #include "cabinet/component/TMakeCab.h"
+#include "cabinet/format/ArchiveParts.h"
 #include "cabinet/read/CabinetReader.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
@@ -209,6 +210,9 @@ void TMakeCab::VerifyWrittenArchive() {
     showProgress(total);
     comparison.Finish(parts_.front());
     VerifiedFiles = comparison.Verified();
+    // Each cabinet read back must also say where it stands in the set.
+    for (const ostrivane::PartProblem& problem : ostrivane::CheckWrittenSet(parts_, setToken_))
+        comparison.PartProblem(problem.Part, ostrivane::DescribePartProblem(problem));
 
     const std::vector<Failure>& failures = comparison.Failures();
     const int shown = std::min<int>(kMostFileReports, static_cast<int>(failures.size()));

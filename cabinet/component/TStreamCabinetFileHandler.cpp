@@ -2,6 +2,7 @@
 
 #include "cabinet/component/LastError.h"
 #include "platform/fci/fci.h"
+#include "platform/fs/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -104,6 +105,6 @@ std::int32_t TStreamCabinetFileHandler::CabSeek(std::int32_t Handle, std::int32_
 }
 
 std::int32_t TStreamCabinetFileHandler::CabDelete(const std::string& FileName, int& Err) {
-    Err = ::unlink(FileName.c_str()) == 0 ? 0 : LastError();
+    Err = ostrivane::fs::Unlink(FileName) ? 0 : LastError();
     return 0;
 }

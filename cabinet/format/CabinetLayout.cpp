@@ -1,8 +1,8 @@
 #include "cabinet/format/CabinetLayout.h"
 
 #include "cabinet/format/CabinetBytes.h"
-#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/format/CabinetHeader.h"
+#include "platform/cabformat/CabinetFormat.h"
 
 #include <algorithm>
 #include <cerrno>

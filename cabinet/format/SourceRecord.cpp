@@ -1,6 +1,8 @@
 #include "cabinet/format/SourceRecord.h"
 
 #include "cabinet/format/CabinetHeader.h"
+#include "cabinet/format/NulFields.h"
+#include "cabinet/format/SetRecord.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <array>
@@ -16,33 +18,6 @@ namespace {
 
 constexpr std::string_view kMagic = "OSTRIVANE-SOURCES 1";
 
-// The fields of a record, each ended by a NUL.
-class Fields {
-public:
-    Fields(const std::uint8_t* bytes, std::size_t size)
-        : text_(reinterpret_cast<const char*>(bytes), size) {}
-    std::optional<std::string_view> Next() {
-        const auto end = text_.find('\0', at_);
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        const std::string_view field = text_.substr(at_, end - at_);
-        at_ = end + 1;
-        return field;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
-
-std::optional<CabinetHeader> HeaderOf(int fd) {
-    std::array<std::uint8_t, kHeaderReserveAt> bytes{};
-    const ssize_t read = ::pread(fd, bytes.data(), bytes.size(), 0);
-    if (read < 0)
-        return std::nullopt;
-    return ParseCabinetHeader(bytes.data(), static_cast<std::size_t>(read));
-}
-
 } // namespace
 
 std::string EncodeSourceRecord(const std::vector<SourceGroup>& groups) {
@@ -56,12 +31,12 @@ std::string EncodeSourceRecord(const std::vector<SourceGroup>& groups) {
         record += group.Folder;
         record += '\0';
     }
-    return record.size() <= kMostHeaderReserve ? record : std::string();
+    return record.size() + kSetRecordBytes <= kMostHeaderReserve ? record : std::string();
 }
 
 std::optional<std::vector<SourceGroup>> DecodeSourceRecord(const std::uint8_t* bytes,
                                                            std::size_t size) {
-    Fields fields(bytes, size);
+    NulFields fields(std::string_view(reinterpret_cast<const char*>(bytes), size));
     if (fields.Next() != kMagic)
         return std::nullopt;
     const auto countText = fields.Next();
@@ -82,30 +57,18 @@ std::optional<std::vector<SourceGroup>> DecodeSourceRecord(const std::uint8_t* b
     return groups;
 }
 
-bool WriteSourceRecord(const std::string& path, const std::string& record) {
-    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.Valid() || record.empty())
-        return false;
-    const auto header = HeaderOf(fd.Get());
-    if (!header || header->HeaderReserve != record.size())
-        return false;
-    return ::pwrite(fd.Get(), record.data(), record.size(), kHeaderReserveAt) ==
-           static_cast<ssize_t>(record.size());
-}
-
 std::optional<std::vector<SourceGroup>> ReadSourceRecord(const std::string& path) {
+    const CabinetPlace place = ReadCabinetPlace(path, false);
+    if (!place.IsCabinet() || place.Header.HeaderReserve == 0)
+        return std::nullopt;
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!fd.Valid())
         return std::nullopt;
-    const auto header = HeaderOf(fd.Get());
-    if (!header || header->HeaderReserve == 0)
+    const auto reserve = ReadHeaderReserve(fd.Get(), place.Header);
+    if (!reserve)
         return std::nullopt;
-    std::vector<std::uint8_t> reserve(header->HeaderReserve);
-    if (::pread(fd.Get(), reserve.data(), reserve.size(), kHeaderReserveAt) !=
-        static_cast<ssize_t>(reserve.size()))
-        return std::nullopt;
-    return DecodeSourceRecord(reserve.data(), reserve.size());
+    const std::size_t at = place.Set ? place.Set->Length : 0;
+    return DecodeSourceRecord(reserve->data() + at, reserve->size() - at);
 }
 
 } // namespace ostrivane::cabformat

@@ -1,7 +1,8 @@
 // Which source folder each group of stored names came from, kept with every backup so that a
 // restore can put each file back where it was, whatever became of the source list since. The
-// record lies in the first cabinet's header reserve, which every reader skips, so the archive's
-// contents stay the backed-up files alone:
+// record lies in the first cabinet's header reserve, which every reader skips, right after the
+// set record (SetRecord.h; at the reserve's start in backups made before sets carried one), so the
+// archive's contents stay the backed-up files alone:
 //
 //   "OSTRIVANE-SOURCES 1" NUL, the number of groups in decimal NUL, then per group its stored
 //   prefix NUL and its folder NUL.
@@ -26,17 +27,14 @@ struct SourceGroup {
     bool operator==(const SourceGroup&) const = default;
 };
 
-// The record's bytes, or "" when they would not fit a cabinet's header reserve.
+// The record's bytes, or "" when they would not fit a cabinet's header reserve beside the set
+// record.
 std::string EncodeSourceRecord(const std::vector<SourceGroup>& groups);
 
 // The groups of a record read from a header reserve (zero padding after it is allowed); nothing
 // when the bytes hold no record.
 std::optional<std::vector<SourceGroup>> DecodeSourceRecord(const std::uint8_t* bytes,
                                                            std::size_t size);
-
-// Writes `record` into the header reserve of the cabinet `path`, which must have been made with a
-// reserve of exactly record.size() bytes. False (nothing written) otherwise or on failure.
-bool WriteSourceRecord(const std::string& path, const std::string& record);
 
 // The record of the cabinet `path`; nothing when it has none or cannot be read.
 std::optional<std::vector<SourceGroup>> ReadSourceRecord(const std::string& path);

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,6 +26,24 @@ using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 std::string ArchiveError(archive* reader) {
     const char* text = reader != nullptr ? archive_error_string(reader) : nullptr;
     return text != nullptr && *text != '\0' ? text : "the decompressor failed";
+}
+
+// The cabinet `part` opened for reading; anything but a regular file is refused before it is
+// opened, since opening a FIFO waits for a writer and opening a device may act on it.
+UniqueFd OpenCabinet(const std::string& part, std::string& problem) {
+    struct stat info {};
+    if (::stat(part.c_str(), &info) != 0) {
+        problem = std::strerror(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = "not a regular file";
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(part.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid())
+        problem = std::strerror(errno);
+    return fd;
 }
 
 CabinetEntry EntryOf(const std::string& part, const CabinetFileRecord& file) {
@@ -224,9 +243,10 @@ private:
 bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visitor,
                     const std::function<bool()>& keepGoing, CabinetDecoder decoder) {
     for (const std::string& part : parts) {
-        UniqueFd fd(::open(part.c_str(), O_RDONLY | O_CLOEXEC));
+        std::string problem;
+        const UniqueFd fd = OpenCabinet(part, problem);
         if (!fd.Valid()) {
-            visitor.PartProblem(part, std::strerror(errno));
+            visitor.PartProblem(part, problem);
             continue;
         }
         const CabinetDirectory dir = ReadCabinetDirectory(fd.Get());
@@ -256,9 +276,10 @@ void ListCabinetSet(
     const std::vector<std::string>& parts, const std::function<void(const CabinetEntry&)>& entry,
     const std::function<void(const std::string& part, const std::string& problem)>& partProblem) {
     for (const std::string& part : parts) {
-        UniqueFd fd(::open(part.c_str(), O_RDONLY | O_CLOEXEC));
+        std::string problem;
+        const UniqueFd fd = OpenCabinet(part, problem);
         if (!fd.Valid()) {
-            partProblem(part, std::strerror(errno));
+            partProblem(part, problem);
             continue;
         }
         const CabinetDirectory dir = ReadCabinetDirectory(fd.Get());

@@ -115,7 +115,57 @@ std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
     return std::nullopt;
 }
 
+namespace {
+
+FileCallHook& Hook() {
+    static FileCallHook hook;
+    return hook;
+}
+
+// Whether the call may be made; false with errno set to the hook's answer when it may not.
+bool Allowed(FileCall call, const std::string& path) {
+    const FileCallHook& hook = Hook();
+    if (!hook)
+        return true;
+    if (const int refused = hook(call, path); refused != 0) {
+        errno = refused;
+        return false;
+    }
+    return true;
+}
+
+bool SyncOpened(int fd, bool dropFromCache) {
+    // EINVAL: the file system offers no synchronisation; there is nothing more to do.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int saved = errno;
+    if (synced && dropFromCache)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    errno = saved;
+    return synced;
+}
+
+bool SyncPath(const std::string& path, int flags, bool dropFromCache) {
+    if (!Allowed(FileCall::Sync, path))
+        return false;
+    const int fd = ::open(path.empty() ? "." : path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = SyncOpened(fd, dropFromCache);
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return synced;
+}
+
+} // namespace
+
+void SetFileCallHook(FileCallHook hook) {
+    Hook() = std::move(hook);
+}
+
 bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (!Allowed(FileCall::Rename, from))
+        return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
@@ -132,26 +182,20 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
-namespace {
-
-bool SyncPath(const std::string& path, int flags, bool dropFromCache) {
-    const int fd = ::open(path.empty() ? "." : path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // EINVAL: the file system offers no synchronisation; there is nothing more to do.
-    bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-    const int saved = errno;
-    if (synced && dropFromCache)
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
-    errno = saved;
-    return synced;
+bool Unlink(const std::string& path) {
+    return Allowed(FileCall::Unlink, path) && ::unlink(path.c_str()) == 0;
 }
 
-} // namespace
+bool UnlinkAt(int dirFd, const std::string& name) {
+    return Allowed(FileCall::Unlink, name) && ::unlinkat(dirFd, name.c_str(), 0) == 0;
+}
 
 bool SyncFile(const std::string& path, bool dropFromCache) {
     return SyncPath(path, O_RDONLY, dropFromCache);
+}
+
+bool SyncDescriptor(int fd, const std::string& path) {
+    return Allowed(FileCall::Sync, path) && SyncOpened(fd, false);
 }
 
 bool SyncFolder(const std::string& folder, const std::string& fileInside) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -49,15 +50,31 @@ bool CreateDirectories(const std::string& path, unsigned mode = 0777);
 std::optional<std::string> CreateUniqueTempFile(const std::string& folder,
                                                 const std::string& prefix);
 
+// The calls that change a folder's entries or make them durable. Every rename, unlink and sync
+// of a backup run goes through the helpers below, so that a test can fail any one of them, or
+// end the process there, and see what each step leaves.
+enum class FileCall { Rename, Unlink, Sync };
+// Asked before each such call with the path it concerns: 0 lets the call be made; any other
+// value is an errno value the call then fails with, unmade. Unset (the default), nothing is
+// asked. Tests only; not to be changed while calls are being made.
+using FileCallHook = std::function<int(FileCall call, const std::string& path)>;
+void SetFileCallHook(FileCallHook hook);
+
 // Renames `from` to `to` without ever replacing an existing `to`. False (errno set) when the
 // rename did not happen.
 bool RenameNoReplace(const std::string& from, const std::string& to);
+// Removes the file `path`; false (errno set) when it could not.
+bool Unlink(const std::string& path);
+// Removes the file `name` in the folder open as `dirFd`; false (errno set) when it could not.
+bool UnlinkAt(int dirFd, const std::string& name);
 
 // Makes the contents of the file `path` durable (fsync); with `dropFromCache` its pages are then
 // dropped from the page cache, so that the next read comes from the storage where the system
 // allows. False (errno set) when the file could not be opened or synced; a file system that
 // cannot sync at all (EINVAL) counts as synced.
 bool SyncFile(const std::string& path, bool dropFromCache = false);
+// The same for the file open as `fd`, which is `path`.
+bool SyncDescriptor(int fd, const std::string& path);
 // Makes the entries of the folder `folder` durable (fsync of the folder itself): call it after
 // files were created, renamed or deleted in it. A folder that may be written but not read cannot
 // be opened for that; its whole file system is then flushed through `fileInside`, a file in it.

@@ -3,8 +3,11 @@
 // killed, a session logging out) removes them before the process ends, so that no temporary
 // file of up to 2 GB and no half-written archive is left behind.
 //
-// The list is kept in fixed storage that the signal handler reads without allocating or
-// locking; it holds a limited number of paths (more are simply not guarded).
+// The list is kept in storage that the signal handler reads without allocating or locking; it
+// grows in blocks as more paths are listed, so every listed path is guarded. A run that writes
+// many files of one form (the parts of a backup under temporary names) lists their common
+// beginning once instead, and the handler removes every file of the folder whose name begins
+// so.
 #pragma once
 
 #include <csignal>
@@ -35,6 +38,26 @@ void RemoveOnTermination(const std::string& path);
 
 // Takes `path` off the list (it was deleted, renamed or completed); nothing when not listed.
 void KeepOnTermination(const std::string& path);
+
+// Lists every file in `folder` whose name begins with `prefix` (a path listed with
+// RemoveOnTermination that lies there under such a name then takes no room of its own). At most
+// a few such forms are guarded at once; false when there is no room for another.
+bool RemoveOnTerminationByPrefix(const std::string& folder, const std::string& prefix);
+// Takes the form off the list again.
+void KeepPrefixOnTermination(const std::string& folder, const std::string& prefix);
+
+// Holds the termination signals (and the alarm of an orderly end) back from the whole process,
+// whichever thread they reach, while it lives: a step that must not be cut in two (the placing of
+// a backup's files) runs under it. A signal that comes meanwhile takes effect, as it would have,
+// when the last hold ends. Installs the handlers when that was not done yet, since without them
+// nothing could be held.
+class TerminationHeld {
+public:
+    TerminationHeld();
+    ~TerminationHeld();
+    TerminationHeld(const TerminationHeld&) = delete;
+    TerminationHeld& operator=(const TerminationHeld&) = delete;
+};
 
 // Holds the termination signals (and the alarm of an orderly end) back from the calling thread
 // while it lives; one that comes

@@ -36,7 +36,8 @@ TEST(Naming, EveryFileABackupWritesIsKnownAndNoOther) {
     const std::string archive = "/z/data.monday.cab";
     for (const char* ours :
          {"data.monday.cab", "data.monday-2.cab", "data_1.cab", "data_7-3.cab", "202612080442.cab",
-          "202612080442-2.cab", ".ostrivane-1f2e-1.tmp", "vrk1A2b.tmp"})
+          "202612080442-2.cab", ".ostrivane-1f2e-1.tmp", "vrk1A2b.tmp", ".ostrivane-placement",
+          ".ostrivane.lock", ".ostrivane-old-1f2e-3.tmp", ".ostrivane-probe-A1.tmp"})
         EXPECT_TRUE(names::IsBackupFile(ours, archive)) << ours;
     for (const char* other :
          {"data.cab", "data.tuesday.cab", "data_1.txt", "data_01.cab", "data-1.cab",
@@ -44,4 +45,8 @@ TEST(Naming, EveryFileABackupWritesIsKnownAndNoOther) {
         EXPECT_FALSE(names::IsBackupFile(other, archive)) << other;
     EXPECT_EQ(names::RunTemporaryName("/z", "1f2e", 2), "/z/.ostrivane-1f2e-2.tmp");
     EXPECT_TRUE(names::IsRunTemporary(".ostrivane-1f2e-2.tmp"));
+    // The cabinets of a backup on its way out are run temporaries; the placement record, which
+    // must outlive a killed run, is not.
+    EXPECT_TRUE(names::IsRunTemporary(names::GoingName("1f2e", 3)));
+    EXPECT_FALSE(names::IsRunTemporary(names::kPlacementRecordName));
 }

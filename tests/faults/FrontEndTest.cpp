@@ -170,3 +170,112 @@ TEST(FrontEnd, AStalePartIsNeverTakenForAPartOfTheBackup) {
 
 } // namespace
 } // namespace faults
+
+namespace faults {
+namespace {
+
+// The files the cabinets `parts` hold, as cabextract lists them.
+std::set<std::string> NamesIn(const std::vector<std::string>& parts) {
+    std::set<std::string> names;
+    for (const std::string& part : parts) {
+        const std::set<std::string> held = CabextractNames(part);
+        names.insert(held.begin(), held.end());
+    }
+    return names;
+}
+
+// The names of the files below `folder`, "/" between their parts.
+std::set<std::string> RestoredNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : testsupport::TreeContents(folder))
+        names.insert(name);
+    return names;
+}
+
+// A backup is read by its whole set: a part missing (in the middle or at the end), another
+// backup's part under a part's name, or a part cut short is told by the part's name and fails
+// every reading command, while --extract still restores every file the other parts hold.
+TEST(FrontEnd, EveryReadingCommandFailsOnASetThatIsNotWholeAndStillRestoresTheRest) {
+    Scratch dir;
+    for (int i = 0; i < 3; ++i) {
+        WriteFile(dir / ("Data/f" + std::to_string(i)), RandomBytes(60000, i));
+        WriteFile(dir / ("other/g" + std::to_string(i)), RandomBytes(60000, 10 + i));
+    }
+    ::mkdir((dir / "x").c_str(), 0755);
+    ::mkdir((dir / "whole").c_str(), 0755);
+    const std::string size = " --quiet --part-size 100000 ";
+    ASSERT_EQ(
+        Shell(Quote(kTool) + size + Quote(dir / "x/other.cab") + " " + Quote(dir / "other/*.*")),
+        0);
+    ASSERT_EQ(
+        Shell(Quote(kTool) + size + Quote(dir / "whole/data.cab") + " " + Quote(dir / "Data/*.*")),
+        0);
+    ASSERT_EQ(Listing(dir / "whole"), "data-2.cab data-3.cab data.cab");
+    struct Case {
+        const char* name;
+        const char* part;   // the part that is not as it should be
+        std::string change; // the shell command that makes it so, in the copy "out"
+        const char* told;
+    };
+    const Case cases[] = {
+        {"middle part missing", "data-2.cab", "rm data-2.cab",
+         "part 2 of 3 of this backup is missing"},
+        {"last part missing", "data-3.cab", "rm data-3.cab",
+         "part 3 of 3 of this backup is missing"},
+        {"another backup's part", "data-2.cab", "cp ../x/other-2.cab data-2.cab",
+         "not part 2 of 3 of this backup"},
+        {"a part twice", "data-3.cab", "cp data-2.cab data-3.cab",
+         "holds part 2 of this backup instead of part 3 of 3"},
+        {"a part cut short", "data-3.cab", "truncate -s 30000 data-3.cab", "cut short: 30000 of"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = dir / "out";
+        const std::string back = dir / "back";
+        Shell("rm -rf " + Quote(out) + " " + Quote(back));
+        ASSERT_EQ(Shell("cp -a " + Quote(dir / "whole") + " " + Quote(out) + " && cd " +
+                        Quote(out) + " && " + c.change),
+                  0);
+        const std::string told = out + "/" + c.part + ": " + c.told;
+        for (const std::string& command : {std::string("--list"), std::string("--test")}) {
+            std::string output;
+            EXPECT_EQ(Shell(Quote(kTool) + " " + command + " " + Quote(out + "/data.cab"), &output),
+                      1)
+                << c.name << ", " << command;
+            EXPECT_NE(output.find(told), std::string::npos) << c.name << ": " << output;
+        }
+        std::string output;
+        EXPECT_EQ(Shell(Quote(kTool) + " --extract " + Quote(back) + " " + Quote(out + "/data.cab"),
+                        &output),
+                  1)
+            << c.name;
+        EXPECT_NE(output.find(told), std::string::npos) << c.name << ": " << output;
+        // Every file of the parts that are whole and belong to the backup is restored.
+        std::vector<std::string> good;
+        for (const std::string& part :
+             {std::string("data.cab"), std::string("data-2.cab"), std::string("data-3.cab")}) {
+            if (part != c.part)
+                good.push_back(dir / ("whole/" + part));
+        }
+        EXPECT_EQ(RestoredNames(back), NamesIn(good)) << c.name;
+        EXPECT_EQ(RestoredNames(back).size(), 2u) << c.name;
+        for (const auto& [name, bytes] : testsupport::TreeContents(back))
+            EXPECT_EQ(bytes, ReadFile(dir / name)) << c.name << ": " << name;
+    }
+}
+
+// Anything but a regular file is refused at once: no reading command waits on a FIFO.
+TEST(FrontEnd, TheReadingCommandsRefuseAFifoAtOnce) {
+    Scratch dir;
+    ASSERT_EQ(::mkfifo((dir / "data.cab").c_str(), 0644), 0);
+    const std::string fifo = Quote(dir / "data.cab");
+    for (const std::string& command :
+         {" --list " + fifo, " --test " + fifo, " --extract " + Quote(dir / "back") + " " + fifo}) {
+        std::string output;
+        // Shell gives -1 when the command does not end within the limit.
+        EXPECT_EQ(Shell(Quote(kTool) + command, &output, 20), 1) << command;
+        EXPECT_NE(output.find("not a regular file"), std::string::npos) << output;
+    }
+}
+
+} // namespace
+} // namespace faults

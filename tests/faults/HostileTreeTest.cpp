@@ -117,6 +117,44 @@ TEST_F(HostileTree, FifosSocketsAndDevicesAreNeverOpened) {
 
 // A cabinet holds at most 65,535 files: the backup goes on in a second part, a cabinet of its
 // own, and every file is in exactly one of the two.
+// A link into a folder its user cannot enter (EACCES while it is followed): the link alone is
+// told, by its own name, and every other file of its folder is backed up (run as the
+// unprivileged user, for whom the permission holds).
+TEST_F(HostileTree, ALinkIntoAFolderThatCannotBeEnteredIsToldAndTheRestOfItsFolderTaken) {
+    for (int i = 0; i < 20; ++i)
+        WriteFile(src() + "/f" + std::to_string(i) + ".txt", "file " + std::to_string(i));
+    WriteFile(dir / "locked/secret.txt", "secret");
+    ASSERT_EQ(::symlink((dir / "locked/secret.txt").c_str(), (src() + "/link.txt").c_str()), 0);
+    ASSERT_EQ(::chmod((dir / "locked").c_str(), 0700), 0);
+    ASSERT_TRUE(HandOver(src(), true));
+    ASSERT_TRUE(HandOver(dir / "out"));
+    const std::string reports = dir / "out/reports";
+    const int status = RunUnprivileged(
+        [&] {
+            std::string written;
+            TMakeCab cab;
+            cab.OnError = [&](TComponent*, const std::string& file, const std::string&,
+                              const std::string&,
+                              int code) { written += std::to_string(code) + " " + file + "\n"; };
+            ConfigureForBackup(cab, archive(), {src() + "/*.*"}, true, dir / "out");
+            const int added = cab.Compress();
+            WriteFile(reports, written);
+            return added;
+        },
+        60);
+    if (!IsRoot())
+        ::chmod((dir / "locked").c_str(), 0755);
+    EXPECT_EQ(status, 20) << ReadFile(reports);
+    EXPECT_EQ(ReadFile(reports), std::to_string(kErrNotAccessible) + " " + src() + "/link.txt\n");
+    std::set<std::string> stored;
+    for (const auto& [name, size] : ReadCabDirectory(archive()).SizesByName())
+        stored.insert(name);
+    std::set<std::string> expected;
+    for (int i = 0; i < 20; ++i)
+        expected.insert("src\\f" + std::to_string(i) + ".txt");
+    EXPECT_EQ(stored, expected);
+}
+
 TEST(HostileTreeCrowd, AFolderOfAHundredThousandEntriesGoesIntoTwoParts) {
     Scratch dir(true);
     const std::string crowded = dir / "src";

@@ -184,6 +184,64 @@ TEST(Termination, ACabinetHalfWrittenWhenASignalCameIsRemoved) {
     EXPECT_EQ(Listing(dir / "tmp"), "");
 }
 
+// Serves the library as usual, but the process gets SIGTERM when the library creates its
+// `stopAt`-th cabinet in `folder`.
+class StoppedAtAPart : public TStreamCabinetFileHandler {
+public:
+    StoppedAtAPart(std::string folder, int stopAt) : folder_(std::move(folder)), stopAt_(stopAt) {}
+
+    std::int32_t CabOpen(const std::string& FileName, int OFlag, int PMode, int& Err,
+                         int Reserved) override {
+        if ((OFlag & FCI_O_CREAT) != 0 && FileName.rfind(folder_ + "/", 0) == 0 &&
+            ++created_ == stopAt_)
+            ::raise(SIGTERM);
+        return TStreamCabinetFileHandler::CabOpen(FileName, OFlag, PMode, Err, Reserved);
+    }
+
+private:
+    std::string folder_;
+    int stopAt_;
+    int created_ = 0;
+};
+
+// SIGTERM after a backup has written 80 parts, through the backup run (its cabinets under
+// temporary names) and through the component alone (under the archive's names): every cabinet
+// and every temporary file goes, however many there are.
+TEST(Termination, EveryFileOfABuildStoppedBySignalGoesHoweverManyPartsItHas) {
+    Scratch dir;
+    for (int i = 0; i < 100; ++i)
+        WriteFile(dir / ("src/f" + std::to_string(i)), RandomBytes(3000, i));
+    for (const bool throughTheRun : {true, false}) {
+        ::mkdir((dir / "tmp").c_str(), 0755);
+        ::mkdir((dir / "out").c_str(), 0755);
+        const int status = RunGuarded(
+            [&] {
+                ostrivane::fs::InstallRemoveOnTermination();
+                TMakeCab cab;
+                // One file a part.
+                cab.FileHandler = std::make_unique<StoppedAtAPart>(dir / "out", 80);
+                if (throughTheRun) {
+                    ostrivane::run::BackupRequest request;
+                    request.Archive = dir / "out/data.cab";
+                    request.FileSpec = {dir / "src/*.*"};
+                    request.TempDir = dir / "tmp";
+                    request.PartSize = 4096;
+                    ostrivane::run::RunBackup(cab, request);
+                } else {
+                    ConfigureForBackup(cab, dir / "out/data.cab", {dir / "src/*.*"}, false,
+                                       dir / "tmp");
+                    cab.PartSize = 4096;
+                    cab.Compress();
+                }
+                return 0;
+            },
+            60);
+        EXPECT_EQ(status, -2) << "not ended by the signal, through the run: " << throughTheRun;
+        EXPECT_EQ(Listing(dir / "out"), "") << "through the run: " << throughTheRun;
+        EXPECT_EQ(Listing(dir / "tmp"), "") << "through the run: " << throughTheRun;
+    }
+}
+
 // A window program's orderly end: the first signal is only announced on the program's socket;
 // the program ends by it once it has done its part, and the handler ends it when the program
 // takes too long or a second signal comes. The listed file is removed on every way out.

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+
 #include <sstream>
 #include <utility>
 
@@ -17,6 +22,29 @@ void ExpectInstalled(const std::string& tool) {
 }
 
 } // namespace
+
+std::optional<std::map<std::string, std::string>> LibarchiveFiles(const std::string& cabinet) {
+    const std::unique_ptr<archive, int (*)(archive*)> reader(archive_read_new(), archive_read_free);
+    if (!reader || archive_read_support_format_cab(reader.get()) != ARCHIVE_OK ||
+        archive_read_open_filename(reader.get(), cabinet.c_str(), 1 << 16) != ARCHIVE_OK)
+        return std::nullopt;
+    std::map<std::string, std::string> files;
+    archive_entry* entry = nullptr;
+    int result = ARCHIVE_OK;
+    while ((result = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        std::string bytes;
+        char block[1 << 16];
+        la_ssize_t n = 0;
+        while ((n = archive_read_data(reader.get(), block, sizeof block)) > 0)
+            bytes.append(block, static_cast<std::size_t>(n));
+        if (n < 0)
+            return std::nullopt;
+        files[archive_entry_pathname(entry)] = std::move(bytes);
+    }
+    if (result != ARCHIVE_EOF)
+        return std::nullopt;
+    return files;
+}
 
 bool CabextractAccepts(const std::string& cabinet) {
     return Shell("cabextract -q -t " + Quote(cabinet)) == 0;

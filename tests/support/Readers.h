@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -18,6 +19,10 @@ std::set<std::string> CabextractNames(const std::string& cabinet);
 // The content of the stored `file` ("/" between its parts) as cabextract extracts it, or a text
 // saying the cabinet could not be read.
 std::string CabextractFile(const std::string& cabinet, const std::string& file);
+
+// Every file of the cabinet as libarchive (bsdtar's library) reads it, in this process: stored
+// name with "/" between its parts -> bytes; nothing when it cannot read the cabinet whole.
+std::optional<std::map<std::string, std::string>> LibarchiveFiles(const std::string& cabinet);
 
 // Expects `cabextract -t` and `7zz t` to find every file of the cabinet intact.
 void ExpectTestersAccept(const std::string& cabinet);

@@ -6,6 +6,7 @@
 #include "app/restore/BesideName.h"
 #include "app/restore/RestoreChoice.h"
 #include "app/restore/RestoreTexts.h"
+#include "cabinet/format/SetRecord.h"
 #include "tests/platform/libcabinet/FciHarness.h"
 #include "tests/support/Child.h"
 
@@ -29,15 +30,18 @@ using testsupport::Scratch;
 using testsupport::TreeContents;
 using testsupport::WriteFile;
 
-// Packs `files` (stored name, bytes) through the FCI into `cabinet`, with `record` in the
-// header's reserve when given, as the backup run keeps it.
+// Packs `files` (stored name, bytes) through the FCI into `cabinet`, with `setRecord` and
+// `record` in the header's reserve when given: a backup made before the set record kept the
+// record of its sources alone there.
 void Pack(const fs::path& cabinet, const Files& files,
-          const std::vector<SourceGroup>* record = nullptr) {
+          const std::vector<SourceGroup>* record = nullptr, const std::string& setRecord = {}) {
     fs::create_directories(cabinet.parent_path());
     const Scratch sources;
     libcabinet_test::FciHarness fci(cabinet.parent_path(), cabinet.filename().string());
-    const std::string reserve = record != nullptr ? EncodeSourceRecord(*record) : std::string();
+    const std::string reserve =
+        setRecord + (record != nullptr ? EncodeSourceRecord(*record) : std::string());
     fci.ccab.cbReserveCFHeader = static_cast<FCI_UINT>(reserve.size());
+    fci.ccab.setID = 77;
     const HFCI context = fci.create();
     ASSERT_NE(context, nullptr);
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -47,8 +51,8 @@ void Pack(const fs::path& cabinet, const Files& files,
     }
     ASSERT_TRUE(fci.flush(context));
     FCIDestroy(context);
-    if (record != nullptr) {
-        ASSERT_TRUE(ostrivane::cabformat::WriteSourceRecord(cabinet, reserve));
+    if (!reserve.empty()) {
+        ASSERT_TRUE(ostrivane::cabformat::WriteHeaderReserve(cabinet, reserve));
     }
 }
 
@@ -213,6 +217,56 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
     WriteFile(archive, ReadFile(w / "dest/Záloha_2.cab"));
     EXPECT_FALSE(Unchanged(catalog[0]));
     EXPECT_TRUE(Unchanged(catalog[1]));
+}
+
+// A backup in parts whose middle part is missing: listed as damaged with the reason, its test
+// counts the part as bad, and a restore of the whole backup brings back the files of the other
+// parts and names the one missing. A FIFO under a backup's name is listed as damaged at once.
+TEST(Restore, ABackupWhoseSetIsNotWholeIsDamagedAndItsOtherPartsStillRestore) {
+    const Scratch work;
+    const fs::path w = work.Folder();
+    const fs::path archive = w / "dest/Záloha.cab";
+    const ostrivane::cabformat::SetToken token = ostrivane::cabformat::NewSetToken();
+    const char* names[] = {"Záloha.cab", "Záloha-2.cab", "Záloha-3.cab"};
+    for (std::uint16_t index = 1; index <= 3; ++index)
+        Pack(w / "dest" / names[index - 1],
+             {{"Dokumenty\\" + std::to_string(index) + ".txt", "part " + std::to_string(index)}},
+             nullptr, ostrivane::cabformat::EncodeSetRecord({token, index, 3}));
+    ASSERT_FALSE(ReadCatalog(archive).at(0).Damaged());
+    fs::remove(w / "dest/Záloha-2.cab");
+
+    const std::vector<Backup> catalog = ReadCatalog(archive);
+    ASSERT_EQ(catalog.size(), 1u);
+    EXPECT_TRUE(catalog[0].Damaged());
+    EXPECT_EQ(catalog[0].Problem, "Záloha-2.cab: chybí část 2 z 3 této zálohy");
+    EXPECT_EQ(catalog[0].Files.size(), 2u);
+
+    const CheckSummary check = CheckBackup(catalog[0], nullptr, {});
+    EXPECT_EQ(check.Good, 2);
+    EXPECT_EQ(check.Bad, 1);
+    EXPECT_NE(CheckMessage(catalog[0], check).find("chybí část 2 z 3 této zálohy"),
+              std::string::npos);
+
+    RestoreSummary summary;
+    RestoreFiles(catalog[0], {}, w / "out", nullptr, {}, summary);
+    EXPECT_EQ(summary.Restored, 2);
+    ASSERT_EQ(summary.Problems.size(), 1u);
+    EXPECT_EQ(summary.Problems[0].Kind, RestoreFailure::Unreadable);
+    EXPECT_EQ(ReadFile(w / "out/Dokumenty/1.txt"), "part 1");
+    EXPECT_EQ(ReadFile(w / "out/Dokumenty/3.txt"), "part 3");
+
+    // A FIFO under the name of an earlier copy is listed as damaged at once, never waited on.
+    ASSERT_EQ(::mkfifo((w / "dest/Záloha_1.cab").c_str(), 0644), 0);
+    const int listed = testsupport::RunGuarded(
+        [&] {
+            for (const Backup& backup : ReadCatalog(archive)) {
+                if (backup.Archive == (w / "dest/Záloha_1.cab").string())
+                    return backup.Damaged() && CheckBackup(backup, nullptr, {}).Bad == 1 ? 0 : 1;
+            }
+            return 2;
+        },
+        20);
+    EXPECT_EQ(listed, 0);
 }
 
 TEST(Restore, ACancelMidRestoreLeavesNoPartialFile) {
