@@ -2,12 +2,13 @@
 #include "app/window/TfoHlavni.h"
 
 #include "app/widgets/ApplicationTitle.h"
-#include "app/widgets/ElidedLabel.h"
+#include "app/widgets/FittingLabel.h"
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/Gauge.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/BackupWorker.h"
+#include "app/window/DesktopNotices.h"
 #include "app/window/StartArguments.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
@@ -33,11 +34,17 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kClientWidth = 437;
 constexpr int kClientHeight = 383;
 constexpr int kStatusBarHeight = 19;
+// What the status bar takes around its panels: the width of its margins and the gap between the
+// two panels, and the height around a panel's lines.
+constexpr int kStatusBarMargins = 16;
+constexpr int kStatusBarPadding = 4;
 constexpr int kGaugeHeight = 16;
 constexpr int kTimerInterval = 1000;
 
@@ -124,6 +131,7 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     SetTabOrder();
     ConnectHandlers();
     CreateArchiveComponent();
+    desktopNotices_ = new DesktopNotices(this);
     new ostrivane::ui::EnterAsTab(this); // owned by the window
 
     FormCreate();
@@ -160,7 +168,7 @@ void TfoHlavni::BuildControls() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    LastBackupPanel = new ElidedLabel(StatusBar1);
+    LastBackupPanel = new FittingLabel(StatusBar1);
     LastBackupPanel->setObjectName(QStringLiteral("StatusBar1LastBackup"));
     StatusBar1->addWidget(LastBackupPanel, 1);
     auto* statusText = new QLabel(kStatusText, StatusBar1);
@@ -352,6 +360,9 @@ void TfoHlavni::ConnectHandlers() {
         OnLeaveField(edit, [this, edit] { Edit1Exit(edit); });
     }
     AttachTimeFieldChange();
+    // A time the schedule cannot read is marked while it stands in the field.
+    for (QLineEdit* edit : EditTime)
+        connect(edit, &QLineEdit::textChanged, this, &TfoHlavni::MarkUnreadableTimes);
     connect(SpeedButton1, &QToolButton::clicked, this, &TfoHlavni::SpeedButton1Click);
     connect(Timer1, &QTimer::timeout, this, &TfoHlavni::Timer1Timer);
 
@@ -380,10 +391,22 @@ void TfoHlavni::ConnectHandlers() {
 
 void TfoHlavni::LayOutBottom() {
     const int w = width();
+    // The line of the last backup is never cut: where it does not fit beside the version, it
+    // wraps, and the status bar and the window grow by the lines it takes.
+    const auto* version = StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    const int panelWidth =
+        std::max(1, w - kStatusBarMargins - (version ? version->sizeHint().width() : 0));
+    const int status =
+        std::max(kStatusBarHeight, LastBackupPanel->heightForWidth(panelWidth) + kStatusBarPadding);
+    const int minimum = kClientHeight + status - kStatusBarHeight;
+    if (minimumHeight() != minimum)
+        setMinimumHeight(minimum);
+    if (height() < minimum)
+        resize(w, minimum);
     const int h = height();
-    StatusBar1->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
-    Gauge1->setGeometry(0, h - kStatusBarHeight - kGaugeHeight - 1, w, kGaugeHeight);
-    Gauge2->setGeometry(0, h - kStatusBarHeight - 2 * kGaugeHeight - 2, w, kGaugeHeight);
+    StatusBar1->setGeometry(0, h - status, w, status);
+    Gauge1->setGeometry(0, h - status - kGaugeHeight - 1, w, kGaugeHeight);
+    Gauge2->setGeometry(0, h - status - 2 * kGaugeHeight - 2, w, kGaugeHeight);
 }
 
 void TfoHlavni::resizeEvent(QResizeEvent* event) {
