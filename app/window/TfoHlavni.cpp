@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -41,10 +42,6 @@ namespace {
 constexpr int kClientWidth = 437;
 constexpr int kClientHeight = 383;
 constexpr int kStatusBarHeight = 19;
-// What the status bar takes around its panels: the width of its margins and the gap between the
-// two panels, and the height around a panel's lines.
-constexpr int kStatusBarMargins = 16;
-constexpr int kStatusBarPadding = 4;
 constexpr int kGaugeHeight = 16;
 constexpr int kTimerInterval = 1000;
 
@@ -392,12 +389,14 @@ void TfoHlavni::ConnectHandlers() {
 void TfoHlavni::LayOutBottom() {
     const int w = width();
     // The line of the last backup is never cut: where it does not fit beside the version, it
-    // wraps, and the status bar and the window grow by the lines it takes.
-    const auto* version = StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
-    const int panelWidth =
-        std::max(1, w - kStatusBarMargins - (version ? version->sizeHint().width() : 0));
-    const int status =
-        std::max(kStatusBarHeight, LastBackupPanel->heightForWidth(panelWidth) + kStatusBarPadding);
+    // wraps, and the status bar and the window grow by the lines it takes. The status bar's own
+    // layout says how wide the panel is and what it takes around it.
+    StatusBar1->resize(w, StatusBar1->height());
+    if (QLayout* layout = StatusBar1->layout())
+        layout->activate();
+    const int around = StatusBar1->height() - LastBackupPanel->height();
+    const int status = std::max(
+        kStatusBarHeight, LastBackupPanel->heightForWidth(LastBackupPanel->width()) + around);
     const int minimum = kClientHeight + status - kStatusBarHeight;
     if (minimumHeight() != minimum)
         setMinimumHeight(minimum);
@@ -405,6 +404,8 @@ void TfoHlavni::LayOutBottom() {
         resize(w, minimum);
     const int h = height();
     StatusBar1->setGeometry(0, h - status, w, status);
+    if (QLayout* layout = StatusBar1->layout())
+        layout->activate();
     Gauge1->setGeometry(0, h - status - kGaugeHeight - 1, w, kGaugeHeight);
     Gauge2->setGeometry(0, h - status - 2 * kGaugeHeight - 2, w, kGaugeHeight);
 }

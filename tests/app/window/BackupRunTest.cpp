@@ -158,7 +158,7 @@ TEST_F(BackupRun, BlankSourcesLeaveNothingToDoAndTheUserIsTold) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].kind, ostrivane::ui::MessageKind::Error);
     EXPECT_TRUE(messages.shown[0].text.contains("nebyla dokončena"));
-    EXPECT_TRUE(messages.shown[0].text.contains("Nothing to do"));
+    EXPECT_TRUE(messages.shown[0].text.contains("Není co archivovat (25268)"));
     ExpectRestored(w);
 }
 
@@ -425,7 +425,7 @@ protected:
         BackupRun::SetUp();
         TfoHlavni& w = window();
         w.CheckBox1->setChecked(true);
-        w.SetScheduledNotice([this](const QString& text) { notices.append(text); });
+        w.SetFailureNotice([this](const QString& text) { notices.append(text); });
     }
     // A tick at `time`, one second after the tick before it: a moment runs on the tick that is
     // the first at or after it. Returns once the run it started (if any) has ended.
@@ -523,7 +523,7 @@ TEST_F(Scheduler, AFailedScheduledRunIsToldWithoutAModalBox) {
     EXPECT_TRUE(notices[0].contains("Záloha do archívu " + Folder() + "/gone/202503030800.cab "))
         << notices[0].toStdString();
     EXPECT_TRUE(notices[0].contains("nebyla dokončena"));
-    EXPECT_TRUE(notices[0].contains("is not accessible"));
+    EXPECT_TRUE(notices[0].contains("Adresář nebo disk není přístupný (25170)"));
     EXPECT_TRUE(messages.shown.empty());
     ExpectRestored(w);
 }

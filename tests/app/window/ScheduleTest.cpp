@@ -217,7 +217,7 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
     OpenScheduleTab();
     TfoHlavni& w = window();
     QStringList notices;
-    w.SetScheduledNotice([&](const QString& text) { notices.append(text); });
+    w.SetFailureNotice([&](const QString& text) { notices.append(text); });
     w.Sources.push_back({source, QStringLiteral("*.*")});
     w.Edit8->setText(QStringLiteral("data.cab"));
     Day(1)->setText(QStringLiteral("12:00"));
