@@ -67,11 +67,13 @@ TEST_F(RestoreApp, CallFromAnotherConnectionRestoresTheWindow) {
     QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
 }
 
-TEST_F(RestoreApp, ServiceNameIsGivenUpWithTheObject) {
+TEST_F(RestoreApp, ServiceNamesAreGivenUpWithTheObject) {
     ASSERT_EQ(service->Register(), RestoreAppService::Registration::Running);
     service.reset();
     EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
         RestoreAppService::ServiceName()));
+    EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        RestoreAppService::SharedServiceName()));
 }
 
 } // namespace
