@@ -4,9 +4,9 @@
 // session, after the settings have been written.
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/dialogs/TfoVyberSouboru.h"
+#include "app/run/StateFolder.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/QtCzechTexts.h"
-#include "app/run/StateFolder.h"
 #include "app/window/RestoreAppService.h"
 #include "app/window/RunningCopyLock.h"
 #include "app/window/StartArguments.h"

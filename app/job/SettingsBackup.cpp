@@ -45,11 +45,11 @@ SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin
     if (check.Problem != InputProblem::None) {
         backup.Problem = check.Message;
         // The path the button would form, had the check let it.
-        backup.Request = RequestOfSettings(
-            loaded.Record,
-            ArchivePath(NormalDestination(loaded.Record.Destination),
-                        ArchiveNameOfField(loaded.Record.ArchiveName)),
-            origin);
+        backup.Request =
+            RequestOfSettings(loaded.Record,
+                              ArchivePath(NormalDestination(loaded.Record.Destination),
+                                          ArchiveNameOfField(loaded.Record.ArchiveName)),
+                              origin);
         return backup;
     }
     backup.Request =

@@ -152,10 +152,10 @@ std::string NotAFileText(const std::string& archive) {
 }
 
 std::string RotationFailedText(const std::string& file, int error, bool notAFile) {
-    const std::string why =
-        notAFile ? " je symbolický odkaz nebo zvláštní soubor a nelze ho "
-                   "posunout v řadě záloh"
-                 : " nelze posunout v řadě záloh (" + SystemErrorText(error) + ")";
+    const std::string why = notAFile
+                                ? " je symbolický odkaz nebo zvláštní soubor a nelze ho "
+                                  "posunout v řadě záloh"
+                                : " nelze posunout v řadě záloh (" + SystemErrorText(error) + ")";
     return "Starší archív " + file + why +
            "; archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
 }

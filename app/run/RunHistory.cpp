@@ -452,7 +452,8 @@ std::optional<RunRecord> ParseHistoryLine(std::string_view line) {
     if (const std::string* job = text("job"))
         record.Job = *job;
     else
-        record.Job = record.Archive.starts_with('/') ? JobOfArchive(record.Archive) : record.Archive;
+        record.Job =
+            record.Archive.starts_with('/') ? JobOfArchive(record.Archive) : record.Archive;
     if (const auto verified = members->find("verified"); verified != members->end()) {
         if (verified->second.isText ||
             (verified->second.text != "true" && verified->second.text != "false"))

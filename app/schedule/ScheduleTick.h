@@ -51,10 +51,10 @@ struct TickInput {
     QDateTime previousTick; // invalid: no tick yet since the program started
     QDateTime now;
     WeekSchedule week;
-    bool scheduleOn = false; // the master switch
-    QDateTime watchedUntil;  // how far the schedule was watched; invalid: never (first start)
-    QDateTime lastSuccess;   // start of the latest backup that succeeded; invalid: none
-    bool catchUp = true;     // whether missed moments are caught up
+    bool scheduleOn = false;    // the master switch
+    QDateTime watchedUntil;     // how far the schedule was watched; invalid: never (first start)
+    QDateTime lastSuccess;      // start of the latest backup that succeeded; invalid: none
+    bool catchUp = true;        // whether missed moments are caught up
     bool runInProgress = false; // a restore, or a run whose moments wait for its end
 };
 
@@ -62,7 +62,7 @@ enum class TickRun { None, Scheduled, Missed };
 
 struct TickDecision {
     TickRun run = TickRun::None;
-    WallTime moment;        // the moment the run is for
+    WallTime moment; // the moment the run is for
     // A missed moment that is not caught up because catching up is off: the user is told.
     std::optional<WallTime> skipped;
     QDateTime watchedUntil; // how far the schedule is watched after this tick

@@ -30,9 +30,9 @@ void DesktopNotices::Show(const QString& title, const QString& text, Kind kind,
         return;
     }
     const Urgency urgency = kind == Kind::Failure ? Urgency::Critical : Urgency::Normal;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kObject),
-                                       QString::fromLatin1(kInterface), QString::fromLatin1(kMethod));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kObject),
+        QString::fromLatin1(kInterface), QString::fromLatin1(kMethod));
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(urgency)));
     call << QString::fromUtf8(kApplicationName) << 0u << QString::fromLatin1(kIcon) << title << text

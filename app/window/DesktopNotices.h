@@ -21,6 +21,5 @@ public:
     // Sends `text` under the summary `title`; a failure stays until the user dismisses it. The
     // answer comes later: `fallback` runs on this object's thread when the service did not take
     // the notice (at once when there is no session bus).
-    void Show(const QString& title, const QString& text, Kind kind,
-              std::function<void()> fallback);
+    void Show(const QString& title, const QString& text, Kind kind, std::function<void()> fallback);
 };

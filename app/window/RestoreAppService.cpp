@@ -53,7 +53,8 @@ RestoreAppService::Registration RestoreAppService::Register() {
     if (!bus.isConnected() || bus.interface() == nullptr)
         return Registration::NoBus;
     // The object first, so that a start handing over meanwhile finds it.
-    objectRegistered_ = bus.registerObject(ObjectPath(), this, QDBusConnection::ExportScriptableSlots);
+    objectRegistered_ =
+        bus.registerObject(ObjectPath(), this, QDBusConnection::ExportScriptableSlots);
     if (!objectRegistered_)
         return Registration::NoBus;
     // One owner at a time, decided by the bus: two copies started at once never both get it.

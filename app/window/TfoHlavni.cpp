@@ -2,8 +2,8 @@
 #include "app/window/TfoHlavni.h"
 
 #include "app/widgets/ApplicationTitle.h"
-#include "app/widgets/FittingLabel.h"
 #include "app/widgets/EnterAsTab.h"
+#include "app/widgets/FittingLabel.h"
 #include "app/widgets/Gauge.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
@@ -395,8 +395,8 @@ void TfoHlavni::LayOutBottom() {
     if (QLayout* layout = StatusBar1->layout())
         layout->activate();
     const int around = StatusBar1->height() - LastBackupPanel->height();
-    const int status = std::max(
-        kStatusBarHeight, LastBackupPanel->heightForWidth(LastBackupPanel->width()) + around);
+    const int status = std::max(kStatusBarHeight,
+                                LastBackupPanel->heightForWidth(LastBackupPanel->width()) + around);
     const int minimum = kClientHeight + status - kStatusBarHeight;
     if (minimumHeight() != minimum)
         setMinimumHeight(minimum);

@@ -141,7 +141,7 @@ public:
     QProgressBar* Gauge1; // the archive's progress (lower)
     QStatusBar* StatusBar1;
     FittingLabel* LastBackupPanel; // the last verified backup, left of the version
-    QTimer* Timer1;               // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
+    QTimer* Timer1;                // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
     QMenu* PopupMenu1;
     QAction* pmiAbout;
     QAction* pmiObnova; // "O&bnova ze zálohy…"

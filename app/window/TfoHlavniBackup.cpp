@@ -75,8 +75,7 @@ bool TfoHlavni::KontrolaVstupu() {
     input.Destination = Edit9->text().toStdString();
     input.ArchiveName = Edit8->text().toStdString();
     input.NameTypedByHand = RadioGroup1->ItemIndex() == 0;
-    const ostrivane::job::InputCheck check =
-        ostrivane::job::CheckBackupInput(input);
+    const ostrivane::job::InputCheck check = ostrivane::job::CheckBackupInput(input);
     using ostrivane::job::InputProblem;
     if (check.Problem != InputProblem::None) {
         lastInputProblem_ = QString::fromStdString(check.Message);

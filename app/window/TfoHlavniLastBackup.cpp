@@ -81,10 +81,10 @@ void TfoHlavni::ReadRunHistory() {
         standing.LastVerified ? ToDateTime(standing.LastVerified->Start) : QDateTime();
     const bool failed = standing.Latest && standing.Latest->Result == RunResult::Failed;
     scheduleWatch_.SetLastSuccess(lastVerified);
-    LastBackupPanel->SetFullText(failed ? kFailed.arg(ostrivane::DateTimeText(
-                                                          ToDateTime(standing.Latest->Start)),
-                                                      TimeOrNone(lastVerified))
-                                        : kVerified.arg(TimeOrNone(lastVerified)));
+    LastBackupPanel->SetFullText(
+        failed ? kFailed.arg(ostrivane::DateTimeText(ToDateTime(standing.Latest->Start)),
+                             TimeOrNone(lastVerified))
+               : kVerified.arg(TimeOrNone(lastVerified)));
     LayOutBottom();
     SetTrayTip(ostrivane::ui::ApplicationTitle());
 }
@@ -137,15 +137,15 @@ void TfoHlavni::ShowDesktopNotice(const QString& text, bool failure) {
             if (!window)
                 return;
             if (window->InTray_ && window->trayIcon_) {
-                window->trayIcon_->showMessage(
-                    ostrivane::ui::ApplicationTitle(), text,
-                    failure ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information,
-                    failure ? kFailureNoticeMs : kNoticeMs);
+                window->trayIcon_->showMessage(ostrivane::ui::ApplicationTitle(), text,
+                                               failure ? QSystemTrayIcon::Critical
+                                                       : QSystemTrayIcon::Information,
+                                               failure ? kFailureNoticeMs : kNoticeMs);
                 return;
             }
-            auto* box = new QMessageBox(failure ? QMessageBox::Critical : QMessageBox::Information,
-                                        ostrivane::ui::ApplicationTitle(), text, QMessageBox::Ok,
-                                        window);
+            auto* box =
+                new QMessageBox(failure ? QMessageBox::Critical : QMessageBox::Information,
+                                ostrivane::ui::ApplicationTitle(), text, QMessageBox::Ok, window);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setModal(false);
             box->show();

@@ -123,11 +123,13 @@ TEST_P(Interrupted, ARunThatDoesNotCompleteKeepsTheSeriesAndLeavesNothingBehind)
     if (GetParam() == Interruption::DiskFull) {
         ASSERT_GT(fullDisk.failures, 0) << "the disk never filled";
         EXPECT_EQ(outcome.Record.Result, RunResult::Failed);
-        EXPECT_NE(outcome.Record.Message.find("Disk je plný (25160): " + archive), std::string::npos)
+        EXPECT_NE(outcome.Record.Message.find("Disk je plný (25160): " + archive),
+                  std::string::npos)
             << outcome.Record.Message;
     } else {
         EXPECT_EQ(outcome.Record.Result, RunResult::Cancelled);
-        EXPECT_EQ(outcome.Record.Message, "Zrušeno uživatelem") << "a cancel is the user's own, and said so";
+        EXPECT_EQ(outcome.Record.Message, "Zrušeno uživatelem")
+            << "a cancel is the user's own, and said so";
     }
     EXPECT_EQ(outcome.Record.Files, 0);
     EXPECT_EQ(ReadFile(archive), newest);

@@ -128,9 +128,9 @@ protected:
 
     // The settings file: the source, the destination, the archive "data.cab", and `lines`.
     void WriteSettings(const std::vector<std::string>& lines, const std::string& target = {}) {
-        std::string text = "[Nastavení]\r\nAdresář zálohy=" +
-                           (target.empty() ? destination : target) +
-                           "\r\nSoubor zálohy=data.cab\r\nHloubka zálohy=2\r\n";
+        std::string text =
+            "[Nastavení]\r\nAdresář zálohy=" + (target.empty() ? destination : target) +
+            "\r\nSoubor zálohy=data.cab\r\nHloubka zálohy=2\r\n";
         for (const std::string& line : lines)
             text += line + "\r\n";
         text += "[Archivace]\r\nAdresář 0=" + scratch / "src" + "\r\nPřípona 0=*.*\r\n";
@@ -215,14 +215,16 @@ TEST_F(Notices, AHeadlessRunIntoAMissingFolderIsRecordedAsFailedAndNotified) {
     EXPECT_EQ(runs[0].Job, ostrivane::job::JobOfFields(scratch / "not-mounted", "data.cab"));
     const std::string missing = "Neexistuje nebo nebyl vybrán adresář";
     EXPECT_NE(runs[0].Message.find(missing), std::string::npos) << runs[0].Message;
-    ASSERT_EQ(service.With(QString::fromStdString(missing)).size(), 1u) << service.All().toStdString();
+    ASSERT_EQ(service.With(QString::fromStdString(missing)).size(), 1u)
+        << service.All().toStdString();
     EXPECT_EQ(service.notices[0].urgency, 2) << "a failure stays until it is seen";
 
     // A run that fails in the engine (a source folder that went away) is notified as well.
     WriteSettings({});
     std::filesystem::remove_all(scratch / "src");
     EXPECT_EQ(RunCab({"--settings", QString::fromStdString(settings)}), 1);
-    EXPECT_TRUE(service.WaitFor(QStringLiteral("nebyla dokončena"), 1000)) << service.All().toStdString();
+    EXPECT_TRUE(service.WaitFor(QStringLiteral("nebyla dokončena"), 1000))
+        << service.All().toStdString();
     EXPECT_EQ(History().back().Result, RunResult::Failed);
 }
 
@@ -292,8 +294,8 @@ TEST_F(Notices, ASecondStartHandsOverToTheFirstAndEnds) {
     EXPECT_EQ(second.exitCode(), 0);
     QTest::qWait(200);
     EXPECT_EQ(first.state(), QProcess::Running);
-    const QStringList names = bus->registeredServiceNames().value().filter(
-        QStringLiteral("cz.quenza.Ostrivane-"));
+    const QStringList names =
+        bus->registeredServiceNames().value().filter(QStringLiteral("cz.quenza.Ostrivane-"));
     EXPECT_EQ(names, QStringList{QStringLiteral("cz.quenza.Ostrivane-%1").arg(first.processId())});
 }
 
@@ -303,7 +305,8 @@ TEST_F(Notices, ATimeSavedWithSecondsIsReadUnderAFinnishLocale) {
     std::filesystem::create_directories(locales);
     std::string format;
     if (testsupport::Shell("localedef -i fi_FI -f UTF-8 " + locales + "/fi_FI.UTF-8 2>&1") != 0 ||
-        testsupport::Shell("LOCPATH=" + locales + " LC_ALL=fi_FI.UTF-8 locale t_fmt", &format) != 0 ||
+        testsupport::Shell("LOCPATH=" + locales + " LC_ALL=fi_FI.UTF-8 locale t_fmt", &format) !=
+            0 ||
         format.find("%H.%M") == std::string::npos)
         GTEST_SKIP() << "no Finnish locale can be made here (Debian package locales)";
     WriteSettings({"Automatická záloha=1", "Pondělí=1", "Pondělí čas=13:40:55"});

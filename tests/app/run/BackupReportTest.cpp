@@ -29,11 +29,11 @@ TEST(BackupReportTest, TheMessageNamesTheArchiveAndEveryReportWithItsFile) {
 
 TEST(BackupReportTest, EveryCodeAndSystemErrorIsToldInCzech) {
     // The engine's fixed English texts never reach the user's message.
-    for (const int code : {kErrWritingFile, kErrDiskFull, kErrNotAccessible, kErrWriteProtected,
-                           kErrFileTooLarge, kErrNameNotStorable, kErrVerifyFailed,
-                           kErrFileChanged, kErrOpeningFile, kErrUnsupportedArc,
-                           kErrCabinetDllMissing, kErrNothingToDo, kErrRequiredEvent,
-                           kErrRequiredProperty, kErrUserCanceled}) {
+    for (const int code :
+         {kErrWritingFile, kErrDiskFull, kErrNotAccessible, kErrWriteProtected, kErrFileTooLarge,
+          kErrNameNotStorable, kErrVerifyFailed, kErrFileChanged, kErrOpeningFile,
+          kErrUnsupportedArc, kErrCabinetDllMissing, kErrNothingToDo, kErrRequiredEvent,
+          kErrRequiredProperty, kErrUserCanceled}) {
         EXPECT_NE(ostrivane::EngineErrorText(code), ErrorText(code)) << code;
         EXPECT_EQ(ostrivane::EngineErrorText(code).find("Error"), std::string::npos) << code;
     }

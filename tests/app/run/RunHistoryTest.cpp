@@ -80,7 +80,8 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     EXPECT_EQ(ReadFile(History()),
               "{\"start\":\"2026-12-08T18:00:03+01:00\",\"end\":\"2026-12-08T18:01:10+01:00\","
               "\"origin\":\"missed\",\"result\":\"failed\",\"verified\":false,"
-              "\"job\":\"/home/já/job.cab\",\"archive\":\"/home/já/\\\"q\\\"\\\\b\\tx\\u0001 😀.cab\",\"parts\":2,"
+              "\"job\":\"/home/já/job.cab\",\"archive\":\"/home/já/\\\"q\\\"\\\\b\\tx\\u0001 "
+              "😀.cab\",\"parts\":2,"
               "\"files\":12,\"bytes\":5000000000,\"archive_bytes\":123,"
               "\"message\":\"Chyba:\\nřádek \\\"2\\\"\\r\x7f\\ufffd\"}\n");
     // The state is the user's own.

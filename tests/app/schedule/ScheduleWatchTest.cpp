@@ -186,7 +186,8 @@ TEST_F(Watch, AMomentDuringABackupIsItsOwnAndOneMissedWithCatchingUpOffIsToldOnc
     // run, but told once.
     settings.CatchUp = false;
     CheckAt(*watch, QDateTime(kWeekStart.addDays(1), QTime(17, 59, 50)));
-    const ScheduleCheck stalled = CheckAt(*watch, QDateTime(kWeekStart.addDays(1), QTime(18, 0, 5)));
+    const ScheduleCheck stalled =
+        CheckAt(*watch, QDateTime(kWeekStart.addDays(1), QTime(18, 0, 5)));
     EXPECT_EQ(stalled.Run, TickRun::None);
     ASSERT_TRUE(stalled.Skipped);
     EXPECT_EQ(*stalled.Skipped, (WallTime{kWeekStart.addDays(1), QTime(18, 0)}));

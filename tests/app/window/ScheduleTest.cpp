@@ -137,9 +137,9 @@ TEST_F(Schedule, AcceptedTimesLeaveNoMessageAndKeepTheirText) {
 }
 
 TEST_F(Schedule, ATimeTheScheduleCannotReadIsMarkedAndToldAtStart) {
-    uitest::WriteIniFile(SettingsPath(), {"[Nastavení]", "Automatická záloha=1", "Pondělí=1",
-                                          "Pondělí čas=25:00", "Úterý=1", "Úterý čas=13:40:55",
-                                          "Středa čas=nikdy"});
+    uitest::WriteIniFile(SettingsPath(),
+                         {"[Nastavení]", "Automatická záloha=1", "Pondělí=1", "Pondělí čas=25:00",
+                          "Úterý=1", "Úterý čas=13:40:55", "Středa čas=nikdy"});
     TfoHlavni& w = NewWindow();
     QStringList notices;
     w.SetNotice([&](const QString& text) { notices.append(text); });
