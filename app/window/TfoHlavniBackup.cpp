@@ -18,10 +18,8 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 
