@@ -145,6 +145,7 @@ protected:
             environment.remove(QString::fromLatin1(name));
         environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         return environment;
     }
 
@@ -219,10 +220,20 @@ TEST_F(Notices, AHeadlessRunIntoAMissingFolderIsRecordedAsFailedAndNotified) {
         << service.All().toStdString();
     EXPECT_EQ(service.notices[0].urgency, 2) << "a failure stays until it is seen";
 
-    // A run that fails in the engine (a source folder that went away) is notified as well.
+    // A run that fails in the engine (a source folder that went away) is notified as well, also
+    // from cron, whose environment names no bus: the bus of the user's runtime folder is found.
     WriteSettings({});
     std::filesystem::remove_all(scratch / "src");
-    EXPECT_EQ(RunCab({"--settings", QString::fromStdString(settings)}), 1);
+    QProcessEnvironment cron = Environment();
+    const QString address = cron.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    const QString prefix = QStringLiteral("unix:path=");
+    ASSERT_TRUE(address.startsWith(prefix)) << address.toStdString();
+    std::filesystem::create_directories(scratch / "runtime");
+    std::filesystem::create_symlink(address.mid(prefix.size()).section(u',', 0, 0).toStdString(),
+                                    scratch / "runtime/bus");
+    cron.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    cron.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(scratch / "runtime"));
+    EXPECT_EQ(RunCab({"--settings", QString::fromStdString(settings)}, cron), 1);
     EXPECT_TRUE(service.WaitFor(QStringLiteral("nebyla dokončena"), 1000))
         << service.All().toStdString();
     EXPECT_EQ(History().back().Result, RunResult::Failed);
