@@ -18,7 +18,7 @@ RunningCopyLock::RunningCopyLock(const std::string& stateFolder) {
     if (stateFolder.empty() || !ostrivane::run::MakeStateFolder(stateFolder))
         return;
     const std::string path = stateFolder + "/" + kLockFileName;
-    fd_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    fd_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd_.Valid())
         return;
     int locked = 0;

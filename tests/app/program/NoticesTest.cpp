@@ -163,9 +163,9 @@ protected:
     }
 
     // Starts the program with its window shown.
-    QProcess& StartProgram() {
+    QProcess& StartProgram(const QProcessEnvironment& environment = QProcessEnvironment()) {
         auto& copy = copies.emplace_back(std::make_unique<QProcess>());
-        copy->setProcessEnvironment(Environment());
+        copy->setProcessEnvironment(environment.isEmpty() ? Environment() : environment);
         copy->setProcessChannelMode(QProcess::ForwardedChannels);
         copy->start(QString::fromStdString(program + "/ostrivane"), {});
         EXPECT_TRUE(copy->waitForStarted());
@@ -308,6 +308,23 @@ TEST_F(Notices, ASecondStartHandsOverToTheFirstAndEnds) {
     const QStringList names =
         bus->registeredServiceNames().value().filter(QStringLiteral("cz.quenza.Ostrivane-"));
     EXPECT_EQ(names, QStringList{QStringLiteral("cz.quenza.Ostrivane-%1").arg(first.processId())});
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(20000));
+
+    // Without a session bus the lock file in the state folder decides.
+    QProcessEnvironment noBus = Environment();
+    noBus.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    QProcess& alone = StartProgram(noBus);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return testsupport::ReadFile(home + "/.local/state/ostrivane/running.lock") ==
+                   std::to_string(alone.processId()) + "\n";
+        },
+        20000));
+    QProcess& again = StartProgram(noBus);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return again.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_EQ(alone.state(), QProcess::Running);
 }
 
 TEST_F(Notices, ATimeSavedWithSecondsIsReadUnderAFinnishLocale) {
