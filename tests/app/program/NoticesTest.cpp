@@ -240,11 +240,11 @@ TEST_F(Notices, AHeadlessRunIntoAMissingFolderIsRecordedAsFailedAndNotified) {
 }
 
 TEST_F(Notices, ARunWithoutTheReadBackIsNotVerifiedAndAnotherArchiveIsNotTheJobs) {
-    const QString spec = QString::fromStdString(scratch / "src/*.*");
+    const QString sources = QString::fromStdString(scratch / "src/*.*");
     const QString other = QString::fromStdString(scratch / "jinam/jine.cab");
     std::filesystem::create_directories(scratch / "jinam");
-    ASSERT_EQ(RunCab({"--no-verify", other, spec}), 0);
-    ASSERT_EQ(RunCab({other, spec}), 0);
+    ASSERT_EQ(RunCab({"--no-verify", other, sources}), 0);
+    ASSERT_EQ(RunCab({other, sources}), 0);
     std::vector<RunRecord> runs = History();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].Result, RunResult::Ok);
