@@ -1,11 +1,14 @@
-// Program start: the command line, the application, its title, the three windows, the restore
-// method on the session bus, and the event loop. Closing the main window ends the program; so does
-// the end of the session, after the settings have been written.
+// Program start: the command line, the application, one running copy per user (a second start
+// hands over to it and ends), its title, the three windows, the restore method on the session
+// bus, and the event loop. Closing the main window ends the program; so does the end of the
+// session, after the settings have been written.
 #include "app/dialogs/TfoOprogramu.h"
 #include "app/dialogs/TfoVyberSouboru.h"
+#include "app/run/StateFolder.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/QtCzechTexts.h"
 #include "app/window/RestoreAppService.h"
+#include "app/window/RunningCopyLock.h"
 #include "app/window/StartArguments.h"
 #include "app/window/TerminationNotifier.h"
 #include "app/window/TfoHlavni.h"
@@ -16,6 +19,7 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <cstdio>
 #include <optional>
 
 int main(int argc, char** argv) {
@@ -33,6 +37,28 @@ int main(int argc, char** argv) {
     // Qt has taken its own options; of the rest only "/systray" is the program's.
     if (!ostrivane::ui::CheckStartArguments(QCoreApplication::arguments()))
         return 2;
+
+    // One copy per user runs, and it alone keeps the schedule: two would make every scheduled
+    // backup twice and rotate the series twice. The session bus gives its shared name to one copy;
+    // a later start asks that copy to show its window and ends. The lock file in the state folder
+    // decides where there is no session bus, and between copies on different buses.
+    TfoHlavni* window = nullptr;
+    RestoreAppService restoreApp([&window] {
+        if (window != nullptr)
+            window->WMRestoreApp();
+    });
+    const RestoreAppService::Registration registration = restoreApp.Register();
+    if (registration == RestoreAppService::Registration::Taken) {
+        if (RestoreAppService::HandOver())
+            return 0;
+        std::fputs("ostrivane: program už běží, ale neodpovídá.\n", stderr);
+        return 1;
+    }
+    const RunningCopyLock runningCopy(ostrivane::run::StateFolder());
+    if (runningCopy.Outcome() == RunningCopyLock::State::Taken) {
+        std::fputs("ostrivane: program už běží.\n", stderr);
+        return 0;
+    }
     // The program speaks Czech only; so do Qt's own buttons, dialogs and menus.
     const auto czechTexts = ostrivane::ui::InstallQtCzechTexts();
     QApplication::setApplicationName(QStringLiteral("Ostrivane"));
@@ -43,6 +69,7 @@ int main(int argc, char** argv) {
     ostrivane::ui::SetApplicationTitle(ostrivane::ui::kProgramTitle);
 
     TfoHlavni foHlavni;
+    window = &foHlavni;
     QApplication::setWindowIcon(foHlavni.windowIcon());
     TfoVyberSouboru foVyberSouboru(&foHlavni);
     TfoOprogramu foOprogramu;
@@ -51,10 +78,6 @@ int main(int argc, char** argv) {
     foHlavni.SetAboutDialog(&foOprogramu);
     QObject::connect(&foHlavni, &TfoHlavni::Closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-
-    // Without a session bus the program runs on without the method.
-    RestoreAppService restoreApp([&foHlavni] { foHlavni.WMRestoreApp(); });
-    restoreApp.Register();
 
     // The session ends (a logout's SIGTERM or SIGHUP, or SIGINT): the settings are written as a
     // close writes them, a running backup is cancelled (its files go as it unwinds) and the

@@ -7,6 +7,7 @@
 #include "cabinet/component/TMakeCab.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/RemoveOnTermination.h"
+#include "platform/notification/DesktopNotification.h"
 #include "settings/SettingsLocation.h"
 #include "tools/ProgressLine.h"
 
@@ -17,6 +18,20 @@ namespace cabtool {
 namespace {
 
 using ostrivane::run::RunResult;
+
+// Tells `message` on the user's desktop when `options` ask for it; nothing happens without a
+// session bus or a notification service.
+void NotifyFailure(const BackupOptions& options, const std::string& message) {
+    if (options.notifyFailure)
+        ostrivane::notification::SendDesktopNotification(
+            ostrivane::notification::kApplicationName, message,
+            ostrivane::notification::Urgency::Critical);
+}
+
+void TellHistoryNotWritten(const std::string& folder) {
+    std::fprintf(stderr, "ostrivane-cab: běh zálohy nelze zapsat do historie %s/%s\n",
+                 folder.c_str(), ostrivane::run::kHistoryFileName.data());
+}
 
 } // namespace
 
@@ -52,10 +67,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
     recorded.HistoryFolder = ostrivane::run::StateFolder();
     const ostrivane::run::RunOutcome outcome = ostrivane::run::RunBackup(cab, recorded);
     progress.End();
-    if (!outcome.HistoryWritten) {
-        std::fprintf(stderr, "ostrivane-cab: běh zálohy nelze zapsat do historie %s/%s\n",
-                     recorded.HistoryFolder.c_str(), ostrivane::run::kHistoryFileName.data());
-    }
+    if (!outcome.HistoryWritten)
+        TellHistoryNotWritten(recorded.HistoryFolder);
     // The engine's reports were printed as they came; the run's own follow.
     for (const ostrivane::EngineReport& report : outcome.Report.Reports()) {
         if (report.Code == 0)
@@ -75,6 +88,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
                          cab.VerifiedFiles, cab.VerificationSeconds);
         }
     }
+    if (record.Result == RunResult::Failed)
+        NotifyFailure(options, record.Message);
     UnloadCabinetLibrary();
     return record.Result == RunResult::Ok ? 0 : 1;
 }
@@ -89,11 +104,22 @@ int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& opti
         ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
     if (backup.FileMissing)
         std::fprintf(stderr, "ostrivane-cab: soubor nastavení %s neexistuje\n", path.c_str());
+    BackupOptions settingsOptions = options;
+    settingsOptions.notifyFailure = true;
     if (backup.Problem) {
         std::fprintf(stderr, "%s\n", backup.Problem->c_str());
+        // A run the check stopped is a run of the job all the same: the window shows it as the
+        // latest, failed one. A file that cannot be read names no job.
+        if (!backup.Unreadable) {
+            const std::string folder = ostrivane::run::StateFolder();
+            if (!folder.empty() && !ostrivane::run::RunHistory(folder).Append(
+                                       ostrivane::job::StoppedRun(backup.Request, *backup.Problem)))
+                TellHistoryNotWritten(folder);
+        }
+        NotifyFailure(settingsOptions, *backup.Problem);
         return 1;
     }
-    return RunBackupCommand(backup.Request, options);
+    return RunBackupCommand(backup.Request, settingsOptions);
 }
 
 } // namespace cabtool

@@ -12,6 +12,9 @@ namespace cabtool {
 
 struct BackupOptions {
     bool quiet = false; // no progress and no summary; problems are printed all the same
+    // A failed backup is also told on the desktop of the user, where a session bus and a
+    // notification service run (a backup from cron or a timer has nobody to read its output).
+    bool notifyFailure = false;
 };
 
 // Runs `request` (origin Command) and prints every problem to standard error.
@@ -19,7 +22,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 
 // Runs the backup the settings file `settingsFile` describes (the window's file when empty), as
 // the window's backup button does: a file that cannot be read and input that fails the check are
-// told in the window's words.
+// told in the window's words. Every run of the file's job is recorded in the history of runs,
+// one the input check stopped too, and a failure is told on the desktop as well.
 int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options);
 
 } // namespace cabtool

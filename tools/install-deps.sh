@@ -14,7 +14,7 @@ build_packages=(
 )
 test_packages=(
     libgtest-dev qt6-translations-l10n fonts-dejavu-core man-db
-    dbus dbus-bin
+    dbus dbus-bin locales
     cabextract gcab 7zip libarchive-tools pigz time bc
     xvfb xauth openbox imagemagick x11-utils xdotool
     tesseract-ocr tesseract-ocr-ces

@@ -1,5 +1,6 @@
 #include "app/job/InputCheck.h"
 
+#include "app/run/RunHistory.h"
 #include "archive/naming/ArchiveNames.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
@@ -44,10 +45,10 @@ std::string PathInFolder(std::string_view folder, std::string_view name) {
 
 } // namespace
 
-InputCheck CheckBackupInput(const BackupInput& input, const TimeLocale& locale) {
+InputCheck CheckBackupInput(const BackupInput& input) {
     for (int day = 1; day <= settings::kDayCount; ++day) {
         const auto& time = input.TickedTimes[static_cast<std::size_t>(day - 1)];
-        if (time && !IsValidTimeOfDay(*time, locale))
+        if (time && !IsValidTimeOfDay(*time))
             return Problem(InputProblem::InvalidTime,
                            "Zadán špatný formát času " + std::string(TrimBlanks(*time)), day);
     }
@@ -109,6 +110,11 @@ std::string NormalDestination(const std::string& text) {
 
 std::string ArchivePath(const std::string& destination, const std::string& archiveName) {
     return std::string(TrimBlanks(destination)) + "/" + std::string(TrimBlanks(archiveName));
+}
+
+std::string JobOfFields(const std::string& destination, const std::string& archiveName) {
+    return run::JobOfArchive(
+        ArchivePath(NormalDestination(destination), ArchiveNameOfField(archiveName)));
 }
 
 std::string ScheduledArchivePath(const std::string& destination, const std::string& archiveName,

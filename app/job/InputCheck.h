@@ -39,10 +39,10 @@ struct InputCheck {
     std::string Destination;
 };
 
-// The check, in this order: the time of every ticked day (read by `locale`), a source at all, an
+// The check, in this order: the time of every ticked day (TimeOfDay.h), a source at all, an
 // existing destination folder (the user's documents folder is made first, see below), an archive
 // name when names are typed by hand.
-InputCheck CheckBackupInput(const BackupInput& input, const TimeLocale& locale);
+InputCheck CheckBackupInput(const BackupInput& input);
 
 // Makes the folder the destination field names when it is the user's documents folder (the first
 // destination of a new account) and missing, and its parent exists: a new account's first backup
@@ -63,6 +63,11 @@ std::string ArchiveNameOfField(const std::string& text);
 std::string NormalDestination(const std::string& text);
 // The archive path the backup button forms from the two fields.
 std::string ArchivePath(const std::string& destination, const std::string& archiveName);
+// The job the two fields describe, as the history of runs names it (run::JobOfArchive): the
+// archive path the backup button forms once the check has brought the fields to their normal
+// form. Every run of the window and of --settings for these fields belongs to it, the scheduled
+// ones named after the date and time included.
+std::string JobOfFields(const std::string& destination, const std::string& archiveName);
 // The archive path of a scheduled run started at `start` (local time): the destination field's
 // folder and either the archive name field's text (`nameTypedByHand`) or a name made of the date
 // and time (names::DateTimeName), both as the fields hold them, with no check and no normal form.

@@ -1,6 +1,7 @@
 #include "app/job/SettingsBackup.h"
 
 #include "app/job/InputCheck.h"
+#include "app/run/RunHistory.h"
 #include "settings/SettingsMessages.h"
 #include "settings/SettingsStore.h"
 
@@ -14,7 +15,20 @@ run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
     request.Recurse = settings.Subfolders;
     request.Depth = DepthOfField(settings.Depth);
     request.Origin = origin;
+    request.Job = JobOfFields(settings.Destination, settings.ArchiveName);
     return request;
+}
+
+run::RunRecord StoppedRun(const run::BackupRequest& request, const std::string& message) {
+    run::RunRecord record;
+    record.Job = request.Job.empty() ? run::JobOfArchive(request.Archive) : request.Job;
+    record.Start = std::chrono::system_clock::now();
+    record.End = record.Start;
+    record.Origin = request.Origin;
+    record.Result = run::RunResult::Failed;
+    record.Archive = request.Archive;
+    record.Message = message;
+    return record;
 }
 
 SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin) {
@@ -22,13 +36,20 @@ SettingsBackup BackupFromSettings(const std::string& path, run::RunOrigin origin
     const settings::LoadedSettings loaded = settings::LoadSettings(path);
     if (loaded.Unreadable) {
         backup.Problem = settings::UnreadableSettingsText(path);
+        backup.Unreadable = true;
         return backup;
     }
     backup.FileMissing = loaded.Missing;
 
-    const InputCheck check = CheckBackupInput(InputOfSettings(loaded.Record), SystemTimeLocale());
+    const InputCheck check = CheckBackupInput(InputOfSettings(loaded.Record));
     if (check.Problem != InputProblem::None) {
         backup.Problem = check.Message;
+        // The path the button would form, had the check let it.
+        backup.Request =
+            RequestOfSettings(loaded.Record,
+                              ArchivePath(NormalDestination(loaded.Record.Destination),
+                                          ArchiveNameOfField(loaded.Record.ArchiveName)),
+                              origin);
         return backup;
     }
     backup.Request =

@@ -3,6 +3,7 @@
 #include "archive/model/ErrorCodes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace ostrivane {
@@ -34,7 +35,7 @@ std::string BackupReport::Message(const std::string& archivePath, bool placed) c
             text += report.ExtendedMsg;
             continue;
         }
-        text += ErrorText(report.Code) + " (" + std::to_string(report.Code) + ")";
+        text += EngineErrorText(report.Code) + " (" + std::to_string(report.Code) + ")";
         if (!report.ExtendedMsg.empty())
             text += " [" + report.ExtendedMsg + "]";
         if (!report.FileName.empty())
@@ -45,13 +46,107 @@ std::string BackupReport::Message(const std::string& archivePath, bool placed) c
     return text;
 }
 
+std::string EngineErrorText(int code) {
+    switch (code) {
+    case kErrWritingFile:
+        return "Chyba zápisu do souboru";
+    case kErrDiskFull:
+        return "Disk je plný";
+    case kErrNotAccessible:
+        return "Adresář nebo disk není přístupný";
+    case kErrWriteProtected:
+        return "Disk je chráněn proti zápisu";
+    case kErrFileTooLarge:
+        return "Soubor je pro archív cabinet příliš velký";
+    case kErrNameNotStorable:
+        return "Název souboru nelze uložit do archívu cabinet";
+    case kErrVerifyFailed:
+        return "Archív neprošel ověřením";
+    case kErrFileChanged:
+        return "Soubor se změnil během čtení";
+    case kErrOpeningFile:
+        return "Soubor nelze otevřít";
+    case kErrUnsupportedArc:
+        return "Neplatný nebo nepodporovaný typ archívu";
+    case kErrCabinetDllMissing:
+        return "Knihovna cabinet nebyla nalezena";
+    case kErrNothingToDo:
+        return "Není co archivovat";
+    case kErrRequiredEvent:
+        return "Není přiřazena potřebná událost";
+    case kErrRequiredProperty:
+        return "Není nastavena potřebná vlastnost";
+    case kErrUserCanceled:
+        return CancelledText();
+    default:
+        return "Chyba " + std::to_string(code);
+    }
+}
+
+std::string SystemErrorText(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "přístup odepřen";
+    case ENOENT:
+        return "soubor nebo adresář neexistuje";
+    case ENOSPC:
+        return "na disku není volné místo";
+    case EDQUOT:
+        return "byla překročena kvóta disku";
+    case EROFS:
+        return "disk je jen pro čtení";
+    case EIO:
+        return "chyba čtení nebo zápisu na disku";
+    case EEXIST:
+        return "název je obsazen";
+    case ENOTDIR:
+        return "v cestě je soubor místo adresáře";
+    case EISDIR:
+        return "na místě souboru je adresář";
+    case ENOTEMPTY:
+        return "adresář není prázdný";
+    case ENAMETOOLONG:
+        return "název je příliš dlouhý";
+    case ELOOP:
+        return "v cestě je symbolický odkaz";
+    case EBUSY:
+        return "soubor nebo zařízení je používáno";
+    case EXDEV:
+        return "soubor je na jiném disku";
+    case EMFILE:
+    case ENFILE:
+        return "je otevřeno příliš mnoho souborů";
+    case ENOMEM:
+        return "nedostatek paměti";
+    case ENOLCK:
+        return "zámek nelze získat";
+    case EINVAL:
+        return "neplatný argument";
+    case ENODEV:
+    case ENXIO:
+        return "zařízení není dostupné";
+    case ESTALE:
+    case ENOTCONN:
+    case EHOSTDOWN:
+    case ETIMEDOUT:
+        return "síťový disk není dostupný";
+    default:
+        return "systémová chyba " + std::to_string(error) + " (" + std::strerror(error) + ")";
+    }
+}
+
+std::string CancelledText() {
+    return "Zrušeno uživatelem";
+}
+
 std::string LockBusyText() {
     return "Do tohoto adresáře právě zálohuje jiná spuštěná kopie programu; starší archívy "
            "zůstaly beze změny.";
 }
 
 std::string LockFailedText(const std::string& folder, int error) {
-    return "Adresář " + folder + " nelze uzamknout pro zálohu (" + std::strerror(error) +
+    return "Adresář " + folder + " nelze uzamknout pro zálohu (" + SystemErrorText(error) +
            "); starší archívy zůstaly beze změny.";
 }
 
@@ -62,10 +157,10 @@ std::string NotAFileText(const std::string& archive) {
 }
 
 std::string RotationFailedText(const std::string& file, int error, bool notAFile) {
-    const std::string why =
-        notAFile ? " je symbolický odkaz nebo zvláštní soubor a nelze ho "
-                   "posunout v řadě záloh"
-                 : " nelze posunout v řadě záloh (" + std::string(std::strerror(error)) + ")";
+    const std::string why = notAFile
+                                ? " je symbolický odkaz nebo zvláštní soubor a nelze ho "
+                                  "posunout v řadě záloh"
+                                : " nelze posunout v řadě záloh (" + SystemErrorText(error) + ")";
     return "Starší archív " + file + why +
            "; archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
 }
@@ -78,12 +173,12 @@ std::string PartNameTakenText(const std::string& part) {
 
 std::string PlacementRecordFailedText(const std::string& folder, int error) {
     return "Do adresáře " + folder + " nelze zapsat záznam o přesunu záloh (" +
-           std::strerror(error) + "); archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
+           SystemErrorText(error) + "); archívy zůstaly, jak byly, a nová záloha nebyla zapsána.";
 }
 
 std::string PlacementMoveFailedText(const std::string& file, const std::string& target, int error,
                                     bool newBackup, bool going, bool undone) {
-    const std::string why = " (" + std::string(std::strerror(error)) + ")";
+    const std::string why = " (" + SystemErrorText(error) + ")";
     if (undone && !newBackup && !going)
         return RotationFailedText(file, error, false);
     const std::string what = newBackup ? "Novou zálohu nelze uložit pod názvem " + target + why
@@ -99,12 +194,12 @@ std::string PlacementMoveFailedText(const std::string& file, const std::string& 
 }
 
 std::string OldBackupNotDeletedText(const std::string& file, int error) {
-    return "Starší archív " + file + " nelze smazat (" + std::strerror(error) +
+    return "Starší archív " + file + " nelze smazat (" + SystemErrorText(error) +
            "); smaže ho příští záloha do tohoto adresáře.";
 }
 
 std::string PlacementNotClosedText(const std::string& folder, int error) {
-    return "Přesun záloh v adresáři " + folder + " nelze dokončit (" + std::strerror(error) +
+    return "Přesun záloh v adresáři " + folder + " nelze dokončit (" + SystemErrorText(error) +
            "); nová záloha je na svém místě a přesun dokončí příští záloha do tohoto adresáře.";
 }
 
@@ -112,7 +207,7 @@ std::string InterruptedPlacementText(const std::string& folder, const std::strin
                                      int error) {
     return "Přesun záloh v adresáři " + folder +
            ", přerušený při dřívější záloze, nelze dokončit ani vrátit (" + file + ": " +
-           std::strerror(error) +
+           SystemErrorText(error) +
            "); nic dalšího nebylo změněno a nová záloha nebyla zapsána. Žádná záloha se "
            "neztratila, některé však mohou být zatím pod novými nebo dočasnými názvy.";
 }

@@ -1,6 +1,8 @@
 // What went wrong during one backup run, collected from the archive engine's error reports and
 // from the run's own steps, so that the user is told once the run is over. A cancel by the user
-// is no error and is not kept. The run's own failures are told by the texts below, in Czech.
+// is no error and is not kept. Everything is told in Czech: the engine's codes by the texts of
+// EngineErrorText (the number in brackets after them), the system's errors by SystemErrorText,
+// the run's own failures by the texts below.
 #pragma once
 
 #include <cstddef>
@@ -32,13 +34,23 @@ public:
     // The Czech message that tells the user the backup of `archivePath` did not complete (or,
     // `placed`, that it is in place but lacks what the engine's reports name, or is in place
     // while the run's own texts tell what else went wrong), one line per report: the code's
-    // text, then the file it concerns.
+    // Czech text and number, the engine's detail in brackets, then the file it concerns
+    // ("Disk je plný (25160): /dest/data.cab").
     std::string Message(const std::string& archivePath, bool placed = false) const;
 
 private:
     std::vector<EngineReport> reports_;
 };
 
+// The Czech text of an engine error code (archive/model/ErrorCodes.h); "Chyba N" for a code it
+// does not know.
+std::string EngineErrorText(int code);
+// The Czech text of a system error number (errno); the C library's own text, with the number,
+// for one it does not know.
+std::string SystemErrorText(int error);
+
+// The message of a run the user cancelled.
+std::string CancelledText();
 // Another running copy holds the lock of the destination folder.
 std::string LockBusyText();
 // The destination folder could not be locked (errno `error`).

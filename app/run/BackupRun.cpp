@@ -193,6 +193,7 @@ RunOutcome RunBackup(TMakeCab& cab, const BackupRequest& request) {
         cab.PartSize = request.PartSize;
         cab.VerifyArchive = request.Verify;
         record.Archive = cab.ArchiveFile();
+        record.Job = request.Job.empty() ? JobOfArchive(record.Archive) : request.Job;
         placed = BuildAndPlace(cab, request, outcome);
     } catch (const std::exception& error) {
         outcome.Report.AddText(error.what());
@@ -201,7 +202,10 @@ RunOutcome RunBackup(TMakeCab& cab, const BackupRequest& request) {
         record.Result = outcome.Report.Empty() ? RunResult::Ok : RunResult::Failed;
     else
         record.Result = cab.GetCancel() ? RunResult::Cancelled : RunResult::Failed;
-    if (!outcome.Report.Empty())
+    record.Verified = record.Result == RunResult::Ok && request.Verify;
+    if (record.Result == RunResult::Cancelled)
+        record.Message = CancelledText();
+    else if (!outcome.Report.Empty())
         record.Message = outcome.Report.Message(record.Archive, placed);
     record.End = std::chrono::system_clock::now();
     if (!request.HistoryFolder.empty())

@@ -51,6 +51,8 @@ struct BackupRequest {
     bool ReplaceExisting = false;
     // Where the run is recorded in the history of runs (the state folder); "" records it nowhere.
     std::string HistoryFolder;
+    // The job the run belongs to (RunRecord::Job); "" makes it the job of the archive.
+    std::string Job;
 };
 
 // How a run ended: its record, and every report it collected (those of the engine, which also

@@ -1,5 +1,6 @@
 #include "app/run/RunHistory.h"
 
+#include "platform/fs/Paths.h"
 #include "platform/fs/UniqueFd.h"
 #include "platform/profile/AtomicFile.h"
 #include "platform/profile/Utf8.h"
@@ -376,6 +377,22 @@ UniqueFd OpenLocked(const std::string& path) {
 
 } // namespace
 
+std::string JobOfArchive(const std::string& archive) {
+    return fs::PlainFolder(fs::FolderOf(archive)) + fs::NameOf(archive);
+}
+
+JobStanding StandingOfJob(const std::vector<RunRecord>& runs, const std::string& job) {
+    JobStanding standing;
+    for (const RunRecord& run : runs) {
+        if (run.Job != job)
+            continue;
+        standing.Latest = run;
+        if (run.Result == RunResult::Ok && run.Verified)
+            standing.LastVerified = run;
+    }
+    return standing;
+}
+
 std::string HistoryLine(const RunRecord& record) {
     std::string line = "{\"start\":";
     AppendJsonString(line, IsoLocalTime(record.Start));
@@ -385,6 +402,9 @@ std::string HistoryLine(const RunRecord& record) {
     AppendJsonString(line, NameOf(kOrigins, record.Origin));
     line += ",\"result\":";
     AppendJsonString(line, NameOf(kResults, record.Result));
+    line += record.Verified ? ",\"verified\":true" : ",\"verified\":false";
+    line += ",\"job\":";
+    AppendJsonString(line, record.Job);
     line += ",\"archive\":";
     AppendJsonString(line, record.Archive);
     line += ",\"parts\":" + std::to_string(record.Parts);
@@ -427,6 +447,21 @@ std::optional<RunRecord> ParseHistoryLine(std::string_view line) {
         record.Archive = *archive;
     if (const std::string* message = text("message"))
         record.Message = *message;
+    // A line of the days before jobs and read-backs were recorded: the job of its archive, and
+    // "ok" meant verified then.
+    if (const std::string* job = text("job"))
+        record.Job = *job;
+    else
+        record.Job =
+            record.Archive.starts_with('/') ? JobOfArchive(record.Archive) : record.Archive;
+    if (const auto verified = members->find("verified"); verified != members->end()) {
+        if (verified->second.isText ||
+            (verified->second.text != "true" && verified->second.text != "false"))
+            return std::nullopt;
+        record.Verified = verified->second.text == "true";
+    } else {
+        record.Verified = record.Result == RunResult::Ok;
+    }
     const auto number = [&](std::string_view key, auto& field) {
         const auto found = members->find(key);
         return found == members->end() || ReadNumber(found->second, field);

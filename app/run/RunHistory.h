@@ -2,11 +2,16 @@
 // run, oldest first, the last kHistoryLimit runs kept. Scripts and monitoring may read it.
 //
 // A line: {"start":"2026-12-08T18:00:03+01:00","end":"2026-12-08T18:01:10+01:00",
-// "origin":"scheduled","result":"ok","archive":"/home/me/Zalohy/data.cab","parts":1,"files":120,
-// "bytes":5242880,"archive_bytes":1048576,"message":""}
+// "origin":"scheduled","result":"ok","verified":true,"job":"/home/me/Zalohy/data.cab",
+// "archive":"/home/me/Zalohy/data.cab","parts":1,"files":120,"bytes":5242880,
+// "archive_bytes":1048576,"message":""}
 // - start, end: local time with its offset from UTC, to the second;
 // - origin: "manual", "scheduled", "missed" or "command"; result: "ok", "failed" or "cancelled";
+// - verified: true only for a complete backup in place that was read back whole;
+// - job: the job the run belongs to (RunRecord::Job); archive: the archive it wrote;
 // - message: the report shown to the user, empty when the run was ok.
+// Lines written before a run named its job and its read-back lack "job" and "verified": such a
+// run belongs to the job of its archive, and an "ok" of those days meant a verified backup.
 #pragma once
 
 #include "app/run/RunRecord.h"
@@ -22,6 +27,20 @@ namespace ostrivane::run {
 
 inline constexpr std::size_t kHistoryLimit = 1000;
 inline constexpr std::string_view kHistoryFileName = "history.jsonl";
+
+// The job of a run that writes `archive`: the path made absolute (from the current folder) and
+// plain ("//", "/./" and ".." taken out of its folder), so that one archive is one job however
+// it was spelt.
+std::string JobOfArchive(const std::string& archive);
+
+// What the history says of one job, each the last of its kind in the file's order (the order
+// the runs ended in; a clock once put ahead cannot hide the runs after it): its latest run, and
+// its latest verified backup.
+struct JobStanding {
+    std::optional<RunRecord> Latest;
+    std::optional<RunRecord> LastVerified;
+};
+JobStanding StandingOfJob(const std::vector<RunRecord>& runs, const std::string& job);
 
 // The line of `record`, without its line end. Texts are escaped as JSON requires; bytes that are
 // not UTF-8 become U+FFFD, so that the line stays valid JSON.

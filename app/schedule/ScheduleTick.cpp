@@ -93,8 +93,12 @@ TickDecision DecideTick(const TickInput& in) {
         decision.moment = *latest;
         return decision;
     }
-    if (!in.catchUp || (in.lastSuccess.isValid() && WallMs(in.lastSuccess) >= moment))
+    if (in.lastSuccess.isValid() && WallMs(in.lastSuccess) >= moment)
         return decision;
+    if (!in.catchUp) {
+        decision.skipped = *latest;
+        return decision;
+    }
     decision.run = TickRun::Missed;
     decision.moment = *latest;
     return decision;

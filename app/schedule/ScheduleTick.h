@@ -6,8 +6,9 @@
 // user sees, whatever the offset from UTC. A moment that falls on a tick (after the previous tick
 // and not after this one) runs as scheduled, even when the tick came a little late. A moment that
 // went by unwatched (the program closed, the system asleep, the process stopped, the clock put
-// forward, a run under way) is missed; when catching up is on and no backup started successfully
-// at or after it, the latest missed moment runs once, however many were missed.
+// forward, a run under way) is missed; when no backup started successfully at or after it, the
+// latest missed moment runs once, however many were missed, when catching up is on, and is
+// reported as skipped (once, as the watch moves past it) when catching up is off.
 #pragma once
 
 #include <QDate>
@@ -17,6 +18,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <optional>
 
 namespace ostrivane {
 
@@ -49,18 +51,20 @@ struct TickInput {
     QDateTime previousTick; // invalid: no tick yet since the program started
     QDateTime now;
     WeekSchedule week;
-    bool scheduleOn = false; // the master switch
-    QDateTime watchedUntil;  // how far the schedule was watched; invalid: never (first start)
-    QDateTime lastSuccess;   // start of the latest backup that succeeded; invalid: none
-    bool catchUp = true;     // whether missed moments are caught up
-    bool runInProgress = false;
+    bool scheduleOn = false;    // the master switch
+    QDateTime watchedUntil;     // how far the schedule was watched; invalid: never (first start)
+    QDateTime lastSuccess;      // start of the latest backup that succeeded; invalid: none
+    bool catchUp = true;        // whether missed moments are caught up
+    bool runInProgress = false; // a restore, or a run whose moments wait for its end
 };
 
 enum class TickRun { None, Scheduled, Missed };
 
 struct TickDecision {
     TickRun run = TickRun::None;
-    WallTime moment;        // the moment the run is for
+    WallTime moment; // the moment the run is for
+    // A missed moment that is not caught up because catching up is off: the user is told.
+    std::optional<WallTime> skipped;
     QDateTime watchedUntil; // how far the schedule is watched after this tick
     bool clockJumped = false;
 };

@@ -1,5 +1,7 @@
 #include "app/schedule/ScheduleWatch.h"
 
+#include <utility>
+
 namespace ostrivane {
 
 namespace {
@@ -27,6 +29,7 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) 
             memory_.SetOnSince({});
             Write(now);
         }
+        check.OldBackupDue = OldBackupDue(now, false);
         return check;
     }
 
@@ -51,8 +54,26 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) 
         Write(now);
     check.Run = decision.run;
     check.Moment = decision.moment;
-    check.OldBackupDue = OldBackupDue(now);
+    check.Skipped = decision.skipped;
+    check.OldBackupDue = OldBackupDue(now, true);
     return check;
+}
+
+void ScheduleWatch::BackupEnded() {
+    if (!on_ || !started_)
+        return;
+    const QDateTime now = clock_();
+    // Compared on the wall clock, as the moments are: in the hour that repeats, the mark does not
+    // go back to where its moments would run again.
+    const auto wall = [](const QDateTime& time) {
+        const QDateTime local = time.toLocalTime();
+        return std::pair(local.date(), local.time());
+    };
+    const QDateTime watched = memory_.WatchedUntil();
+    if (!watched.isValid() || wall(watched) < wall(now))
+        memory_.SetWatchedUntil(now);
+    previousTick_ = now;
+    Write(now);
 }
 
 void ScheduleWatch::Switched(bool on) {
@@ -80,11 +101,11 @@ void ScheduleWatch::Save() {
         Write(clock_());
 }
 
-bool ScheduleWatch::OldBackupDue(const QDateTime& now) const {
-    const bool old =
-        lastSuccess_.isValid()
-            ? lastSuccess_.secsTo(now) > kOldBackupSeconds
-            : memory_.OnSince().isValid() && memory_.OnSince().secsTo(now) >= kOldBackupSeconds;
+bool ScheduleWatch::OldBackupDue(const QDateTime& now, bool on) const {
+    const bool old = lastSuccess_.isValid()
+                         ? lastSuccess_.secsTo(now) > kOldBackupSeconds
+                         : on && memory_.OnSince().isValid() &&
+                               memory_.OnSince().secsTo(now) >= kOldBackupSeconds;
     if (!old)
         return false;
     if (!lastOldBackupWarning_.isValid())

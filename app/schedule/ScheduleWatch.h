@@ -4,8 +4,11 @@
 // schedule was watched and since when it is on (ScheduleMemory), written at the first check, on
 // every run or jump of the clock, at least once a minute while the schedule is on, and on
 // request (before the system sleeps, at close); and it says when the warning about an old backup
-// is due: while the schedule is on, the last verified backup (or, without one, the schedule
-// itself) is older than 7 days, at most once a day.
+// is due, at most once a day: the job's last verified backup is older than 7 days, or, while the
+// schedule is on, there is none and the schedule has been on for 7 days.
+//
+// A restore holds the moments that fall due while it runs back, to be caught up when it ends; a
+// backup of the job is itself the backup of every moment that falls due while it runs.
 //
 // Whoever drives it shows and asks: it hands in the schedule as the user set it and the start of
 // the latest successful backup, starts the run a check asks for and tells the user.
@@ -17,6 +20,7 @@
 #include <QDateTime>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace ostrivane {
@@ -34,6 +38,8 @@ struct ScheduleCheck {
     TickRun Run = TickRun::None; // a run to start now: on time, or for a missed moment
     WallTime Moment;             // the moment that run is for
     bool OldBackupDue = false;   // the warning about an old backup is to be shown now
+    // A moment that went by unwatched and is not caught up (catching up is off), told once.
+    std::optional<WallTime> Skipped;
 };
 
 class ScheduleWatch {
@@ -47,13 +53,17 @@ public:
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     QDateTime Now() const { return clock_(); }
 
-    // The start of the latest backup that succeeded (invalid: none).
+    // The start of the job's latest verified backup (invalid: none).
     void SetLastSuccess(const QDateTime& time) { lastSuccess_ = time; }
     const QDateTime& LastSuccess() const { return lastSuccess_; }
 
     // One check of `settings`. While `busy` (a backup or a restore runs) nothing is started: a
-    // moment that falls due meanwhile is caught up by the first check after it.
+    // moment that falls due meanwhile is caught up by the first check after it, unless it was a
+    // backup's (BackupEnded).
     ScheduleCheck Check(const ScheduleSettings& settings, bool busy);
+    // A backup of the job has ended: the moments that fell due while it ran were its own, and no
+    // second backup follows for them.
+    void BackupEnded();
     // The master switch was turned to `on`: what went by while it was off was never scheduled.
     void Switched(bool on);
     // The warning the check `check` asked for was shown; the next comes a day later at the
@@ -63,7 +73,7 @@ public:
     void Save();
 
 private:
-    bool OldBackupDue(const QDateTime& now) const;
+    bool OldBackupDue(const QDateTime& now, bool on) const;
     void Write(const QDateTime& now);
 
     Clock clock_ = [] { return QDateTime::currentDateTime(); };

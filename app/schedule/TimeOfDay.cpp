@@ -4,12 +4,8 @@
 #include "platform/profile/Utf8.h"
 #include "platform/text/TextTrim.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <algorithm>
 #include <array>
-#include <ctime>
 #include <utility>
 
 namespace ostrivane {
@@ -21,16 +17,15 @@ constexpr int kNumberCap = 100000;
 
 enum class Marker { None, Am, Pm };
 
+constexpr std::string_view kSeparator = ":";
+constexpr std::string_view kDecimal = ".";
+
 // Space, tab, U+00A0 and U+202F (the no-break spaces some locales put into times).
 constexpr std::array<std::string_view, 4> kBlanks = {" ", "\t", "\xC2\xA0", "\xE2\x80\xAF"};
 
 class Scanner {
 public:
-    Scanner(std::string_view text, const TimeLocale& locale)
-        : text_(text), locale_(locale), markers_{{{locale.Am, Marker::Am},
-                                                  {locale.Pm, Marker::Pm},
-                                                  {"AM", Marker::Am},
-                                                  {"PM", Marker::Pm}}} {}
+    explicit Scanner(std::string_view text) : text_(text) {}
 
     void SkipBlanks() {
         const auto blankNext = [this](std::string_view blank) { return Rest().starts_with(blank); };
@@ -49,23 +44,16 @@ public:
         pos_ += length;
         return length > 0;
     }
-    bool TakeSeparator() { return Take(locale_.Separator.empty() ? ":" : locale_.Separator); }
-    bool TakeDecimal() { return Take(locale_.Decimal.empty() ? "." : locale_.Decimal); }
+    bool TakeSeparator() { return Take(kSeparator); }
+    bool TakeDecimal() { return Take(kDecimal); }
 
-    // The longest marker that stands next, consumed.
+    // The marker that stands next, consumed.
     Marker TakeMarker() {
-        SkipBlanks();
-        Marker found = Marker::None;
-        std::size_t length = 0;
-        for (const auto& [token, marker] : markers_) {
-            const std::size_t matched = MatchLength(token);
-            if (matched > length) {
-                found = marker;
-                length = matched;
-            }
-        }
-        pos_ += length;
-        return found;
+        if (Take("AM"))
+            return Marker::Am;
+        if (Take("PM"))
+            return Marker::Pm;
+        return Marker::None;
     }
 
     // A run of decimal digits (after blanks), capped at kNumberCap; nothing when none stands next.
@@ -104,46 +92,12 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
-    const TimeLocale& locale_;
-    std::array<std::pair<std::string_view, Marker>, 4> markers_;
 };
-
-// A locale's text that the parser can use: valid UTF-8 (a locale of another code set gives none).
-std::string Utf8Text(const char* text) {
-    return text != nullptr && profile::IsValidUtf8(text) ? std::string(text) : std::string();
-}
-
-// The first character after the hour in 13:45:56 as the time format `format` writes it that is
-// neither a letter, a blank nor a quote.
-std::string SeparatorAfterHour(const char* format, locale_t locale) {
-    std::tm moment{};
-    moment.tm_hour = 13;
-    moment.tm_min = 45;
-    moment.tm_sec = 56;
-    char written[128];
-    const std::size_t size = ::strftime_l(written, sizeof written, format, &moment, locale);
-    const std::string_view text(written, size);
-    std::size_t at = text.find_first_of("0123456789");
-    at = text.find_first_not_of("0123456789", at == std::string_view::npos ? text.size() : at);
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c >= '0' && c <= '9')
-            break;
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (letter || c == ' ' || c == '\t' || c == '\'' || c == '"')
-            continue;
-        std::size_t end = at;
-        if (!profile::NextCodePoint(text, end))
-            break;
-        return std::string(text.substr(at, end - at));
-    }
-    return ":";
-}
 
 } // namespace
 
-std::optional<TimeOfDay> ParseTimeOfDay(std::string_view text, const TimeLocale& locale) {
-    Scanner scan(text::TrimBlanks(text), locale);
+std::optional<TimeOfDay> ParseTimeOfDay(std::string_view text) {
+    Scanner scan(text::TrimBlanks(text));
 
     Marker marker = scan.TakeMarker();
     TimeOfDay time;
@@ -176,21 +130,8 @@ std::optional<TimeOfDay> ParseTimeOfDay(std::string_view text, const TimeLocale&
     return time;
 }
 
-bool IsValidTimeOfDay(std::string_view text, const TimeLocale& locale) {
-    return ParseTimeOfDay(text, locale).has_value();
-}
-
-TimeLocale SystemTimeLocale() {
-    TimeLocale texts;
-    const locale_t locale = ::newlocale(LC_TIME_MASK | LC_NUMERIC_MASK, "", locale_t{});
-    if (locale == locale_t{})
-        return texts;
-    texts.Separator = SeparatorAfterHour(::nl_langinfo_l(T_FMT, locale), locale);
-    texts.Decimal = Utf8Text(::nl_langinfo_l(RADIXCHAR, locale));
-    texts.Am = Utf8Text(::nl_langinfo_l(AM_STR, locale));
-    texts.Pm = Utf8Text(::nl_langinfo_l(PM_STR, locale));
-    ::freelocale(locale);
-    return texts;
+bool IsValidTimeOfDay(std::string_view text) {
+    return ParseTimeOfDay(text).has_value();
 }
 
 } // namespace ostrivane

@@ -2,12 +2,13 @@
 #include "app/window/TfoHlavni.h"
 
 #include "app/widgets/ApplicationTitle.h"
-#include "app/widgets/ElidedLabel.h"
 #include "app/widgets/EnterAsTab.h"
+#include "app/widgets/FittingLabel.h"
 #include "app/widgets/Gauge.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/window/BackupWorker.h"
+#include "app/window/DesktopNotices.h"
 #include "app/window/StartArguments.h"
 #include "app/window/TempFolder.h"
 #include "cabinet/component/TMakeCab.h"
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -32,6 +34,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -124,6 +128,7 @@ TfoHlavni::TfoHlavni(const QString& settingsPath, QWidget* parent)
     SetTabOrder();
     ConnectHandlers();
     CreateArchiveComponent();
+    desktopNotices_ = new DesktopNotices(this);
     new ostrivane::ui::EnterAsTab(this); // owned by the window
 
     FormCreate();
@@ -160,7 +165,7 @@ void TfoHlavni::BuildControls() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    LastBackupPanel = new ElidedLabel(StatusBar1);
+    LastBackupPanel = new FittingLabel(StatusBar1);
     LastBackupPanel->setObjectName(QStringLiteral("StatusBar1LastBackup"));
     StatusBar1->addWidget(LastBackupPanel, 1);
     auto* statusText = new QLabel(kStatusText, StatusBar1);
@@ -352,6 +357,9 @@ void TfoHlavni::ConnectHandlers() {
         OnLeaveField(edit, [this, edit] { Edit1Exit(edit); });
     }
     AttachTimeFieldChange();
+    // A time the schedule cannot read is marked while it stands in the field.
+    for (QLineEdit* edit : EditTime)
+        connect(edit, &QLineEdit::textChanged, this, &TfoHlavni::MarkUnreadableTimes);
     connect(SpeedButton1, &QToolButton::clicked, this, &TfoHlavni::SpeedButton1Click);
     connect(Timer1, &QTimer::timeout, this, &TfoHlavni::Timer1Timer);
 
@@ -380,10 +388,26 @@ void TfoHlavni::ConnectHandlers() {
 
 void TfoHlavni::LayOutBottom() {
     const int w = width();
+    // The line of the last backup is never cut: where it does not fit beside the version, it
+    // wraps, and the status bar and the window grow by the lines it takes. The status bar's own
+    // layout says how wide the panel is and what it takes around it.
+    StatusBar1->resize(w, StatusBar1->height());
+    if (QLayout* layout = StatusBar1->layout())
+        layout->activate();
+    const int around = StatusBar1->height() - LastBackupPanel->height();
+    const int status = std::max(kStatusBarHeight,
+                                LastBackupPanel->heightForWidth(LastBackupPanel->width()) + around);
+    const int minimum = kClientHeight + status - kStatusBarHeight;
+    if (minimumHeight() != minimum)
+        setMinimumHeight(minimum);
+    if (height() < minimum)
+        resize(w, minimum);
     const int h = height();
-    StatusBar1->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
-    Gauge1->setGeometry(0, h - kStatusBarHeight - kGaugeHeight - 1, w, kGaugeHeight);
-    Gauge2->setGeometry(0, h - kStatusBarHeight - 2 * kGaugeHeight - 2, w, kGaugeHeight);
+    StatusBar1->setGeometry(0, h - status, w, status);
+    if (QLayout* layout = StatusBar1->layout())
+        layout->activate();
+    Gauge1->setGeometry(0, h - status - kGaugeHeight - 1, w, kGaugeHeight);
+    Gauge2->setGeometry(0, h - status - 2 * kGaugeHeight - 2, w, kGaugeHeight);
 }
 
 void TfoHlavni::resizeEvent(QResizeEvent* event) {

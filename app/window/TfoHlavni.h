@@ -23,7 +23,8 @@
 #include <string>
 
 class BackupWorker;
-class ElidedLabel;
+class DesktopNotices;
+class FittingLabel;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -75,16 +76,16 @@ public:
 
     // The clock the scheduler reads; tests put their own in place.
     void SetClock(std::function<QDateTime()> clock) { scheduleWatch_.SetClock(std::move(clock)); }
-    // How a scheduled run that failed tells the user: by default a tray notification, or a
-    // message that does not block the next scheduled run where the window is not in the tray.
-    void SetScheduledNotice(std::function<void(const QString&)> notice) {
-        scheduledNotice_ = std::move(notice);
+    // How the user is told that a scheduled run failed (and other failures outside the user's
+    // own action): by default a desktop notification (DesktopNotices), where no notification
+    // service takes it the tray icon's balloon, and where there is no tray either a message that
+    // does not block the next scheduled run.
+    void SetFailureNotice(std::function<void(const QString&)> notice) {
+        failureNotice_ = std::move(notice);
     }
-    // How the program tells something in the tray (a missed backup caught up, an old backup): by
-    // default a notification of the tray icon while there is one, else nothing.
-    void SetTrayNotice(std::function<void(const QString&)> notice) {
-        trayNotice_ = std::move(notice);
-    }
+    // How the program tells what the schedule did or found (a missed backup caught up or
+    // skipped, an old backup, a time it cannot read): by default the same way, as information.
+    void SetNotice(std::function<void(const QString&)> notice) { notice_ = std::move(notice); }
     // True while a backup run is under way.
     bool BackupRunning() const { return backupRunning_; }
     // True while the restore dialog restores files or tests a backup: no backup may start then
@@ -139,8 +140,8 @@ public:
     QProgressBar* Gauge2; // the file's progress (upper)
     QProgressBar* Gauge1; // the archive's progress (lower)
     QStatusBar* StatusBar1;
-    ElidedLabel* LastBackupPanel; // the last verified backup, left of the version
-    QTimer* Timer1;               // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
+    FittingLabel* LastBackupPanel; // the last verified backup, left of the version
+    QTimer* Timer1;                // the scheduler tick, 1000 ms, enabled while CheckBox1 is ticked
     QMenu* PopupMenu1;
     QAction* pmiAbout;
     QAction* pmiObnova; // "O&bnova ze zálohy…"
@@ -267,7 +268,12 @@ private:
     // Points BitBtn3's click at `handler` alone.
     void SetBackupButtonHandler(void (TfoHlavni::*handler)());
     void TellBackupFailure(const ostrivane::run::RunRecord& record);
-    void ShowScheduledNotice(const QString& text);
+    // Records a run of the job that the input check stopped with `message`.
+    void RecordStoppedRun(const QString& message);
+    // Tells `text` as a failure or as information (SetFailureNotice, SetNotice).
+    void TellFailure(const QString& text);
+    void TellNotice(const QString& text);
+    void ShowDesktopNotice(const QString& text, bool failure);
 
     void WMActivateApp(bool active);
     // Brings a minimised about dialog back in front of the window.
@@ -291,8 +297,13 @@ private:
     // Tells, once per program run, that the history of runs could not be written.
     void TellHistoryNotWritten();
     void WarnOfOldBackup(const ostrivane::ScheduleCheck& check);
-    // True when the text was shown.
-    bool ShowTrayNotice(const QString& text);
+    // The job the fields describe (job::JobOfFields): the runs the status line counts.
+    std::string JobOfFields() const;
+    // Marks the time field of every ticked day whose time the schedule cannot read, and clears
+    // the mark of the others.
+    void MarkUnreadableTimes();
+    // Tells, after the first show, the ticked days whose times the schedule cannot read.
+    void TellUnreadableTimes();
     // The tray tip for `title`: under it the last backup's line while no backup runs.
     QString TrayTipText(const QString& title) const;
     void EditSelectedSource();
@@ -322,11 +333,13 @@ private:
     bool timerWasEnabled_ = false;     // Timer1 when the run began
     QPointer<QWidget> focusBeforeRun_; // the focus when the run began
     ostrivane::BackupReport backupReport_;
-    std::function<void(const QString&)> scheduledNotice_;
+    QString lastInputProblem_; // what the last input check that failed told
+    std::function<void(const QString&)> failureNotice_;
+    DesktopNotices* desktopNotices_ = nullptr;
 
     // Where the history and the schedule's memory are kept, taken once at start.
     std::string stateFolder_ = ostrivane::run::StateFolder();
     bool historyFailureTold_ = false;
     ostrivane::ScheduleWatch scheduleWatch_{stateFolder_};
-    std::function<void(const QString&)> trayNotice_;
+    std::function<void(const QString&)> notice_;
 };

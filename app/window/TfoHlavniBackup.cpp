@@ -3,7 +3,9 @@
 // what went wrong. The run itself (lock, build, read-back, rotation, placing) is app/run's, on
 // the thread of BackupWorker; the window hears of it through queued signals.
 #include "app/job/InputCheck.h"
+#include "app/job/SettingsBackup.h"
 #include "app/run/BackupRun.h"
+#include "app/run/RunHistory.h"
 #include "app/schedule/TimeOfDayQt.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/MessageBoxes.h"
@@ -16,10 +18,8 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -73,11 +73,11 @@ bool TfoHlavni::KontrolaVstupu() {
     input.Destination = Edit9->text().toStdString();
     input.ArchiveName = Edit8->text().toStdString();
     input.NameTypedByHand = RadioGroup1->ItemIndex() == 0;
-    const ostrivane::job::InputCheck check =
-        ostrivane::job::CheckBackupInput(input, ostrivane::TimeLocaleOf());
+    const ostrivane::job::InputCheck check = ostrivane::job::CheckBackupInput(input);
     using ostrivane::job::InputProblem;
     if (check.Problem != InputProblem::None) {
-        ostrivane::ui::ShowMessage(this, QString::fromStdString(check.Message));
+        lastInputProblem_ = QString::fromStdString(check.Message);
+        ostrivane::ui::ShowMessage(this, lastInputProblem_);
         // The tab of the field to put right, and the field itself; behind a switched-off
         // schedule a time field cannot take the focus, and the master switch that opens the way
         // to it is the nearest control that can.
@@ -101,8 +101,11 @@ bool TfoHlavni::KontrolaVstupu() {
 }
 
 void TfoHlavni::BitBtn3Click() {
-    if (!KontrolaVstupu())
+    if (!KontrolaVstupu()) {
+        // The box has told it; the history keeps it as the job's latest, failed run.
+        RecordStoppedRun(lastInputProblem_);
         return;
+    }
     try {
         ZalohujData(QString::fromStdString(
             ostrivane::job::ArchivePath(Edit9->text().toStdString(), Edit8->text().toStdString())));
@@ -135,6 +138,7 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     request.TempDir = TempDir.toStdString();
     request.Depth = Depth;
     request.Origin = origin;
+    request.Job = JobOfFields();
     request.HistoryFolder = stateFolder_;
     backupWorker_->Start(std::move(request));
 }
@@ -142,7 +146,8 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
 void TfoHlavni::BackupEnded() {
     RestoreAfterRun();
     const ostrivane::run::RunOutcome& outcome = backupWorker_->Outcome();
-    if (!outcome.Record.Message.empty())
+    // A cancel is the user's own doing: its record says so, and nothing more is told.
+    if (outcome.Record.Result == ostrivane::run::RunResult::Failed)
         TellBackupFailure(outcome.Record);
     if (!outcome.HistoryWritten)
         TellHistoryNotWritten();
@@ -192,23 +197,19 @@ void TfoHlavni::TellBackupFailure(const ostrivane::run::RunRecord& record) {
     if (record.Origin == RunOrigin::Manual)
         ostrivane::ui::ShowError(this, text);
     else
-        ShowScheduledNotice(text);
+        TellFailure(text);
 }
 
-void TfoHlavni::ShowScheduledNotice(const QString& text) {
-    if (scheduledNotice_) {
-        scheduledNotice_(text);
-        return;
-    }
-    if (InTray_ && trayIcon_) {
-        trayIcon_->showMessage(ostrivane::ui::ApplicationTitle(), text, QSystemTrayIcon::Critical,
-                               60000);
-        return;
-    }
-    // Not modal, so that the next scheduled second is not held up by an unanswered box.
-    auto* box = new QMessageBox(QMessageBox::Critical, ostrivane::ui::ApplicationTitle(), text,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+void TfoHlavni::RecordStoppedRun(const QString& message) {
+    ostrivane::run::BackupRequest request;
+    request.Archive = ostrivane::job::ArchivePath(
+        ostrivane::job::NormalDestination(Edit9->text().toStdString()),
+        ostrivane::job::ArchiveNameOfField(Edit8->text().toStdString()));
+    request.Job = JobOfFields();
+    request.Origin = RunOrigin::Manual;
+    if (!stateFolder_.empty() &&
+        !ostrivane::run::RunHistory(stateFolder_)
+             .Append(ostrivane::job::StoppedRun(request, message.toStdString())))
+        TellHistoryNotWritten();
+    ReadRunHistory();
 }

@@ -15,6 +15,8 @@ void TfoHlavni::Edit8Exit() {
         QString::fromStdString(ostrivane::job::NormalArchiveName(Edit8->text().toStdString()));
     if (name != Edit8->text())
         Edit8->setText(name);
+    // Another archive is another job: the status line tells of its runs.
+    ReadRunHistory();
 }
 
 void TfoHlavni::Edit9Exit() {
@@ -22,6 +24,7 @@ void TfoHlavni::Edit9Exit() {
         QString::fromStdString(ostrivane::job::NormalDestination(Edit9->text().toStdString()));
     if (folder != Edit9->text())
         Edit9->setText(folder);
+    ReadRunHistory();
 }
 
 void TfoHlavni::Edit10Change() {

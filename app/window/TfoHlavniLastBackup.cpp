@@ -1,15 +1,20 @@
-// What the window tells about earlier backups: the last verified backup (or the failure of the
-// latest run) in the status bar and the tray tip, read from the history of runs; the warning when
-// the verified backup is old; and what starts the schedule's checks outside the tick: the start,
-// the end of a run, the system's sleep and wake-up.
+// What the window tells about earlier backups: the job's last verified backup (or the failure of
+// its latest run) in the status bar and the tray tip, read from the history of runs; the warning
+// when the verified backup is old; the notices on the desktop; and what starts the schedule's
+// checks outside the tick: the start, the end of a run, the system's sleep and wake-up.
+#include "app/job/InputCheck.h"
 #include "app/run/RunHistory.h"
 #include "app/schedule/DateTimeText.h"
+#include "app/schedule/TimeOfDayQt.h"
 #include "app/widgets/ApplicationTitle.h"
-#include "app/widgets/ElidedLabel.h"
+#include "app/widgets/FittingLabel.h"
+#include "app/window/DesktopNotices.h"
 #include "app/window/SleepSignal.h"
 #include "app/window/TfoHlavni.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -25,6 +30,18 @@ const QString kHistoryNotWritten =
     QStringLiteral("Záznam o záloze nelze zapsat do historie záloh %1; zálohy samotné to nijak "
                    "neomezuje.");
 constexpr int kNoticeMs = 30000;
+constexpr int kFailureNoticeMs = 60000;
+
+// A time field whose time the schedule cannot read: marked, and the mark's tip says why.
+constexpr const char* kUnreadableProperty = "unreadableTime";
+const QString kUnreadableStyle = QStringLiteral("QLineEdit { background-color: #ffd7d7; }");
+const QString kUnreadableTip =
+    QStringLiteral("Tento čas nelze přečíst, automatická záloha v tento den neproběhne. Zadejte "
+                   "čas jako 13:40 nebo 13:40:55.");
+const QString kUnreadableTimes =
+    QStringLiteral("Čas automatické zálohy nelze přečíst, v tyto dny záloha neproběhne "
+                   "(zadejte čas jako 13:40 nebo 13:40:55):");
+const QString kDayTime = QStringLiteral("%1 „%2“");
 
 QDateTime ToDateTime(std::chrono::system_clock::time_point time) {
     using std::chrono::duration_cast;
@@ -50,25 +67,25 @@ void TfoHlavni::StartScheduleWatch() {
     connect(this, &TfoHlavni::Closed, this, [this] { scheduleWatch_.Save(); });
 }
 
+std::string TfoHlavni::JobOfFields() const {
+    return ostrivane::job::JobOfFields(Edit9->text().toStdString(), Edit8->text().toStdString());
+}
+
 void TfoHlavni::ReadRunHistory() {
-    QDateTime lastVerified;
-    QDateTime latest;
-    QDateTime lastFailed; // start of the latest run when it failed
-    for (const ostrivane::run::RunRecord& run : ostrivane::run::RunHistory(stateFolder_).Read()) {
-        const QDateTime start = ToDateTime(run.Start);
-        if (run.Result == ostrivane::run::RunResult::Ok &&
-            (!lastVerified.isValid() || start >= lastVerified))
-            lastVerified = start;
-        if (!latest.isValid() || start >= latest) {
-            latest = start;
-            lastFailed = run.Result == ostrivane::run::RunResult::Failed ? start : QDateTime();
-        }
-    }
+    using ostrivane::run::RunResult;
+    // Only the runs of the job the fields describe count, each the last of its kind in the file:
+    // a backup of another archive is not this job's, one without the read-back is not verified.
+    const ostrivane::run::JobStanding standing = ostrivane::run::StandingOfJob(
+        ostrivane::run::RunHistory(stateFolder_).Read(), JobOfFields());
+    const QDateTime lastVerified =
+        standing.LastVerified ? ToDateTime(standing.LastVerified->Start) : QDateTime();
+    const bool failed = standing.Latest && standing.Latest->Result == RunResult::Failed;
     scheduleWatch_.SetLastSuccess(lastVerified);
     LastBackupPanel->SetFullText(
-        lastFailed.isValid()
-            ? kFailed.arg(ostrivane::DateTimeText(lastFailed), TimeOrNone(lastVerified))
-            : kVerified.arg(TimeOrNone(lastVerified)));
+        failed ? kFailed.arg(ostrivane::DateTimeText(ToDateTime(standing.Latest->Start)),
+                             TimeOrNone(lastVerified))
+               : kVerified.arg(TimeOrNone(lastVerified)));
+    LayOutBottom();
     SetTrayTip(ostrivane::ui::ApplicationTitle());
 }
 
@@ -78,31 +95,84 @@ void TfoHlavni::TellHistoryNotWritten() {
         return;
     historyFailureTold_ = true;
     const std::string file = ostrivane::run::RunHistory(stateFolder_).Path();
-    ShowScheduledNotice(kHistoryNotWritten.arg(QString::fromStdString(file)));
+    TellFailure(kHistoryNotWritten.arg(QString::fromStdString(file)));
 }
 
 void TfoHlavni::AfterBackupRun() {
+    // Every run of the window is a run of the job: a moment that fell due while it ran was its
+    // own, and no second backup follows it.
+    scheduleWatch_.BackupEnded();
     ReadRunHistory();
-    // A moment that fell due during the run is caught up now that it is over, once the run's
-    // caller has finished with it.
+    // The schedule is checked again once the run's caller has finished with it.
     QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule);
 }
 
 void TfoHlavni::WarnOfOldBackup(const ostrivane::ScheduleCheck& check) {
-    if (ShowTrayNotice(kOldBackup + u'\n' + TimeOrNone(scheduleWatch_.LastSuccess())))
-        scheduleWatch_.OldBackupTold(check);
+    TellNotice(kOldBackup + u'\n' + TimeOrNone(scheduleWatch_.LastSuccess()));
+    scheduleWatch_.OldBackupTold(check);
 }
 
-bool TfoHlavni::ShowTrayNotice(const QString& text) {
-    if (trayNotice_) {
-        trayNotice_(text);
-        return true;
+void TfoHlavni::TellFailure(const QString& text) {
+    if (failureNotice_)
+        failureNotice_(text);
+    else
+        ShowDesktopNotice(text, true);
+}
+
+void TfoHlavni::TellNotice(const QString& text) {
+    if (notice_)
+        notice_(text);
+    else
+        ShowDesktopNotice(text, false);
+}
+
+void TfoHlavni::ShowDesktopNotice(const QString& text, bool failure) {
+    // The balloon only where no notification service took the notice; without a tray either, a
+    // message that holds nothing up.
+    const QPointer<TfoHlavni> window(this);
+    desktopNotices_->Show(
+        ostrivane::ui::kProgramTitle, text,
+        failure ? DesktopNotices::Kind::Failure : DesktopNotices::Kind::Information,
+        [window, text, failure] {
+            if (!window)
+                return;
+            if (window->InTray_ && window->trayIcon_) {
+                window->trayIcon_->showMessage(ostrivane::ui::ApplicationTitle(), text,
+                                               failure ? QSystemTrayIcon::Critical
+                                                       : QSystemTrayIcon::Information,
+                                               failure ? kFailureNoticeMs : kNoticeMs);
+                return;
+            }
+            auto* box =
+                new QMessageBox(failure ? QMessageBox::Critical : QMessageBox::Information,
+                                ostrivane::ui::ApplicationTitle(), text, QMessageBox::Ok, window);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setModal(false);
+            box->show();
+        });
+}
+
+void TfoHlavni::MarkUnreadableTimes() {
+    for (std::size_t day = 0; day < EditTime.size(); ++day) {
+        QLineEdit* edit = EditTime[day];
+        const bool unreadable =
+            CheckBoxX[day]->isChecked() && !ostrivane::IsValidTimeOfDay(edit->text());
+        if (edit->property(kUnreadableProperty).toBool() == unreadable)
+            continue;
+        edit->setProperty(kUnreadableProperty, unreadable);
+        edit->setStyleSheet(unreadable ? kUnreadableStyle : QString());
+        edit->setToolTip(unreadable ? kUnreadableTip : QString());
     }
-    if (!InTray_ || !trayIcon_)
-        return false;
-    trayIcon_->showMessage(ostrivane::ui::ApplicationTitle(), text, QSystemTrayIcon::Information,
-                           kNoticeMs);
-    return true;
+}
+
+void TfoHlavni::TellUnreadableTimes() {
+    QStringList days;
+    for (std::size_t day = 0; day < EditTime.size(); ++day) {
+        if (EditTime[day]->property(kUnreadableProperty).toBool())
+            days.append(kDayTime.arg(CheckBoxX[day]->text(), EditTime[day]->text()));
+    }
+    if (!days.isEmpty())
+        TellNotice(kUnreadableTimes + u'\n' + days.join(u'\n'));
 }
 
 QString TfoHlavni::TrayTipText(const QString& title) const {

@@ -31,6 +31,7 @@ const std::array<QString, 7> kCopyCaptions = {
 
 const QString kInvalidTime = QStringLiteral("Zadaná hodnota není platným formátem času !");
 const QString kMissedNotice = QStringLiteral("Zmeškaná záloha z %1 se provádí nyní.");
+const QString kSkippedNotice = QStringLiteral("Záloha z %1 byla vynechána.");
 
 bool IsValidTime(const QString& text) {
     return ostrivane::IsValidTimeOfDay(TrimBlanks(text));
@@ -55,6 +56,7 @@ void TfoHlavni::CheckBoxX1Click(QObject* Sender) {
     // The tenth character of "CheckBoxX<n>" is the day number n.
     if (auto* edit = FindControl<QWidget>(QStringLiteral("Edit") + name.at(9)))
         edit->setEnabled(box->isChecked());
+    MarkUnreadableTimes();
 }
 
 void TfoHlavni::Edit1Change(QObject* Sender) {
@@ -131,19 +133,22 @@ void TfoHlavni::CheckSchedule() {
     for (std::size_t i = 0; i < settings.Week.size(); ++i)
         settings.Week[i] = {CheckBoxX[i]->isChecked(), EditTime[i]->text()};
     settings.CatchUp = CheckBox4->isChecked();
-    // A restore holds the schedule back as a backup does: what falls due meanwhile is caught up
-    // once it ends.
+    // A restore holds the schedule back: what falls due meanwhile is caught up once it ends. What
+    // falls due during a backup is that backup's (AfterBackupRun).
     const ostrivane::ScheduleCheck check =
         scheduleWatch_.Check(settings, backupRunning_ || RestoreRunning());
     if (check.OldBackupDue)
         WarnOfOldBackup(check);
+    if (check.Skipped)
+        TellNotice(
+            kSkippedNotice.arg(ostrivane::DateTimeText(check.Skipped->date, check.Skipped->time)));
     if (check.Run == TickRun::None)
         return;
 
     const RunOrigin origin =
         check.Run == TickRun::Scheduled ? RunOrigin::Scheduled : RunOrigin::Missed;
     if (origin == RunOrigin::Missed)
-        ShowTrayNotice(
+        TellNotice(
             kMissedNotice.arg(ostrivane::DateTimeText(check.Moment.date, check.Moment.time)));
     try {
         const QDate date = check.Now.date();

@@ -41,6 +41,7 @@ void TfoHlavni::showEvent(QShowEvent* event) {
         // that could not be read is told over the window.
         QTimer::singleShot(0, this, [this] {
             TellUnreadableSettings();
+            TellUnreadableTimes();
             FormActivate();
         });
         // Then the schedule's first check, with the tray icon in place for what it has to tell.

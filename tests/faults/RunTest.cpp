@@ -123,11 +123,13 @@ TEST_P(Interrupted, ARunThatDoesNotCompleteKeepsTheSeriesAndLeavesNothingBehind)
     if (GetParam() == Interruption::DiskFull) {
         ASSERT_GT(fullDisk.failures, 0) << "the disk never filled";
         EXPECT_EQ(outcome.Record.Result, RunResult::Failed);
-        EXPECT_NE(outcome.Record.Message.find("Disk full (25160): " + archive), std::string::npos)
+        EXPECT_NE(outcome.Record.Message.find("Disk je plný (25160): " + archive),
+                  std::string::npos)
             << outcome.Record.Message;
     } else {
         EXPECT_EQ(outcome.Record.Result, RunResult::Cancelled);
-        EXPECT_EQ(outcome.Record.Message, "") << "a cancel is no error";
+        EXPECT_EQ(outcome.Record.Message, "Zrušeno uživatelem")
+            << "a cancel is the user's own, and said so";
     }
     EXPECT_EQ(outcome.Record.Files, 0);
     EXPECT_EQ(ReadFile(archive), newest);
@@ -264,7 +266,7 @@ TEST(OneRun, AFileChangedWhileItWasReadIsToldAndTheBackupPlaced) {
     ASSERT_TRUE(changed) << "the file was never read";
     EXPECT_EQ(outcome.Record.Result, RunResult::Failed);
     EXPECT_NE(outcome.Record.Message.find("byla uložena, ale není úplná"), std::string::npos);
-    EXPECT_NE(outcome.Record.Message.find("File changed while it was read (25184): " + changing),
+    EXPECT_NE(outcome.Record.Message.find("Soubor se změnil během čtení (25184): " + changing),
               std::string::npos)
         << outcome.Record.Message;
     EXPECT_EQ(ReadersAccept(dir / "out/data.cab"), "");

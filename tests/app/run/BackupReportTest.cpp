@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace {
 
 using ostrivane::BackupReport;
@@ -20,9 +22,25 @@ TEST(BackupReportTest, TheMessageNamesTheArchiveAndEveryReportWithItsFile) {
     report.Add(kErrDiskFull, "/dest/data.cab", "");
     const std::string message = report.Message("/dest/data.cab");
     EXPECT_NE(message.find("/dest/data.cab nebyla dokončena !"), std::string::npos);
-    EXPECT_NE(message.find("Error opening file (25235): /src/locked.txt"), std::string::npos);
-    EXPECT_NE(message.find("Disk full (25160): /dest/data.cab"), std::string::npos);
+    EXPECT_NE(message.find("Soubor nelze otevřít (25235): /src/locked.txt"), std::string::npos);
+    EXPECT_NE(message.find("Disk je plný (25160): /dest/data.cab"), std::string::npos);
     EXPECT_LT(message.find("25235"), message.find("25160"));
+}
+
+TEST(BackupReportTest, EveryCodeAndSystemErrorIsToldInCzech) {
+    // The engine's fixed English texts never reach the user's message.
+    for (const int code :
+         {kErrWritingFile, kErrDiskFull, kErrNotAccessible, kErrWriteProtected, kErrFileTooLarge,
+          kErrNameNotStorable, kErrVerifyFailed, kErrFileChanged, kErrOpeningFile,
+          kErrUnsupportedArc, kErrCabinetDllMissing, kErrNothingToDo, kErrRequiredEvent,
+          kErrRequiredProperty, kErrUserCanceled}) {
+        EXPECT_NE(ostrivane::EngineErrorText(code), ErrorText(code)) << code;
+        EXPECT_EQ(ostrivane::EngineErrorText(code).find("Error"), std::string::npos) << code;
+    }
+    EXPECT_EQ(ostrivane::EngineErrorText(kErrUserCanceled), "Zrušeno uživatelem");
+    EXPECT_EQ(ostrivane::EngineErrorText(12345), "Chyba 12345");
+    EXPECT_EQ(ostrivane::SystemErrorText(ENOSPC), "na disku není volné místo");
+    EXPECT_NE(ostrivane::LockFailedText("/d", EACCES).find("(přístup odepřen)"), std::string::npos);
 }
 
 TEST(BackupReportTest, ARunOwnTextIsListedAsItStands) {

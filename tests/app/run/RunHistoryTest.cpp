@@ -66,6 +66,7 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     run.End = run.Start + seconds(67);
     run.Origin = RunOrigin::Missed;
     run.Result = RunResult::Failed;
+    run.Job = "/home/já/job.cab";
     run.Archive = "/home/já/\"q\"\\b\tx\x01 😀.cab";
     run.Parts = 2;
     run.Files = 12;
@@ -78,8 +79,9 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     ASSERT_TRUE(history.Append(run));
     EXPECT_EQ(ReadFile(History()),
               "{\"start\":\"2026-12-08T18:00:03+01:00\",\"end\":\"2026-12-08T18:01:10+01:00\","
-              "\"origin\":\"missed\",\"result\":\"failed\","
-              "\"archive\":\"/home/já/\\\"q\\\"\\\\b\\tx\\u0001 😀.cab\",\"parts\":2,"
+              "\"origin\":\"missed\",\"result\":\"failed\",\"verified\":false,"
+              "\"job\":\"/home/já/job.cab\",\"archive\":\"/home/já/\\\"q\\\"\\\\b\\tx\\u0001 "
+              "😀.cab\",\"parts\":2,"
               "\"files\":12,\"bytes\":5000000000,\"archive_bytes\":123,"
               "\"message\":\"Chyba:\\nřádek \\\"2\\\"\\r\x7f\\ufffd\"}\n");
     // The state is the user's own.
@@ -87,12 +89,14 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     EXPECT_EQ(Mode(History()), 0600u);
 
     // A summer run has the summer offset.
-    RunRecord summer = NumberedRun(0, RunResult::Cancelled);
+    RunRecord summer = NumberedRun(0, RunResult::Ok);
+    summer.Verified = true;
     summer.Start = sys_days(year(2026) / 7 / 1) + hours(10);
     summer.Origin = RunOrigin::Command;
     ASSERT_TRUE(history.Append(summer));
     EXPECT_NE(ReadFile(History()).find("\"start\":\"2026-07-01T12:00:00+02:00\""),
               std::string::npos);
+    EXPECT_NE(ReadFile(History()).find("\"result\":\"ok\",\"verified\":true,"), std::string::npos);
 
     const std::vector<RunRecord> runs = history.Read();
     ASSERT_EQ(runs.size(), 2u);
@@ -100,6 +104,8 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     EXPECT_EQ(runs[0].End, floor<seconds>(run.End));
     EXPECT_EQ(runs[0].Origin, RunOrigin::Missed);
     EXPECT_EQ(runs[0].Result, RunResult::Failed);
+    EXPECT_EQ(runs[0].Job, run.Job);
+    EXPECT_FALSE(runs[0].Verified);
     EXPECT_EQ(runs[0].Archive, run.Archive);
     EXPECT_EQ(runs[0].Parts, 2);
     EXPECT_EQ(runs[0].Files, 12);
@@ -108,7 +114,8 @@ TEST_F(RunHistoryTest, ALineHoldsEveryFieldEscapedAndReadsBack) {
     EXPECT_EQ(runs[0].Message, "Chyba:\nřádek \"2\"\r\x7f\xEF\xBF\xBD");
     EXPECT_EQ(runs[1].Start, summer.Start);
     EXPECT_EQ(runs[1].Origin, RunOrigin::Command);
-    EXPECT_EQ(runs[1].Result, RunResult::Cancelled);
+    EXPECT_EQ(runs[1].Result, RunResult::Ok);
+    EXPECT_TRUE(runs[1].Verified);
 
     // Python's reader, independent of this one, takes every line.
     if (::access("/usr/bin/python3", X_OK) == 0) {
@@ -136,6 +143,51 @@ TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndACutLineStaysAlone) {
     EXPECT_EQ(runs[1].Files, 2);
     EXPECT_EQ(runs[1].Result, RunResult::Failed);
     EXPECT_EQ(LineCount(ReadFile(History())), 7u);
+}
+
+TEST_F(RunHistoryTest, ALineWithoutJobOrReadBackIsReadAsTheRunOfItsArchive) {
+    // Lines of the days before a run named its job and its read-back: "ok" meant verified then.
+    std::filesystem::create_directories(folder);
+    const std::string times = "{\"start\":\"2026-12-08T18:00:00+01:00\",\"end\":"
+                              "\"2026-12-08T18:01:00+01:00\",\"origin\":\"command\",";
+    WriteFile(History(), times + "\"result\":\"ok\",\"archive\":\"/z//a/./b.cab\"}\n" + times +
+                             "\"result\":\"failed\",\"archive\":\"b.cab\"}\n" + times +
+                             "\"result\":\"ok\",\"verified\":\"yes\",\"archive\":\"/b.cab\"}\n");
+    const std::vector<RunRecord> runs = RunHistory(folder.string()).Read();
+    ASSERT_EQ(runs.size(), 2u) << "a \"verified\" that is no Boolean is a damaged line";
+    EXPECT_EQ(runs[0].Job, "/z/a/b.cab");
+    EXPECT_TRUE(runs[0].Verified);
+    EXPECT_EQ(runs[1].Job, "b.cab");
+    EXPECT_FALSE(runs[1].Verified);
+}
+
+TEST(JobStanding, TheJobsLastRunAndLastVerifiedBackupInTheFilesOrder) {
+    using ostrivane::run::JobOfArchive;
+    using ostrivane::run::StandingOfJob;
+    EXPECT_EQ(JobOfArchive("/home/me//Zalohy/./x/../data.cab"), "/home/me/Zalohy/data.cab");
+    EXPECT_EQ(JobOfArchive("data.cab").front(), '/');
+
+    const auto run = [](int number, const std::string& job, RunResult result, bool verified) {
+        RunRecord record = NumberedRun(number, result);
+        record.Job = job;
+        record.Verified = verified;
+        return record;
+    };
+    // A run a day ahead comes first in the file: the file's order, not the time, decides.
+    RunRecord ahead = run(1, "/a.cab", RunResult::Ok, true);
+    ahead.Start += days(1);
+    const std::vector<RunRecord> runs = {ahead,
+                                         run(2, "/a.cab", RunResult::Ok, true),
+                                         run(3, "/other.cab", RunResult::Ok, true),
+                                         run(4, "/a.cab", RunResult::Ok, false),
+                                         run(5, "/a.cab", RunResult::Failed, false),
+                                         run(6, "/other.cab", RunResult::Failed, false)};
+    const auto standing = StandingOfJob(runs, "/a.cab");
+    ASSERT_TRUE(standing.Latest && standing.LastVerified);
+    EXPECT_EQ(standing.Latest->Files, 5);
+    EXPECT_EQ(standing.LastVerified->Files, 2);
+    const auto none = StandingOfJob(runs, "/none.cab");
+    EXPECT_FALSE(none.Latest || none.LastVerified);
 }
 
 TEST_F(RunHistoryTest, KeepsTheLastThousandRuns) {

@@ -133,11 +133,16 @@ TEST_F(ScheduleTick, AJumpOfTheClockCatchesUpTheLatestMissedMomentOnce) {
     EXPECT_EQ(DecideTick(input).run, TickRun::None);
     input.lastSuccess = At(kMonday.addDays(7), QTime(11, 59));
     EXPECT_EQ(DecideTick(input).run, TickRun::Missed);
-    // Catching up switched off: the moment is dropped, the watch moves on.
+    EXPECT_FALSE(DecideTick(input).skipped);
+    // Catching up switched off: the moment is dropped and named, the watch moves on; one a backup
+    // succeeded after is not named.
     input.catchUp = false;
     const TickDecision dropped = DecideTick(input);
     EXPECT_EQ(dropped.run, TickRun::None);
+    EXPECT_EQ(dropped.skipped, (WallTime{kMonday.addDays(7), QTime(12, 0)}));
     EXPECT_EQ(dropped.watchedUntil, input.now);
+    input.lastSuccess = At(kMonday.addDays(7), QTime(12, 30));
+    EXPECT_FALSE(DecideTick(input).skipped);
     // Late ticks still run their moment then.
     EXPECT_EQ(Tick(At(kMonday, QTime(11, 59, 57)), At(kMonday, QTime(12, 0, 2))).run,
               TickRun::Scheduled);
@@ -151,13 +156,13 @@ TEST_F(ScheduleTick, AFirstStartCatchesNothingUp) {
     EXPECT_EQ(first.watchedUntil, input.now);
 }
 
-TEST_F(ScheduleTick, AMomentDuringARunIsCaughtUpWhenTheRunIsOver) {
+TEST_F(ScheduleTick, AMomentDuringARestoreIsCaughtUpWhenTheRestoreIsOver) {
     Enable(1, QStringLiteral("12:00"));
     input.runInProgress = true;
     TickDecision during = Tick(At(kMonday, QTime(11, 59, 59)), At(kMonday, QTime(12, 0)));
     EXPECT_EQ(during.run, TickRun::None);
     EXPECT_EQ(during.watchedUntil, At(kMonday, QTime(11, 59, 59))) << "the watch waits for the run";
-    // The run (started by hand at 11:50) ends at 12:20.
+    // The restore (started at 11:50, after a backup that succeeded then) ends at 12:20.
     input.runInProgress = false;
     input.lastSuccess = At(kMonday, QTime(11, 50));
     input.previousTick = At(kMonday, QTime(12, 0));

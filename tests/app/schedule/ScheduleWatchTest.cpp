@@ -2,7 +2,8 @@
 // scratch state folder: a moment runs once and a busy check holds it back until the run is over;
 // what went by while the program was closed is caught up once by the next start; the switch
 // turned off and on misses nothing; the memory is written when it matters and at least once a
-// minute; the warning about an old backup comes once a day.
+// minute; the warning about an old backup comes once a day; a moment during a backup is that
+// backup's; a moment not caught up is told.
 #include "app/schedule/ScheduleWatch.h"
 #include "tests/support/Scratch.h"
 
@@ -158,12 +159,39 @@ TEST_F(Watch, AnOldBackupIsWarnedOfOnceADayOnceTheWarningWasShown) {
     EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).OldBackupDue);
     EXPECT_FALSE(CheckAt(*watch, check.Now.addSecs(24 * 3600 - 1)).OldBackupDue);
     EXPECT_TRUE(CheckAt(*watch, check.Now.addSecs(24 * 3600)).OldBackupDue);
-    // A backup that succeeded ends it; so does the switch turned off.
+    // A backup that succeeded ends it.
     watch->SetLastSuccess(now);
     EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).OldBackupDue);
-    watch->SetLastSuccess({});
+    // With the switch off, an old backup of the job is still warned of; a job that never had
+    // one is not the schedule's to wait for.
     settings.On = false;
+    EXPECT_TRUE(CheckAt(*watch, now.addDays(8)).OldBackupDue);
+    watch->SetLastSuccess({});
     EXPECT_FALSE(CheckAt(*watch, now.addDays(30)).OldBackupDue);
+}
+
+TEST_F(Watch, AMomentDuringABackupIsItsOwnAndOneMissedWithCatchingUpOffIsToldOnce) {
+    const auto watch = Start(QDateTime(kWeekStart, QTime(17, 59)));
+    CheckAt(*watch, now);
+    // A backup by hand from 17:59:30 to 18:03: the moment is that backup's.
+    EXPECT_EQ(CheckAt(*watch, QDateTime(kWeekStart, QTime(18, 0, 1)), true).Run, TickRun::None);
+    now = QDateTime(kWeekStart, QTime(18, 3));
+    watch->BackupEnded();
+    EXPECT_EQ(Remembered(), now);
+    ScheduleCheck after = CheckAt(*watch, now.addSecs(1));
+    EXPECT_EQ(after.Run, TickRun::None);
+    EXPECT_FALSE(after.Skipped);
+
+    // Tuesday's moment goes by while the program is stopped for 15 s, with catching up off: not
+    // run, but told once.
+    settings.CatchUp = false;
+    CheckAt(*watch, QDateTime(kWeekStart.addDays(1), QTime(17, 59, 50)));
+    const ScheduleCheck stalled =
+        CheckAt(*watch, QDateTime(kWeekStart.addDays(1), QTime(18, 0, 5)));
+    EXPECT_EQ(stalled.Run, TickRun::None);
+    ASSERT_TRUE(stalled.Skipped);
+    EXPECT_EQ(*stalled.Skipped, (WallTime{kWeekStart.addDays(1), QTime(18, 0)}));
+    EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).Skipped);
 }
 
 } // namespace

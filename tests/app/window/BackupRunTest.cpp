@@ -7,6 +7,7 @@
 #include "app/run/DestinationLock.h"
 #include "app/run/RunHistory.h"
 #include "app/widgets/ApplicationTitle.h"
+#include "app/widgets/FittingLabel.h"
 #include "app/widgets/RadioGroup.h"
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TMakeCab.h"
@@ -104,6 +105,8 @@ protected:
         EXPECT_EQ(w.Gauge2->value(), 0);
     }
 
+    std::string StateFolder() const { return (Folder() + "/.local/state/ostrivane").toStdString(); }
+
     QString source;
     QString destination;
     uitest::MessageRecorder messages;
@@ -120,6 +123,25 @@ TEST_F(BackupRun, AManualBackupWritesACabinetEveryToolAccepts) {
     ExpectRestored(w);
     // The input check normalised the name before the run.
     EXPECT_EQ(w.Edit8->text(), QStringLiteral("data.cab"));
+}
+
+TEST_F(BackupRun, EveryRunOfTheJobIsRecordedOneTheCheckStoppedToo) {
+    TfoHlavni& w = window();
+    Backup();
+    w.Edit9->setText(destination + "/odpojeno");
+    w.BitBtn3->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const auto runs = ostrivane::run::RunHistory(StateFolder()).Read();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].Job, Archive().toStdString());
+    EXPECT_TRUE(runs[0].Verified);
+    EXPECT_EQ(runs[0].Files, 2);
+    EXPECT_EQ(runs[1].Result, ostrivane::run::RunResult::Failed);
+    EXPECT_EQ(runs[1].Origin, ostrivane::run::RunOrigin::Manual);
+    EXPECT_EQ(runs[1].Job, (destination + "/odpojeno/data.cab").toStdString());
+    EXPECT_EQ(runs[1].Message, messages.shown[0].text.toStdString());
+    EXPECT_TRUE(w.LastBackupPanel->FullText().startsWith(QStringLiteral("Poslední záloha selhala")))
+        << w.LastBackupPanel->FullText().toStdString();
 }
 
 TEST_F(BackupRun, EachRunShiftsTheEarlierArchivesAlongTheSeries) {
@@ -158,7 +180,7 @@ TEST_F(BackupRun, BlankSourcesLeaveNothingToDoAndTheUserIsTold) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].kind, ostrivane::ui::MessageKind::Error);
     EXPECT_TRUE(messages.shown[0].text.contains("nebyla dokončena"));
-    EXPECT_TRUE(messages.shown[0].text.contains("Nothing to do"));
+    EXPECT_TRUE(messages.shown[0].text.contains("Není co archivovat (25268)"));
     ExpectRestored(w);
 }
 
@@ -193,10 +215,15 @@ TEST_F(BackupRun, TheCancelButtonStopsARunAndTheNextRunWorks) {
     });
     Backup();
     EXPECT_TRUE(sawCancelCaption);
-    // A cancel is the user's own wish, not an error.
+    // A cancel is the user's own wish, not an error: recorded as such, and nothing more told.
     EXPECT_TRUE(messages.shown.empty()) << messages.Texts().join("\n").toStdString();
     ExpectRestored(w);
     EXPECT_TRUE(w.LastBackupReport().Empty());
+    const auto runs = ostrivane::run::RunHistory(StateFolder()).Read();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Result, ostrivane::run::RunResult::Cancelled);
+    EXPECT_EQ(runs[0].Message, "Zrušeno uživatelem");
+    EXPECT_FALSE(runs[0].Verified);
 
     uitest::WriteFile(source + "/big.bin", "small now");
     Backup();
@@ -425,7 +452,7 @@ protected:
         BackupRun::SetUp();
         TfoHlavni& w = window();
         w.CheckBox1->setChecked(true);
-        w.SetScheduledNotice([this](const QString& text) { notices.append(text); });
+        w.SetFailureNotice([this](const QString& text) { notices.append(text); });
     }
     // A tick at `time`, one second after the tick before it: a moment runs on the tick that is
     // the first at or after it. Returns once the run it started (if any) has ended.
@@ -523,7 +550,7 @@ TEST_F(Scheduler, AFailedScheduledRunIsToldWithoutAModalBox) {
     EXPECT_TRUE(notices[0].contains("Záloha do archívu " + Folder() + "/gone/202503030800.cab "))
         << notices[0].toStdString();
     EXPECT_TRUE(notices[0].contains("nebyla dokončena"));
-    EXPECT_TRUE(notices[0].contains("is not accessible"));
+    EXPECT_TRUE(notices[0].contains("Adresář nebo disk není přístupný (25170)"));
     EXPECT_TRUE(messages.shown.empty());
     ExpectRestored(w);
 }

@@ -1,15 +1,19 @@
 // The schedule's watch in the window: a moment missed while the program was closed is caught up
-// once at start, named and told as the schedule names and tells it; the last verified backup in
-// the status bar and the tray tip, read from the history; the warning about an old backup.
+// once at start, named and told as the schedule names and tells it, or told as skipped; the job's
+// last verified backup in the status bar and the tray tip, read from the history (only this job's
+// verified runs count, the last in the file's order); the warning about an old backup; a moment
+// inside a running backup is that backup's.
 #include "UiTestSupport.h"
 
+#include "app/job/InputCheck.h"
 #include "app/run/RunHistory.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/schedule/ScheduleMemory.h"
-#include "app/widgets/ElidedLabel.h"
+#include "app/widgets/FittingLabel.h"
 
 #include <QFrame>
 #include <QLabel>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -36,6 +40,8 @@ protected:
     // `destination`; `extra` lines are added to the settings section.
     void WriteSettings(const QStringList& extra = {}) {
         destination = MakeFolder(QStringLiteral("Zalohy"));
+        // The archive name is the default "Záloha.zip", made "Záloha.cab" as the button does.
+        job = ostrivane::job::JobOfFields(destination.toStdString(), "Záloha.zip");
         uitest::WriteIniFile(SettingsPath(),
                              QStringList{"[Nastavení]", "Automatická záloha=1", "Pondělí=1",
                                          "Pondělí čas=18:00", "Úterý=1", "Úterý čas=18:00",
@@ -55,11 +61,15 @@ protected:
             ASSERT_TRUE(history.Append(run));
     }
 
-    static ostrivane::run::RunRecord Run(const QDateTime& start, ostrivane::run::RunResult result) {
+    // A run of the job (verified when it was ok), or of `otherJob`.
+    ostrivane::run::RunRecord Run(const QDateTime& start, ostrivane::run::RunResult result,
+                                  const std::string& otherJob = {}) const {
         ostrivane::run::RunRecord run;
+        run.Job = otherJob.empty() ? job : otherJob;
         run.Start = TimePoint(start);
         run.End = TimePoint(start.addSecs(60));
         run.Result = result;
+        run.Verified = result == ostrivane::run::RunResult::Ok;
         return run;
     }
 
@@ -68,8 +78,8 @@ protected:
         TfoHlavni& w = NewWindow();
         w.SetClock([this] { return clock; });
         clock = now;
-        w.SetTrayNotice([this](const QString& text) { trayNotices.append(text); });
-        w.SetScheduledNotice([this](const QString& text) { failureNotices.append(text); });
+        w.SetNotice([this](const QString& text) { trayNotices.append(text); });
+        w.SetFailureNotice([this](const QString& text) { failureNotices.append(text); });
         w.show();
         QTest::qWait(50);
         // A run the first check started goes on a thread of its own.
@@ -81,6 +91,7 @@ protected:
     QString StatusLine() { return window().LastBackupPanel->FullText(); }
 
     QString destination;
+    std::string job;
     QDateTime clock;
     QStringList trayNotices;
     QStringList failureNotices;
@@ -120,8 +131,13 @@ TEST_F(CatchUp, NothingIsCaughtUpWhenSwitchedOffOrAfterALaterSuccess) {
     WriteState(closed);
     TfoHlavni& off = StartAt(now);
     EXPECT_FALSE(off.CheckBox4->isChecked());
-    EXPECT_TRUE(trayNotices.isEmpty()) << trayNotices.join('\n').toStdString();
+    // Not caught up, but not passed over in silence either: told once.
+    EXPECT_EQ(trayNotices, QStringList{"Záloha z 8. 12. 2026 18:00 byla vynechána."});
     EXPECT_TRUE(failureNotices.isEmpty());
+    EXPECT_TRUE(ostrivane::run::RunHistory(StateFolder().toStdString()).Read().empty());
+    trayNotices.clear();
+    StartAt(now.addSecs(60));
+    EXPECT_TRUE(trayNotices.isEmpty()) << trayNotices.join('\n').toStdString();
 
     // A backup by hand at 18:30 came after the moment.
     WriteSettings();
@@ -137,6 +153,8 @@ TEST_F(CatchUp, TheLastVerifiedBackupIsInTheStatusBarAndTheTrayTip) {
     uitest::WriteIniFile(SettingsPath(), {"[Nastavení]"});
     TfoHlavni& none = NewWindow();
     EXPECT_EQ(StatusLine(), "Poslední ověřená záloha: žádná");
+    job = ostrivane::job::JobOfFields(none.Edit9->text().toStdString(),
+                                      none.Edit8->text().toStdString());
     const auto* version = none.findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), "quenza Ostrivane 1.0.0.2");
@@ -147,6 +165,16 @@ TEST_F(CatchUp, TheLastVerifiedBackupIsInTheStatusBarAndTheTrayTip) {
     TfoHlavni& failed = NewWindow();
     EXPECT_EQ(StatusLine(), "Poslední záloha selhala 8. 12. 2026 18:00; ověřená: 8. 12. 2026 7:05");
     failed.show();
+    // The line is never cut: where it does not fit beside the version it wraps, and the status
+    // bar grows to hold its lines, below the gauges.
+    {
+        const auto* panel = failed.findChild<QLabel*>(QStringLiteral("StatusBar1LastBackup"));
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->text(), StatusLine());
+        EXPECT_GE(panel->height(), panel->heightForWidth(panel->width()));
+        EXPECT_LE(failed.Gauge1->geometry().bottom(), failed.StatusBar1->y());
+        EXPECT_EQ(failed.StatusBar1->geometry().bottom(), failed.height() - 1);
+    }
     failed.HideToTray();
     ASSERT_NE(failed.TrayIcon(), nullptr);
     EXPECT_EQ(failed.TrayIcon()->toolTip(),
@@ -173,6 +201,75 @@ TEST_F(CatchUp, TheLastVerifiedBackupIsInTheStatusBarAndTheTrayTip) {
     const QString started = ostrivane::DateTimeText(
         QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(runs.back().Start)));
     EXPECT_EQ(StatusLine(), "Poslední záloha selhala " + started + "; ověřená: žádná");
+}
+
+TEST_F(CatchUp, OnlyTheJobsVerifiedRunsCountTheLastInTheFile) {
+    using ostrivane::run::RunResult;
+    WriteSettings();
+    // A backup of another archive and one without the read-back came after the verified one.
+    ostrivane::run::RunRecord unverified = Run(QDateTime(kTuesday, QTime(10, 0)), RunResult::Ok);
+    unverified.Verified = false;
+    WriteState({}, {Run(QDateTime(kTuesday, QTime(7, 5)), RunResult::Ok),
+                    Run(QDateTime(kTuesday, QTime(9, 0)), RunResult::Ok, "/elsewhere/jine.cab"),
+                    unverified});
+    NewWindow();
+    EXPECT_EQ(StatusLine(), "Poslední ověřená záloha: 8. 12. 2026 7:05");
+
+    // A run recorded a day ahead (the clock was wrong once) does not hide the failure after it.
+    WriteState({}, {Run(QDateTime(kTuesday.addDays(1), QTime(20, 0)), RunResult::Ok),
+                    Run(QDateTime(kTuesday, QTime(8, 0)), RunResult::Failed)});
+    NewWindow();
+    EXPECT_EQ(StatusLine(), "Poslední záloha selhala 8. 12. 2026 8:00; ověřená: 9. 12. 2026 20:00");
+
+    // A line of the days before jobs were recorded belongs to the job of its archive, and its
+    // "ok" meant verified.
+    QDateTime oldStart(kTuesday, QTime(9, 30));
+    oldStart.setOffsetFromUtc(oldStart.offsetFromUtc());
+    const std::string start = oldStart.toString(Qt::ISODate).toStdString();
+    QFile history(StateFolder() + "/history.jsonl");
+    ASSERT_TRUE(history.open(QIODevice::Append));
+    history.write(("{\"start\":\"" + start + "\",\"end\":\"" + start +
+                   "\",\"origin\":\"manual\",\"result\":\"ok\",\"archive\":\"" + job +
+                   "\",\"parts\":1,\"files\":3,\"bytes\":10,\"archive_bytes\":9,"
+                   "\"message\":\"\"}\n")
+                      .c_str());
+    history.close();
+    NewWindow();
+    EXPECT_EQ(StatusLine(), "Poslední ověřená záloha: 8. 12. 2026 9:30");
+}
+
+TEST_F(CatchUp, ABackupOfAnotherArchiveDoesNotStandForTheJobsMissedOne) {
+    using ostrivane::run::RunResult;
+    WriteSettings();
+    ostrivane::run::RunRecord unverified = Run(QDateTime(kTuesday, QTime(18, 40)), RunResult::Ok);
+    unverified.Verified = false;
+    WriteState(QDateTime(kTuesday.addDays(-1), QTime(9, 0)),
+               {Run(QDateTime(kTuesday, QTime(18, 30)), RunResult::Ok, "/elsewhere/jine.cab"),
+                unverified});
+    StartAt(QDateTime(kTuesday, QTime(19, 5, 30)));
+    EXPECT_EQ(trayNotices, QStringList{"Zmeškaná záloha z 8. 12. 2026 18:00 se provádí nyní."});
+    const auto runs = ostrivane::run::RunHistory(StateFolder().toStdString()).Read();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs.back().Origin, ostrivane::run::RunOrigin::Missed);
+    EXPECT_EQ(runs.back().Job, job);
+}
+
+TEST_F(CatchUp, AMomentInsideARunningBackupIsThatBackups) {
+    WriteSettings();
+    WriteState(QDateTime(kTuesday, QTime(17, 59, 50)));
+    TfoHlavni& w = StartAt(QDateTime(kTuesday, QTime(17, 59, 55)));
+    ASSERT_TRUE(trayNotices.isEmpty()) << trayNotices.join('\n').toStdString();
+    // A backup by hand starts before the moment and ends after it.
+    w.ZalohujData(destination + "/data.cab");
+    clock = QDateTime(kTuesday, QTime(18, 0, 40));
+    ASSERT_TRUE(uitest::WaitForBackupEnd(w));
+    QTest::qWait(50);
+    w.Timer1Timer();
+    EXPECT_FALSE(w.BackupRunning());
+    EXPECT_TRUE(trayNotices.isEmpty()) << trayNotices.join('\n').toStdString();
+    const auto runs = ostrivane::run::RunHistory(StateFolder().toStdString()).Read();
+    ASSERT_EQ(runs.size(), 1u) << "a second backup followed the moment";
+    EXPECT_EQ(runs[0].Origin, ostrivane::run::RunOrigin::Manual);
 }
 
 TEST_F(CatchUp, AnOldVerifiedBackupIsToldAtStartAndThenOnceADay) {

@@ -40,7 +40,7 @@ TEST_F(RestoreApp, NamesCarryTheProcessId) {
 }
 
 TEST_F(RestoreApp, CallFromAnotherConnectionRestoresTheWindow) {
-    ASSERT_TRUE(service->Register());
+    ASSERT_EQ(service->Register(), RestoreAppService::Registration::Running);
     EXPECT_TRUE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
         RestoreAppService::ServiceName()));
     window->show();
@@ -67,11 +67,13 @@ TEST_F(RestoreApp, CallFromAnotherConnectionRestoresTheWindow) {
     QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
 }
 
-TEST_F(RestoreApp, ServiceNameIsGivenUpWithTheObject) {
-    ASSERT_TRUE(service->Register());
+TEST_F(RestoreApp, ServiceNamesAreGivenUpWithTheObject) {
+    ASSERT_EQ(service->Register(), RestoreAppService::Registration::Running);
     service.reset();
     EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
         RestoreAppService::ServiceName()));
+    EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        RestoreAppService::SharedServiceName()));
 }
 
 } // namespace

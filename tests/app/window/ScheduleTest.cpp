@@ -136,6 +136,35 @@ TEST_F(Schedule, AcceptedTimesLeaveNoMessageAndKeepTheirText) {
     EXPECT_EQ(messages.shown.size(), 3u);
 }
 
+TEST_F(Schedule, ATimeTheScheduleCannotReadIsMarkedAndToldAtStart) {
+    uitest::WriteIniFile(SettingsPath(),
+                         {"[Nastavení]", "Automatická záloha=1", "Pondělí=1", "Pondělí čas=25:00",
+                          "Úterý=1", "Úterý čas=13:40:55", "Středa čas=nikdy"});
+    TfoHlavni& w = NewWindow();
+    QStringList notices;
+    w.SetNotice([&](const QString& text) { notices.append(text); });
+    const auto marked = [&w](int day) {
+        const QLineEdit* edit = w.EditTime[static_cast<std::size_t>(day - 1)];
+        return edit->property("unreadableTime").toBool() && !edit->toolTip().isEmpty();
+    };
+    // Only a ticked day's time is read by the schedule.
+    EXPECT_TRUE(marked(1));
+    EXPECT_FALSE(marked(2));
+    EXPECT_FALSE(marked(3));
+    w.show();
+    QTest::qWait(50);
+    ASSERT_EQ(notices.size(), 1) << notices.join('|').toStdString();
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("Pondělí „25:00“")));
+    EXPECT_FALSE(notices[0].contains(QStringLiteral("Středa")));
+    // Put right, or the day unticked, the mark goes; ticked with a bad time, it comes.
+    w.EditTime[0]->setText(QStringLiteral("23:00"));
+    EXPECT_FALSE(marked(1));
+    w.CheckBoxX[2]->setChecked(true);
+    EXPECT_TRUE(marked(3));
+    w.CheckBoxX[2]->setChecked(false);
+    EXPECT_FALSE(marked(3));
+}
+
 TEST_F(Schedule, TypingMovesTheCopyButtonToTheDaysRow) {
     OpenScheduleTab();
     TfoHlavni& w = window();
@@ -217,7 +246,7 @@ TEST_F(Schedule, AScheduledRunLeavesTheFocusedFieldAlone) {
     OpenScheduleTab();
     TfoHlavni& w = window();
     QStringList notices;
-    w.SetScheduledNotice([&](const QString& text) { notices.append(text); });
+    w.SetFailureNotice([&](const QString& text) { notices.append(text); });
     w.Sources.push_back({source, QStringLiteral("*.*")});
     w.Edit8->setText(QStringLiteral("data.cab"));
     Day(1)->setText(QStringLiteral("12:00"));

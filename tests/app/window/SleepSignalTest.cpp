@@ -34,8 +34,8 @@ protected:
         window = std::make_unique<TfoHlavni>(dir.filePath(QStringLiteral("Ostrivane.ini")));
         window->SetStartedWithArguments(false);
         window->SetClock([this] { return clock; });
-        window->SetTrayNotice([this](const QString& text) { notices.append(text); });
-        window->SetScheduledNotice([](const QString&) {});
+        window->SetNotice([this](const QString& text) { notices.append(text); });
+        window->SetFailureNotice([](const QString&) {});
     }
     void TearDown() override {
         window.reset();

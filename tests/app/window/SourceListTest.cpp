@@ -419,7 +419,7 @@ TEST_F(SourceList, TheRootIsASourceAndReachesTheRun) {
     // Nothing there matches the mask, but the root was searched for it.
     EXPECT_EQ(w.MakeCab1->FileSpec(), std::vector<std::string>{"/ostrivane-none-*.x"});
     ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("Nothing to do")));
+    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("Není co archivovat")));
 }
 
 } // namespace
