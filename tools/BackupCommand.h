@@ -7,6 +7,7 @@
 #include "app/run/BackupRun.h"
 
 #include <string>
+#include <vector>
 
 namespace cabtool {
 
@@ -19,7 +20,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 
 // Runs the backup the settings file `settingsFile` describes (the window's file when empty), as
 // the window's backup button does: a file that cannot be read and input that fails the check are
-// told in the window's words.
-int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options);
+// told in the window's words. `moreExclusions` are left out besides the file's own patterns.
+int RunSettingsBackup(const std::string& settingsFile,
+                      const std::vector<std::string>& moreExclusions, const BackupOptions& options);
 
 } // namespace cabtool
