@@ -96,6 +96,9 @@ void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
     options.BesideName = [&stamp](const std::string& name, int attempt) {
         return BesideName(name, stamp, attempt);
     };
+    options.LeaveIdentical = true;
+    if (control.File)
+        options.Begun = [&control](const CabinetEntry& entry) { control.File(entry.Name); };
     if (control.Cancel != nullptr)
         options.KeepGoing = [cancel = control.Cancel] { return !cancel->load(); };
     options.Written = [&](std::uint64_t bytes) {
@@ -109,6 +112,7 @@ void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
         });
     summary.Restored += outcome.Restored;
     summary.Beside += outcome.Beside;
+    summary.Identical += outcome.Identical;
     summary.Cancelled = summary.Cancelled || outcome.Stopped;
 }
 
