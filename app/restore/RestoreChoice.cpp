@@ -54,6 +54,25 @@ std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
     return places;
 }
 
+std::size_t ChosenFileCount(const std::vector<Backup>& backups,
+                            const std::vector<BackupChoice>& choice) {
+    std::size_t count = 0;
+    for (const BackupChoice& chosen : choice)
+        count +=
+            chosen.Files.empty() ? backups.at(chosen.Backup).Files.size() : chosen.Files.size();
+    return count;
+}
+
+bool AskBeforeRestoring(const std::vector<BackupChoice>& choice) {
+    std::size_t listed = 0;
+    for (const BackupChoice& chosen : choice) {
+        if (chosen.Files.empty())
+            return true;
+        listed += chosen.Files.size();
+    }
+    return listed > kFilesRestoredWithoutAsking;
+}
+
 std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files) {
     if (files.empty())
         return backup.FileBytes();

@@ -54,6 +54,17 @@ std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
     const std::vector<std::string>& sourceFolders,
     const std::function<std::optional<std::string>(const std::string& prefix)>& askFolder);
 
+// A restore to the original places of more files than this is asked about first.
+inline constexpr std::size_t kFilesRestoredWithoutAsking = 10;
+
+// The number of files `choice` takes from `backups`.
+std::size_t ChosenFileCount(const std::vector<Backup>& backups,
+                            const std::vector<BackupChoice>& choice);
+
+// Whether a restore of `choice` to the original places asks the user first: it takes the whole
+// of a backup, or more than a handful of files (it may put many files back over the live tree).
+bool AskBeforeRestoring(const std::vector<BackupChoice>& choice);
+
 // The size of the files `files` (every file when empty) of `backup`.
 std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files);
 
