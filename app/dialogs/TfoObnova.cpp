@@ -125,11 +125,7 @@ TfoObnova::TfoObnova(QWidget* parent)
     Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
     CheckBox1 = new QCheckBox(QStringLiteral("Hledat ve &všech zálohách"), bottom);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    TreeView1 = MakeView(QStringLiteral("TreeView1"), bottom);
-    TreeView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // Sorted by name until the user clicks another column's header.
-    TreeView1->header()->setSortIndicator(0, Qt::AscendingOrder);
-    TreeView1->setSortingEnabled(true);
+    TreeView1 = MakeFileView(bottom, 0, Qt::AscendingOrder);
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(Label2);
@@ -163,13 +159,7 @@ TfoObnova::TfoObnova(QWidget* parent)
     BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this);
     BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this);
     BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this);
-    // The same two from the files' context menu.
-    for (QPushButton* button : {BitBtn6, BitBtn7}) {
-        auto* action = new QAction(QString(button->text()).remove(QLatin1Char('&')), TreeView1);
-        connect(action, &QAction::triggered, button, &QPushButton::click);
-        TreeView1->addAction(action);
-    }
-    TreeView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddFileActions();
     BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this);
     BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this);
     BitBtn4->setVisible(false);
@@ -601,6 +591,44 @@ void TfoObnova::reject() {
 void TfoObnova::done(int result) {
     QDialog::done(result);
     ReleaseCatalog();
+    RenewFileView();
+}
+
+QTreeView* TfoObnova::MakeFileView(QWidget* parent, int sortColumn, Qt::SortOrder order) {
+    QTreeView* view = MakeView(QStringLiteral("TreeView1"), parent);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Sorted by name until the user clicks another column's header.
+    view->header()->setSortIndicator(sortColumn, order);
+    view->setSortingEnabled(true);
+    return view;
+}
+
+void TfoObnova::AddFileActions() {
+    // The same two as the buttons, from the files' context menu.
+    for (QPushButton* button : {BitBtn6, BitBtn7}) {
+        auto* action = new QAction(QString(button->text()).remove(QLatin1Char('&')), TreeView1);
+        connect(action, &QAction::triggered, button, &QPushButton::click);
+        TreeView1->addAction(action);
+    }
+    TreeView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TfoObnova::RenewFileView() {
+    // A view keeps room for as many rows as it ever showed (hundreds of thousands of files
+    // found in every backup take tens of MB): a new one takes the old one's place, with its
+    // order of sorting.
+    QTreeView* old = TreeView1;
+    TreeView1 = MakeFileView(old->parentWidget(), old->header()->sortIndicatorSection(),
+                             old->header()->sortIndicatorOrder());
+    AddFileActions();
+    old->parentWidget()->layout()->replaceWidget(old, TreeView1);
+    Label3->setBuddy(TreeView1);
+    setTabOrder(CheckBox1, TreeView1);
+    setTabOrder(TreeView1, BitBtn1);
+    SetViewModel(treeModel_, true);
+    old->hide();
+    connect(old, &QObject::destroyed, [] { ::malloc_trim(0); });
+    old->deleteLater();
 }
 
 void TfoObnova::ReleaseCatalog() {

@@ -124,6 +124,11 @@ private:
     // Lets go of the catalog, the search and the models' copies of them, and gives the memory
     // back to the system.
     void ReleaseCatalog();
+    // The view of the files, sorted by `sortColumn` in `order`, and its context menu.
+    QTreeView* MakeFileView(QWidget* parent, int sortColumn, Qt::SortOrder order);
+    void AddFileActions();
+    // Puts a new view of the files in the place of the old one, which goes with its memory.
+    void RenewFileView();
     void BeginWork(const QString& what, std::uint64_t total);
     void EndWork();
     void ShowProgress(quint64 done);
