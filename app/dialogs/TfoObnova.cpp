@@ -486,14 +486,19 @@ void TfoObnova::BitBtn7Click() {
 
 void TfoObnova::StartOpen(FileRef ref) {
     const Backup& backup = backups_[ref.Backup];
+    const QString name = PathText(backup.StoredName(backup.Files[ref.File]));
     restoreSummary_ = {};
     openedCopy_.reset();
-    afterWork_ = [this] {
+    afterWork_ = [this, name] {
         if (!openedCopy_) {
-            if (!restoreSummary_.Cancelled)
-                ostrivane::ui::ShowError(
-                    this,
-                    QString::fromStdString(ostrivane::restore::RestoreMessage(restoreSummary_)));
+            if (restoreSummary_.Cancelled)
+                return;
+            QString why;
+            if (!restoreSummary_.Problems.empty())
+                why = QStringLiteral(": ") + QString::fromStdString(ostrivane::restore::ProblemText(
+                                                 restoreSummary_.Problems.front()));
+            ostrivane::ui::ShowError(
+                this, QStringLiteral("Soubor „%1“ nelze ze zálohy otevřít%2").arg(name, why));
             return;
         }
         viewCopies_.push_back(*openedCopy_);
@@ -504,7 +509,11 @@ void TfoObnova::StartOpen(FileRef ref) {
                                      "otevřela.")
                           .arg(QString::fromStdString(openedCopy_->File)));
     };
-    BeginWork(QStringLiteral("Otevírám soubor"), backup.Files[ref.File].Size);
+    BeginWork(QStringLiteral("Otevírám"), backup.Files[ref.File].Size);
+    {
+        const std::lock_guard<std::mutex> hold(workFileMutex_);
+        workFile_ = name.toStdString();
+    }
     const std::string tempRoot = QDir::tempPath().toStdString();
     work_->Start([this, ref, tempRoot] {
         ostrivane::restore::RestoreControl control;
