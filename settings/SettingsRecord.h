@@ -22,6 +22,7 @@ namespace ostrivane::settings {
 
 inline constexpr std::string_view kSectionSettings = "Nastavení";
 inline constexpr std::string_view kSectionSources = "Archivace";
+inline constexpr std::string_view kSectionExclusions = "Vyloučení";
 
 inline constexpr int kDayCount = 7;
 // Monday first: the keys of the days' tick boxes, and their captions.
@@ -36,6 +37,14 @@ struct SourcePair {
     bool operator==(const SourcePair&) const = default;
 };
 
+// One exclusion pattern as the file holds it (UTF-8, untrimmed); its rules are the scan's
+// (archive/scan/ExclusionPatterns.h).
+struct ExclusionPattern {
+    std::string Pattern;
+
+    bool operator==(const ExclusionPattern&) const = default;
+};
+
 // The settings, UTF-8. A record made otherwise than by LoadSettings holds no defaults.
 struct SettingsRecord {
     std::string Destination; // the destination folder
@@ -48,6 +57,7 @@ struct SettingsRecord {
     std::int32_t Naming = 0; // scheduled archives: 0 the typed name, 1 date and time; -1 neither
     bool CatchUp = false;    // a missed scheduled backup is made afterwards
     std::vector<SourcePair> Sources;
+    std::vector<ExclusionPattern> Exclusions; // files and folders a backup leaves out
 
     bool operator==(const SettingsRecord&) const = default;
 };
@@ -132,5 +142,22 @@ inline constexpr ListRow<SourcePair, 2> kSourceList = {
       {"Přípona ", &SourcePair::Mask, "99999999.999"}}},
     10000,
 };
+
+// Section "Vyloučení": the patterns of files and folders left out of a backup.
+inline constexpr ListRow<ExclusionPattern, 1> kExclusionList = {
+    kSectionExclusions,
+    &R::Exclusions,
+    {{{"Vzor ", &ExclusionPattern::Pattern, "99999999"}}},
+    10000,
+};
+
+// The patterns' texts, in order.
+inline std::vector<std::string> PatternTexts(const std::vector<ExclusionPattern>& patterns) {
+    std::vector<std::string> texts;
+    texts.reserve(patterns.size());
+    for (const ExclusionPattern& pattern : patterns)
+        texts.push_back(pattern.Pattern);
+    return texts;
+}
 
 } // namespace ostrivane::settings

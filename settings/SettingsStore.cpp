@@ -90,6 +90,7 @@ LoadedSettings LoadSettings(const std::string& path) {
     for (const KeyRow& row : kSettingsKeys)
         ReadKey(file, row, loaded.Record);
     ReadList(file, kSourceList, loaded.Record);
+    ReadList(file, kExclusionList, loaded.Record);
     return loaded;
 }
 
@@ -104,6 +105,8 @@ SaveOutcome SaveSettings(const std::string& path, const SettingsRecord& record) 
     }
     if (!refused)
         refused = WriteList(file, kSourceList, record);
+    if (!refused)
+        refused = WriteList(file, kExclusionList, record);
     if (!refused)
         refused = file.UnstorableLine();
     if (refused)

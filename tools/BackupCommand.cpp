@@ -94,13 +94,15 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
     return record.Result == RunResult::Ok ? 0 : 1;
 }
 
-int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options) {
+int RunSettingsBackup(const std::string& settingsFile,
+                      const std::vector<std::string>& moreExclusions,
+                      const BackupOptions& options) {
     // The window's file by default: the program and the front end live in one folder.
     const std::string path =
         settingsFile.empty()
             ? ostrivane::settings::ChooseSettingsPath(ostrivane::fs::ExecutableFolder())
             : settingsFile;
-    const ostrivane::job::SettingsBackup backup =
+    ostrivane::job::SettingsBackup backup =
         ostrivane::job::BackupFromSettings(path, ostrivane::run::RunOrigin::Command);
     if (backup.FileMissing)
         std::fprintf(stderr, "ostrivane-cab: soubor nastavení %s neexistuje\n", path.c_str());
@@ -119,6 +121,8 @@ int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& opti
         NotifyFailure(settingsOptions, *backup.Problem);
         return 1;
     }
+    backup.Request.Exclusions.insert(backup.Request.Exclusions.end(), moreExclusions.begin(),
+                                     moreExclusions.end());
     return RunBackupCommand(backup.Request, settingsOptions);
 }
 

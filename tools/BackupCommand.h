@@ -7,6 +7,7 @@
 #include "app/run/BackupRun.h"
 
 #include <string>
+#include <vector>
 
 namespace cabtool {
 
@@ -24,6 +25,8 @@ int RunBackupCommand(const ostrivane::run::BackupRequest& request, const BackupO
 // the window's backup button does: a file that cannot be read and input that fails the check are
 // told in the window's words. Every run of the file's job is recorded in the history of runs,
 // one the input check stopped too, and a failure is told on the desktop as well.
-int RunSettingsBackup(const std::string& settingsFile, const BackupOptions& options);
+// `moreExclusions` are left out besides the file's own patterns.
+int RunSettingsBackup(const std::string& settingsFile,
+                      const std::vector<std::string>& moreExclusions, const BackupOptions& options);
 
 } // namespace cabtool

@@ -21,6 +21,7 @@ enum OptionCode : int {
     kThreads,
     kPartSize,
     kNoVerify,
+    kExclude,
     kSettings,
     kList,
     kTest,
@@ -37,6 +38,7 @@ const option kLongOptions[] = {
     {"threads", required_argument, nullptr, kThreads},
     {"part-size", required_argument, nullptr, kPartSize},
     {"no-verify", no_argument, nullptr, kNoVerify},
+    {"exclude", required_argument, nullptr, kExclude},
     {"settings", no_argument, nullptr, kSettings},
     {"list", no_argument, nullptr, kList},
     {"test", no_argument, nullptr, kTest},
@@ -51,8 +53,9 @@ const option kLongOptions[] = {
 constexpr const char kSynopsis[] =
     "Použití:\n"
     "  ostrivane-cab [--recurse] [--keep=N] [--threads=N] [--part-size=BAJTY]\n"
-    "                [--no-verify] [--quiet] ARCHÍV ADRESÁŘ/MASKA...\n"
-    "  ostrivane-cab --settings [--threads=N] [--quiet] [SOUBOR]\n"
+    "                [--no-verify] [--exclude=VZOR]... [--quiet]\n"
+    "                ARCHÍV ADRESÁŘ/MASKA...\n"
+    "  ostrivane-cab --settings [--threads=N] [--exclude=VZOR]... [--quiet] [SOUBOR]\n"
     "  ostrivane-cab --list ARCHÍV\n"
     "  ostrivane-cab --test [--quiet] ARCHÍV...\n"
     "  ostrivane-cab --extract [--overwrite] [--quiet] ADRESÁŘ ARCHÍV [VZOR...]\n"
@@ -74,6 +77,10 @@ constexpr const char kHelpText[] =
     "                         2147483647); větší záloha pokračuje v částech\n"
     "                         data-2.cab, data-3.cab, ...\n"
     "      --no-verify        nečíst archív po zápisu zpět\n"
+    "      --exclude=VZOR     vynechat soubory a adresáře odpovídající VZORU jako\n"
+    "                         v .gitignore (*.iso, node_modules/, /Dokumenty/Velké/,\n"
+    "                         **/build/); lze zadat vícekrát, k --settings přidává\n"
+    "                         ke vzorům souboru nastavení\n"
     "      --settings         zálohovat, co popisuje soubor nastavení (bez SOUBORU\n"
     "                         soubor okna programu), stejně jako tlačítko zálohy\n"
     "\n"
@@ -157,6 +164,10 @@ bool PlaceArguments(Options& options, const std::vector<std::string>& positional
     }
     if (!backingUp && options.threads) {
         problem = "--threads patří jen k záloze";
+        return false;
+    }
+    if (!backingUp && !options.excludes.empty()) {
+        problem = "--exclude patří jen k záloze";
         return false;
     }
     if (options.overwrite && options.mode != Mode::Extract) {
@@ -244,6 +255,9 @@ bool TakeOption(Options& options, int code, const char* value, std::string& prob
         options.keep = count;
         return true;
     }
+    case kExclude:
+        options.excludes.emplace_back(value);
+        return true;
     case kThreads:
         if (!PositiveNumber(value)) {
             problem = "--threads potřebuje kladné číslo";

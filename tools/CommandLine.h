@@ -27,6 +27,7 @@ struct Options {
     std::vector<std::string> specs;    // packing: FOLDER/MASK; --test: the archives
     std::string folder;                // --extract: DIR
     std::vector<std::string> patterns; // --extract: PATTERN
+    std::vector<std::string> excludes; // backups: every --exclude, in order
 };
 
 // The options of `argv`; nothing when the program is to end at once with `exitStatus`: 0 after

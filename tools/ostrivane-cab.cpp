@@ -3,8 +3,8 @@
 // cabinets.
 //
 //   ostrivane-cab [--recurse] [--keep=N] [--threads=N] [--part-size=BYTES] [--no-verify]
-//                 [--quiet] ARCHIVE FOLDER/MASK...
-//   ostrivane-cab --settings [--threads=N] [--quiet] [FILE]
+//                 [--exclude=PATTERN]... [--quiet] ARCHIVE FOLDER/MASK...
+//   ostrivane-cab --settings [--threads=N] [--exclude=PATTERN]... [--quiet] [FILE]
 //   ostrivane-cab --list ARCHIVE
 //   ostrivane-cab --test [--quiet] ARCHIVE...
 //   ostrivane-cab --extract [--overwrite] [--quiet] DIR ARCHIVE [PATTERN...]
@@ -14,7 +14,9 @@
 // in the current folder. The archive is replaced only by a complete, verified new one; with
 // --keep N the earlier archives move along a series of N copies as the window keeps them.
 // --settings runs the backup a settings file describes (the window's file by default) as the
-// window's backup button does. A backup larger than one cabinet (or than --part-size) goes on in
+// window's backup button does. --exclude leaves out files and folders by patterns in the style of
+// .gitignore (archive/scan/ExclusionPatterns.h), with --settings besides the file's own. A backup
+// larger than one cabinet (or than --part-size) goes on in
 // parts beside the archive, which the reading commands take with the first part. Exit status 0
 // when everything was done without any error report, 1 otherwise, 2 for bad usage. The options
 // are read in tools/CommandLine; the messages are Czech.
@@ -63,7 +65,7 @@ int main(int argc, char** argv) {
     cabtool::BackupOptions backupOptions;
     backupOptions.quiet = options->quiet;
     if (options->mode == Mode::Settings) {
-        return cabtool::RunSettingsBackup(options->archive, backupOptions);
+        return cabtool::RunSettingsBackup(options->archive, options->excludes, backupOptions);
     }
     ostrivane::run::BackupRequest request;
     request.Archive = options->archive;
@@ -71,6 +73,7 @@ int main(int argc, char** argv) {
         request.FileSpec.push_back(InCurrentFolder(line));
     }
     request.Recurse = options->recurse;
+    request.Exclusions = options->excludes;
     request.PartSize = options->partSize;
     request.Verify = options->verify;
     request.Origin = ostrivane::run::RunOrigin::Command;

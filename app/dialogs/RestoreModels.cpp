@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <string_view>
 #include <unordered_map>
 
@@ -57,6 +58,11 @@ bool NameBefore(std::string_view a, std::string_view b) {
             return lower(a[i]) < lower(b[i]);
     }
     return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+// A file's DOS date and time as one number that orders them.
+std::uint32_t DosStamp(const restore::BackupFile& file) {
+    return (static_cast<std::uint32_t>(file.Date) << 16) | file.Time;
 }
 
 } // namespace
@@ -170,7 +176,8 @@ void BackupTreeModel::SetBackup(const restore::Backup* backup) {
 }
 
 void BackupTreeModel::Build() {
-    nodes_.assign(1, Node{});
+    // A new vector, so that a large tree's memory goes back when the dialog lets go of it.
+    std::vector<Node>(1).swap(nodes_);
     if (backup_ == nullptr)
         return;
     nodes_.reserve(backup_->Files.size() + backup_->Files.size() / 8 + 1);
@@ -209,23 +216,66 @@ void BackupTreeModel::Build() {
         for (std::int32_t up = parent; up > 0; up = nodes_[static_cast<std::size_t>(up)].Parent)
             nodes_[static_cast<std::size_t>(up)].Bytes += file.Size;
     }
+    SortRows();
+}
+
+void BackupTreeModel::SortRows() {
+    if (backup_ == nullptr)
+        return;
     const std::string_view names = backup_->Names;
-    const auto nameOf = [&](std::int32_t id) {
-        const Node& node = nodes_[static_cast<std::size_t>(id)];
-        return names.substr(node.NameAt, node.NameSize);
+    const auto& files = backup_->Files;
+    const auto nameOf = [&](const Node& node) { return names.substr(node.NameAt, node.NameSize); };
+    const auto timeOf = [&](const Node& node) {
+        return node.File < 0 ? 0u : DosStamp(files[static_cast<std::size_t>(node.File)]);
+    };
+    const auto sizeOf = [&](const Node& node) {
+        return node.File < 0 ? node.Bytes : files[static_cast<std::size_t>(node.File)].Size;
+    };
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
+    // Folders before files whichever the order; equal keys by name.
+    const auto before = [&](std::int32_t left, std::int32_t right) {
+        const Node& a = nodes_[static_cast<std::size_t>(left)];
+        const Node& b = nodes_[static_cast<std::size_t>(right)];
+        if ((a.File < 0) != (b.File < 0))
+            return a.File < 0;
+        const Node& first = descending ? b : a;
+        const Node& second = descending ? a : b;
+        if (sortColumn_ == kFileSize && sizeOf(first) != sizeOf(second))
+            return sizeOf(first) < sizeOf(second);
+        if (sortColumn_ == kFileTime && timeOf(first) != timeOf(second))
+            return timeOf(first) < timeOf(second);
+        if (sortColumn_ == kName || sortColumn_ >= kFileColumns)
+            return NameBefore(nameOf(first), nameOf(second));
+        return NameBefore(nameOf(a), nameOf(b));
     };
     for (Node& node : nodes_) {
-        std::sort(node.Children.begin(), node.Children.end(), [&](std::int32_t a, std::int32_t b) {
-            const bool folderA = nodes_[static_cast<std::size_t>(a)].File < 0;
-            const bool folderB = nodes_[static_cast<std::size_t>(b)].File < 0;
-            if (folderA != folderB)
-                return folderA;
-            return NameBefore(nameOf(a), nameOf(b));
-        });
+        std::sort(node.Children.begin(), node.Children.end(), before);
         for (std::size_t row = 0; row < node.Children.size(); ++row)
             nodes_[static_cast<std::size_t>(node.Children[row])].Row =
                 static_cast<std::int32_t>(row);
     }
+}
+
+void BackupTreeModel::sort(int column, Qt::SortOrder order) {
+    sortColumn_ = column;
+    sortOrder_ = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    SortRows();
+    // The rows the view keeps (the current one, the selection) follow their nodes.
+    const QModelIndexList kept = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(kept.size());
+    for (const QModelIndex& index : kept) {
+        const std::int32_t id = NodeOf(index);
+        moved.append(createIndex(nodes_[static_cast<std::size_t>(id)].Row, index.column(),
+                                 static_cast<quintptr>(id)));
+    }
+    changePersistentIndexList(kept, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::int32_t BackupTreeModel::FileAt(const QModelIndex& index) const {
+    return index.isValid() ? nodes_[static_cast<std::size_t>(NodeOf(index))].File : -1;
 }
 
 std::int32_t BackupTreeModel::NodeOf(const QModelIndex& index) const {
@@ -327,7 +377,68 @@ void FileMatchModel::SetMatches(const std::vector<restore::Backup>* backups,
     backups_ = backups;
     matches_ = std::move(matches);
     withBackup_ = withBackup;
+    SortMatches();
     endResetModel();
+}
+
+void FileMatchModel::SortMatches() {
+    if (backups_ == nullptr)
+        return;
+    const auto fileOf = [this](const restore::FileRef& ref) -> const restore::BackupFile& {
+        return (*backups_)[ref.Backup].Files[ref.File];
+    };
+    const auto nameOf = [&](const restore::FileRef& ref) {
+        return (*backups_)[ref.Backup].StoredName(fileOf(ref));
+    };
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
+    // Equal keys by name, then the newest backup first (the catalog's order).
+    const auto before = [&](const restore::FileRef& left, const restore::FileRef& right) {
+        const restore::FileRef& a = descending ? right : left;
+        const restore::FileRef& b = descending ? left : right;
+        switch (sortColumn_) {
+        case kFileSize:
+            if (fileOf(a).Size != fileOf(b).Size)
+                return fileOf(a).Size < fileOf(b).Size;
+            break;
+        case kFileTime:
+            if (DosStamp(fileOf(a)) != DosStamp(fileOf(b)))
+                return DosStamp(fileOf(a)) < DosStamp(fileOf(b));
+            break;
+        case kMatchBackup:
+            if (a.Backup != b.Backup)
+                return a.Backup > b.Backup; // a later index is an older backup
+            break;
+        default:
+            if (nameOf(a) != nameOf(b))
+                return NameBefore(nameOf(a), nameOf(b));
+            return a.Backup < b.Backup;
+        }
+        if (nameOf(left) != nameOf(right))
+            return NameBefore(nameOf(left), nameOf(right));
+        return left.Backup < right.Backup;
+    };
+    std::stable_sort(matches_.begin(), matches_.end(), before);
+}
+
+void FileMatchModel::sort(int column, Qt::SortOrder order) {
+    sortColumn_ = column;
+    sortOrder_ = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const std::vector<restore::FileRef> old = matches_;
+    SortMatches();
+    // The rows the view keeps follow their files.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> rowOf;
+    for (std::size_t row = 0; row < matches_.size(); ++row)
+        rowOf[{matches_[row].Backup, matches_[row].File}] = static_cast<int>(row);
+    const QModelIndexList kept = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(kept.size());
+    for (const QModelIndex& index : kept) {
+        const restore::FileRef ref = old.at(static_cast<std::size_t>(index.row()));
+        moved.append(this->index(rowOf[{ref.Backup, ref.File}], index.column()));
+    }
+    changePersistentIndexList(kept, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int FileMatchModel::rowCount(const QModelIndex& parent) const {

@@ -1,6 +1,8 @@
 // The item models of the restore dialog over a catalog of backups (app/restore): the list of
 // the backups, one backup's files as a tree of folders, and a flat table of files found by a
-// search, in one backup or in all of them. They keep indices into the catalog, never copies of
+// search, in one backup or in all of them (or of the versions of one file). The files sort by
+// any column, by name unless the user chose otherwise; the order chosen holds for what is shown
+// next. They keep indices into the catalog, never copies of
 // its names, so that tens of thousands of files cost a few bytes each.
 #pragma once
 
@@ -38,7 +40,7 @@ private:
 };
 
 // The files of one backup as a tree of folders, the stored names' "\" between them; folders
-// first, then files, each by name.
+// first, then files, each by the column chosen (the name, the size or the time).
 class BackupTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -49,6 +51,8 @@ public:
     // The files (indices in the backup's Files) of the rows `rows`, those of every folder among
     // them with everything below it, each once, in the backup's order.
     std::vector<std::uint32_t> FilesOf(const QModelIndexList& rows) const;
+    // The file (an index in the backup's Files) of the row `index`; -1 for a folder.
+    std::int32_t FileAt(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -56,6 +60,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
 
 private:
     struct Node {
@@ -68,10 +73,14 @@ private:
         std::vector<std::int32_t> Children;
     };
     void Build();
+    // Orders every folder's rows by the chosen column and renumbers them.
+    void SortRows();
     std::int32_t NodeOf(const QModelIndex& index) const;
 
     const restore::Backup* backup_ = nullptr;
     std::vector<Node> nodes_; // 0 is the invisible root
+    int sortColumn_ = 0;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     QIcon folderIcon_;
     QIcon fileIcon_;
 };
@@ -92,10 +101,15 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
 
 private:
+    void SortMatches();
+
     const std::vector<restore::Backup>* backups_ = nullptr;
     std::vector<restore::FileRef> matches_;
+    int sortColumn_ = 0;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool withBackup_ = false;
     QIcon fileIcon_;
 };

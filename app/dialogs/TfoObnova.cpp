@@ -2,12 +2,17 @@
 
 #include "app/dialogs/BackgroundWork.h"
 #include "app/dialogs/RestoreModels.h"
+#include "app/dialogs/TfoVerze.h"
+#include "app/restore/FileVersions.h"
 #include "app/restore/RestoreTexts.h"
 #include "app/widgets/BrowseForFolder.h"
 #include "app/widgets/MessageBoxes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -18,7 +23,10 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <map>
@@ -55,6 +63,24 @@ QTreeView* MakeView(const QString& name, QWidget* parent) {
     return view;
 }
 
+// The backup list shows where the keyboard is: a frame in the highlight colour while it has the
+// focus, and the chosen backup marked as strongly when it has not.
+void MakeFocusVisible(QTreeView* view) {
+    view->setStyleSheet(
+        QStringLiteral("QTreeView { border: 2px solid palette(mid); }"
+                       "QTreeView:focus { border: 2px solid palette(highlight); }"));
+    QPalette palette = view->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+}
+
+// A stored name as the user knows it ("Dokumenty\a.txt" -> "Dokumenty/a.txt").
+QString PathText(std::string_view storedName) {
+    return QString::fromUtf8(storedName.data(), static_cast<qsizetype>(storedName.size()))
+        .replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 // The name of a group of stored names as the user knows it ("b\Data\" -> "b/Data").
 QString GroupText(const std::string& prefix) {
     QString text = QString::fromStdString(prefix).replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -82,6 +108,7 @@ TfoObnova::TfoObnova(QWidget* parent)
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setModel(backupModel_);
+    MakeFocusVisible(ListView1);
     Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Zá&lohy archivu"), ListView1, top);
     Label1->setTextFormat(Qt::PlainText);
     auto* topLayout = new QVBoxLayout(top);
@@ -96,10 +123,9 @@ TfoObnova::TfoObnova(QWidget* parent)
     Edit1->setPlaceholderText(QStringLiteral("část názvu nebo cesty souboru"));
     Edit1->setClearButtonEnabled(true);
     Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
-    CheckBox1 = new QCheckBox(QStringLiteral("Hledat ve všech zálohách"), bottom);
+    CheckBox1 = new QCheckBox(QStringLiteral("Hledat ve &všech zálohách"), bottom);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    TreeView1 = MakeView(QStringLiteral("TreeView1"), bottom);
-    TreeView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    TreeView1 = MakeFileView(bottom, 0, Qt::AscendingOrder);
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(Label2);
@@ -131,6 +157,9 @@ TfoObnova::TfoObnova(QWidget* parent)
         MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"), this);
     BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this);
     BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this);
+    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this);
+    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this);
+    AddFileActions();
     BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this);
     BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this);
     BitBtn4->setVisible(false);
@@ -140,6 +169,8 @@ TfoObnova::TfoObnova(QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn6);
+    buttons->addWidget(BitBtn7);
     buttons->addWidget(BitBtn3);
     buttons->addStretch(1);
     buttons->addWidget(BitBtn4);
@@ -151,8 +182,8 @@ TfoObnova::TfoObnova(QWidget* parent)
     layout->addWidget(Gauge1);
     layout->addLayout(buttons);
 
-    const QList<QWidget*> order = {ListView1, Edit1,   CheckBox1, TreeView1, BitBtn1,
-                                   BitBtn2,   BitBtn3, BitBtn4,   BitBtn5};
+    const QList<QWidget*> order = {ListView1, Edit1,   CheckBox1, TreeView1, BitBtn1, BitBtn2,
+                                   BitBtn6,   BitBtn7, BitBtn3,   BitBtn4,   BitBtn5};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -165,6 +196,8 @@ TfoObnova::TfoObnova(QWidget* parent)
     connect(BitBtn3, &QPushButton::clicked, this, &TfoObnova::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TfoObnova::BitBtn4Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TfoObnova::BitBtn5Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TfoObnova::BitBtn6Click);
+    connect(BitBtn7, &QPushButton::clicked, this, &TfoObnova::BitBtn7Click);
     connect(work_, &ostrivane::ui::BackgroundWork::Progress, this, &TfoObnova::ShowProgress,
             Qt::QueuedConnection);
     connect(work_, &ostrivane::ui::BackgroundWork::Finished, this, &TfoObnova::EndWork,
@@ -174,6 +207,8 @@ TfoObnova::TfoObnova(QWidget* parent)
 TfoObnova::~TfoObnova() {
     // The work reads the catalog and writes the summaries, which go before the work's object.
     work_->Stop();
+    for (const ostrivane::restore::ViewCopy& copy : viewCopies_)
+        ostrivane::restore::RemoveViewCopy(copy);
 }
 
 bool TfoObnova::RestoreRunning() const {
@@ -185,11 +220,7 @@ void TfoObnova::Open(const QString& archive, const std::vector<std::string>& sou
         return;
     archive_ = archive;
     sourceFolders_ = sourceFolders;
-    // The views let go of the old catalog before it goes.
-    treeModel_->SetBackup(nullptr);
-    matchModel_->SetMatches(nullptr, {}, false);
-    backupModel_->SetBackups(nullptr);
-    search_.reset();
+    ReleaseCatalog();
     backups_ = ostrivane::restore::ReadCatalog(archive.toStdString());
     // Every backup's names are folded now, so that no keystroke waits for it.
     search_ = std::make_unique<ostrivane::restore::NameSearch>(backups_);
@@ -276,6 +307,8 @@ void TfoObnova::ShowFiles() {
     const bool any = !backups_.empty();
     BitBtn1->setEnabled(any);
     BitBtn2->setEnabled(any);
+    BitBtn6->setEnabled(any);
+    BitBtn7->setEnabled(any);
     BitBtn3->setEnabled(backup != nullptr);
 }
 
@@ -343,9 +376,28 @@ std::vector<TfoObnova::Choice> TfoObnova::ChoiceToRestore() {
 }
 
 void TfoObnova::BitBtn1Click() {
-    std::vector<Choice> choice = ChoiceToRestore();
+    RestoreToOriginalPlaces(ChoiceToRestore());
+}
+
+void TfoObnova::RestoreToOriginalPlaces(std::vector<Choice> choice) {
     if (choice.empty())
         return;
+    if (ostrivane::restore::AskBeforeRestoring(choice)) {
+        const std::size_t count = ostrivane::restore::ChosenFileCount(backups_, choice);
+        const bool whole = choice.size() == 1 && choice[0].Files.empty();
+        const QString what =
+            whole ? QStringLiteral("celou zálohu z %1 (souborů: %2)")
+                        .arg(ostrivane::ui::BackupTimeText(backups_[choice[0].Backup].Made))
+                        .arg(count)
+                  : QStringLiteral("%1 souborů").arg(count);
+        if (!ostrivane::ui::AskOkCancel(
+                this, QStringLiteral("Obnova ze zálohy"),
+                QStringLiteral("Obnovit %1 na původní místo?\n\nSoubor, který se od zálohy "
+                               "změnil, zůstane, jak je, a obnovený se uloží vedle něj; soubor "
+                               "shodný se zálohou zůstane beze změny.")
+                    .arg(what)))
+            return;
+    }
     // The user is asked where a group of a backup without its record of the sources belongs.
     auto places = ostrivane::restore::OriginalPlacesOf(
         backups_, choice, sourceFolders_,
@@ -367,7 +419,10 @@ void TfoObnova::BitBtn1Click() {
 }
 
 void TfoObnova::BitBtn2Click() {
-    std::vector<Choice> choice = ChoiceToRestore();
+    RestoreIntoFolder(ChoiceToRestore());
+}
+
+void TfoObnova::RestoreIntoFolder(std::vector<Choice> choice) {
     if (choice.empty())
         return;
     QString folder;
@@ -376,6 +431,97 @@ void TfoObnova::BitBtn2Click() {
         return;
     workPlaces_.clear();
     StartRestore(std::move(choice), folder.toStdString());
+}
+
+std::optional<ostrivane::restore::FileRef> TfoObnova::CurrentFile() const {
+    const QModelIndex current = TreeView1->currentIndex();
+    if (!current.isValid())
+        return std::nullopt;
+    if (TreeView1->model() == treeModel_) {
+        const std::int32_t file = treeModel_->FileAt(current);
+        if (file < 0 || CurrentRow() < 0)
+            return std::nullopt;
+        return FileRef{static_cast<std::uint32_t>(CurrentRow()), static_cast<std::uint32_t>(file)};
+    }
+    return matchModel_->Matches().at(static_cast<std::size_t>(current.row()));
+}
+
+void TfoObnova::BitBtn6Click() {
+    const std::optional<FileRef> file = CurrentFile();
+    if (!file) {
+        ostrivane::ui::ShowMessage(this, QStringLiteral("Vyberte v seznamu souborů soubor."));
+        return;
+    }
+    const Backup& backup = backups_[file->Backup];
+    const std::string_view name = backup.StoredName(backup.Files[file->File]);
+    TfoVerze versions(backups_, ostrivane::restore::FileVersions(backups_, name), PathText(name),
+                      this);
+    if (versions.exec() != QDialog::Accepted || !MayStart())
+        return;
+    const FileRef chosen = versions.Version();
+    switch (versions.Chosen()) {
+    case TfoVerze::Action::RestoreToOriginal:
+        RestoreToOriginalPlaces({{chosen.Backup, {chosen.File}}});
+        break;
+    case TfoVerze::Action::RestoreIntoFolder:
+        RestoreIntoFolder({{chosen.Backup, {chosen.File}}});
+        break;
+    case TfoVerze::Action::Open:
+        StartOpen(chosen);
+        break;
+    case TfoVerze::Action::None:
+        break;
+    }
+}
+
+void TfoObnova::BitBtn7Click() {
+    const std::optional<FileRef> file = CurrentFile();
+    if (!file) {
+        ostrivane::ui::ShowMessage(this, QStringLiteral("Vyberte v seznamu souborů soubor."));
+        return;
+    }
+    if (MayStart())
+        StartOpen(*file);
+}
+
+void TfoObnova::StartOpen(FileRef ref) {
+    const Backup& backup = backups_[ref.Backup];
+    const QString name = PathText(backup.StoredName(backup.Files[ref.File]));
+    restoreSummary_ = {};
+    openedCopy_.reset();
+    afterWork_ = [this, name] {
+        if (!openedCopy_) {
+            if (restoreSummary_.Cancelled)
+                return;
+            QString why;
+            if (!restoreSummary_.Problems.empty())
+                why = QStringLiteral(": ") + QString::fromStdString(ostrivane::restore::ProblemText(
+                                                 restoreSummary_.Problems.front()));
+            ostrivane::ui::ShowError(
+                this, QStringLiteral("Soubor „%1“ nelze ze zálohy otevřít%2").arg(name, why));
+            return;
+        }
+        viewCopies_.push_back(*openedCopy_);
+        if (!QDesktopServices::openUrl(
+                QUrl::fromLocalFile(QString::fromStdString(openedCopy_->File))))
+            ostrivane::ui::ShowError(
+                this, QStringLiteral("Pro soubor „%1“ není nastavena žádná aplikace, která by jej "
+                                     "otevřela.")
+                          .arg(QString::fromStdString(openedCopy_->File)));
+    };
+    BeginWork(QStringLiteral("Otevírám"), backup.Files[ref.File].Size);
+    {
+        const std::lock_guard<std::mutex> hold(workFileMutex_);
+        workFile_ = name.toStdString();
+    }
+    const std::string tempRoot = QDir::tempPath().toStdString();
+    work_->Start([this, ref, tempRoot] {
+        ostrivane::restore::RestoreControl control;
+        control.Cancel = work_->CancelFlag();
+        control.Progress = [this](std::uint64_t bytes) { work_->ReportProgress(bytes); };
+        openedCopy_ = ostrivane::restore::CopyForViewing(backups_[ref.Backup], ref.File, tempRoot,
+                                                         control, restoreSummary_);
+    });
 }
 
 void TfoObnova::StartRestore(std::vector<Choice> choice, const std::string& folder) {
@@ -392,11 +538,15 @@ void TfoObnova::StartRestore(std::vector<Choice> choice, const std::string& fold
         else
             ostrivane::ui::ShowError(this, text);
     };
-    BeginWork(QStringLiteral("Obnovuji soubory…"), total);
+    BeginWork(QStringLiteral("Obnovuji"), total);
     work_->Start([this, folder] {
         ostrivane::restore::RestoreControl control;
         control.Cancel = work_->CancelFlag();
         control.Progress = [this](std::uint64_t bytes) { work_->ReportProgress(bytes); };
+        control.File = [this](const std::string& name) {
+            const std::lock_guard<std::mutex> hold(workFileMutex_);
+            workFile_ = name;
+        };
         for (std::size_t i = 0; i < workChoice_.size() && !control.Cancel->load(); ++i) {
             const Choice& chosen = workChoice_[i];
             ostrivane::restore::RestoreFiles(backups_[chosen.Backup], chosen.Files, folder,
@@ -420,7 +570,7 @@ void TfoObnova::BitBtn3Click() {
         else
             ostrivane::ui::ShowError(this, text);
     };
-    BeginWork(QStringLiteral("Ověřuji zálohu…"), backup->FileBytes());
+    BeginWork(QStringLiteral("Ověřuji zálohu"), backup->FileBytes());
     work_->Start([this, backup] {
         checkSummary_ = ostrivane::restore::CheckBackup(
             *backup, work_->CancelFlag(),
@@ -447,6 +597,63 @@ void TfoObnova::reject() {
     QDialog::reject();
 }
 
+void TfoObnova::done(int result) {
+    QDialog::done(result);
+    ReleaseCatalog();
+    RenewFileView();
+}
+
+QTreeView* TfoObnova::MakeFileView(QWidget* parent, int sortColumn, Qt::SortOrder order) {
+    QTreeView* view = MakeView(QStringLiteral("TreeView1"), parent);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Sorted by name until the user clicks another column's header.
+    view->header()->setSortIndicator(sortColumn, order);
+    view->setSortingEnabled(true);
+    return view;
+}
+
+void TfoObnova::AddFileActions() {
+    // The same two as the buttons, from the files' context menu.
+    for (QPushButton* button : {BitBtn6, BitBtn7}) {
+        auto* action = new QAction(QString(button->text()).remove(QLatin1Char('&')), TreeView1);
+        connect(action, &QAction::triggered, button, &QPushButton::click);
+        TreeView1->addAction(action);
+    }
+    TreeView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TfoObnova::RenewFileView() {
+    // A view keeps room for as many rows as it ever showed (hundreds of thousands of files
+    // found in every backup take tens of MB): a new one takes the old one's place, with its
+    // order of sorting.
+    QTreeView* old = TreeView1;
+    TreeView1 = MakeFileView(old->parentWidget(), old->header()->sortIndicatorSection(),
+                             old->header()->sortIndicatorOrder());
+    AddFileActions();
+    old->parentWidget()->layout()->replaceWidget(old, TreeView1);
+    Label3->setBuddy(TreeView1);
+    setTabOrder(CheckBox1, TreeView1);
+    setTabOrder(TreeView1, BitBtn1);
+    SetViewModel(treeModel_, true);
+    old->hide();
+    connect(old, &QObject::destroyed, [] { ::malloc_trim(0); });
+    old->deleteLater();
+}
+
+void TfoObnova::ReleaseCatalog() {
+    // The views let go of the catalog before it goes.
+    treeModel_->SetBackup(nullptr);
+    matchModel_->SetMatches(nullptr, {}, false);
+    backupModel_->SetBackups(nullptr);
+    search_.reset();
+    std::vector<ostrivane::restore::Backup>().swap(backups_);
+    std::vector<Choice>().swap(workChoice_);
+    std::vector<ostrivane::restore::OriginalPlaces>().swap(workPlaces_);
+    restoreSummary_ = {};
+    // The freed blocks go back to the system: the program lives on in the tray for days.
+    ::malloc_trim(0);
+}
+
 void TfoObnova::keyPressEvent(QKeyEvent* event) {
     // Enter or the down arrow in the search goes on to the files found.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
@@ -464,29 +671,46 @@ void TfoObnova::keyPressEvent(QKeyEvent* event) {
 void TfoObnova::BeginWork(const QString& what, std::uint64_t total) {
     workTotal_ = total;
     idleText_ = Label4->text();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3, BitBtn5})
+    workText_ = what;
+    timeLeft_.Start(total, ostrivane::restore::TimeLeft::Clock::now());
+    {
+        const std::lock_guard<std::mutex> hold(workFileMutex_);
+        workFile_.clear();
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3,
+                                                            BitBtn5, BitBtn6, BitBtn7})
         control->setEnabled(false);
     Gauge1->setValue(0);
     Gauge1->setVisible(true);
     BitBtn4->setVisible(true);
     BitBtn4->setEnabled(true);
     BitBtn4->setFocus(Qt::OtherFocusReason);
-    Label4->setText(what);
+    Label4->setText(what + QStringLiteral("…"));
 }
 
 void TfoObnova::ShowProgress(quint64 done) {
     if (workTotal_ > 0)
         Gauge1->setValue(
             static_cast<int>(std::min<std::uint64_t>(done, workTotal_) * kGaugeSteps / workTotal_));
+    // What is being written, and how long the rest takes at the pace so far.
+    QString text = workText_;
+    {
+        const std::lock_guard<std::mutex> hold(workFileMutex_);
+        if (!workFile_.empty())
+            text += QStringLiteral(": ") + QString::fromStdString(workFile_);
+    }
+    if (const auto left = timeLeft_.Estimate(done, ostrivane::restore::TimeLeft::Clock::now()))
+        text +=
+            QStringLiteral(" – ") + QString::fromStdString(ostrivane::restore::TimeLeftText(*left));
+    Label4->setText(text);
 }
 
 void TfoObnova::EndWork() {
     Gauge1->setValue(kGaugeSteps);
     Gauge1->setVisible(false);
     BitBtn4->setVisible(false);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3, BitBtn5})
+    for (QWidget* control : std::initializer_list<QWidget*>{Splitter1, BitBtn1, BitBtn2, BitBtn3,
+                                                            BitBtn5, BitBtn6, BitBtn7})
         control->setEnabled(true);
     Label4->setText(idleText_);
     emit RestoreEnded();

@@ -13,6 +13,7 @@ run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
     request.Archive = archive;
     request.FileSpec = FileSpecLines(settings.Sources);
     request.Recurse = settings.Subfolders;
+    request.Exclusions = settings::PatternTexts(settings.Exclusions);
     request.Depth = DepthOfField(settings.Depth);
     request.Origin = origin;
     request.Job = JobOfFields(settings.Destination, settings.ArchiveName);

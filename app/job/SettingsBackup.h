@@ -27,8 +27,8 @@ struct SettingsBackup {
 run::RunRecord StoppedRun(const run::BackupRequest& request, const std::string& message);
 
 // The run of the backup `settings` describe into `archive` (as the backup button or the
-// scheduler forms it): its job, the sources, subfolders and the number of earlier archives to
-// keep.
+// scheduler forms it): its job, the sources, subfolders, the exclusion patterns and the number of
+// earlier archives to keep.
 run::BackupRequest RequestOfSettings(const settings::SettingsRecord& settings,
                                      const std::string& archive, run::RunOrigin origin);
 

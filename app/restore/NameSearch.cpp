@@ -1,31 +1,11 @@
 #include "app/restore/NameSearch.h"
 
-#include "platform/profile/CaseFold.h"
+#include "app/restore/SearchFold.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace ostrivane::restore {
-
-namespace {
-
-// `text` case-folded onto the end of `out`. Names are mostly plain ASCII, folded here in two
-// passes the compiler turns into vector code; any other name goes through the full folding.
-void AppendFolded(std::string& out, std::string_view text) {
-    unsigned char high = 0;
-    for (const char c : text)
-        high |= static_cast<unsigned char>(c);
-    if ((high & 0x80) != 0) {
-        out += profile::FoldCase(text);
-        return;
-    }
-    const std::size_t at = out.size();
-    out.resize(at + text.size());
-    std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-}
-
-} // namespace
 
 NameSearch::NameSearch(const std::vector<Backup>& backups)
     : backups_(backups), folded_(backups.size()) {
@@ -36,7 +16,7 @@ NameSearch::NameSearch(const std::vector<Backup>& backups)
         folded.Starts.reserve(source.Files.size() + 1);
         for (const BackupFile& file : source.Files) {
             folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
-            AppendFolded(folded.Text, source.StoredName(file));
+            AppendSearchFolded(folded.Text, source.StoredName(file));
             folded.Text.push_back('\0');
         }
         folded.Starts.push_back(static_cast<std::uint32_t>(folded.Text.size()));
@@ -54,7 +34,7 @@ void NameSearch::Find(std::string_view text, std::uint32_t backup,
     std::string query(text);
     std::replace(query.begin(), query.end(), '/', '\\');
     std::string needle;
-    AppendFolded(needle, query);
+    AppendSearchFolded(needle, query);
     const Folded& folded = folded_.at(backup);
     const char* const begin = folded.Text.data();
     std::size_t at = 0;

@@ -1,6 +1,6 @@
-// Finding files by any part of their stored names, ignoring case (Czech letters too), in the
-// backups of a catalog. Each backup's names are folded once, into one block of text, and a
-// search is one pass over that block per backup.
+// Finding files by any part of their stored names, ignoring case and accents ("zprava" finds
+// "Zpráva.odt", SearchFold.h), in the backups of a catalog. Each backup's names are folded once,
+// into one block of text, and a search is one pass over that block per backup.
 #pragma once
 
 #include "app/restore/BackupCatalog.h"
@@ -25,8 +25,8 @@ public:
     explicit NameSearch(const std::vector<Backup>& backups);
 
     // Appends to `found` the files of backup `backup` whose stored name holds `text` (UTF-8; "/"
-    // stands for "\"), ignoring case, in the order of the backup's files; every file for an
-    // empty text.
+    // stands for "\"), ignoring case and accents, in the order of the backup's files; every file
+    // for an empty text.
     void Find(std::string_view text, std::uint32_t backup, std::vector<FileRef>& found) const;
 
 private:

@@ -54,6 +54,25 @@ std::optional<std::vector<OriginalPlaces>> OriginalPlacesOf(
     return places;
 }
 
+std::size_t ChosenFileCount(const std::vector<Backup>& backups,
+                            const std::vector<BackupChoice>& choice) {
+    std::size_t count = 0;
+    for (const BackupChoice& chosen : choice)
+        count +=
+            chosen.Files.empty() ? backups.at(chosen.Backup).Files.size() : chosen.Files.size();
+    return count;
+}
+
+bool AskBeforeRestoring(const std::vector<BackupChoice>& choice) {
+    std::size_t listed = 0;
+    for (const BackupChoice& chosen : choice) {
+        if (chosen.Files.empty())
+            return true;
+        listed += chosen.Files.size();
+    }
+    return listed > kFilesRestoredWithoutAsking;
+}
+
 std::uint64_t ChosenBytes(const Backup& backup, const std::vector<std::uint32_t>& files) {
     if (files.empty())
         return backup.FileBytes();
@@ -96,6 +115,9 @@ void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
     options.BesideName = [&stamp](const std::string& name, int attempt) {
         return BesideName(name, stamp, attempt);
     };
+    options.LeaveIdentical = true;
+    if (control.File)
+        options.Begun = [&control](const CabinetEntry& entry) { control.File(entry.Name); };
     if (control.Cancel != nullptr)
         options.KeepGoing = [cancel = control.Cancel] { return !cancel->load(); };
     options.Written = [&](std::uint64_t bytes) {
@@ -117,6 +139,7 @@ void RestoreFiles(const Backup& backup, const std::vector<std::uint32_t>& files,
         });
     summary.Restored += outcome.Restored;
     summary.Beside += outcome.Beside;
+    summary.Identical += outcome.Identical;
     summary.Cancelled = summary.Cancelled || outcome.Stopped;
 }
 

@@ -128,6 +128,8 @@ std::string RestoreMessage(const RestoreSummary& summary) {
     text += "Obnoveno souborů: " + std::to_string(summary.Restored);
     text +=
         "\nUloženo vedle existujícího souboru stejného názvu: " + std::to_string(summary.Beside);
+    if (summary.Identical > 0)
+        text += "\nShodné se zálohou, ponechány beze změny: " + std::to_string(summary.Identical);
     if (summary.Problems.empty())
         return text;
     text += "\nNeobnoveno: " + std::to_string(summary.Problems.size());

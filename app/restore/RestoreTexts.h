@@ -19,7 +19,8 @@ std::string PartProblemText(const PartProblem& problem);
 std::string ProblemText(const RestoreProblem& problem);
 
 // The one message at the end of a restore: how many files were restored, how many of them
-// beside a file of the same name, and each that was not, with the reason (a folder that cannot
+// beside a file of the same name, how many were found identical ("shodné") and left alone, and
+// each that was not, with the reason (a folder that cannot
 // be had is named once, with the number of its files).
 std::string RestoreMessage(const RestoreSummary& summary);
 

@@ -158,7 +158,7 @@ bool BuildAndPlace(TMakeCab& cab, const BackupRequest& request, RunOutcome& outc
 
 void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
                         const std::vector<std::string>& fileSpec, bool recurse,
-                        const std::string& tempDir) {
+                        const std::string& tempDir, const std::vector<std::string>& exclusions) {
     cab.SetArchiveFile(archive);
     cab.SetDateAttribute(daFileDate);
     cab.SetStoredDirNames(sdRelativeStoreStart);
@@ -167,6 +167,7 @@ void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
     cab.SetIncludeHiddenDirs(true);
     cab.SetTempDir(tempDir);
     cab.ExcludeSpec().clear();
+    cab.SetExclusions(exclusions);
     cab.SetFileSpec(fileSpec);
     for (TvrkFileAttr attr : kRunAttributes)
         cab.SetAttribute(attr, true);
@@ -188,8 +189,8 @@ RunOutcome RunBackup(TMakeCab& cab, const BackupRequest& request) {
     bool placed = false;
     try {
         const ReportCollection collecting(cab, outcome.Report);
-        ConfigureForBackup(cab, request.Archive, request.FileSpec, request.Recurse,
-                           request.TempDir);
+        ConfigureForBackup(cab, request.Archive, request.FileSpec, request.Recurse, request.TempDir,
+                           request.Exclusions);
         cab.PartSize = request.PartSize;
         cab.VerifyArchive = request.Verify;
         record.Archive = cab.ArchiveFile();

@@ -53,6 +53,9 @@ struct BackupRequest {
     std::string HistoryFolder;
     // The job the run belongs to (RunRecord::Job); "" makes it the job of the archive.
     std::string Job;
+    // Patterns of files and folders left out (archive/scan/ExclusionPatterns.h), relative to
+    // each source's folder.
+    std::vector<std::string> Exclusions;
 };
 
 // How a run ended: its record, and every report it collected (those of the engine, which also
@@ -66,11 +69,13 @@ struct RunOutcome {
 
 // Sets the archive component up for a backup of `fileSpec` into `archive`: ArchiveFile, the
 // file's own date, stored names relative to each source's folder, `recurse`, TempDir, no
-// exclusion, one FileSpec line per source, hidden folders entered, every attribute taken and
-// none excluded, and the parts of a backup past one cabinet beside the archive.
+// exclusion but the patterns `exclusions`, one FileSpec line per source, hidden folders entered,
+// every attribute taken and none excluded, and the parts of a backup past one cabinet beside
+// the archive.
 void ConfigureForBackup(TMakeCab& cab, const std::string& archive,
                         const std::vector<std::string>& fileSpec, bool recurse,
-                        const std::string& tempDir);
+                        const std::string& tempDir,
+                        const std::vector<std::string>& exclusions = {});
 
 // Runs the whole backup on `cab`; shows nothing itself. The message of the record is the text
 // for the user, empty when the run found nothing to report. While it runs, the system is kept

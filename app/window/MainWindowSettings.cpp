@@ -37,6 +37,8 @@ SettingsRecord TfoHlavni::SettingsOfFields() const {
     record.Naming = RadioGroup1->ItemIndex();
     record.CatchUp = CheckBox4->isChecked();
     record.Sources = PlainSources(Sources);
+    for (const QString& pattern : Exclusions)
+        record.Exclusions.push_back({pattern.toStdString()});
     return record;
 }
 
@@ -67,6 +69,8 @@ void TfoHlavni::NatahniNastaveni() {
     CheckBox4->setChecked(settings.CatchUp);
     for (const SourcePair& source : settings.Sources)
         Sources.push_back({Text(source.Folder), Text(source.Mask)});
+    for (const ExclusionPattern& pattern : settings.Exclusions)
+        Exclusions.append(Text(pattern.Pattern));
 
     Depth = ostrivane::job::DepthOfField(Edit10->text().toStdString());
 }

@@ -239,6 +239,9 @@ void TfoHlavni::BuildFilesTab() {
                        false, {4, 255, 150, 16});
     Edit10 = MakeEdit(QStringLiteral("Edit10"), TabSheet1, {158, 252, 50, 21});
 
+    BitBtn10 = MakeButton(QStringLiteral("BitBtn10"), QStringLiteral("&Vyloučení…"), TabSheet1,
+                          {232, 250, 114, 25});
+
     CheckBox2 =
         MakeCheckBox(QStringLiteral("CheckBox2"), QStringLiteral("Archivovat včetně podadresářů"),
                      TabSheet1, {4, 276, 300, 20});
@@ -323,6 +326,7 @@ void TfoHlavni::BuildTrayMenu() {
 void TfoHlavni::SetTabOrder() {
     QList<QWidget*> order = {PageControl1, StringGrid1, BitBtn4, BitBtn5,   BitBtn6,
                              Edit8,        Edit9,       Edit10,  CheckBox2, CheckBox1};
+    order.insert(order.indexOf(CheckBox2), BitBtn10);
     for (std::size_t i = 0; i < CheckBoxX.size(); ++i) {
         order.append(CheckBoxX[i]);
         order.append(EditTime[i]);
@@ -342,6 +346,7 @@ void TfoHlavni::ConnectHandlers() {
     connect(BitBtn4, &QPushButton::clicked, this, &TfoHlavni::BitBtn4Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TfoHlavni::BitBtn5Click);
     connect(BitBtn6, &QPushButton::clicked, this, &TfoHlavni::BitBtn6Click);
+    connect(BitBtn10, &QPushButton::clicked, this, &TfoHlavni::BitBtn10Click);
 
     OnLeaveField(Edit8, [this] { Edit8Exit(); });
     OnLeaveField(Edit9, [this] { Edit9Exit(); });

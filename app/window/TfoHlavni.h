@@ -13,6 +13,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -96,6 +97,7 @@ public:
 
     // ---- Shared state of the window's unit, read by the backup run ----
     TZalohaList Sources;    // the backup sources in the order of addition
+    QStringList Exclusions; // patterns of files and folders left out ("Vyloučení")
     std::int32_t Depth = 1; // how many earlier archives to keep (from Edit10)
     QString TempDir;        // the temporary folder with a trailing "/", or empty
 
@@ -115,6 +117,8 @@ public:
     QLabel* Label6;
     QLineEdit* Edit10;    // number of earlier archives to keep
     QCheckBox* CheckBox2; // include subfolders
+    // "&Vyloučení…": the exclusion patterns
+    QPushButton* BitBtn10;
 
     QWidget* TabSheet2;
     QCheckBox* CheckBox1; // scheduled backups enabled
@@ -178,6 +182,8 @@ public slots:
     void BitBtn5Click();
     void BitBtn6Click();
     void StringGrid1DblClick();
+    // The exclusion patterns in their dialog.
+    void BitBtn10Click();
 
     // Destination fields.
     void Edit8Exit();

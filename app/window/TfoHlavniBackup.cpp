@@ -135,6 +135,8 @@ void TfoHlavni::ZalohujData(const QString& P, RunOrigin origin) {
     request.Archive = P.toStdString();
     request.FileSpec = ostrivane::job::FileSpecLines(PlainSources(Sources));
     request.Recurse = CheckBox2->isChecked();
+    for (const QString& pattern : Exclusions)
+        request.Exclusions.push_back(pattern.toStdString());
     request.TempDir = TempDir.toStdString();
     request.Depth = Depth;
     request.Origin = origin;

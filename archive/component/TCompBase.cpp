@@ -133,6 +133,7 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             &entries);
         scanner.RecurseDirs = recurseDirs_;
         scanner.IncludeHiddenDirs = includeHiddenDirs_;
+        scanner.Exclusions = exclusions_;
         storedNames_.clear();
         GroupNameParts.clear();
         groupFirstEntry_ = entries.Count();

@@ -9,6 +9,7 @@
 #include "archive/model/ApplicationHooks.h"
 #include "archive/model/E_RAISE.h"
 #include "archive/model/ErrorCodes.h"
+#include "archive/scan/ExclusionPatterns.h"
 
 #include <atomic>
 #include <cstdint>
@@ -103,6 +104,12 @@ public:
     std::vector<std::string>& ExcludeSpec() { return excludeSpec_; }
     const std::vector<std::string>& ExcludeSpec() const { return excludeSpec_; }
     void SetExcludeSpec(const std::vector<std::string>& lines) { excludeSpec_ = lines; }
+    // Patterns of files and folders the scan leaves out (ExclusionPatterns.h), each matched
+    // against the path relative to its source folder.
+    const ostrivane::scan::ExclusionPatterns& Exclusions() const { return exclusions_; }
+    void SetExclusions(const std::vector<std::string>& patterns) {
+        exclusions_ = ostrivane::scan::ExclusionPatterns(patterns);
+    }
 
     // Read: an empty or vanished folder is replaced by (and stores) the system temp folder.
     std::string TempDir();
@@ -185,6 +192,7 @@ protected:
     bool includeHiddenDirs_ = false;
     std::vector<std::string> fileSpec_;
     std::vector<std::string> excludeSpec_;
+    ostrivane::scan::ExclusionPatterns exclusions_;
     std::string tempDir_;
 
 private:

@@ -187,6 +187,7 @@ void TvrkFileScan::ScanRoot(const std::string& dir, std::uint32_t attrMask,
     (void)attrMask;
     // Without drive letters the "every drive" mode walks the one root.
     std::string root = ScanOptions == soScanDrvs ? std::string("/") : dir;
+    walkRoot_ = root.empty() || root.back() == '/' ? root : root + '/';
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         ReportUnreadable(root, errno);
@@ -200,6 +201,15 @@ void TvrkFileScan::ReportUnreadable(const std::string& dir, int error) {
         return;
     if (OnFolderUnreadable)
         OnFolderUnreadable(this, dir, error);
+}
+
+bool TvrkFileScan::Excluded(const std::string& dir, const std::string& name,
+                            unsigned char type) const {
+    if (Exclusions.Empty() || (type != DT_REG && type != DT_LNK && type != DT_DIR))
+        return false;
+    const std::string_view below =
+        std::string_view(dir).substr(std::min(dir.size(), walkRoot_.size()));
+    return Exclusions.Excludes(std::string(below) + name, type == DT_DIR);
 }
 
 void TvrkFileScan::HandOn(const std::string& dir, const TFindData& data) {
@@ -272,6 +282,8 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                    : S_ISLNK(st.st_mode) ? DT_LNK
                                          : DT_UNKNOWN;
         }
+        if (Excluded(dir, data.Name, type))
+            continue;
 
         if (type == DT_REG || type == DT_LNK) {
             // The mask decides first: a file no mask selects is never looked at further.

@@ -4,6 +4,7 @@
 
 #include "archive/model/ArchiveTypes.h"
 #include "archive/model/TComponent.h"
+#include "archive/scan/ExclusionPatterns.h"
 #include "archive/scan/TInternalMask.h"
 
 #include <atomic>
@@ -75,6 +76,9 @@ public:
     bool RecurseDirs = true;
     // The single comma-separated mask string of the own mode ("*" by default).
     std::string MaskString = "*";
+    // Files and folders left out, by their paths relative to the folder being scanned: an
+    // excluded file is not looked at, an excluded folder not entered.
+    ostrivane::scan::ExclusionPatterns Exclusions;
 
     std::function<void(TComponent*, const std::string& fileName, int filesCount, double filesSize)>
         OnScanFile;
@@ -109,12 +113,15 @@ private:
     void ScanMaskString();
     void WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks);
     void HandOn(const std::string& dir, const TFindData& data);
+    // Whether the entry `name` (a directory entry type) of the folder `dir` is excluded.
+    bool Excluded(const std::string& dir, const std::string& name, unsigned char type) const;
     void ReportUnreadable(const std::string& dir, int error);
     void SortOwnList();
 
     TvrkSortOptions sorted_ = soUnsort;
     std::vector<std::string> fileSpec_;
     std::string rootDir_ = "/";
+    std::string walkRoot_; // the folder ScanRoot walks, with its trailing "/"
     std::atomic<bool> ownCancel_{false};
     std::atomic<bool>* cancel_ = &ownCancel_;
     EntryHandler handler_;

@@ -10,12 +10,21 @@
 //   bench_restore restore ARCHIVE FOLDER own|libarchive
 //                                          every file of the newest backup restored into FOLDER
 //                                          with that decoder: seconds and files restored
+//   bench_restore memory ARCHIVE TEXT      the program's resident memory (MB) before the restore
+//                                          dialog opens on ARCHIVE's backups, while it is open
+//                                          with the newest backup's tree unfolded and TEXT
+//                                          searched in every backup, and after it closed
 #include "app/dialogs/RestoreModels.h"
+#include "app/dialogs/TfoObnova.h"
 #include "app/restore/BackupCatalog.h"
 #include "app/restore/NameSearch.h"
 #include "app/restore/RestoreChoice.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
 
 #include <chrono>
 #include <cstdio>
@@ -93,6 +102,48 @@ int Filter(const std::string& archive, const std::string& text) {
     return 0;
 }
 
+// The resident set of this process in MB, from /proc.
+double ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return 0;
+}
+
+// Lets the dialog do what it has to, as the program's event loop would (the objects it let go
+// of included, which go only from an event loop).
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+int Memory(const std::string& archive, const std::string& text) {
+    TfoObnova dialog;
+    dialog.show();
+    Settle();
+    const double before = ResidentMegabytes();
+    dialog.Open(QString::fromStdString(archive), {});
+    dialog.TreeView1->expandAll();
+    Settle();
+    const double tree = ResidentMegabytes();
+    dialog.CheckBox1->setChecked(true);
+    dialog.Edit1->setText(QString::fromStdString(text));
+    Settle();
+    const double open = std::max(tree, ResidentMegabytes());
+    const int found = dialog.TreeView1->model()->rowCount();
+    dialog.BitBtn5->click();
+    Settle();
+    const double closed = ResidentMegabytes();
+    std::printf("memory rss-before %.1f rss-open %.1f rss-closed %.1f found %d\n", before, open,
+                closed, found);
+    return 0;
+}
+
 int Restore(const std::string& archive, const std::string& folder, const std::string& decoder) {
     const std::vector<Backup> backups = ReadCatalog(archive);
     if (backups.empty())
@@ -130,6 +181,8 @@ int main(int argc, char** argv) {
         return Open(argv[2]);
     if (mode == "filter" && argc == 4)
         return Filter(argv[2], argv[3]);
+    if (mode == "memory" && argc == 4)
+        return Memory(argv[2], argv[3]);
     std::fprintf(stderr, "usage: see the comment at the top of bench_restore.cpp\n");
     return 2;
 }

@@ -5,6 +5,9 @@
 #     newest backup, against `cabextract -l` of the same 10 archives;
 #   - the search as the user types a name, through all 10 backups (655,350 files): the slowest
 #     keystroke against `grep -ciF` of the name in the 10 archives' listing;
+#   - the program's resident memory with the restore dialog open on those 10 backups (the
+#     newest one's tree unfolded, a search through all of them shown) and after it closed,
+#     against the memory before it opened (a closed dialog gives back what it took);
 #   - restoring a backup of about 1 GB of mixed files (source text, shared libraries, random
 #     and zero data) into an empty folder, with the reader's own decoding (what the dialog uses)
 #     and with libarchive's, against `cabextract -d` of the same archive.
@@ -72,6 +75,9 @@ for ((i = 0; i < runs; i++)); do
 done
 best catalog=catalogs tree=trees listing=listings key=keys mean=means grepped=greps
 
+"$bench" memory "$ten/Záloha.cab" a > "$work/out.log"
+rss_before=$(field rss-before) rss_open=$(field rss-open) rss_closed=$(field rss-closed)
+
 out=$work/out
 restore_own=() restore_libarchive=() restore_peer=()
 restore() {
@@ -102,6 +108,12 @@ printf '%-58s %8.3f %8.3f\n' "grep -ciF $name in the listing (peer)" "$grepped" 
 printf '%-58s %8.3f %8.3f\n' "search in all 10: slowest keystroke (target 0.1 s)" "$key" \
     "$(ratio "$key" "$grepped")"
 printf '%-58s %8.3f %8.3f\n' "search in all 10: mean keystroke" "$mean" "$(ratio "$mean" "$grepped")"
+printf '%-58s %8s %8s\n' memory MB ratio
+printf '%-58s %8.1f %8.3f\n' "before the restore dialog opens (base)" "$rss_before" 1
+printf '%-58s %8.1f %8.3f\n' "dialog open on the 10 backups, search and tree shown" "$rss_open" \
+    "$(ratio "$rss_open" "$rss_before")"
+printf '%-58s %8.1f %8.3f\n' "dialog closed (target 1.1)" "$rss_closed" \
+    "$(ratio "$rss_closed" "$rss_before")"
 printf '%-58s %8.3f %8.3f\n' "cabextract -d (peer)" "$peer" 1
 printf '%-58s %8.3f %8.3f\n' "restore, own decoding (the dialog's; target 1.1)" "$own" \
     "$(ratio "$own" "$peer")"

@@ -1,7 +1,8 @@
 #include "cabinet/read/CabinetRestore.h"
 
-#include "platform/cabformat/CabinetFormat.h"
 #include "cabinet/read/CabinetReader.h"
+#include "cabinet/read/SameContent.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
@@ -199,10 +200,23 @@ public:
             return false;
         }
         writeError_ = 0;
+        if (options_.Begun)
+            options_.Begun(entry);
         return true;
     }
 
     bool Data(const std::uint8_t* bytes, std::size_t count) override {
+        if (same_.Comparing()) {
+            if (same_.Match(bytes, count)) {
+                written_ += count;
+                if (options_.Written)
+                    options_.Written(written_);
+                return true;
+            }
+            // A difference: the entry is written after all, beginning with the bytes found equal.
+            WriteFromEqualPart();
+            same_.End();
+        }
         while (count > 0 && writeError_ == 0) {
             const ssize_t n = ::write(temporary_.Get(), bytes, count);
             if (n < 0 && errno == EINTR)
@@ -221,6 +235,16 @@ public:
     }
 
     void End(const CabinetEntry& entry, const std::string& problem) override {
+        if (same_.Comparing()) {
+            if (problem.empty() && same_.Identical()) {
+                same_.End();
+                ++outcome_.Identical;
+                return;
+            }
+            if (problem.empty())
+                WriteFromEqualPart();
+            same_.End();
+        }
         Failure failure;
         if (!problem.empty())
             failure = {RestoreFailure::Damaged, 0, problem};
@@ -246,6 +270,7 @@ public:
     // The reading was stopped in the middle of a file: its temporary file goes.
     void Abandon() {
         outcome_.Stopped = true;
+        same_.End();
         if (temporary_.Valid()) {
             temporary_.Reset();
             ::unlinkat(parent_, temporaryName_.c_str(), 0);
@@ -274,6 +299,7 @@ private:
 
     // The folder and the temporary file of `entry`; false with `failure` set.
     bool Prepare(const CabinetEntry& entry, Failure& failure) {
+        temporaryName_.clear();
         std::optional<RestorePlace> place =
             options_.Place ? options_.Place(entry) : RestorePlace{folder_, entry.StoredName};
         if (!place) {
@@ -293,7 +319,26 @@ private:
         if (parent_ < 0)
             return false;
         target_ = parts.back();
-        return Placeable(failure) && CreateTemporary(entry, failure);
+        attributes_ = entry.Attributes;
+        if (!Placeable(failure))
+            return false;
+        // A file that may hold the entry already is compared first; the temporary file is made
+        // only when it differs.
+        if (taken_ && options_.LeaveIdentical &&
+            same_.Begin(parent_, target_, entry.Size, entry.Date, entry.Time))
+            return true;
+        return CreateTemporary(failure);
+    }
+
+    // The temporary file of an entry compared so far, with the bytes found equal copied from the
+    // existing file; writeError_ is set when it cannot be had.
+    void WriteFromEqualPart() {
+        Failure failure;
+        if (!CreateTemporary(failure)) {
+            writeError_ = failure.Error != 0 ? failure.Error : EIO;
+            return;
+        }
+        writeError_ = same_.CopyEqualPart(temporary_.Get());
     }
 
     // Whether the name may be taken: free, held by a file that may be replaced, or to be
@@ -314,9 +359,10 @@ private:
         return true;
     }
 
-    bool CreateTemporary(const CabinetEntry& entry, Failure& failure) {
-        mode_t mode = (entry.Attributes & ostrivane::cabformat::kAttrReadOnly) ? 0444 : 0666;
-        if (entry.Attributes & ostrivane::cabformat::kAttrExecute)
+    bool CreateTemporary(Failure& failure) {
+        temporaryName_.clear();
+        mode_t mode = (attributes_ & ostrivane::cabformat::kAttrReadOnly) ? 0444 : 0666;
+        if (attributes_ & ostrivane::cabformat::kAttrExecute)
             mode |= 0111;
         for (int attempt = 0; attempt < 100; ++attempt) {
             char name[64];
@@ -386,7 +432,9 @@ private:
     RestoreOutcome outcome_;
     int parent_ = -1;
     std::string target_;
-    bool taken_ = false; // the target's name was taken when the file was begun
+    bool taken_ = false;           // the target's name was taken when the file was begun
+    std::uint16_t attributes_ = 0; // of the entry begun last
+    SameContent same_;
     UniqueFd temporary_;
     std::string temporaryName_;
     unsigned nextTemporary_ = 0;

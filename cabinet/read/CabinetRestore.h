@@ -38,8 +38,15 @@ struct RestoreOptions {
     std::function<std::string(const std::string& name, int attempt)> BesideName;
     // Asked between blocks of data; false stops the restore, removing the file being written.
     std::function<bool()> KeepGoing;
-    // Hears the number of bytes written so far, as they are written.
+    // Hears the number of bytes written so far (and of those found equal, see LeaveIdentical),
+    // as they are written.
     std::function<void(std::uint64_t bytes)> Written;
+    // With BesideName or Overwrite: a file of the entry's name that holds exactly the entry (its
+    // size, its time and every byte, compared as they are decoded) is left as it is and counted
+    // as identical; nothing is written for it.
+    bool LeaveIdentical = false;
+    // Hears each entry as its restore begins.
+    std::function<void(const CabinetEntry& entry)> Begun;
     CabinetDecoder Decoder = CabinetDecoder::Independent;
 };
 
@@ -63,9 +70,10 @@ struct RestoreProblem {
 };
 
 struct RestoreOutcome {
-    int Restored = 0; // beside ones included
-    int Beside = 0;   // written beside a file of the same name
-    int Failed = 0;   // files that matched but were not restored, and parts that could not be read
+    int Restored = 0;  // beside ones included
+    int Beside = 0;    // written beside a file of the same name
+    int Identical = 0; // not written: the file there holds exactly the entry (LeaveIdentical)
+    int Failed = 0;    // files that matched but were not restored, and parts that could not be read
     bool Stopped = false; // KeepGoing ended the restore
     std::vector<std::string> UnmatchedPatterns;
     bool Complete() const { return Failed == 0 && !Stopped && UnmatchedPatterns.empty(); }

@@ -136,5 +136,34 @@ TEST(SettingsRecord, ASaveThatCannotBeMadeWritesNothing) {
               std::filesystem::perms::owner_all);
 }
 
+// The exclusion patterns: read in their order up to the first gap, written back in
+// Windows-1250 as the section "Vyloučení" anew, never a pattern the encoding cannot hold.
+TEST(SettingsRecord, ExclusionPatternsGoThereAndBack) {
+    Scratch folder;
+    const std::string path = folder / "Ostrivane.ini";
+    testsupport::WriteFile(path, FileBytes({"[Vyloučení]", "Vzor 0=node_modules/",
+                                            "Vzor 1=/Dokumenty/Velké/", "vzor 2=*.iso",
+                                            "Vzor 4=po mezeře", "Jiný=pryč"}));
+    SettingsRecord record = LoadSettings(path).Record;
+    EXPECT_EQ(PatternTexts(record.Exclusions),
+              (std::vector<std::string>{"node_modules/", "/Dokumenty/Velké/", "*.iso"}));
+
+    record.Exclusions = {{"**/.local/share/Trash/"}, {"Fotky/Čerstvé/**"}};
+    ASSERT_EQ(SaveSettings(path, record).Result, SaveResult::Saved);
+    const std::string saved = ReadFile(path);
+    EXPECT_NE(saved.find(FileBytes({"[Vyloučení]", "Vzor 0=**/.local/share/Trash/",
+                                    "Vzor 1=Fotky/Čerstvé/**"})),
+              std::string::npos);
+    EXPECT_EQ(saved.find("Vzor 2"), std::string::npos) << "the section is written anew";
+    EXPECT_EQ(saved.find("Jin"), std::string::npos);
+    EXPECT_EQ(LoadSettings(path).Record, record);
+
+    record.Exclusions.push_back({"Ελλάδα/"});
+    const SaveOutcome refused = SaveSettings(path, record);
+    EXPECT_EQ(refused.Result, SaveResult::Unstorable);
+    EXPECT_EQ(refused.Text, "Ελλάδα/");
+    EXPECT_EQ(ReadFile(path), saved);
+}
+
 } // namespace
 } // namespace ostrivane::settings

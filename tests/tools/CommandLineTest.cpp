@@ -52,6 +52,8 @@ TEST(FrontEndCommandLine, BadUsageNamesTheOptionOnStandardErrorWithStatusTwo) {
         {"a.cab 'x/*' --keep", "--keep potřebuje hodnotu"},
         {"--keep=-1 a.cab 'x/*'", "--keep potřebuje počet"},
         {"--list --keep=2 a.cab", "--keep"},
+        {"--test --exclude='*.iso' a.cab", "--exclude patří jen k záloze"},
+        {"a.cab 'x/*' --exclude", "--exclude potřebuje hodnotu"},
     };
     for (const auto& [arguments, named] : cases) {
         std::string err;
