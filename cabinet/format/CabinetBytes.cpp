@@ -69,7 +69,3 @@ DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t
     }
     return block;
 }
-
-std::string BlockText(std::size_t index) {
-    return "data block " + std::to_string(index + 1);
-}

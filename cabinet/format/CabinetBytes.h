@@ -49,6 +49,3 @@ struct DataBlock {
 // holds as many bytes as it unpacks to.
 DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
                         std::size_t count, std::uint16_t compression);
-
-// "data block N", N counted from 1.
-std::string BlockText(std::size_t index);
