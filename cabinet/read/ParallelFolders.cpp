@@ -264,6 +264,10 @@ bool ParallelFolders::Run(int fd, const CabinetDirectory& dir,
                 }
                 if (wanted && data)
                     data(item.Bytes.data(), item.Bytes.size());
+                if (keepGoing && !keepGoing()) {
+                    pool.Stop();
+                    return false;
+                }
             }
             if (keepGoing && !keepGoing()) {
                 pool.Stop();

@@ -38,6 +38,10 @@ public:
         ++flipped;
         return Written(Handle, bytes.data(), Count, Err);
     }
+    std::int32_t CabClose(std::int32_t Handle, int& Err) override {
+        positions_.erase(Handle);
+        return TStreamCabinetFileHandler::CabClose(Handle, Err);
+    }
     std::int32_t CabSeek(std::int32_t Handle, std::int32_t Distance, int SeekType,
                          int& Err) override {
         const std::int32_t result =
@@ -121,9 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
     FlippedBytes, VerificationTest,
     ::testing::Values(
         // Well inside the first data block, which holds the start of the first file.
-        Case{"InTheData", 2000, "checksum error in data block 1", 0},
-        // In the first file's name: that name is missing, an unknown one is there instead.
-        Case{"InAName", 36 + 8 + 16 + 1, ": missing from the archive", 1}),
+        Case{"InTheData", 2000, "chyba kontrolního součtu v datovém bloku 1", 0},
+        // In the first file's name (after the files' folder and the catalog's): that name is
+        // missing, an unknown one is there instead.
+        Case{"InAName", 36 + 2 * 8 + 16 + 1, ": v archívu chybí", 1}),
     testsupport::ParamName());
 
 // In a backup of several parts, the report names the part that is damaged.
