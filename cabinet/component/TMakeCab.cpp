@@ -516,7 +516,9 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
         else
             catalog_.AddUncheckedFile(stored, statMode_, TimeOf(statTime_), sourceChecked_);
         ++cabinetFiles_;
-        ++openFolderFiles_;
+        // An empty file has nothing a damaged block could cost: it does not fill the folder.
+        if (sourceChecked_ > 0)
+            ++openFolderFiles_;
         openFolderBytes_ += sourceChecked_;
         fileRecordBytes_ += ostrivane::cabformat::kFileRecordBytes + stored.size() + 1;
         NotePackedFile(stored);
@@ -572,20 +574,23 @@ void TMakeCab::ForgetCabinet() {
 }
 
 bool TMakeCab::FlushFolder() {
+    // A folder without data (empty files alone) stays open: a folder of no data blocks is one
+    // that libarchive refuses, and it holds nothing to lose.
+    if (openFolderBytes_ == 0)
+        return true;
     if (CabContext == nullptr ||
         CabinetEntryPoints().FCIFlushFolder(CabContext, FciGetNextCabinet, FciStatus) == 0)
         return false;
     // Every block of the folder has been reported.
     closedBytes_ = reportedBytes_;
-    if (openFolderFiles_ > 0)
-        ++closedFolders_;
+    ++closedFolders_;
     openFolderBytes_ = 0;
     openFolderFiles_ = 0;
     return true;
 }
 
 void TMakeCab::NextFolderFor(std::uint64_t size) {
-    if (openFolderFiles_ == 0 || (FolderBytes == 0 && FolderFiles == 0))
+    if (openFolderBytes_ == 0 || (FolderBytes == 0 && FolderFiles == 0))
         return;
     const bool full = (FolderBytes > 0 && openFolderBytes_ >= FolderBytes) ||
                       (FolderFiles > 0 && openFolderFiles_ >= FolderFiles);
@@ -664,8 +669,6 @@ bool TMakeCab::AddCatalogMember() {
         adding_ = false;
         addingCatalog_ = false;
         sourceHandle_ = -1;
-        if (added)
-            FlushFolder();
     }
     if (ok) {
         int err = 0;

@@ -86,7 +86,9 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
         self.NoteSourceRead(hf, memory, n);
-        if (n > 0 && self.FileBytesLeft > 0) {
+        // Only the source being added moves the percentages: not the library's temporary files,
+        // which it reads back when it writes a cabinet, nor the catalog.
+        if (n > 0 && hf == self.sourceHandle_ && self.FileBytesLeft > 0 && !self.addingCatalog_) {
             try {
                 self.FileBytesLeft -= n;
                 self.ArchiveBytesLeft -= n;
