@@ -37,8 +37,8 @@ void TCompBase::SettleGroupNames(const TCompHeaderObj& entries) {
             if (info.Attributes & 0x10)
                 continue;
         }
-        tails.push_back(path.substr(std::min(path.size(),
-                                             static_cast<std::size_t>(entries.RootLength(i)))));
+        tails.push_back(
+            path.substr(std::min(path.size(), static_cast<std::size_t>(entries.RootLength(i)))));
     }
     const std::string root =
         entries.FileName(first).substr(0, static_cast<std::size_t>(entries.RootLength(first)));

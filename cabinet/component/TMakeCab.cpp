@@ -15,11 +15,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = ostrivane::fs;
@@ -77,7 +77,8 @@ TMakeCab::TMakeCab(TComponent* owner)
     SetRecurseDirs(false);
     tempDir_ = "C:\\WINDOWS\\TEMP\\";
     FolderBytes = FromEnvironment("OSTRIVANE_FOLDER_BYTES", kFolderBytes);
-    FolderFiles = static_cast<std::uint32_t>(FromEnvironment("OSTRIVANE_FOLDER_FILES", kFolderFiles));
+    FolderFiles =
+        static_cast<std::uint32_t>(FromEnvironment("OSTRIVANE_FOLDER_FILES", kFolderFiles));
 }
 
 TMakeCab::~TMakeCab() {
@@ -329,8 +330,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         } catch (...) {
         }
         // The last cabinet gets its catalog too.
-        const bool catalogued = CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() ||
-                                AddCatalogMember();
+        const bool catalogued =
+            CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
         const bool flushed = CabContext != nullptr && catalogued && FlushCabinet(false);
         if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
@@ -662,8 +663,8 @@ bool TMakeCab::AddCatalogMember() {
         const TCOMP compression = CompressMethod() == cmStore ? tcompTYPE_NONE : tcompTYPE_MSZIP;
         try {
             added = CabinetEntryPoints().FCIAddFile(CabContext, source.data(), name.data(), 0,
-                                                    FciGetNextCabinet, FciStatus,
-                                                    FciGetOpenInfo, compression) != 0;
+                                                    FciGetNextCabinet, FciStatus, FciGetOpenInfo,
+                                                    compression) != 0;
         } catch (...) {
         }
         adding_ = false;

@@ -216,7 +216,8 @@ long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv
     TMakeCab& self = Self(pv);
     if (typeStatus == statusFile) {
         // A data block written: its payload and its record's head.
-        self.reportedBytes_ += cb1 + ostrivane::cabformat::kDataRecordBytes + self.ccab_.cbReserveCFData;
+        self.reportedBytes_ +=
+            cb1 + ostrivane::cabformat::kDataRecordBytes + self.ccab_.cbReserveCFData;
     } else if (typeStatus == statusCabinet) {
         // A cabinet is complete. When the library split the set on its own (a file grew beyond
         // what the component counted on), the cabinet went without a catalog: its entries go.

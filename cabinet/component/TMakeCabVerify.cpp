@@ -79,7 +79,8 @@ public:
     void Finish(const std::string& firstPart) {
         for (const auto& [name, file] : expected_) {
             if (seen_.count(name) == 0)
-                failures_.push_back({firstPart, Slashed(name) + ": " + reasons::MissingFromArchive()});
+                failures_.push_back(
+                    {firstPart, Slashed(name) + ": " + reasons::MissingFromArchive()});
         }
     }
 

@@ -184,8 +184,8 @@ public:
             const std::string damaged = DamageOf(file, dir, damage);
             entry.Crc64 = crc_;
             if (wanted)
-                visitor_.End(entry, Checked(entry, damaged.empty() ? problem : damaged, crc_,
-                                            delivered_));
+                visitor_.End(entry,
+                             Checked(entry, damaged.empty() ? problem : damaged, crc_, delivered_));
         }
         return true;
     }
@@ -336,8 +336,8 @@ public:
             [&](std::size_t index, const DecodedFile& result) {
                 CabinetEntry& entry = entries[index];
                 entry.Crc64 = result.Crc64;
-                std::string problem = result.Problem.empty() ? std::string()
-                                                             : reasons::NotRead(result.Problem);
+                std::string problem =
+                    result.Problem.empty() ? std::string() : reasons::NotRead(result.Problem);
                 visitor_.End(entry, Checked(entry, problem, result.Crc64, result.Delivered));
             },
             keepGoing_);
@@ -502,8 +502,8 @@ void ListCabinetSet(
         // The catalog is read only for whoever asks for it; the member is hidden all the same.
         class Problems : public CabinetVisitor {
         public:
-            explicit Problems(const std::function<void(const std::string&, const std::string&)>&
-                                  tell)
+            explicit Problems(
+                const std::function<void(const std::string&, const std::string&)>& tell)
                 : tell_(tell) {}
             bool Begin(const CabinetEntry&) override { return false; }
             bool Data(const std::uint8_t*, std::size_t) override { return false; }

@@ -88,7 +88,7 @@ void ListCabinetSet(
 // The catalog of the cabinet open as `fd` with the directory `dir`: nothing when it carries
 // none (`problem` empty) or when it cannot be read or trusted (`problem` says why).
 std::optional<ostrivane::cabformat::Catalog> ReadPartCatalog(int fd, const CabinetDirectory& dir,
-                                                            std::string& problem);
+                                                             std::string& problem);
 // The same for the cabinet `path`.
 std::optional<ostrivane::cabformat::Catalog> ReadPartCatalog(const std::string& path,
-                                                            std::string& problem);
+                                                             std::string& problem);

@@ -7,13 +7,13 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <algorithm>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -153,8 +153,8 @@ public:
             if (made) {
                 made_.insert(rootPath + "/" + path);
             } else if (make && errno != EEXIST) {
-                failure = {RestoreFailure::FolderFailed, errno,
-                           reasons::FolderNotMade(path, errno), rootPath + "/" + path};
+                failure = {RestoreFailure::FolderFailed, errno, reasons::FolderNotMade(path, errno),
+                           rootPath + "/" + path};
                 return -1;
             }
             const int next =
@@ -293,8 +293,8 @@ public:
             }
             parts.pop_back();
         }
-        madeFolders_.push_back({place->Folder, std::move(parts), std::move(path),
-                                recorded.Mode, recorded.Modified});
+        madeFolders_.push_back(
+            {place->Folder, std::move(parts), std::move(path), recorded.Mode, recorded.Modified});
     }
 
     // The modes and times of the folders this restore made, the deepest first, so that no
@@ -318,11 +318,10 @@ public:
             if (fd < 0)
                 continue;
             ::fchmod(fd, folder.Mode & 0777);
-            const struct timespec times[2] = {
-                {static_cast<time_t>(folder.Modified.Seconds),
-                 static_cast<long>(folder.Modified.Nanoseconds)},
-                {static_cast<time_t>(folder.Modified.Seconds),
-                 static_cast<long>(folder.Modified.Nanoseconds)}};
+            const struct timespec times[2] = {{static_cast<time_t>(folder.Modified.Seconds),
+                                               static_cast<long>(folder.Modified.Nanoseconds)},
+                                              {static_cast<time_t>(folder.Modified.Seconds),
+                                               static_cast<long>(folder.Modified.Nanoseconds)}};
             ::futimens(fd, times);
         }
         folders_.Forget();
@@ -519,8 +518,7 @@ private:
             times[0] = times[1];
             ::futimens(temporary_.Get(), times);
         }
-        if (::fchmod(temporary_.Get(), ModeOf(entry)) != 0 ||
-            ::close(temporary_.Release()) != 0) {
+        if (::fchmod(temporary_.Get(), ModeOf(entry)) != 0 || ::close(temporary_.Release()) != 0) {
             failure = {RestoreFailure::WriteFailed, errno, reasons::NotWritten(errno)};
             return;
         }

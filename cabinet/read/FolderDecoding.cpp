@@ -15,11 +15,12 @@ bool FolderDecoding::Decodes(std::uint16_t compression) {
     return type == kCompressionNone || type == kCompressionMszip;
 }
 
-FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder)
+FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder,
+                               std::uint64_t limit)
     : folder_(folder), compression_(directory.Folders.at(folder).Compression & kCompressionMask),
       blocks_(directory.Folders.at(folder).DataBlocks),
       recordHead_(kDataRecordBytes + directory.DataReserve),
-      stream_(fd, directory.Folders.at(folder).DataOffset, directory.FileSize),
+      stream_(fd, directory.Folders.at(folder).DataOffset, std::min(limit, directory.FileSize)),
       inflater_(std::make_unique<inflate_state>()), current_(kBlockBytes), previous_(kBlockBytes) {
     if (!Decodes(compression_))
         failed_ = ostrivane::reasons::FolderCompressionUnknown();

@@ -4,8 +4,10 @@
 #include "cabinet/read/FolderDecoding.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <exception>
@@ -37,7 +39,18 @@ struct Task {
 class Pool {
 public:
     Pool(int fd, const CabinetDirectory& dir, std::vector<Task>& tasks, bool withBytes)
-        : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes) {}
+        : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes), ends_(dir.Folders.size()) {
+        // Each folder's data ends where the next folder's begins: nothing past it is read.
+        std::vector<std::uint64_t> starts;
+        for (const CabinetFolderRecord& folder : dir.Folders)
+            starts.push_back(folder.DataOffset);
+        std::sort(starts.begin(), starts.end());
+        for (std::size_t f = 0; f < dir.Folders.size(); ++f) {
+            const auto next =
+                std::upper_bound(starts.begin(), starts.end(), dir.Folders[f].DataOffset);
+            ends_[f] = next == starts.end() ? dir.FileSize : *next;
+        }
+    }
 
     void Start(unsigned threads) {
         window_ = std::max<std::size_t>(1, threads * kAheadPerThread);
@@ -51,6 +64,7 @@ public:
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
+            stopped_ = true;
         }
         workReady_.notify_all();
         itemReady_.notify_all();
@@ -63,6 +77,7 @@ public:
     bool Take(std::size_t t, Item& item, const std::function<bool()>& keepGoing) {
         std::unique_lock<std::mutex> lock(mutex_);
         Task& task = tasks_[t];
+        waitingFor_ = t;
         while (task.Items.empty()) {
             if (itemReady_.wait_for(lock, std::chrono::milliseconds(50)) ==
                     std::cv_status::timeout &&
@@ -74,11 +89,14 @@ public:
                     return false;
             }
         }
+        waitingFor_ = SIZE_MAX;
         item = std::move(task.Items.front());
         task.Items.pop_front();
+        const bool wasFull = task.Held >= kHeldBytes;
         task.Held -= item.Bytes.size();
         lock.unlock();
-        roomMade_.notify_all();
+        if (wasFull)
+            roomMade_.notify_all();
         return true;
     }
 
@@ -99,8 +117,7 @@ private:
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 workReady_.wait(lock, [this] {
-                    return stop_ ||
-                           (next_ < tasks_.size() && next_ < taken_ + window_);
+                    return stop_ || (next_ < tasks_.size() && next_ < taken_ + window_);
                 });
                 if (stop_)
                     return;
@@ -115,21 +132,21 @@ private:
         roomMade_.wait(lock, [&] { return stop_ || task.Held < kHeldBytes || item.End; });
         task.Held += item.Bytes.size();
         task.Items.push_back(std::move(item));
+        // The caller is woken only when it waits for this very task.
+        const bool wanted = waitingFor_ == static_cast<std::size_t>(&task - tasks_.data());
         lock.unlock();
-        itemReady_.notify_all();
+        if (wanted)
+            itemReady_.notify_one();
     }
 
-    bool Stopped() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return stop_;
-    }
+    bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
 
     void Decode(Task& task) {
         const auto going = [this] { return !Stopped(); };
         std::string failure;
         std::optional<FolderDecoding> decoding;
         try {
-            decoding.emplace(fd_, dir_, task.Folder);
+            decoding.emplace(fd_, dir_, task.Folder, ends_[task.Folder]);
         } catch (const std::exception& error) {
             failure = error.what();
         }
@@ -145,8 +162,8 @@ private:
             std::vector<std::uint8_t> chunk;
             try {
                 bool halted = false;
-                std::string problem = decoding->Read(file.FolderOffset - decoding->Position(), {},
-                                                     going, halted);
+                std::string problem =
+                    decoding->Read(file.FolderOffset - decoding->Position(), {}, going, halted);
                 if (halted)
                     return;
                 if (!problem.empty()) {
@@ -191,6 +208,7 @@ private:
     const CabinetDirectory& dir_;
     std::vector<Task>& tasks_;
     bool withBytes_;
+    std::vector<std::uint64_t> ends_;
     std::mutex mutex_;
     std::condition_variable workReady_;
     std::condition_variable itemReady_;
@@ -199,7 +217,9 @@ private:
     std::size_t window_ = 1;
     std::size_t next_ = 0;
     std::size_t taken_ = 0;
+    std::size_t waitingFor_ = SIZE_MAX;
     bool stop_ = false;
+    std::atomic<bool> stopped_{false};
 };
 
 } // namespace
@@ -245,8 +265,8 @@ bool ParallelFolders::Run(int fd, const CabinetDirectory& dir,
         tasks.back().Files.push_back(index);
     }
     Pool pool(fd, dir, tasks, withBytes);
-    pool.Start(std::min<unsigned>(Threads(), static_cast<unsigned>(std::max<std::size_t>(
-                                                 1, tasks.size()))));
+    pool.Start(std::min<unsigned>(Threads(),
+                                  static_cast<unsigned>(std::max<std::size_t>(1, tasks.size()))));
     for (std::size_t t = 0; t < tasks.size(); ++t) {
         const std::vector<std::size_t> taskFiles = tasks[t].Files;
         for (const std::size_t index : taskFiles) {

@@ -119,9 +119,8 @@ TEST(CabToolTest, ListShowsTheBackupsTimeThenSizeTimeAttributesAndName) {
     ::symlink("ro.txt", (work / "docs/link").c_str());
     const std::string archive = work / "list.cab";
     const std::time_t before = std::time(nullptr);
-    ASSERT_EQ(RunTool("--quiet --recurse " + Quote(archive) + " " + Quote(work / "docs/*"),
-                      nullptr),
-              0);
+    ASSERT_EQ(
+        RunTool("--quiet --recurse " + Quote(archive) + " " + Quote(work / "docs/*"), nullptr), 0);
     // A copy without its times (a sync tool, "cp" without -p) changes nothing of what is listed.
     ASSERT_EQ(Shell("touch -d 2020-01-01 " + Quote(archive)), 0);
     std::string output;

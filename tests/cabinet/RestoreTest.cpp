@@ -178,9 +178,9 @@ TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
         }
         FlipByte(cabinet, ReadCabDirectory(cabinet).Folders.at(0).DataOffset + 8 + 200);
         EXPECT_EQ(RunTool("--test " + Quote(cabinet), &output), 1) << name;
-        EXPECT_NE(
-            output.find(first.substr(first.rfind('\\') + 1) + ": chyba kontrolního součtu v datovém bloku 1"),
-            std::string::npos)
+        EXPECT_NE(output.find(first.substr(first.rfind('\\') + 1) +
+                              ": chyba kontrolního součtu v datovém bloku 1"),
+                  std::string::npos)
             << name << ": " << output;
     }
 }

@@ -218,15 +218,14 @@ TEST(FrontEnd, EveryReadingCommandFailsOnASetThatIsNotWholeAndStillRestoresTheRe
         const char* told;
     };
     const Case cases[] = {
-        {"middle part missing", "data-2.cab", "rm data-2.cab",
-         "chybí část 2 z 3 této zálohy"},
-        {"last part missing", "data-3.cab", "rm data-3.cab",
-         "chybí část 3 z 3 této zálohy"},
+        {"middle part missing", "data-2.cab", "rm data-2.cab", "chybí část 2 z 3 této zálohy"},
+        {"last part missing", "data-3.cab", "rm data-3.cab", "chybí část 3 z 3 této zálohy"},
         {"another backup's part", "data-2.cab", "cp ../x/other-2.cab data-2.cab",
          "není část 2 z 3 této zálohy"},
         {"a part twice", "data-3.cab", "cp data-2.cab data-3.cab",
          "místo část 3 z 3 obsahuje část 2 této zálohy"},
-        {"a part cut short", "data-3.cab", "truncate -s 30000 data-3.cab", "je zkrácená, má jen 30000 z"},
+        {"a part cut short", "data-3.cab", "truncate -s 30000 data-3.cab",
+         "je zkrácená, má jen 30000 z"},
     };
     for (const Case& c : cases) {
         const std::string out = dir / "out";

@@ -91,10 +91,12 @@ TEST_F(HostileTree, LinkLoopsAndLinksOutOfTheTreeAreNotFollowed) {
     RestoreOptions options;
     options.Decoder = CabinetDecoder::Own;
     EXPECT_TRUE(RestoreCabinetSet({archive()}, back, options, {}).Complete());
-    const std::pair<const char*, const char*> links[] = {
-        {"src/d/up", ".."},         {"src/d/self", "."},
-        {"src/root", "/"},          {"src/elsewhere", "../outside"},
-        {"src/link.txt", "../outside/target.txt"}, {"src/dangling.txt", "nowhere"}};
+    const std::pair<const char*, const char*> links[] = {{"src/d/up", ".."},
+                                                         {"src/d/self", "."},
+                                                         {"src/root", "/"},
+                                                         {"src/elsewhere", "../outside"},
+                                                         {"src/link.txt", "../outside/target.txt"},
+                                                         {"src/dangling.txt", "nowhere"}};
     for (const auto& [name, target] : links) {
         char text[256] = "";
         const ssize_t length = ::readlink((back + "/" + name).c_str(), text, sizeof text - 1);
