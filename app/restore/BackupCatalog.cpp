@@ -5,6 +5,8 @@
 #include "cabinet/format/ArchiveParts.h"
 #include "cabinet/format/CabinetLayout.h"
 #include "cabinet/format/PlacementRecord.h"
+#include "cabinet/format/ReadReasons.h"
+#include "cabinet/read/CabinetReader.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <algorithm>
@@ -92,7 +94,8 @@ Backup ReadBackup(const std::string& firstCabinet) {
     struct stat info {};
     if (::stat(backup.Parts.front().c_str(), &info) == 0) {
         backup.Made = info.st_mtim.tv_sec;
-        backup.MadeNanoseconds = info.st_mtim.tv_nsec;
+        backup.FileSeconds = info.st_mtim.tv_sec;
+        backup.FileNanoseconds = info.st_mtim.tv_nsec;
         backup.Device = info.st_dev;
         backup.Inode = info.st_ino;
     }
@@ -111,7 +114,17 @@ Backup ReadBackup(const std::string& firstCabinet) {
                 backup.Problem = names::NameOf(part) + ": " + directory.Problem;
             continue;
         }
+        if (index == 0) {
+            // The backup's own time, whatever became of its file's time since.
+            std::string problem;
+            if (const auto catalog = ReadPartCatalog(fd.Get(), directory, problem))
+                backup.Made = catalog->Started.Seconds;
+            else if (!problem.empty() && backup.Problem.empty())
+                backup.Problem = names::NameOf(part) + ": " + reasons::CatalogDamaged(problem);
+        }
         for (const CabinetFileRecord& record : directory.Files) {
+            if (record.StoredName == cabformat::kCatalogName)
+                continue;
             BackupFile file;
             file.NameAt = static_cast<std::uint32_t>(backup.Names.size());
             file.NameSize = static_cast<std::uint16_t>(record.StoredName.size());
@@ -132,7 +145,8 @@ bool Unchanged(const Backup& backup) {
     if (::stat(backup.Parts.front().c_str(), &info) != 0)
         return backup.Device == 0 && backup.Inode == 0; // it could not be had then either
     return info.st_dev == backup.Device && info.st_ino == backup.Inode &&
-           info.st_mtim.tv_sec == backup.Made && info.st_mtim.tv_nsec == backup.MadeNanoseconds;
+           info.st_mtim.tv_sec == backup.FileSeconds &&
+           info.st_mtim.tv_nsec == backup.FileNanoseconds;
 }
 
 std::vector<Backup> ReadCatalog(const std::string& archive) {

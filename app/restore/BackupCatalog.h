@@ -33,16 +33,20 @@ struct Backup {
     // The first cabinet and its parts, by the paths they have now (another name than the set's
     // while a placement cut short in the folder is under way).
     std::vector<std::string> Parts;
-    std::int64_t Made = 0;   // the first cabinet's modification time, seconds since 1970
+    // When the backup was made, seconds since 1970: the time its catalog keeps (when it started),
+    // or for a backup written before catalogs, its first cabinet's modification time.
+    std::int64_t Made = 0;
     std::uint64_t Bytes = 0; // the size of all its cabinets on the disk
     std::string Problem;     // "" when every cabinet could be read, else why not (Czech)
     std::vector<PartProblem> SetProblems; // what is wrong with its set of cabinets
     std::string Names; // the stored names ("\" between folders), one after another
     std::vector<BackupFile> Files;
-    // Which file the first cabinet was when it was read, to the nanosecond.
+    // Which file the first cabinet was when it was read, and its modification time to the
+    // nanosecond.
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;
-    std::int64_t MadeNanoseconds = 0;
+    std::int64_t FileSeconds = 0;
+    std::int64_t FileNanoseconds = 0;
 
     bool Damaged() const { return !Problem.empty(); }
     std::string_view StoredName(const BackupFile& file) const {
@@ -63,8 +67,8 @@ Backup ReadBackup(const std::string& firstCabinet);
 // has moved it along the series.
 bool Unchanged(const Backup& backup);
 
-// The backups of `archive`, the newest first (the archive before its copies, the copies in their
-// order, where two were made in the same second).
+// The backups of `archive`, the newest first by the time each keeps (the archive before its
+// copies, the copies in their order, where two were made in the same second).
 std::vector<Backup> ReadCatalog(const std::string& archive);
 
 } // namespace ostrivane::restore

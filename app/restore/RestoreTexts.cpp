@@ -2,9 +2,9 @@
 
 #include "app/restore/BesideName.h"
 #include "archive/naming/ArchiveNames.h"
+#include "cabinet/format/ReadReasons.h"
 
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -43,59 +43,11 @@ std::string Quoted(const std::string& text) {
 } // namespace
 
 std::string SystemErrorText(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return "přístup odepřen";
-    case ENOSPC:
-        return "na disku není volné místo";
-    case EDQUOT:
-        return "byla překročena kvóta disku";
-    case EROFS:
-        return "disk je jen pro čtení";
-    case ENAMETOOLONG:
-        return "název je příliš dlouhý";
-    case ENOTDIR:
-        return "v cestě je soubor místo složky";
-    case ENOENT:
-        return "složka neexistuje";
-    case EIO:
-        return "chyba čtení nebo zápisu na disku";
-    case EEXIST:
-        return "název je obsazen";
-    case EMFILE:
-    case ENFILE:
-        return "je otevřeno příliš mnoho souborů";
-    default:
-        return "systémová chyba " + std::to_string(error) + " (" + std::strerror(error) + ")";
-    }
+    return reasons::SystemError(error);
 }
 
 std::string PartProblemText(const PartProblem& problem) {
-    const std::string name = names::NameOf(problem.Part) + ": ";
-    const std::string part =
-        "část " + std::to_string(problem.Index) + " z " + std::to_string(problem.Count);
-    switch (problem.Fault) {
-    case PartFault::Missing:
-        return name + "chybí " + part + " této zálohy";
-    case PartFault::Unreadable:
-        return name + part + " této zálohy nelze otevřít (" + SystemErrorText(problem.Error) + ")";
-    case PartFault::Foreign:
-        return name + "není " + part + " této zálohy, patří jiné záloze nebo žádné";
-    case PartFault::Repeated:
-        return name + "místo " + part + " obsahuje část " + std::to_string(problem.Carried) +
-               " této zálohy";
-    case PartFault::Extra:
-        return name + "je část této zálohy navíc, záloha má jen " + std::to_string(problem.Count) +
-               " částí";
-    case PartFault::CutShort:
-        return name + "je zkrácená, má jen " + std::to_string(problem.Size) + " z " +
-               std::to_string(problem.Expected) + " bajtů";
-    case PartFault::NotFirst:
-        return name + "je jen část " + std::to_string(problem.Carried) + " z " +
-               std::to_string(problem.Count) + " zálohy, ne její první část";
-    }
-    return name;
+    return names::NameOf(problem.Part) + ": " + DescribePartProblem(problem);
 }
 
 std::string ProblemText(const RestoreProblem& problem) {
@@ -171,7 +123,7 @@ std::string CheckMessage(const Backup& backup, const CheckSummary& summary) {
         list.Add(problem.InSet ? problem.Reason
                  : problem.WholePart
                      ? "část zálohy " + Quoted(names::NameOf(problem.Name)) + " nelze přečíst"
-                     : problem.Name + ": data jsou poškozená");
+                     : problem.Name + ": " + problem.Reason);
     return text + list.Text();
 }
 

@@ -4,6 +4,8 @@
 #include "archive/naming/ArchiveNames.h"
 #include "archive/scan/TvrkFileScan.h"
 #include "platform/fs/DosDateTime.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/Paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,27 +33,6 @@ std::string LowerAscii(std::string s) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return s;
-}
-
-// A folder is empty when it holds no files; subfolders do not count.
-bool FolderHoldsNoFiles(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return true;
-    bool empty = true;
-    while (const dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            !S_ISDIR(st.st_mode)) {
-            empty = false;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return empty;
 }
 
 } // namespace
@@ -103,13 +84,12 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
         }
     }
 
-    if (!isFolder) {
+    if (!isFolder)
         SetStoredName(fullPath);
-    } else if (!StoreEmptyDirs || FolderHoldsNoFiles(fullPath)) {
+    else if (StoreEmptyDirs)
+        SetStoredName(fullPath.back() == '/' ? fullPath : fullPath + "/");
+    else
         CurrentEntry.StoredName = fullPath;
-    } else {
-        return;
-    }
 
     // The archive being written, its numbered copies and the engine's temporary files never
     // go into the archive (a destination inside a source folder).
@@ -152,5 +132,23 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
                             static_cast<std::size_t>(headSize));
     if (std::uint8_t* header = entries.Header(index))
         PutEntryInfo(header, info);
-    entriesFound_ = true;
+    // Folders alone are nothing to back up.
+    entriesFound_ = entriesFound_ || !isFolder;
+}
+
+void TCompBase::AddGroupFolder(TCompHeaderObj& entries) {
+    std::string folder = GroupRoot;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    struct stat st {};
+    if (folder == "/" || folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return;
+    TFindData data;
+    data.Name = ostrivane::fs::NameOf(folder);
+    data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
+    data.LastWriteTime = st.st_mtim;
+    data.Device = static_cast<std::uint64_t>(st.st_dev);
+    data.Inode = static_cast<std::uint64_t>(st.st_ino);
+    // Named by the group's own folder with its "/", so that nothing of its path lies below it.
+    AddScannedEntry(GroupRoot, data, entries);
 }

@@ -6,6 +6,7 @@
 #include "archive/component/TCompBase.h"
 #include "platform/fs/Paths.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -25,11 +26,19 @@ void TCompBase::SettleGroupNames(const TCompHeaderObj& entries) {
     groupFirstEntry_ = entries.Count();
     if (first >= entries.Count())
         return;
-    // The part of each name below the group's folder.
+    // The part of each file's name below the group's folder (folders and links recorded beside
+    // the files are no members of the cabinet: only files must not repeat).
     std::vector<std::string> tails;
     for (int i = first; i < entries.Count(); ++i) {
         const std::string& path = entries.FileName(i);
-        tails.push_back(path.substr(static_cast<std::size_t>(entries.RootLength(i))));
+        TEntryInfo info;
+        if (const std::uint8_t* header = entries.Header(i)) {
+            GetEntryInfo(header, 0, info);
+            if (info.Attributes & 0x10)
+                continue;
+        }
+        tails.push_back(
+            path.substr(std::min(path.size(), static_cast<std::size_t>(entries.RootLength(i)))));
     }
     const std::string root =
         entries.FileName(first).substr(0, static_cast<std::size_t>(entries.RootLength(first)));

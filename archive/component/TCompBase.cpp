@@ -1,5 +1,6 @@
 // The compress driver: Compress, Prepare, Run and the scan-and-write loop.
 #include "archive/component/TCompBase.h"
+#include "platform/fs/FileSystem.h"
 
 #include "archive/scan/TvrkFileScan.h"
 #include "platform/fs/Paths.h"
@@ -134,6 +135,18 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
         scanner.RecurseDirs = recurseDirs_;
         scanner.IncludeHiddenDirs = includeHiddenDirs_;
         scanner.Exclusions = exclusions_;
+        scanner.KeepLinks = StoreLinks;
+        // A folder that holds nothing was the last entry added: it is marked as such.
+        scanner.OnEmptyFolder = [this, &entries](TComponent*, const std::string& dir) {
+            const int last = entries.Count() - 1;
+            std::uint8_t* header = last >= 0 ? entries.Header(last) : nullptr;
+            if (header == nullptr || entries.FileName(last) != dir)
+                return;
+            TEntryInfo info;
+            GetEntryInfo(header, 0, info);
+            info.Attributes |= ostrivane::fs::kAttrEmptyFolder;
+            PutEntryInfo(header, info);
+        };
         storedNames_.clear();
         GroupNameParts.clear();
         groupFirstEntry_ = entries.Count();
@@ -142,6 +155,8 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             GroupRoot = dir;
             if (GroupRoot.empty() || GroupRoot.back() != '/')
                 GroupRoot += '/';
+            if (StoreEmptyDirs)
+                AddGroupFolder(entries);
         };
         if (OnFileScanStatus)
             scanner.OnScanFile = [this](TComponent*, const std::string& name, int count,

@@ -121,6 +121,8 @@ private:
     // earlier group (two source folders with the same last name), the group gets a folder part
     // of its own in GroupNameParts; then its names join those of the cabinet.
     void SettleGroupNames(const TCompHeaderObj& entries);
+    // The folder of the group that begins (GroupRoot) as an entry of its own.
+    void AddGroupFolder(TCompHeaderObj& entries);
 
     bool entriesFound_ = false;
     bool movePass_ = false;

@@ -131,7 +131,11 @@ public:
 
     // --- Run state (reset by every Compress) ---
     TOperationMode OperationMode = omAdd;
+    // Folders become entries too (each group's own folder and every folder walked below it, an
+    // empty one marked with fs::kAttrEmptyFolder), so that a build can record them.
     bool StoreEmptyDirs = false;
+    // Symbolic links become entries as links (fs::kAttrLink), never followed.
+    bool StoreLinks = false;
     std::string GroupRoot; // folder of the group being scanned or written, trailing "/"
     // Stored-name folder parts that replace a group's last folder name (sdRelativeStoreStart),
     // by GroupRoot: given to a group whose names would repeat those of an earlier group.

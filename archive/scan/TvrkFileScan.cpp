@@ -224,17 +224,19 @@ void TvrkFileScan::HandOn(const std::string& dir, const TFindData& data) {
 // Walks one folder (`dirFd` open on it, owned here; `dir` ends with "/"). Subfolders are
 // opened relative to their parent with O_NOFOLLOW, so a symbolic link is never descended into
 // and path length never limits the walk. Only regular files (a link to one counts as its
-// target) and real folders are handed on; FIFOs, sockets and devices are never opened.
-void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks) {
+// target, or with KeepLinks every link as itself) and real folders are handed on; FIFOs,
+// sockets and devices are never opened.
+bool TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks) {
     if (OnRecurseDir)
         OnRecurseDir(this, dir);
     DirStream stream(dirFd);
     if (!stream.get())
-        return;
+        return true;
     int fd = ::dirfd(stream.get());
     struct stat dirStat {};
     if (::fstat(fd, &dirStat) != 0)
-        return;
+        return true;
+    bool heldAny = false;
 
     TFindData data;
     data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
@@ -265,6 +267,7 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         const std::string_view entryName = entry->d_name;
         if (entryName == "." || entryName == "..")
             continue;
+        heldAny = true;
         data.Name = entry->d_name;
 
         unsigned char type = entry->d_type;
@@ -285,7 +288,25 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         if (Excluded(dir, data.Name, type))
             continue;
 
-        if (type == DT_REG || type == DT_LNK) {
+        if (type == DT_LNK && KeepLinks) {
+            // A link is recorded as it is, whatever it leads to: never followed.
+            if (masks.Matches(data.Name)) {
+                const bool known =
+                    statted || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+                if (!known && cannotLookAt(entry->d_name))
+                    break;
+                if (known && S_ISLNK(st.st_mode)) {
+                    FillFromStat(data, st);
+                    data.Attributes = ostrivane::fs::kAttrLink | ostrivane::fs::kAttrArchive |
+                                      (data.Attributes & ostrivane::fs::kAttrHidden);
+                    data.Size = 0;
+                    ++FilesCount;
+                    if (OnScanFile)
+                        OnScanFile(this, data.Name, FilesCount, FilesSize);
+                    HandOn(dir, data);
+                }
+            }
+        } else if (type == DT_REG || type == DT_LNK) {
             // The mask decides first: a file no mask selects is never looked at further.
             if (masks.Matches(data.Name)) {
                 int flags = type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW;
@@ -326,8 +347,9 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
                             ReportUnreadable(dir + name + "/", errno);
                         if (child >= 0 && IsTaggedCache(child))
                             ::close(child);
-                        else
-                            WalkFolder(child, dir + name + "/", masks);
+                        else if (!WalkFolder(child, dir + name + "/", masks) && child >= 0 &&
+                                 OnEmptyFolder)
+                            OnEmptyFolder(this, dir + name);
                         data.DirDevice = static_cast<std::uint64_t>(dirStat.st_dev);
                         data.DirInode = static_cast<std::uint64_t>(dirStat.st_ino);
                     }
@@ -337,6 +359,7 @@ void TvrkFileScan::WalkFolder(int dirFd, const std::string& dir, const TMaskColl
         if (ProcessMessages)
             ProcessMessages();
     }
+    return heldAny;
 }
 
 void TvrkFileScan::AddFileObject(const std::string& dir, const TFindData& data, void* user) {

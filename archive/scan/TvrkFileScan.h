@@ -18,7 +18,8 @@ enum TvrkSortOptions : std::uint8_t { soUnsort, soByName, soByType, soBySize, so
 enum TfsScanOptions : std::uint8_t { soScanDir, soScanDrvs };
 
 // What the walk knows of one directory entry (the counterpart of the find-data record). For a
-// symbolic link to a regular file every field but Name describes the target.
+// symbolic link to a regular file every field but Name describes the target, unless links are
+// kept as links (KeepLinks): then the link itself, with fs::kAttrLink.
 struct TFindData {
     std::string Name;             // bare name
     std::uint32_t Attributes = 0; // mapped attribute bits (0x10 folder, 0x01, 0x20, 0x02)
@@ -74,6 +75,10 @@ public:
     const std::string& RootDir() const { return rootDir_; }
     void SetRootDir(const std::string& value); // appends "/" when missing
     bool RecurseDirs = true;
+    // Symbolic links whose names a mask selects are handed on as links (fs::kAttrLink, the
+    // link's own time, size 0), whatever they point to, instead of as the regular file they
+    // lead to.
+    bool KeepLinks = false;
     // The single comma-separated mask string of the own mode ("*" by default).
     std::string MaskString = "*";
     // Files and folders left out, by their paths relative to the folder being scanned: an
@@ -90,6 +95,9 @@ public:
     // that cannot be looked at or followed (a link into a folder that cannot be entered) is told
     // the same way, by its own path (without a trailing "/"), and the walk goes on past it.
     std::function<void(TComponent*, const std::string& directory, int error)> OnFolderUnreadable;
+    // A subfolder walked that holds nothing at all (its full path without a trailing "/"), told
+    // right after the folder itself was handed on.
+    std::function<void(TComponent*, const std::string& directory)> OnEmptyFolder;
 
     // Run state.
     int FilesCount = 0;
@@ -111,7 +119,8 @@ public:
 private:
     void ScanSpecifications();
     void ScanMaskString();
-    void WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks);
+    // False when the folder held no entry at all.
+    bool WalkFolder(int dirFd, const std::string& dir, const TMaskCollection& masks);
     void HandOn(const std::string& dir, const TFindData& data);
     // Whether the entry `name` (a directory entry type) of the folder `dir` is excluded.
     bool Excluded(const std::string& dir, const std::string& name, unsigned char type) const;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cabinet benchmark: packs one corpus (source text, binaries, random and zero data) with
-# ostrivane-cab (when built; with its read-back of every backup and with --no-verify), with
+# ostrivane-cab (when built; with its read-back of every backup, with --no-verify, and with one
+# folder per cabinet instead of folders of a few MiB, for what the folders cost in size), with
 # bench/fcipack (libcabinet through its FCI), with `gcab -c -z`
 # and with `tar cf - | pigz -p 2 -6`, and prints wall time, CPU time, peak memory and output
 # size, each also as a ratio to gcab's and to pigz's from the same round. A corpus twice the size
@@ -119,6 +120,10 @@ run_set() {
                 "$work/ostrivane.cab" "$dir/*.*"
             measure $round "ostrivane-noverify" "$work/ostrivane.cab" "$frontend" --recurse \
                 --quiet --no-verify "$work/ostrivane.cab" "$dir/*.*"
+            # One folder per cabinet, as before folders of a few MiB: what they cost in size.
+            measure $round "ostrivane-1folder" "$work/ostrivane1.cab" env OSTRIVANE_FOLDER_BYTES=0 \
+                OSTRIVANE_FOLDER_FILES=0 "$frontend" --recurse --quiet --no-verify \
+                "$work/ostrivane1.cab" "$dir/*.*"
         fi
         for level in ${OSTRIVANE_BENCH_LEVELS:-}; do
             measure $round "fcipack-level$level" "$work/fcipack$level.cab" \
@@ -127,6 +132,11 @@ run_set() {
     done
     cd - > /dev/null
     report
+    if [ -x "$frontend" ]; then
+        awk '$2 == "ostrivane-noverify" { f = $6 } $2 == "ostrivane-1folder" { o = $6 }
+             END { printf "folders of a few MiB / one folder per cabinet, size: %.4f (+%.3f %%)\n",
+                   f / o, 100 * (f / o - 1) }' "$results"
+    fi
 }
 
 mkdir -p "$work"

@@ -5,25 +5,60 @@
 #include "cabinet/component/CabinetLibrary.h"
 #include "cabinet/component/TempFileName.h"
 #include "cabinet/format/ArchiveParts.h"
+#include "cabinet/format/ReadReasons.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
 #include "platform/fs/RemoveOnTermination.h"
 #include "platform/profile/Utf8.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = ostrivane::fs;
+namespace reasons = ostrivane::reasons;
 
 namespace {
 
 using ostrivane::cabformat::kLargestCabinet;
-// One folder takes files up to the cabinet's own limit.
-constexpr std::uint32_t kFolderThreshold = kLargestCabinet;
+namespace cf = ostrivane::cabformat;
+
+// A cabinet folder of at most this many bytes or files, so that one damaged block costs at most
+// the files of one folder. On the benchmark corpus (282 MB, 9,680 files) the archive grows by
+// 0.09 % against one folder per cabinet (4 MiB alone: 0.01 %; 128 files: 0.04 %; bench/cabinet
+// prints the figure); 64 files keep the loss from one flipped byte far below 100 files even
+// where the files are small.
+constexpr std::uint64_t kFolderBytes = 4u << 20;
+constexpr std::uint32_t kFolderFiles = 64;
+// A data record at its worst (a stored deflate block: record head, "CK", block head), and room
+// kept beside the worst case of a cabinet's size.
+constexpr std::uint64_t kRecordOverhead = 8 + 2 + 5;
+constexpr std::uint64_t kSizeMargin = 256;
+
+std::uint64_t WorstData(std::uint64_t bytes) {
+    const std::uint64_t block = ostrivane::cabformat::kBlockBytes;
+    return bytes + (bytes + block - 1) / block * kRecordOverhead;
+}
+
+std::uint64_t FromEnvironment(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0')
+        return fallback;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    return end != nullptr && *end == '\0' ? value : fallback;
+}
+
+cf::CatalogTime TimeOf(const std::timespec& time) {
+    return {static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec)};
+}
 // Folder and name parts of a cabinet path each fit a 256-byte field with its terminating zero.
 constexpr std::size_t kMaxCabPathPart = ostrivane::cabformat::kLongestName;
 
@@ -43,6 +78,9 @@ TMakeCab::TMakeCab(TComponent* owner)
     SetDeleteOptions(doAllowUndo);
     SetRecurseDirs(false);
     tempDir_ = "C:\\WINDOWS\\TEMP\\";
+    FolderBytes = FromEnvironment("OSTRIVANE_FOLDER_BYTES", kFolderBytes);
+    FolderFiles =
+        static_cast<std::uint32_t>(FromEnvironment("OSTRIVANE_FOLDER_FILES", kFolderFiles));
 }
 
 TMakeCab::~TMakeCab() {
@@ -168,7 +206,10 @@ TMakeCab::SourceGroups(const TCompHeaderObj& entries) {
 bool TMakeCab::EntriesScanned(TCompHeaderObj& entries) {
     tempFolder_ = TempFolderWithRoom();
     sourceRecord_ = ostrivane::cabformat::EncodeSourceRecord(SourceGroups(entries));
-    CreateCabContext(CabinetPathFor(1), "", buildSetId_, kFolderThreshold,
+    CreateCabContext(CabinetPathFor(1), "", buildSetId_,
+                     FolderBytes == 0 ? kLargestCabinet
+                                      : static_cast<std::uint32_t>(
+                                            std::min<std::uint64_t>(FolderBytes, kLargestCabinet)),
                      std::min(PartSize, kLargestCabinet));
     if (CabContext != nullptr) {
         return true;
@@ -252,9 +293,17 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         if (exists && !ArchiveWritable()) {
             return;
         }
-        StoreEmptyDirs = false;
+        // Folders and links are recorded in the catalog, and the catalog's name is taken.
+        StoreEmptyDirs = true;
+        StoreLinks = true;
         diskFullReported_ = false;
         namesAdded_.clear();
+        namesAdded_.insert(std::string(cf::kCatalogName));
+        std::timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        Started = TimeOf(now);
+        catalog_.Start(Started);
+        ForgetCabinet();
         if (OnActivate) {
             OnActivate(this);
         }
@@ -282,7 +331,10 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             ScanAndWriteEntries(nullptr, nullptr, entries);
         } catch (...) {
         }
-        const bool flushed = CabContext != nullptr && FlushCabinet(false);
+        // The last cabinet gets its catalog too.
+        const bool catalogued =
+            CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
+        const bool flushed = CabContext != nullptr && catalogued && FlushCabinet(false);
         if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
             // Without a written cabinet no file was backed up, whatever the adds said; a
@@ -339,6 +391,11 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     const std::string fullName = entries.FileName(index);
     CurrentEntry.StoredName = fullName;
     GroupRoot = fullName.substr(0, static_cast<std::size_t>(entries.RootLength(index)));
+    if ((CurrentEntry.Attributes & (fs::kAttrDirectory | fs::kAttrLink)) != 0) {
+        // Nothing of it goes into the cabinet's data: the catalog records it.
+        RecordFolderOrLink(fullName);
+        return;
+    }
     if (OnBegin) {
         OnBegin(this, fullName, CurrentEntry.Number, extract);
     }
@@ -361,6 +418,8 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     }
     bool added = false;
     try {
+        NextFolderFor(CurrentEntry.Size);
+        MakeRoomFor(CurrentEntry.Size, cabName.size(), 0, true);
         added = AddFileToCabinet(fullName, false);
         done = added && !GetCancel();
     } catch (...) {
@@ -455,6 +514,16 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     const bool added = result != 0;
     if (added) {
         addSucceeded_ = true;
+        if (sourceCrcKnown_)
+            catalog_.AddFile(stored, statMode_, TimeOf(statTime_), sourceChecked_, sourceCrc_);
+        else
+            catalog_.AddUncheckedFile(stored, statMode_, TimeOf(statTime_), sourceChecked_);
+        ++cabinetFiles_;
+        // An empty file has nothing a damaged block could cost: it does not fill the folder.
+        if (sourceChecked_ > 0)
+            ++openFolderFiles_;
+        openFolderBytes_ += sourceChecked_;
+        fileRecordBytes_ += ostrivane::cabformat::kFileRecordBytes + stored.size() + 1;
         NotePackedFile(stored);
     } else {
         ReportFailedAdd(sourceFile);
@@ -495,4 +564,156 @@ void TMakeCab::DestroyCabContext() {
     // The library has deleted its temporary files (or, failing that, left them to a later run,
     // which finds them unlocked).
     tempLocks_.clear();
+}
+
+void TMakeCab::ForgetCabinet() {
+    closedBytes_ = 0;
+    reportedBytes_ = 0;
+    openFolderBytes_ = 0;
+    openFolderFiles_ = 0;
+    closedFolders_ = 0;
+    cabinetFiles_ = 0;
+    fileRecordBytes_ = 0;
+}
+
+bool TMakeCab::FlushFolder() {
+    // A folder without data (empty files alone) stays open: a folder of no data blocks is one
+    // that libarchive refuses, and it holds nothing to lose.
+    if (openFolderBytes_ == 0)
+        return true;
+    if (CabContext == nullptr ||
+        CabinetEntryPoints().FCIFlushFolder(CabContext, FciGetNextCabinet, FciStatus) == 0)
+        return false;
+    // Every block of the folder has been reported.
+    closedBytes_ = reportedBytes_;
+    ++closedFolders_;
+    openFolderBytes_ = 0;
+    openFolderFiles_ = 0;
+    return true;
+}
+
+void TMakeCab::NextFolderFor(std::uint64_t size) {
+    if (openFolderBytes_ == 0 || (FolderBytes == 0 && FolderFiles == 0))
+        return;
+    const bool full = (FolderBytes > 0 && openFolderBytes_ >= FolderBytes) ||
+                      (FolderFiles > 0 && openFolderFiles_ >= FolderFiles);
+    // A large file gets a folder of its own rather than the files before it in its history.
+    const bool farPast = FolderBytes > 0 && openFolderBytes_ + size > 2 * FolderBytes;
+    if (full || farPast)
+        FlushFolder();
+}
+
+void TMakeCab::MakeRoomFor(std::uint64_t size, std::size_t nameBytes, std::size_t targetBytes,
+                           bool member) {
+    if (cabinetFiles_ == 0 || CabContext == nullptr)
+        return;
+    using namespace ostrivane::cabformat;
+    const std::uint64_t header = kHeaderReserveAt + ccab_.cbReserveCFHeader;
+    // The open folder and the catalog's.
+    const std::uint64_t folders = (std::uint64_t{closedFolders_} + 2) * kFolderRecordBytes;
+    const std::uint64_t records = fileRecordBytes_ +
+                                  (member ? kFileRecordBytes + nameBytes + 1 : 0) +
+                                  kFileRecordBytes + kCatalogName.size() + 1;
+    const std::uint64_t catalog =
+        catalog_.FinishedBytes() + CatalogWriter::EntryBytes(nameBytes, targetBytes);
+    const std::uint64_t data = closedBytes_ + WorstData(openFolderBytes_ + size) +
+                               WorstData(catalog) +
+                               (std::uint64_t{closedFolders_} + 2) * ccab_.cbReserveCFData;
+    const bool fits = header + folders + records + data + kSizeMargin <= ccab_.cb &&
+                      std::uint64_t{cabinetFiles_} + (member ? 2 : 1) <= kMostFilesPerCabinet;
+    if (fits)
+        return;
+    if (!AddCatalogMember())
+        return;
+    completing_ = true;
+    const bool next = FlushCabinet(true);
+    completing_ = false;
+    if (!next)
+        ReportFailedFlush();
+    ForgetCabinet();
+}
+
+bool TMakeCab::AddCatalogMember() {
+    const std::string bytes = catalog_.Finish();
+    std::string path;
+    bool ok = false;
+    GetTempFileName(path, ok);
+    bool written = ok;
+    if (ok) {
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+        std::size_t at = 0;
+        while (fd.Valid() && at < bytes.size()) {
+            const ssize_t n = ::write(fd.Get(), bytes.data() + at, bytes.size() - at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            at += static_cast<std::size_t>(n);
+        }
+        written = fd.Valid() && at == bytes.size() && ::close(fd.Release()) == 0;
+    }
+    bool added = false;
+    if (written && FlushFolder()) {
+        std::vector<char> source = MutableText(path);
+        std::vector<char> name = MutableText(std::string(cf::kCatalogName));
+        storedNameIsUtf_ = false;
+        addingSource_ = path;
+        adding_ = true;
+        addingCatalog_ = true;
+        errorsDuringAdd_ = 0;
+        CabError = ERF{};
+        const TCOMP compression = CompressMethod() == cmStore ? tcompTYPE_NONE : tcompTYPE_MSZIP;
+        try {
+            added = CabinetEntryPoints().FCIAddFile(CabContext, source.data(), name.data(), 0,
+                                                    FciGetNextCabinet, FciStatus, FciGetOpenInfo,
+                                                    compression) != 0;
+        } catch (...) {
+        }
+        adding_ = false;
+        addingCatalog_ = false;
+        sourceHandle_ = -1;
+    }
+    if (ok) {
+        int err = 0;
+        FileHandler->CabDelete(path, err);
+        fs::KeepOnTermination(path);
+        tempLocks_.erase(path);
+    }
+    if (!added && !GetCancel())
+        DoError(CabinetBeingWritten(), reasons::CatalogNotWritten(), kErrWritingFile, "0");
+    return added;
+}
+
+void TMakeCab::RecordFolderOrLink(const std::string& fullName) {
+    const bool folder = (CurrentEntry.Attributes & fs::kAttrDirectory) != 0;
+    SetStoredName(folder && fullName.back() != '/' ? fullName + "/" : fullName);
+    std::string stored = CabStoredName(CurrentEntry.StoredName);
+    while (!stored.empty() && stored.back() == '\\')
+        stored.pop_back();
+    if (stored.empty() || stored.size() > kMaxCabPathPart ||
+        CurrentEntry.StoredName.find('\\') != std::string::npos)
+        return;
+    struct stat info {};
+    if (::lstat(fullName.c_str(), &info) != 0)
+        return;
+    if (folder) {
+        if (!S_ISDIR(info.st_mode))
+            return;
+        MakeRoomFor(0, stored.size(), 0, false);
+        catalog_.AddFolder(stored, static_cast<std::uint16_t>(info.st_mode & 07777),
+                           TimeOf(info.st_mtim),
+                           (CurrentEntry.Attributes & fs::kAttrEmptyFolder) != 0);
+        return;
+    }
+    if (!S_ISLNK(info.st_mode))
+        return;
+    std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    const ssize_t length = ::readlink(fullName.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= target.size() || length > 0xFFFF) {
+        DoError(fullName, "", kErrOpeningFile, "0");
+        return;
+    }
+    target.resize(static_cast<std::size_t>(length));
+    MakeRoomFor(0, stored.size(), target.size(), false);
+    catalog_.AddLink(stored, TimeOf(info.st_mtim), target);
 }

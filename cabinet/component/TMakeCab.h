@@ -5,6 +5,7 @@
 
 #include "archive/component/TCabInterface.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
+#include "cabinet/format/FileCatalog.h"
 #include "cabinet/format/SetRecord.h"
 #include "cabinet/format/SourceRecord.h"
 #include "platform/cabformat/CabinetFormat.h"
@@ -86,11 +87,11 @@ public:
     // reported as 25183 "Archive failed verification". On unless switched off (the command-line
     // front end's --no-verify).
     bool VerifyArchive = true;
-    // A file the library took, with the CRC-32 of the bytes it read (CrcKnown false when they
-    // were not read in order from the start).
+    // A file the library took, with the CRC-64 of the bytes it read (CrcKnown false when they
+    // were not read in order from the start); the same value goes into the cabinet's catalog.
     struct PackedFile {
         std::string StoredName;
-        std::uint32_t Crc = 0;
+        std::uint64_t Crc = 0;
         std::uint64_t Size = 0;
         bool CrcKnown = true;
     };
@@ -124,6 +125,14 @@ public:
     // The set ID every cabinet of the next build carries; 0 (the default) picks a new one that
     // no cabinet of the archive's series in its folder carries.
     std::uint16_t SetId = 0;
+    // A new cabinet folder (a fresh MSZIP history, so that a damaged block costs only the files
+    // of its folder) once the open one holds this many bytes or files; 0 keeps one folder per
+    // cabinet. The defaults are the figures bench/cabinet chose; OSTRIVANE_FOLDER_BYTES and
+    // OSTRIVANE_FOLDER_FILES override them for benchmarks.
+    std::uint64_t FolderBytes = 0;
+    std::uint32_t FolderFiles = 0;
+    // The time the last build started: the backup's own time, kept in every cabinet's catalog.
+    ostrivane::cabformat::CatalogTime Started;
 
 protected:
     // After the scan: the folder for the library's temporary files, the record of the sources,
@@ -154,7 +163,7 @@ private:
     void RecordPlaces();
     // A source file as it was when opened; compared with the file after its last read.
     void NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
-                          const std::timespec& modified);
+                          const std::timespec& modified, std::uint16_t mode);
     void CheckSourceUnchanged(FCI_INT_PTR handle);
 
     // The checks before a build writes anything; false ends the build.
@@ -192,6 +201,23 @@ private:
     static FCI_BOOL FciGetTempFile(char* tempName, int cbTempName, void* pv);
     static FCI_BOOL FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv);
     static long FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG cb2, void* pv);
+
+    // --- The cabinet being filled: its folders, its size and its catalog ---
+    // Starts a new folder when the open one is full (FolderBytes, FolderFiles) or the next file
+    // of `size` bytes would take it far past.
+    void NextFolderFor(std::uint64_t size);
+    bool FlushFolder();
+    // Completes the cabinet being filled, its catalog added, when an entry of `size` bytes with
+    // a name of `nameBytes` (a file when `member`) and a catalog entry with a target of
+    // `targetBytes` might not fit it: decided from the exact size of its closed folders and the
+    // worst case of the rest, so that the library's own limit, the backstop, never splits.
+    void MakeRoomFor(std::uint64_t size, std::size_t nameBytes, std::size_t targetBytes,
+                     bool member);
+    // Adds the catalog of the cabinet being filled as its last member, in a folder of its own.
+    bool AddCatalogMember();
+    // Records a folder or a link entry of the scan in the catalog.
+    void RecordFolderOrLink(const std::string& fullName);
+    void ForgetCabinet();
     static FCI_INT_PTR FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
                                       FCI_USHORT* attribs, int* err, void* pv);
 
@@ -205,11 +231,26 @@ private:
     // every cabinet of the build carries in its set record.
     std::string sourceRecord_;
     ostrivane::cabformat::SetToken setToken_{};
-    // The source file being read: its handle, name, size and modification time when opened.
+    // The source file being read: its handle, name, size, modification time and mode when
+    // opened.
     std::int64_t statHandle_ = -1;
     std::string statName_;
     std::int64_t statSize_ = 0;
     std::timespec statTime_{};
+    std::uint16_t statMode_ = 0;
+    // The cabinet being filled: its catalog, the data of its closed folders (exact: a folder is
+    // closed by the component, and the library reports every block of it before the flush
+    // returns), the data reported so far, the open folder's bytes and files, and its records.
+    ostrivane::cabformat::CatalogWriter catalog_;
+    std::uint64_t closedBytes_ = 0;
+    std::uint64_t reportedBytes_ = 0;
+    std::uint64_t openFolderBytes_ = 0;
+    std::uint32_t openFolderFiles_ = 0;
+    std::uint32_t closedFolders_ = 0;
+    std::uint32_t cabinetFiles_ = 0;
+    std::uint64_t fileRecordBytes_ = 0;
+    bool completing_ = false; // the component itself completes the cabinet
+    bool addingCatalog_ = false;
     std::set<std::string> changedReported_;
     bool archiveDamaged_ = false;
     bool verifiedWhole_ = false;
@@ -234,7 +275,7 @@ private:
     std::vector<PackedFile> packed_;
     std::vector<std::string> parts_;
     std::int64_t sourceHandle_ = -1;
-    std::uint32_t sourceCrc_ = 0;
+    std::uint64_t sourceCrc_ = 0;
     std::uint64_t sourcePosition_ = 0;
     std::uint64_t sourceChecked_ = 0;
     bool sourceCrcKnown_ = true;

@@ -5,6 +5,7 @@
 #include "cabinet/component/LastError.h"
 #include "cabinet/component/Percent.h"
 #include "cabinet/component/TMakeCab.h"
+#include "platform/cabformat/CabinetFormat.h"
 #include "platform/fs/DosDateTime.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
@@ -85,7 +86,9 @@ FCI_UINT TMakeCab::FciRead(FCI_INT_PTR hf, void* memory, FCI_UINT cb, int* err, 
         }
         const FCI_UINT n = self.FileHandler->CabRead(static_cast<std::int32_t>(hf), memory, cb, e);
         self.NoteSourceRead(hf, memory, n);
-        if (n > 0 && self.FileBytesLeft > 0) {
+        // Only the source being added moves the percentages: not the library's temporary files,
+        // which it reads back when it writes a cabinet, nor the catalog.
+        if (n > 0 && hf == self.sourceHandle_ && self.FileBytesLeft > 0 && !self.addingCatalog_) {
             try {
                 self.FileBytesLeft -= n;
                 self.ArchiveBytesLeft -= n;
@@ -209,7 +212,19 @@ FCI_BOOL TMakeCab::FciGetNextCabinet(CCAB* ccab, FCI_ULONG cbPrevCab, void* pv) 
     return 0;
 }
 
-long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG, FCI_ULONG, void*) {
+long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv) {
+    TMakeCab& self = Self(pv);
+    if (typeStatus == statusFile) {
+        // A data block written: its payload and its record's head.
+        self.reportedBytes_ +=
+            cb1 + ostrivane::cabformat::kDataRecordBytes + self.ccab_.cbReserveCFData;
+    } else if (typeStatus == statusCabinet) {
+        // A cabinet is complete. When the library split the set on its own (a file grew beyond
+        // what the component counted on), the cabinet went without a catalog: its entries go.
+        if (!self.completing_)
+            self.catalog_.Finish();
+        self.ForgetCabinet();
+    }
     return typeStatus <= statusCabinet ? 0 : -1;
 }
 
@@ -240,7 +255,8 @@ FCI_INT_PTR TMakeCab::FciGetOpenInfo(char* name, FCI_USHORT* date, FCI_USHORT* t
 }
 
 void TMakeCab::NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
-                                const std::timespec& modified) {
+                                const std::timespec& modified, std::uint16_t mode) {
+    statMode_ = mode;
     statHandle_ = handle;
     statName_ = name;
     statSize_ = size;
@@ -300,7 +316,8 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
     }
     BeginSourceChecksum(handle);
     if (statted) {
-        NoteOpenedSource(handle, name, static_cast<std::int64_t>(info.st_size), info.st_mtim);
+        NoteOpenedSource(handle, name, static_cast<std::int64_t>(info.st_size), info.st_mtim,
+                         static_cast<std::uint16_t>(info.st_mode & 07777));
     }
     date = 0;
     time = 0;

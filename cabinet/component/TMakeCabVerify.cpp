@@ -6,11 +6,10 @@
 #include "cabinet/component/CabPaths.h"
 #include "cabinet/component/TMakeCab.h"
 #include "cabinet/format/ArchiveParts.h"
+#include "cabinet/format/ReadReasons.h"
 #include "cabinet/read/CabinetReader.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/Paths.h"
-
-#include <isa-l/crc.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,16 +20,12 @@
 #include <set>
 
 namespace fs = ostrivane::fs;
+namespace reasons = ostrivane::reasons;
 
 namespace {
 
 // At most this many files are reported one by one; the rest are counted in one more report.
 constexpr int kMostFileReports = 20;
-
-// CRC-32 as zlib computes it (reflected IEEE polynomial), through ISA-L.
-std::uint32_t Crc32(std::uint32_t crc, const void* bytes, std::size_t count) {
-    return crc32_gzip_refl(crc, static_cast<const unsigned char*>(bytes), count);
-}
 
 std::string Slashed(std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -53,26 +48,24 @@ public:
     bool Begin(const CabinetEntry& entry) override {
         const auto found = expected_.find(entry.StoredName);
         if (found == expected_.end() || !seen_.insert(entry.StoredName).second) {
-            failures_.push_back({entry.Part, entry.Name + ": not one of the files packed"});
+            failures_.push_back({entry.Part, entry.Name + ": " + reasons::NotPacked()});
             return false;
         }
         current_ = found->second;
-        crc_ = 0;
         return true;
     }
 
-    bool Data(const std::uint8_t* bytes, std::size_t count) override {
-        crc_ = Crc32(crc_, bytes, count);
-        bytesRead_ += count;
-        return true;
-    }
+    // The reader takes each file's CRC-64 where it decodes it; the bytes stay there.
+    bool NeedsBytes() const override { return false; }
+    bool Data(const std::uint8_t*, std::size_t) override { return true; }
 
     void End(const CabinetEntry& entry, const std::string& problem) override {
+        bytesRead_ += entry.Size;
         if (!problem.empty()) {
             failures_.push_back({entry.Part, entry.Name + ": " + problem});
-        } else if (current_->CrcKnown && (entry.Size != current_->Size || crc_ != current_->Crc)) {
-            failures_.push_back(
-                {entry.Part, entry.Name + ": the contents differ from the file packed"});
+        } else if (current_->CrcKnown &&
+                   (entry.Size != current_->Size || entry.Crc64 != current_->Crc)) {
+            failures_.push_back({entry.Part, entry.Name + ": " + reasons::DiffersFromPacked()});
         } else {
             ++verified_;
         }
@@ -86,7 +79,8 @@ public:
     void Finish(const std::string& firstPart) {
         for (const auto& [name, file] : expected_) {
             if (seen_.count(name) == 0)
-                failures_.push_back({firstPart, Slashed(name) + ": missing from the archive"});
+                failures_.push_back(
+                    {firstPart, Slashed(name) + ": " + reasons::MissingFromArchive()});
         }
     }
 
@@ -98,7 +92,6 @@ private:
     std::map<std::string, const TMakeCab::PackedFile*> expected_;
     std::set<std::string> seen_;
     const TMakeCab::PackedFile* current_ = nullptr;
-    std::uint32_t crc_ = 0;
     int verified_ = 0;
     std::uint64_t bytesRead_ = 0;
     std::vector<Failure> failures_;
@@ -119,7 +112,7 @@ void TMakeCab::NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT co
         return;
     // Only bytes that follow the ones already summed can be summed.
     if (sourcePosition_ == sourceChecked_) {
-        sourceCrc_ = Crc32(sourceCrc_, bytes, count);
+        sourceCrc_ = ostrivane::cabformat::Crc64(sourceCrc_, bytes, count);
         sourceChecked_ += count;
     } else {
         sourceCrcKnown_ = false;

@@ -2,6 +2,7 @@
 
 #include "archive/naming/ArchiveNames.h"
 #include "cabinet/format/PlacementRecord.h"
+#include "cabinet/format/ReadReasons.h"
 #include "platform/fs/FileSystem.h"
 
 #include <cerrno>
@@ -94,29 +95,21 @@ std::optional<PartProblem> PartFaultOf(const std::string& path, const CabinetPla
 } // namespace
 
 std::string DescribePartProblem(const PartProblem& problem) {
-    const std::string part =
-        "part " + std::to_string(problem.Index) + " of " + std::to_string(problem.Count);
     switch (problem.Fault) {
     case PartFault::Missing:
-        return part + " of this backup is missing";
+        return reasons::PartMissing(problem.Index, problem.Count);
     case PartFault::Unreadable:
-        return part + " of this backup cannot be opened: " + std::strerror(problem.Error);
+        return reasons::PartUnopenable(problem.Index, problem.Count, problem.Error);
     case PartFault::Foreign:
-        return "not " + part +
-               " of this backup: it belongs to another backup or is no part of "
-               "one; not read";
+        return reasons::PartForeign(problem.Index, problem.Count);
     case PartFault::Repeated:
-        return "holds part " + std::to_string(problem.Carried) + " of this backup instead of " +
-               part + "; not read";
+        return reasons::PartRepeated(problem.Index, problem.Count, problem.Carried);
     case PartFault::Extra:
-        return "a part of this backup beyond the " + std::to_string(problem.Count) +
-               " its first cabinet counts; not read";
+        return reasons::PartExtra(problem.Count);
     case PartFault::CutShort:
-        return "cut short: " + std::to_string(problem.Size) + " of the " +
-               std::to_string(problem.Expected) + " bytes its header gives";
+        return reasons::PartCutShort(problem.Size, problem.Expected);
     case PartFault::NotFirst:
-        return "only part " + std::to_string(problem.Carried) + " of " +
-               std::to_string(problem.Count) + " of a backup, not its first cabinet";
+        return reasons::PartNotFirst(problem.Carried, problem.Count);
     }
     return {};
 }

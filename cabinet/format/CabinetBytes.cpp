@@ -23,21 +23,20 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size
 
 const std::uint8_t* BlockStream::Take(std::size_t count) {
     if (have_ - at_ < count) {
-        std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(at_),
-                  buffer_.begin() + static_cast<std::ptrdiff_t>(have_), buffer_.begin());
+        std::copy(buffer_.get() + at_, buffer_.get() + have_, buffer_.get());
         have_ -= at_;
         at_ = 0;
         const std::uint64_t room = limit_ > next_ ? limit_ - next_ : 0;
         const std::size_t ask =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - have_, room));
-        const std::size_t got = ReadAt(fd_, next_, buffer_.data() + have_, ask);
+            static_cast<std::size_t>(std::min<std::uint64_t>(size_ - have_, room));
+        const std::size_t got = ReadAt(fd_, next_, buffer_.get() + have_, ask);
         next_ += got;
         have_ += got;
         if (have_ < count)
             return nullptr;
     }
     at_ += count;
-    return buffer_.data() + at_ - count;
+    return buffer_.get() + at_ - count;
 }
 
 DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
@@ -68,8 +67,4 @@ DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t
         block.Check = BlockCheck::ChecksumError;
     }
     return block;
-}
-
-std::string BlockText(std::size_t index) {
-    return "data block " + std::to_string(index + 1);
 }

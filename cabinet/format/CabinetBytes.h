@@ -2,19 +2,24 @@
 // order through a buffer, never past a limit, and the checks every data record must pass.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 // Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
 std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t count);
 
-// Sequential reading from `start` up to `limit` through a buffer of 1 MiB.
+// Sequential reading from `start` up to `limit` through a buffer of at most 1 MiB (less for a
+// short stretch).
 class BlockStream {
 public:
     BlockStream(int fd, std::uint64_t start, std::uint64_t limit)
-        : fd_(fd), next_(start), limit_(limit), buffer_(1 << 20) {}
+        : fd_(fd), next_(start), limit_(limit),
+          size_(static_cast<std::size_t>(
+              std::clamp<std::uint64_t>(limit > start ? limit - start : 0, kLeast, kMost))),
+          buffer_(new std::uint8_t[size_]) {}
 
     // The next `count` bytes (at most 128 KiB), or nullptr when the limit comes first. The bytes
     // stay valid until the next call.
@@ -23,8 +28,11 @@ public:
 private:
     int fd_;
     std::uint64_t next_;
+    static constexpr std::uint64_t kLeast = 256u << 10; // a whole record always fits
+    static constexpr std::uint64_t kMost = 1u << 20;
     std::uint64_t limit_;
-    std::vector<std::uint8_t> buffer_;
+    std::size_t size_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t at_ = 0;
     std::size_t have_ = 0;
 };
@@ -49,6 +57,3 @@ struct DataBlock {
 // holds as many bytes as it unpacks to.
 DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,
                         std::size_t count, std::uint16_t compression);
-
-// "data block N", N counted from 1.
-std::string BlockText(std::size_t index);

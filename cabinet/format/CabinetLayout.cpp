@@ -2,6 +2,7 @@
 
 #include "cabinet/format/CabinetBytes.h"
 #include "cabinet/format/CabinetHeader.h"
+#include "cabinet/format/ReadReasons.h"
 #include "platform/cabformat/CabinetFormat.h"
 
 #include <algorithm>
@@ -75,7 +76,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
     CabinetDirectory dir;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        dir.Problem = "not a regular file";
+        dir.Problem = ostrivane::reasons::NotRegularFile();
         return dir;
     }
     dir.FileSize = static_cast<std::uint64_t>(info.st_size);
@@ -86,8 +87,8 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
     const std::optional<CabinetHeader> parsed = ParseCabinetHeader(head.data(), head.size());
     if (!parsed) {
         dir.Problem = head.size() >= sizeof kSignature && LoadU32(head.data()) == kSignature
-                          ? "the cabinet header is cut short"
-                          : "not a cabinet";
+                          ? ostrivane::reasons::HeaderCutShort()
+                          : ostrivane::reasons::NotCabinet();
         return dir;
     }
     const std::uint32_t filesAt = parsed->FilesOffset;
@@ -109,7 +110,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         }
     }
     if (!header.Ok()) {
-        dir.Problem = "the cabinet header is cut short";
+        dir.Problem = ostrivane::reasons::HeaderCutShort();
         return dir;
     }
 
@@ -126,7 +127,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         dir.Folders.push_back(folder);
     }
     if (!folders.Ok()) {
-        dir.Problem = "the folder records are cut short";
+        dir.Problem = ostrivane::reasons::FolderRecordsCutShort();
         dir.Folders.clear();
         return dir;
     }
@@ -149,8 +150,7 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         dir.Files.push_back(std::move(file));
     }
     if (!files.Ok())
-        dir.Problem = "the file records are cut short after " + std::to_string(dir.Files.size()) +
-                      " of " + std::to_string(fileCount);
+        dir.Problem = ostrivane::reasons::FileRecordsCutShort(dir.Files.size(), fileCount);
     return dir;
 }
 
@@ -185,21 +185,21 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
                 TakeDataBlock(stream, recordHead, block, folder.DataBlocks, folder.Compression);
             if (taken.Check == BlockCheck::CutShort) {
                 damage.push_back(
-                    {f, plain, kToFolderEnd, "the cabinet ends inside " + BlockText(block)});
+                    {f, plain, kToFolderEnd, ostrivane::reasons::CabinetEndsInsideBlock(block)});
                 break;
             }
             if (taken.Check == BlockCheck::Malformed) {
                 damage.push_back(
-                    {f, plain, kToFolderEnd, BlockText(block) + " is malformed", true});
+                    {f, plain, kToFolderEnd, ostrivane::reasons::BlockMalformed(block), true});
                 break;
             }
             if (taken.Check == BlockCheck::ChecksumError)
                 damage.push_back(
-                    {f, plain, plain + taken.Unpacked, "checksum error in " + BlockText(block)});
+                    {f, plain, plain + taken.Unpacked, ostrivane::reasons::BlockChecksum(block)});
             plain += taken.Unpacked;
         }
         if (block == folder.DataBlocks)
-            damage.push_back({f, plain, kToFolderEnd, "the data blocks end before the file does"});
+            damage.push_back({f, plain, kToFolderEnd, ostrivane::reasons::BlocksEndBeforeFile()});
     }
     std::stable_sort(damage.begin(), damage.end(),
                      [](const DamagedStretch& a, const DamagedStretch& b) {
@@ -211,9 +211,9 @@ std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& dire
 std::string DamageOf(const CabinetFileRecord& file, const CabinetDirectory& directory,
                      const std::vector<DamagedStretch>& damage) {
     if (file.Folder >= 0xFFFD)
-        return "the file continues in another cabinet of a spanned set";
+        return ostrivane::reasons::ContinuedInAnotherCabinet();
     if (file.Folder >= directory.Folders.size())
-        return "the file names a folder the cabinet does not have";
+        return ostrivane::reasons::NoSuchFolder();
     if (file.Size == 0)
         return {};
     const std::uint64_t begin = file.FolderOffset;

@@ -1,5 +1,6 @@
 #include "cabinet/read/CabinetRestore.h"
 
+#include "cabinet/format/ReadReasons.h"
 #include "cabinet/read/CabinetReader.h"
 #include "cabinet/read/SameContent.h"
 #include "platform/cabformat/CabinetFormat.h"
@@ -7,6 +8,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,21 +16,21 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-std::string SystemText(int code) {
-    return std::strerror(code);
-}
+namespace cf = ostrivane::cabformat;
+namespace reasons = ostrivane::reasons;
 
 // The parts of a stored name ("\" or "/" between them) when it names a place inside a folder;
 // empty, with `reason` set, for an absolute name or one with an empty, "." or ".." part.
 std::vector<std::string> SafeNameParts(const std::string& name, std::string& reason) {
     std::vector<std::string> parts;
     if (name.empty() || name[0] == '/' || name[0] == '\\') {
-        reason = "refused: an absolute name";
+        reason = reasons::RefusedAbsolute();
         return {};
     }
     std::size_t start = 0;
@@ -36,8 +38,7 @@ std::vector<std::string> SafeNameParts(const std::string& name, std::string& rea
         const std::size_t end = name.find_first_of("/\\", start);
         std::string part = name.substr(start, end == std::string::npos ? end : end - start);
         if (part.empty() || part == "." || part == "..") {
-            reason = part.empty() ? "refused: the name has an empty part"
-                                  : "refused: the name has a \"" + part + "\" part";
+            reason = part.empty() ? reasons::RefusedEmptyPart() : reasons::RefusedPart(part);
             return {};
         }
         parts.push_back(std::move(part));
@@ -107,8 +108,7 @@ int ReadyFolder(const std::string& path) {
 }
 
 Failure FolderFailure(const std::string& path, int error) {
-    return {RestoreFailure::FolderFailed, error,
-            "the folder " + path + " cannot be made or written: " + SystemText(error), path};
+    return {RestoreFailure::FolderFailed, error, reasons::RestoreFolderUnusable(path, error), path};
 }
 
 // The folders files are restored below, each opened once (made with its parents when missing),
@@ -136,8 +136,9 @@ public:
     }
 
     // The folder of `parts` (all but the last) below `root`, or -1 with `failure` set.
+    // Folders are made where missing unless `make` is false.
     int Open(int root, const std::string& rootPath, const std::vector<std::string>& parts,
-             Failure& failure) {
+             Failure& failure, bool make = true) {
         const std::vector<std::string> folders(parts.begin(), parts.end() - 1);
         if (folders.empty())
             return root;
@@ -149,9 +150,11 @@ public:
         for (const std::string& part : folders) {
             const int parent = current.Valid() ? current.Get() : root;
             path += (path.empty() ? "" : "/") + part;
-            if (::mkdirat(parent, part.c_str(), 0777) != 0 && errno != EEXIST) {
-                failure = {RestoreFailure::FolderFailed, errno,
-                           "folder " + path + " cannot be made: " + SystemText(errno),
+            const bool made = make && ::mkdirat(parent, part.c_str(), 0777) == 0;
+            if (made) {
+                made_.insert(rootPath + "/" + path);
+            } else if (make && errno != EEXIST) {
+                failure = {RestoreFailure::FolderFailed, errno, reasons::FolderNotMade(path, errno),
                            rootPath + "/" + path};
                 return -1;
             }
@@ -160,11 +163,9 @@ public:
             if (next < 0) {
                 failure =
                     errno == ELOOP || errno == ENOTDIR
-                        ? Failure{RestoreFailure::Refused, errno,
-                                  "refused: " + path + " is a link or a file, not a folder"}
+                        ? Failure{RestoreFailure::Refused, errno, reasons::RefusedLinkInPath(path)}
                         : Failure{RestoreFailure::FolderFailed, errno,
-                                  "folder " + path + " cannot be opened: " + SystemText(errno),
-                                  rootPath + "/" + path};
+                                  reasons::FolderNotOpened(path, errno), rootPath + "/" + path};
                 return -1;
             }
             current.Reset(next);
@@ -175,8 +176,17 @@ public:
         return cached_.Get();
     }
 
+    // Whether this walk made the folder `path` (a root's path, "/", the parts below it).
+    bool Made(const std::string& path) const { return made_.count(path) > 0; }
+    // The folder kept open is closed.
+    void Forget() {
+        cached_.Reset();
+        cachedParts_.clear();
+    }
+
 private:
     std::map<std::string, std::pair<UniqueFd, int>> roots_;
+    std::set<std::string> made_;
     UniqueFd cached_;
     int cachedRoot_ = -1;
     std::vector<std::string> cachedParts_;
@@ -189,13 +199,20 @@ public:
         : folder_(folder), options_(options), problem_(problem),
           matched_(options.Patterns.size(), false) {}
 
+    bool Wants(const CabinetEntry& entry) override {
+        bool selected = options_.Patterns.empty();
+        for (const std::string& pattern : options_.Patterns)
+            selected = selected || NameMatches(entry.Name, pattern);
+        return selected && (!options_.Select || options_.Select(entry));
+    }
+
     bool Begin(const CabinetEntry& entry) override {
         if (!Selected(entry))
             return false;
         Failure failure;
         if (!Prepare(entry, failure)) {
-            if (failure.Text.rfind("refused", 0) != 0)
-                failure.Text = "not restored: " + failure.Text;
+            if (failure.Kind != RestoreFailure::Refused)
+                failure.Text = reasons::NotRestored(failure.Text);
             Fail(entry.Name, failure);
             return false;
         }
@@ -249,18 +266,89 @@ public:
         if (!problem.empty())
             failure = {RestoreFailure::Damaged, 0, problem};
         else if (writeError_ != 0)
-            failure = {RestoreFailure::WriteFailed, writeError_,
-                       "cannot be written: " + SystemText(writeError_)};
+            failure = {RestoreFailure::WriteFailed, writeError_, reasons::NotWritten(writeError_)};
         else
             Commit(entry, failure);
         temporary_.Reset();
         if (!failure.Text.empty()) {
             ::unlinkat(parent_, temporaryName_.c_str(), 0);
-            failure.Text = "not restored: " + failure.Text;
+            failure.Text = reasons::NotRestored(failure.Text);
             Fail(entry.Name, failure);
             return;
         }
         ++outcome_.Restored;
+    }
+
+    // A folder or a link of the backup's catalog: a link is made where it belongs (never
+    // followed, and nothing is ever written through it); an empty folder is made; every folder
+    // this restore made gets its mode and time once everything is in it (FinishFolders).
+    void Recorded(const std::string& part, const cf::Catalog& catalog,
+                  const cf::CatalogEntry& recorded) override {
+        CabinetEntry entry;
+        entry.Part = part;
+        entry.StoredName = std::string(catalog.Name(recorded));
+        entry.Name = entry.StoredName;
+        std::replace(entry.Name.begin(), entry.Name.end(), '\\', '/');
+        entry.Recorded = &recorded;
+        if (recorded.Kind == cf::CatalogKind::Link) {
+            if (Selected(entry))
+                RestoreLink(entry, std::string(catalog.Target(recorded)));
+            return;
+        }
+        std::optional<RestorePlace> place =
+            options_.Place ? options_.Place(entry) : RestorePlace{folder_, entry.StoredName};
+        if (!place)
+            return;
+        std::string reason;
+        std::vector<std::string> parts = SafeNameParts(place->Name, reason);
+        if (parts.empty())
+            return;
+        std::string path = place->Folder;
+        for (const std::string& name : parts)
+            path += "/" + name;
+        if (recorded.EmptyFolder() && Selected(entry)) {
+            Failure failure;
+            const int root = folders_.Root(place->Folder, failure);
+            parts.push_back("."); // the folder itself is made, as the folder of a file would be
+            if (root < 0 || folders_.Open(root, place->Folder, parts, failure) < 0) {
+                failure.Text = reasons::NotRestored(failure.Text);
+                Fail(entry.Name, failure);
+                return;
+            }
+            parts.pop_back();
+        }
+        madeFolders_.push_back(
+            {place->Folder, std::move(parts), std::move(path), recorded.Mode, recorded.Modified});
+    }
+
+    // The modes and times of the folders this restore made, the deepest first, so that no
+    // folder's time moves again when something is put into it.
+    void FinishFolders() {
+        std::stable_sort(madeFolders_.begin(), madeFolders_.end(),
+                         [](const MadeFolder& a, const MadeFolder& b) {
+                             return a.Parts.size() > b.Parts.size();
+                         });
+        for (const MadeFolder& folder : madeFolders_) {
+            if (!folders_.Made(folder.Path))
+                continue;
+            Failure failure;
+            const int root = folders_.Root(folder.Root, failure);
+            if (root < 0)
+                continue;
+            std::vector<std::string> parts = folder.Parts;
+            parts.push_back(".");
+            // Opened part by part without following a link, never made here.
+            const int fd = folders_.Open(root, folder.Root, parts, failure, false);
+            if (fd < 0)
+                continue;
+            ::fchmod(fd, folder.Mode & 0777);
+            const struct timespec times[2] = {{static_cast<time_t>(folder.Modified.Seconds),
+                                               static_cast<long>(folder.Modified.Nanoseconds)},
+                                              {static_cast<time_t>(folder.Modified.Seconds),
+                                               static_cast<long>(folder.Modified.Nanoseconds)}};
+            ::futimens(fd, times);
+        }
+        folders_.Forget();
     }
 
     void PartProblem(const std::string& part, const std::string& problem) override {
@@ -286,6 +374,77 @@ public:
     }
 
 private:
+    struct MadeFolder {
+        std::string Root;
+        std::vector<std::string> Parts;
+        std::string Path;
+        std::uint16_t Mode = 0;
+        cf::CatalogTime Modified;
+    };
+
+    // A link of the catalog, made under a temporary name in its folder and renamed into place
+    // (or beside a name that is taken), with its own time.
+    void RestoreLink(const CabinetEntry& entry, const std::string& target) {
+        Failure failure;
+        std::optional<RestorePlace> place =
+            options_.Place ? options_.Place(entry) : RestorePlace{folder_, entry.StoredName};
+        std::string reason;
+        std::vector<std::string> parts;
+        if (!place) {
+            failure = {RestoreFailure::Unplaced, 0, reasons::NoPlaceKnown()};
+        } else if ((parts = SafeNameParts(place->Name, reason)).empty()) {
+            failure = {RestoreFailure::Refused, 0, reason};
+        } else if (const int root = folders_.Root(place->Folder, failure); root >= 0) {
+            parent_ = folders_.Open(root, place->Folder, parts, failure);
+            if (parent_ >= 0) {
+                target_ = parts.back();
+                if (Placeable(failure) && CreateLink(target, failure)) {
+                    CommitLink(entry, failure);
+                    if (failure.Text.empty()) {
+                        ++outcome_.Restored;
+                        return;
+                    }
+                    ::unlinkat(parent_, temporaryName_.c_str(), 0);
+                }
+            }
+        }
+        if (failure.Kind != RestoreFailure::Refused)
+            failure.Text = reasons::NotRestored(failure.Text);
+        Fail(entry.Name, failure);
+    }
+
+    bool CreateLink(const std::string& target, Failure& failure) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = NextTemporaryName();
+            if (::symlinkat(target.c_str(), parent_, name.c_str()) == 0) {
+                temporaryName_ = name;
+                return true;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        failure = {RestoreFailure::WriteFailed, errno, reasons::NotCreated(errno)};
+        return false;
+    }
+
+    void CommitLink(const CabinetEntry& entry, Failure& failure) {
+        const struct timespec times[2] = {TimeOf(entry.Recorded->Modified),
+                                          TimeOf(entry.Recorded->Modified)};
+        ::utimensat(parent_, temporaryName_.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        PutInPlace(failure);
+    }
+
+    static struct timespec TimeOf(const cf::CatalogTime& time) {
+        return {static_cast<time_t>(time.Seconds), static_cast<long>(time.Nanoseconds)};
+    }
+
+    std::string NextTemporaryName() {
+        char name[64];
+        std::snprintf(name, sizeof name, ".ostrivane-restore-%d-%u.tmp",
+                      static_cast<int>(::getpid()), nextTemporary_++);
+        return name;
+    }
+
     bool Selected(const CabinetEntry& entry) {
         bool selected = options_.Patterns.empty();
         for (std::size_t i = 0; i < options_.Patterns.size(); ++i) {
@@ -299,11 +458,10 @@ private:
 
     // The folder and the temporary file of `entry`; false with `failure` set.
     bool Prepare(const CabinetEntry& entry, Failure& failure) {
-        temporaryName_.clear();
         std::optional<RestorePlace> place =
             options_.Place ? options_.Place(entry) : RestorePlace{folder_, entry.StoredName};
         if (!place) {
-            failure = {RestoreFailure::Unplaced, 0, "no place to restore it to is known"};
+            failure = {RestoreFailure::Unplaced, 0, reasons::NoPlaceKnown()};
             return false;
         }
         std::string reason;
@@ -319,7 +477,6 @@ private:
         if (parent_ < 0)
             return false;
         target_ = parts.back();
-        attributes_ = entry.Attributes;
         if (!Placeable(failure))
             return false;
         // A file that may hold the entry already is compared first; the temporary file is made
@@ -349,27 +506,22 @@ private:
         if (!taken_ || options_.BesideName)
             return true;
         if (!options_.Overwrite) {
-            failure = {RestoreFailure::Kept, EEXIST, "a file of that name exists and is kept"};
+            failure = {RestoreFailure::Kept, EEXIST, reasons::FileKept()};
             return false;
         }
         if (S_ISDIR(info.st_mode)) {
-            failure = {RestoreFailure::Kept, EISDIR, "a folder of that name exists"};
+            failure = {RestoreFailure::Kept, EISDIR, reasons::FolderInTheWay()};
             return false;
         }
         return true;
     }
 
+    // The temporary file is its user's alone until it is whole; it gets its mode at the end.
     bool CreateTemporary(Failure& failure) {
-        temporaryName_.clear();
-        mode_t mode = (attributes_ & ostrivane::cabformat::kAttrReadOnly) ? 0444 : 0666;
-        if (attributes_ & ostrivane::cabformat::kAttrExecute)
-            mode |= 0111;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[64];
-            std::snprintf(name, sizeof name, ".ostrivane-restore-%d-%u.tmp",
-                          static_cast<int>(::getpid()), nextTemporary_++);
-            const int fd =
-                ::openat(parent_, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            const std::string name = NextTemporaryName();
+            const int fd = ::openat(parent_, name.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 temporary_.Reset(fd);
                 temporaryName_ = name;
@@ -378,27 +530,49 @@ private:
             if (errno != EEXIST)
                 break;
         }
-        failure = {RestoreFailure::WriteFailed, errno, "cannot be created: " + SystemText(errno)};
+        failure = {RestoreFailure::WriteFailed, errno, reasons::NotCreated(errno)};
         return false;
     }
 
-    // Times, then the rename into place (or beside); `failure` is left empty when it is there.
+    // The mode a restored file gets: the catalog's permission bits (never set-user-ID,
+    // set-group-ID or sticky), or for a cabinet without a catalog, read-only and executable from
+    // its attributes within the umask.
+    static mode_t ModeOf(const CabinetEntry& entry) {
+        if (entry.Recorded != nullptr)
+            return entry.Recorded->Mode & 0777;
+        mode_t mode = (entry.Attributes & cf::kAttrReadOnly) ? 0444 : 0666;
+        if (entry.Attributes & cf::kAttrExecute)
+            mode |= 0111;
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mode & ~mask;
+    }
+
+    // Mode and times, then the rename into place (or beside); `failure` is left empty when it
+    // is there.
     void Commit(const CabinetEntry& entry, Failure& failure) {
         struct timespec times[2] = {};
-        if (const auto modified = ostrivane::fs::TimeOfDosDateTime(entry.Date, entry.Time)) {
+        if (entry.Recorded != nullptr) {
+            times[1] = TimeOf(entry.Recorded->Modified);
+            times[0] = times[1];
+            ::futimens(temporary_.Get(), times);
+        } else if (const auto modified = ostrivane::fs::TimeOfDosDateTime(entry.Date, entry.Time)) {
             times[1].tv_sec = *modified;
             times[0] = times[1];
             ::futimens(temporary_.Get(), times);
         }
-        if (::close(temporary_.Release()) != 0) {
-            failure = {RestoreFailure::WriteFailed, errno,
-                       "cannot be written: " + SystemText(errno)};
+        if (::fchmod(temporary_.Get(), ModeOf(entry)) != 0 || ::close(temporary_.Release()) != 0) {
+            failure = {RestoreFailure::WriteFailed, errno, reasons::NotWritten(errno)};
             return;
         }
+        PutInPlace(failure);
+    }
+
+    // The temporary file (or link) renamed into place, or beside a name that is taken.
+    void PutInPlace(Failure& failure) {
         if (options_.Overwrite) {
             if (::renameat(parent_, temporaryName_.c_str(), parent_, target_.c_str()) != 0)
-                failure = {RestoreFailure::WriteFailed, errno,
-                           "cannot be put in place: " + SystemText(errno)};
+                failure = {RestoreFailure::WriteFailed, errno, reasons::NotPutInPlace(errno)};
             return;
         }
         int error = taken_ ? EEXIST : RenameWithoutReplacing(parent_, temporaryName_, target_);
@@ -412,10 +586,9 @@ private:
                 ++outcome_.Beside;
         }
         if (error == EEXIST)
-            failure = {RestoreFailure::Kept, EEXIST, "a file of that name exists and is kept"};
+            failure = {RestoreFailure::Kept, EEXIST, reasons::FileKept()};
         else if (error != 0)
-            failure = {RestoreFailure::WriteFailed, error,
-                       "cannot be put in place: " + SystemText(error)};
+            failure = {RestoreFailure::WriteFailed, error, reasons::NotPutInPlace(error)};
     }
 
     void Fail(const std::string& name, const Failure& failure) {
@@ -432,14 +605,14 @@ private:
     RestoreOutcome outcome_;
     int parent_ = -1;
     std::string target_;
-    bool taken_ = false;           // the target's name was taken when the file was begun
-    std::uint16_t attributes_ = 0; // of the entry begun last
+    bool taken_ = false; // the target's name was taken when the file was begun
     SameContent same_;
     UniqueFd temporary_;
     std::string temporaryName_;
     unsigned nextTemporary_ = 0;
     int writeError_ = 0;
     std::uint64_t written_ = 0;
+    std::vector<MadeFolder> madeFolders_;
 };
 
 } // namespace
@@ -461,5 +634,6 @@ RestoreOutcome RestoreCabinetSet(const std::vector<std::string>& parts, const st
     }
     if (!ReadCabinetSet(parts, restorer, options.KeepGoing, options.Decoder))
         restorer.Abandon();
+    restorer.FinishFolders();
     return restorer.Outcome();
 }

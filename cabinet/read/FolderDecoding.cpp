@@ -1,5 +1,6 @@
 #include "cabinet/read/FolderDecoding.h"
 
+#include "cabinet/format/ReadReasons.h"
 #include "platform/cabformat/CabinetFormat.h"
 
 #include <isa-l/igzip_lib.h>
@@ -14,30 +15,30 @@ bool FolderDecoding::Decodes(std::uint16_t compression) {
     return type == kCompressionNone || type == kCompressionMszip;
 }
 
-FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder)
+FolderDecoding::FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder,
+                               std::uint64_t limit)
     : folder_(folder), compression_(directory.Folders.at(folder).Compression & kCompressionMask),
       blocks_(directory.Folders.at(folder).DataBlocks),
       recordHead_(kDataRecordBytes + directory.DataReserve),
-      stream_(fd, directory.Folders.at(folder).DataOffset, directory.FileSize),
+      stream_(fd, directory.Folders.at(folder).DataOffset, std::min(limit, directory.FileSize)),
       inflater_(std::make_unique<inflate_state>()), current_(kBlockBytes), previous_(kBlockBytes) {
     if (!Decodes(compression_))
-        failed_ = "the folder's compression is not one this reader decodes";
+        failed_ = ostrivane::reasons::FolderCompressionUnknown();
 }
 
 FolderDecoding::~FolderDecoding() = default;
 
 std::string FolderDecoding::NextBlock() {
     if (decoded_ >= blocks_)
-        return "the data blocks end before the file does";
-    const std::string block = BlockText(decoded_);
+        return ostrivane::reasons::BlocksEndBeforeFile();
     const DataBlock taken = TakeDataBlock(stream_, recordHead_, decoded_, blocks_, compression_);
     switch (taken.Check) {
     case BlockCheck::CutShort:
-        return "the cabinet ends inside " + block;
+        return ostrivane::reasons::CabinetEndsInsideBlock(decoded_);
     case BlockCheck::Malformed:
-        return block + " is malformed";
+        return ostrivane::reasons::BlockMalformed(decoded_);
     case BlockCheck::ChecksumError:
-        return "checksum error in " + block;
+        return ostrivane::reasons::BlockChecksum(decoded_);
     case BlockCheck::Sound:
         break;
     }
@@ -52,7 +53,7 @@ std::string FolderDecoding::NextBlock() {
     } else {
         if (packed < sizeof kMszipSignature ||
             std::memcmp(data, kMszipSignature, sizeof kMszipSignature) != 0)
-            return block + " has no MSZIP signature";
+            return ostrivane::reasons::BlockNoSignature(decoded_);
         inflate_state& state = *inflater_;
         isal_inflate_init(&state);
         state.crc_flag = ISAL_DEFLATE;
@@ -60,7 +61,7 @@ std::string FolderDecoding::NextBlock() {
         if (previousSize_ > 0 &&
             isal_inflate_set_dict(&state, previous_.data(),
                                   static_cast<std::uint32_t>(previousSize_)) != ISAL_DECOMP_OK)
-            return block + " cannot be decompressed";
+            return ostrivane::reasons::BlockNotDecompressed(decoded_);
         state.next_in = const_cast<std::uint8_t*>(data + sizeof kMszipSignature); // NOLINT
         state.avail_in = static_cast<std::uint32_t>(packed - sizeof kMszipSignature);
         state.next_out = current_.data();
@@ -68,7 +69,7 @@ std::string FolderDecoding::NextBlock() {
         const int result = isal_inflate(&state);
         if (result != ISAL_DECOMP_OK || state.block_state != ISAL_BLOCK_FINISH ||
             state.avail_out != 0)
-            return block + " cannot be decompressed";
+            return ostrivane::reasons::BlockNotDecompressed(decoded_);
     }
     currentSize_ = unpacked;
     taken_ = 0;

@@ -22,7 +22,10 @@ public:
     // Whether folders of this compression type (the folder record's field) can be decoded.
     static bool Decodes(std::uint16_t compression);
 
-    FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder);
+    // `limit`: where the folder's data blocks end at the latest (the next folder's data, or the
+    // end of the file when not given).
+    FolderDecoding(int fd, const CabinetDirectory& directory, std::uint16_t folder,
+                   std::uint64_t limit = UINT64_MAX);
     FolderDecoding(const FolderDecoding&) = delete;
     FolderDecoding& operator=(const FolderDecoding&) = delete;
     ~FolderDecoding();

@@ -10,10 +10,14 @@ namespace {
 // Opens with O_NONBLOCK so that a FIFO cannot block the open, then keeps the descriptor only
 // when it names a regular file. The flag has no effect on regular files and is cleared anyway.
 int OpenRegularFile(const std::string& name, int flags) {
-    const int fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    // What this program creates (cabinets, the library's temporary files) is its user's alone,
+    // whatever the umask: the folder decides who may see that it is there.
+    const int fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0600);
     if (fd < 0) {
         return -1;
     }
+    if ((flags & O_CREAT) != 0)
+        ::fchmod(fd, 0600);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const int code = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;

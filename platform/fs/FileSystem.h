@@ -18,6 +18,10 @@ inline constexpr std::uint32_t kAttrSystem = 0x04;
 inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrNormal = 0x80;
+// A symbolic link recorded as a link (Windows' reparse point bit), and a folder that holds
+// nothing: the walk's own marks, never stored in a cabinet's attributes.
+inline constexpr std::uint32_t kAttrLink = 0x400;
+inline constexpr std::uint32_t kAttrEmptyFolder = 0x10000;
 
 // The attributes of `path` (following a final symbolic link), or nothing when it cannot be
 // read.

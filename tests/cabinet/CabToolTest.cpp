@@ -2,6 +2,7 @@
 #include "CabTestSupport.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -110,20 +111,33 @@ TEST(CabToolTest, ABareMaskOrARelativeFolderIsTakenInTheCurrentFolder) {
     EXPECT_EQ(ReadCabDirectory(work / "relative.cab").Files[0].Name, "sub\\b.txt");
 }
 
-TEST(CabToolTest, ListShowsSizeTimeAttributesAndName) {
+TEST(CabToolTest, ListShowsTheBackupsTimeThenSizeTimeAttributesAndName) {
     Scratch work;
     WriteFile(work / "docs/ro.txt", "12345");
     ::chmod((work / "docs/ro.txt").c_str(), 0444);
+    ASSERT_EQ(Shell("touch -d '2021-03-04 05:06:07.123456789' " + Quote(work / "docs/ro.txt")), 0);
+    ::symlink("ro.txt", (work / "docs/link").c_str());
     const std::string archive = work / "list.cab";
-    ASSERT_EQ(RunTool("--quiet " + Quote(archive) + " " + Quote(work / "docs/*.*"), nullptr), 0);
+    const std::time_t before = std::time(nullptr);
+    ASSERT_EQ(
+        RunTool("--quiet --recurse " + Quote(archive) + " " + Quote(work / "docs/*"), nullptr), 0);
+    // A copy without its times (a sync tool, "cp" without -p) changes nothing of what is listed.
+    ASSERT_EQ(Shell("touch -d 2020-01-01 " + Quote(archive)), 0);
     std::string output;
     ASSERT_EQ(RunTool("--list " + Quote(archive), &output), 0) << output;
-    const CabFileRecord file = ReadCabDirectory(archive).Files.at(0);
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "%04u-%02u-%02u %02u:%02u:%02u",
-                  1980 + (file.Date >> 9), (file.Date >> 5) & 15u, file.Date & 31u, file.Time >> 11,
-                  (file.Time >> 5) & 63u, (file.Time & 31u) * 2);
-    EXPECT_EQ(output, "         5  " + std::string(expected) + "  r--a-  docs/ro.txt\n");
+    char today[32];
+    std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&before));
+    EXPECT_EQ(output.rfind(std::string(today) + " ", 0), 0u) << output;
+    EXPECT_NE(output.find("  čas zálohy\n         5  2021-03-04 05:06:07  r--a-  docs/ro.txt\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("l----  docs/link -> ro.txt\n"), std::string::npos) << output;
+    // Cut short, the cabinet fails the list at once.
+    const std::string whole = ReadFile(archive);
+    WriteFile(work / "cut.cab", whole.substr(0, whole.size() - 10));
+    EXPECT_EQ(RunTool("--list " + Quote(work / "cut.cab"), &output), 1);
+    EXPECT_NE(output.find("je zkrácená"), std::string::npos) << output;
+    EXPECT_EQ(output.find("docs/ro.txt"), std::string::npos) << output;
 }
 
 // A backup in parts: each part a cabinet of its own, and the reading commands take the whole set

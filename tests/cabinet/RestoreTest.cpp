@@ -148,7 +148,7 @@ TEST(RestoreTest, ExistingFilesStayUnlessOverwriteAndPatternsChooseFiles) {
 
     WriteFile(into + "/docs/deep/random.bin", "changed since");
     EXPECT_EQ(RunTool("--extract " + Quote(into) + " " + Quote(cabinet) + " '*.bin'", &output), 1);
-    EXPECT_NE(output.find("exists and is kept"), std::string::npos) << output;
+    EXPECT_NE(output.find("existuje a zůstal beze změny"), std::string::npos) << output;
     EXPECT_EQ(ReadFile(into + "/docs/deep/random.bin"), "changed since");
     EXPECT_EQ(RunTool("--extract --overwrite " + Quote(into) + " " + Quote(cabinet) + " '*.bin'",
                       &output),
@@ -178,9 +178,9 @@ TEST(RestoreTest, AFlippedByteInTheDataFailsTheTestAndNamesItsFile) {
         }
         FlipByte(cabinet, ReadCabDirectory(cabinet).Folders.at(0).DataOffset + 8 + 200);
         EXPECT_EQ(RunTool("--test " + Quote(cabinet), &output), 1) << name;
-        EXPECT_NE(
-            output.find(first.substr(first.rfind('\\') + 1) + ": checksum error in data block 1"),
-            std::string::npos)
+        EXPECT_NE(output.find(first.substr(first.rfind('\\') + 1) +
+                              ": chyba kontrolního součtu v datovém bloku 1"),
+                  std::string::npos)
             << name << ": " << output;
     }
 }
@@ -203,9 +203,9 @@ TEST(RestoreTest, DamagedAndMalformedCabinetsGiveClearErrorsWithoutACrash) {
     WriteFile(work / "malformed.cab", malformed);
 
     const std::pair<const char*, const char*> cases[] = {
-        {"truncated.cab", ": the cabinet ends inside data block"},
-        {"junk.cab", "junk.cab: not a cabinet"},
-        {"malformed.cab", "big.bin: data block 1 is malformed"},
+        {"truncated.cab", ": archív končí uvnitř datového bloku"},
+        {"junk.cab", "junk.cab: není archív cabinet"},
+        {"malformed.cab", "big.bin: datový blok 1 má chybný tvar"},
     };
     for (const auto& [name, expected] : cases) {
         std::string output;
@@ -239,8 +239,8 @@ TEST(RestoreTest, HostileNamesAndPlantedLinksWriteNothingOutsideTheFolder) {
         RunTool("--extract --overwrite " + Quote(work / "restore") + " " + Quote(cabinet), &output),
         1);
     for (const char* refused :
-         {"../evil.txt: refused", "/absolute.txt: refused", "empty//part.txt: refused",
-          "ok/../../evil2.txt: refused", "linked/inside.txt: refused"})
+         {"../evil.txt: odmítnuto", "/absolute.txt: odmítnuto", "empty//part.txt: odmítnuto",
+          "ok/../../evil2.txt: odmítnuto", "linked/inside.txt: odmítnuto"})
         EXPECT_NE(output.find(refused), std::string::npos) << refused << "\n" << output;
     EXPECT_EQ(ReadFile(work / "restore/good/file.txt"), "good");
     // The link itself was replaced; what it pointed to is untouched.

@@ -35,6 +35,9 @@ void CollectStoredNames(const std::string& dir, const std::string& prefix, bool 
         struct stat own {};
         if (::fstatat(::dirfd(stream), name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
+        // A link is recorded in the catalog as a link, never stored as what it leads to.
+        if (S_ISLNK(own.st_mode))
+            continue;
         if (S_ISDIR(own.st_mode)) {
             if (recurse)
                 CollectStoredNames(dir + "/" + name, prefix + name + "\\", recurse, names);

@@ -218,15 +218,14 @@ TEST(FrontEnd, EveryReadingCommandFailsOnASetThatIsNotWholeAndStillRestoresTheRe
         const char* told;
     };
     const Case cases[] = {
-        {"middle part missing", "data-2.cab", "rm data-2.cab",
-         "part 2 of 3 of this backup is missing"},
-        {"last part missing", "data-3.cab", "rm data-3.cab",
-         "part 3 of 3 of this backup is missing"},
+        {"middle part missing", "data-2.cab", "rm data-2.cab", "chybí část 2 z 3 této zálohy"},
+        {"last part missing", "data-3.cab", "rm data-3.cab", "chybí část 3 z 3 této zálohy"},
         {"another backup's part", "data-2.cab", "cp ../x/other-2.cab data-2.cab",
-         "not part 2 of 3 of this backup"},
+         "není část 2 z 3 této zálohy"},
         {"a part twice", "data-3.cab", "cp data-2.cab data-3.cab",
-         "holds part 2 of this backup instead of part 3 of 3"},
-        {"a part cut short", "data-3.cab", "truncate -s 30000 data-3.cab", "cut short: 30000 of"},
+         "místo část 3 z 3 obsahuje část 2 této zálohy"},
+        {"a part cut short", "data-3.cab", "truncate -s 30000 data-3.cab",
+         "je zkrácená, má jen 30000 z"},
     };
     for (const Case& c : cases) {
         const std::string out = dir / "out";
@@ -273,7 +272,7 @@ TEST(FrontEnd, TheReadingCommandsRefuseAFifoAtOnce) {
         std::string output;
         // Shell gives -1 when the command does not end within the limit.
         EXPECT_EQ(Shell(Quote(kTool) + command, &output, 20), 1) << command;
-        EXPECT_NE(output.find("not a regular file"), std::string::npos) << output;
+        EXPECT_NE(output.find("není obyčejný soubor"), std::string::npos) << output;
     }
 }
 

@@ -295,7 +295,7 @@ TEST(Placement, ASetThatDoesNotReadBackWholeIsNeverPlaced) {
                                        std::filesystem::copy_options::overwrite_existing);
     };
     const auto outcome = ostrivane::run::RunBackup(cab, Request(out + "/data.cab", source, 2));
-    EXPECT_NE(outcome.Record.Message.find("part 3 of this backup instead of part 2"),
+    EXPECT_NE(outcome.Record.Message.find("místo část 2 z 3 obsahuje část 3 této zálohy"),
               std::string::npos)
         << outcome.Record.Message;
     EXPECT_EQ(GenerationOf(out + "/data.cab"), 0);

@@ -1,8 +1,9 @@
 // The one backup run, driven on a component as the window drives it and checked with the
 // independent readers: a run that fails or is cancelled midway (from its own thread or from
-// another, at any moment) keeps the series as it was and leaves nothing behind; a link where the archive goes is left alone; a file changed while it was
-// read is told while the backup takes its place; archives of one stem keep their own parts;
-// archives named after the date and time are kept to the number asked for.
+// another, at any moment) keeps the series as it was and leaves nothing behind; a link where the
+// archive goes is left alone; a file changed while it was read is told while the backup takes its
+// place; archives of one stem keep their own parts; archives named after the date and time are kept
+// to the number asked for.
 #include "FaultSupport.h"
 
 #include "app/run/RunHistory.h"

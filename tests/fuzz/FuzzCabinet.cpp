@@ -128,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (testsupport::Shell("cabextract -q -d " + testsupport::Quote(out) + " " +
                            testsupport::Quote(archive)) != 0)
         fuzzing::Fail("cabextract cannot extract the cabinet");
-    const std::map<std::string, std::string> extracted = fuzzing::TreeContents(out);
+    std::map<std::string, std::string> extracted = fuzzing::TreeContents(out);
+    // cabextract writes the backup's catalog out as one more small file.
+    if (extracted.erase(".ostrivane-catalog") != 1)
+        fuzzing::Fail("the cabinet carries no catalog");
     if (extracted != expected) {
         std::string names;
         for (const auto& [name, bytes] : extracted)

