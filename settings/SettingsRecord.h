@@ -54,8 +54,9 @@ struct SettingsRecord {
     bool Subfolders = false; // subfolders backed up too
     std::array<bool, kDayCount> DayTicked{};
     std::array<std::string, kDayCount> DayTime;
-    std::int32_t Naming = 0; // scheduled archives: 0 the typed name, 1 date and time; -1 neither
-    bool CatchUp = false;    // a missed scheduled backup is made afterwards
+    std::int32_t Naming = 0;   // scheduled archives: 0 the typed name, 1 date and time; -1 neither
+    bool CatchUp = false;      // a missed scheduled backup is made afterwards
+    bool RunOnBattery = false; // scheduled backups start on battery power too
     std::vector<SourcePair> Sources;
     std::vector<ExclusionPattern> Exclusions; // files and folders a backup leaves out
 
@@ -115,6 +116,7 @@ inline constexpr KeyRow kSettingsKeys[] = {
     // clang-format on
     {"RadioGroup název souboru", &Field<&R::Naming>, "0"},
     {"Dodatečná záloha", &Field<&R::CatchUp>, "1"},
+    {"Záloha na baterii", &Field<&R::RunOnBattery>, "0"},
 };
 
 // A numbered list in a section of its own: item n (from 0, decimal without leading zeros) is one

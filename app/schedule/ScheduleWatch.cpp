@@ -16,7 +16,7 @@ constexpr qint64 kWarningSeconds = 24 * 60 * 60;
 
 ScheduleWatch::ScheduleWatch(std::string stateFolder) : memory_(std::move(stateFolder)) {}
 
-ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) {
+ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, ScheduleHold hold) {
     ScheduleCheck check;
     check.Now = clock_();
     const QDateTime& now = check.Now;
@@ -25,6 +25,7 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) 
     on_ = settings.On;
     if (!settings.On) {
         previousTick_ = {};
+        waitingForPower_ = false;
         if (firstCheck && memory_.OnSince().isValid()) {
             memory_.SetOnSince({});
             Write(now);
@@ -41,10 +42,30 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) 
     input.watchedUntil = memory_.WatchedUntil();
     input.lastSuccess = lastSuccess_;
     input.catchUp = settings.CatchUp;
-    input.runInProgress = busy;
-    const TickDecision decision = DecideTick(input);
-    if (!busy)
+    const bool onBattery = hold.OnBattery && !settings.RunOnBattery;
+    input.runInProgress = hold.Busy || onBattery;
+    if (onBattery && !hold.Busy) {
+        // What would start now waits for the power, held back as during a run.
+        TickInput unheld = input;
+        unheld.runInProgress = false;
+        if (DecideTick(unheld).run != TickRun::None) {
+            waitingForPower_ = true;
+            check.WaitingForPower = true;
+        }
+    }
+    TickDecision decision = DecideTick(input);
+    if (!input.runInProgress) {
         previousTick_ = now;
+        // Released because the power came back (not because the user allowed the battery): the
+        // run that waited, even one a few seconds late, is a missed one.
+        if (waitingForPower_ && !hold.OnBattery &&
+            (decision.run != TickRun::None || decision.skipped)) {
+            check.WaitedForPower = true;
+            if (decision.run == TickRun::Scheduled)
+                decision.run = TickRun::Missed;
+        }
+        waitingForPower_ = false;
+    }
     memory_.SetWatchedUntil(decision.watchedUntil);
     if (!memory_.OnSince().isValid())
         memory_.SetOnSince(now);
@@ -60,6 +81,7 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, bool busy) 
 }
 
 void ScheduleWatch::BackupEnded() {
+    waitingForPower_ = false;
     if (!on_ || !started_)
         return;
     const QDateTime now = clock_();
@@ -80,6 +102,7 @@ void ScheduleWatch::Switched(bool on) {
     if (on == on_)
         return;
     on_ = on;
+    waitingForPower_ = false;
     // Before the first check after the start the switch only shows the loaded settings; that
     // check takes it as it finds it.
     if (!started_)

@@ -8,7 +8,10 @@
 // schedule is on, there is none and the schedule has been on for 7 days.
 //
 // A restore holds the moments that fall due while it runs back, to be caught up when it ends; a
-// backup of the job is itself the backup of every moment that falls due while it runs.
+// backup of the job is itself the backup of every moment that falls due while it runs. While the
+// computer runs on battery (and the user has not allowed backups then), a run that falls due is
+// held back the same way and runs as a missed one once the power returns; the memory keeps it
+// missed if the program closes meanwhile.
 //
 // Whoever drives it shows and asks: it hands in the schedule as the user set it and the start of
 // the latest successful backup, starts the run a check asks for and tells the user.
@@ -29,7 +32,14 @@ namespace ostrivane {
 struct ScheduleSettings {
     bool On = false; // the master switch
     WeekSchedule Week;
-    bool CatchUp = true; // missed moments are caught up
+    bool CatchUp = true;       // missed moments are caught up
+    bool RunOnBattery = false; // scheduled backups start on battery too
+};
+
+// What holds a check's runs back.
+struct ScheduleHold {
+    bool Busy = false;      // a backup or a restore runs, or the power source is not known yet
+    bool OnBattery = false; // the computer runs on battery
 };
 
 // What one check found.
@@ -40,6 +50,10 @@ struct ScheduleCheck {
     bool OldBackupDue = false;   // the warning about an old backup is to be shown now
     // A moment that went by unwatched and is not caught up (catching up is off), told once.
     std::optional<WallTime> Skipped;
+    // A run is due but waits for the power to return.
+    bool WaitingForPower = false;
+    // The run (or the moment told as skipped) waited for the power to return.
+    bool WaitedForPower = false;
 };
 
 class ScheduleWatch {
@@ -57,10 +71,14 @@ public:
     void SetLastSuccess(const QDateTime& time) { lastSuccess_ = time; }
     const QDateTime& LastSuccess() const { return lastSuccess_; }
 
-    // One check of `settings`. While `busy` (a backup or a restore runs) nothing is started: a
-    // moment that falls due meanwhile is caught up by the first check after it, unless it was a
+    // One check of `settings`. While held (a backup or a restore runs, or the computer runs on
+    // battery and `settings` do not allow it) nothing is started: a moment that falls due
+    // meanwhile is caught up as missed by the first check that is not held, unless it was a
     // backup's (BackupEnded).
-    ScheduleCheck Check(const ScheduleSettings& settings, bool busy);
+    ScheduleCheck Check(const ScheduleSettings& settings, ScheduleHold hold);
+    ScheduleCheck Check(const ScheduleSettings& settings, bool busy) {
+        return Check(settings, ScheduleHold{busy, false});
+    }
     // A backup of the job has ended: the moments that fell due while it ran were its own, and no
     // second backup follows for them.
     void BackupEnded();
@@ -84,6 +102,7 @@ private:
     bool started_ = false;   // the first check after the start was made
     QDateTime lastSuccess_;  // start of the latest backup that succeeded
     QDateTime lastOldBackupWarning_;
+    bool waitingForPower_ = false; // a run was held back because the computer ran on battery
 };
 
 } // namespace ostrivane

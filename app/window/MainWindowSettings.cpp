@@ -36,6 +36,7 @@ SettingsRecord TfoHlavni::SettingsOfFields() const {
     }
     record.Naming = RadioGroup1->ItemIndex();
     record.CatchUp = CheckBox4->isChecked();
+    record.RunOnBattery = CheckBox5->isChecked();
     record.Sources = PlainSources(Sources);
     for (const QString& pattern : Exclusions)
         record.Exclusions.push_back({pattern.toStdString()});
@@ -67,6 +68,7 @@ void TfoHlavni::NatahniNastaveni() {
 
     RadioGroup1->SetItemIndex(settings.Naming);
     CheckBox4->setChecked(settings.CatchUp);
+    CheckBox5->setChecked(settings.RunOnBattery);
     for (const SourcePair& source : settings.Sources)
         Sources.push_back({Text(source.Folder), Text(source.Mask)});
     for (const ExclusionPattern& pattern : settings.Exclusions)

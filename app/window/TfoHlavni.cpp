@@ -254,20 +254,21 @@ void TfoHlavni::BuildScheduleTab() {
 
     CheckBox1 =
         MakeCheckBox(QStringLiteral("CheckBox1"), QStringLiteral("Povol automatickou zálohu"),
-                     TabSheet2, {8, 6, 300, 20});
+                     TabSheet2, {8, 3, 300, 20});
 
+    // The panel fills the page to its last row.
     Panel1 = new QFrame(TabSheet2);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setGeometry(4, 28, 338, 266);
+    Panel1->setGeometry(4, 24, 338, 273);
 
     Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Den zálohy"), Panel1, true,
-                       {8, 4, 96, 16});
+                       {8, 3, 96, 16});
     Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Čas zálohy"), Panel1, true,
-                       {110, 4, 96, 16});
+                       {110, 3, 96, 16});
 
     for (int day = 1; day <= 7; ++day) {
-        const int top = 22 + (day - 1) * 23;
+        const int top = 20 + (day - 1) * 22;
         const auto index = static_cast<std::size_t>(day - 1);
         CheckBoxX[index] = MakeCheckBox(QStringLiteral("CheckBoxX") + QString::number(day),
                                         QString::fromUtf8(ostrivane::settings::kDayNames[index]),
@@ -284,11 +285,15 @@ void TfoHlavni::BuildScheduleTab() {
         {QStringLiteral("Ručně zadat (viz záložka Soubory)"),
          QStringLiteral("Z data a času spuštění (příklad: 200212312345.zip)")},
         Panel1);
-    RadioGroup1->setGeometry(4, 183, 326, 58);
+    RadioGroup1->setGeometry(4, 174, 326, 58);
 
     CheckBox4 = MakeCheckBox(QStringLiteral("CheckBox4"),
                              QStringLiteral("Zmeškanou zálohu provést dodatečně"), Panel1,
-                             {8, 243, 320, 20});
+                             {8, 233, 320, 19});
+    CheckBox5 = MakeCheckBox(QStringLiteral("CheckBox5"),
+                             QStringLiteral("Zálohovat i při napájení z baterie"), Panel1,
+                             {8, 252, 320, 19});
+    CheckBox5->setToolTip(QStringLiteral("Jinak automatická záloha počká na připojení napájení."));
 }
 
 void TfoHlavni::BuildSettingsTab() {
@@ -334,6 +339,7 @@ void TfoHlavni::SetTabOrder() {
     for (QRadioButton* item : RadioGroup1->Items())
         order.append(item);
     order.append(CheckBox4);
+    order.append(CheckBox5);
     order.append({CheckBox3, BitBtn8, BitBtn7, BitBtn3, BitBtn9, BitBtn2, BitBtn1});
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));

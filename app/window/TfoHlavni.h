@@ -24,6 +24,7 @@
 #include <string>
 
 class BackupWorker;
+class BatteryPower;
 class DesktopNotices;
 class FittingLabel;
 class QAction;
@@ -130,6 +131,7 @@ public:
     QToolButton* SpeedButton1;             // "Ostatní dny jako ..."
     TRadioGroup* RadioGroup1;              // naming of scheduled archives
     QCheckBox* CheckBox4;                  // missed scheduled backups are caught up
+    QCheckBox* CheckBox5;                  // scheduled backups start on battery too
 
     QWidget* TabSheet3;
     QFrame* Panel3;
@@ -292,8 +294,9 @@ private:
     void AttachTimeFieldChange();
     void DetachTimeFieldChange();
 
-    // The schedule's watch (app/schedule) asked at every tick, at start, on waking up and after a
-    // run or a restore; the line of the last verified backup and the warning when it is old.
+    // The schedule's watch (app/schedule) asked at every tick, at start, on waking up, when the
+    // power changes and after a run or a restore; the line of the last verified backup and the
+    // warning when it is old.
     void StartScheduleWatch();
     void CheckSchedule();
     // Reads the history of runs into the status bar's panel and the tray tip.
@@ -347,5 +350,6 @@ private:
     std::string stateFolder_ = ostrivane::run::StateFolder();
     bool historyFailureTold_ = false;
     ostrivane::ScheduleWatch scheduleWatch_{stateFolder_};
+    BatteryPower* batteryPower_ = nullptr; // whether the computer runs on battery (UPower)
     std::function<void(const QString&)> notice_;
 };

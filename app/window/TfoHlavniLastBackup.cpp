@@ -1,13 +1,15 @@
 // What the window tells about earlier backups: the job's last verified backup (or the failure of
 // its latest run) in the status bar and the tray tip, read from the history of runs; the warning
 // when the verified backup is old; the notices on the desktop; and what starts the schedule's
-// checks outside the tick: the start, the end of a run, the system's sleep and wake-up.
+// checks outside the tick: the start, the end of a run, the system's sleep and wake-up, and the
+// power coming and going.
 #include "app/job/InputCheck.h"
 #include "app/run/RunHistory.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/schedule/TimeOfDayQt.h"
 #include "app/widgets/ApplicationTitle.h"
 #include "app/widgets/FittingLabel.h"
+#include "app/window/BatteryPower.h"
 #include "app/window/DesktopNotices.h"
 #include "app/window/SleepSignal.h"
 #include "app/window/TfoHlavni.h"
@@ -61,6 +63,10 @@ void TfoHlavni::StartScheduleWatch() {
     auto* sleep = new SleepSignal(this);
     connect(sleep, &SleepSignal::GoingToSleep, this, [this] { scheduleWatch_.Save(); });
     connect(sleep, &SleepSignal::WokenUp, this, &TfoHlavni::CheckSchedule);
+    // A moment held back on battery runs as soon as the power returns.
+    batteryPower_ = new BatteryPower(this);
+    connect(batteryPower_, &BatteryPower::Changed, this,
+            [this] { QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule); });
     // A moment that fell due during a restore is caught up once the restore is over.
     connect(this, &TfoHlavni::RestoreEnded, this,
             [this] { QTimer::singleShot(0, this, &TfoHlavni::CheckSchedule); });

@@ -1,6 +1,7 @@
 // The weekly schedule on the "Automat" tab: the master switch, the seven days with their times,
 // the copy button, and the scheduler tick, which asks the schedule's watch (app/schedule) and
-// starts the run it finds due, on time or for the latest moment it missed.
+// starts the run it finds due, on time or for the latest moment it missed; on battery power
+// (window/BatteryPower) the run waits for the power to return unless CheckBox5 allows it.
 #include "app/job/InputCheck.h"
 #include "app/schedule/DateTimeText.h"
 #include "app/schedule/TimeOfDayQt.h"
@@ -8,6 +9,7 @@
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/RadioGroup.h"
 #include "app/widgets/TextTrim.h"
+#include "app/window/BatteryPower.h"
 #include "app/window/TfoHlavni.h"
 
 #include <QCheckBox>
@@ -32,6 +34,10 @@ const std::array<QString, 7> kCopyCaptions = {
 const QString kInvalidTime = QStringLiteral("Zadaná hodnota není platným formátem času !");
 const QString kMissedNotice = QStringLiteral("Zmeškaná záloha z %1 se provádí nyní.");
 const QString kSkippedNotice = QStringLiteral("Záloha z %1 byla vynechána.");
+const QString kWaitedNotice =
+    QStringLiteral("Záloha z %1 čekala na připojení napájení. Provádí se nyní.");
+const QString kSkippedOnBatteryNotice =
+    QStringLiteral("Záloha z %1 byla vynechána, počítač byl napájen z baterie.");
 
 bool IsValidTime(const QString& text) {
     return ostrivane::IsValidTimeOfDay(TrimBlanks(text));
@@ -133,23 +139,27 @@ void TfoHlavni::CheckSchedule() {
     for (std::size_t i = 0; i < settings.Week.size(); ++i)
         settings.Week[i] = {CheckBoxX[i]->isChecked(), EditTime[i]->text()};
     settings.CatchUp = CheckBox4->isChecked();
+    settings.RunOnBattery = CheckBox5->isChecked();
     // A restore holds the schedule back: what falls due meanwhile is caught up once it ends. What
-    // falls due during a backup is that backup's (AfterBackupRun).
-    const ostrivane::ScheduleCheck check =
-        scheduleWatch_.Check(settings, backupRunning_ || RestoreRunning());
+    // falls due during a backup is that backup's (AfterBackupRun). Until UPower has answered, the
+    // power source is not known: held back too, for a few seconds at most.
+    ostrivane::ScheduleHold hold;
+    hold.Busy = backupRunning_ || RestoreRunning() || batteryPower_->Asking();
+    hold.OnBattery = batteryPower_->OnBattery();
+    const ostrivane::ScheduleCheck check = scheduleWatch_.Check(settings, hold);
     if (check.OldBackupDue)
         WarnOfOldBackup(check);
     if (check.Skipped)
-        TellNotice(
-            kSkippedNotice.arg(ostrivane::DateTimeText(check.Skipped->date, check.Skipped->time)));
+        TellNotice((check.WaitedForPower ? kSkippedOnBatteryNotice : kSkippedNotice)
+                       .arg(ostrivane::DateTimeText(check.Skipped->date, check.Skipped->time)));
     if (check.Run == TickRun::None)
         return;
 
     const RunOrigin origin =
         check.Run == TickRun::Scheduled ? RunOrigin::Scheduled : RunOrigin::Missed;
     if (origin == RunOrigin::Missed)
-        TellNotice(
-            kMissedNotice.arg(ostrivane::DateTimeText(check.Moment.date, check.Moment.time)));
+        TellNotice((check.WaitedForPower ? kWaitedNotice : kMissedNotice)
+                       .arg(ostrivane::DateTimeText(check.Moment.date, check.Moment.time)));
     try {
         const QDate date = check.Now.date();
         const QTime time = check.Now.time();

@@ -42,15 +42,17 @@ TEST(SettingsRecord, AFileOfTheWindowsVersionIsLoadedAndSavedByteForByte) {
                                                      "12:00", "6:05"}));
     EXPECT_EQ(s.Naming, 1);
     EXPECT_TRUE(s.CatchUp) << "the Windows version has no such key";
+    EXPECT_FALSE(s.RunOnBattery);
     EXPECT_EQ(s.Sources, (std::vector<SourcePair>{{"C:\\Dokumenty\\Smlouvy", "*.doc"},
                                                   {"D:\\Fotky\\Dovolená Šumava", "*.jpg"},
                                                   {"E:\\Žluťoučký kůň", "*.*"}}));
 
-    // Saved again, the file keeps every byte and gains the one key it lacked, in its place.
+    // Saved again, the file keeps every byte and gains the keys it lacked, in their place.
     ASSERT_EQ(SaveSettings(path, s).Result, SaveResult::Saved);
     std::string expected = ReadFile(kFixture);
     const std::string naming = FileBytes({"RadioGroup název souboru=1"});
-    expected.insert(expected.find(naming) + naming.size(), FileBytes({"Dodatečná záloha=1"}));
+    expected.insert(expected.find(naming) + naming.size(),
+                    FileBytes({"Dodatečná záloha=1", "Záloha na baterii=0"}));
     EXPECT_EQ(ReadFile(path), expected);
     ASSERT_EQ(SaveSettings(path, LoadSettings(path).Record).Result, SaveResult::Saved);
     EXPECT_EQ(ReadFile(path), expected);
@@ -75,12 +77,13 @@ TEST(SettingsRecord, WhatTheFileDoesNotSayTakesTheDefault) {
     testsupport::WriteFile(
         folder / "odd.ini",
         FileBytes({"[Nastavení]", "Podadresáře=ano", "Pátek=0x1", "RadioGroup název souboru=druhý",
-                   "Dodatečná záloha=0", "[Archivace]", "Přípona 0=*.txt"}));
+                   "Dodatečná záloha=0", "Záloha na baterii=1", "[Archivace]", "Přípona 0=*.txt"}));
     const SettingsRecord odd = LoadSettings(folder / "odd.ini").Record;
     EXPECT_FALSE(odd.Subfolders);
     EXPECT_TRUE(odd.DayTicked[4]);
     EXPECT_EQ(odd.Naming, 0);
     EXPECT_FALSE(odd.CatchUp);
+    EXPECT_TRUE(odd.RunOnBattery);
     EXPECT_EQ(odd.Sources, (std::vector<SourcePair>{{"99999999", "*.txt"}}));
 
     EXPECT_TRUE(LoadSettings(folder.Path()).Unreadable) << "a folder in the file's place";
@@ -141,9 +144,9 @@ TEST(SettingsRecord, ASaveThatCannotBeMadeWritesNothing) {
 TEST(SettingsRecord, ExclusionPatternsGoThereAndBack) {
     Scratch folder;
     const std::string path = folder / "Ostrivane.ini";
-    testsupport::WriteFile(path, FileBytes({"[Vyloučení]", "Vzor 0=node_modules/",
-                                            "Vzor 1=/Dokumenty/Velké/", "vzor 2=*.iso",
-                                            "Vzor 4=po mezeře", "Jiný=pryč"}));
+    testsupport::WriteFile(
+        path, FileBytes({"[Vyloučení]", "Vzor 0=node_modules/", "Vzor 1=/Dokumenty/Velké/",
+                         "vzor 2=*.iso", "Vzor 4=po mezeře", "Jiný=pryč"}));
     SettingsRecord record = LoadSettings(path).Record;
     EXPECT_EQ(PatternTexts(record.Exclusions),
               (std::vector<std::string>{"node_modules/", "/Dokumenty/Velké/", "*.iso"}));
@@ -151,8 +154,8 @@ TEST(SettingsRecord, ExclusionPatternsGoThereAndBack) {
     record.Exclusions = {{"**/.local/share/Trash/"}, {"Fotky/Čerstvé/**"}};
     ASSERT_EQ(SaveSettings(path, record).Result, SaveResult::Saved);
     const std::string saved = ReadFile(path);
-    EXPECT_NE(saved.find(FileBytes({"[Vyloučení]", "Vzor 0=**/.local/share/Trash/",
-                                    "Vzor 1=Fotky/Čerstvé/**"})),
+    EXPECT_NE(saved.find(FileBytes(
+                  {"[Vyloučení]", "Vzor 0=**/.local/share/Trash/", "Vzor 1=Fotky/Čerstvé/**"})),
               std::string::npos);
     EXPECT_EQ(saved.find("Vzor 2"), std::string::npos) << "the section is written anew";
     EXPECT_EQ(saved.find("Jin"), std::string::npos);

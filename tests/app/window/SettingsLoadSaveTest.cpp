@@ -39,7 +39,8 @@ TEST_F(SettingsLoadSave, FirstStartWithoutFileShowsEveryDefault) {
         EXPECT_EQ(w.EditTime[i]->text(), QStringLiteral("12:00")) << i;
     }
     EXPECT_EQ(w.RadioGroup1->ItemIndex(), 0);
-    EXPECT_TRUE(w.CheckBox4->isChecked()); // missed backups are caught up
+    EXPECT_TRUE(w.CheckBox4->isChecked());  // missed backups are caught up
+    EXPECT_FALSE(w.CheckBox5->isChecked()); // a scheduled backup waits for the power
     EXPECT_TRUE(w.Sources.empty());
     EXPECT_FALSE(w.InTray());
     EXPECT_TRUE(w.TempDir.isEmpty() || w.TempDir.endsWith(QLatin1Char('/')));
@@ -62,7 +63,7 @@ TEST_F(SettingsLoadSave, FirstCloseWritesEveryKeyInOrder) {
         QStringLiteral("Pátek čas"),        QStringLiteral("Sobota"),
         QStringLiteral("Sobota čas"),       QStringLiteral("Neděle"),
         QStringLiteral("Neděle čas"),       QStringLiteral("RadioGroup název souboru"),
-        QStringLiteral("Dodatečná záloha"),
+        QStringLiteral("Dodatečná záloha"), QStringLiteral("Záloha na baterii"),
     };
     EXPECT_EQ(SectionKeys(SettingsPath(), kSettings), expected);
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Adresář zálohy")),
@@ -72,6 +73,9 @@ TEST_F(SettingsLoadSave, FirstCloseWritesEveryKeyInOrder) {
               QStringLiteral("0"));
     EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Dodatečná záloha")),
               QStringLiteral("1"));
+    // By default a scheduled backup waits for the power to return.
+    EXPECT_EQ(RawValue(SettingsPath(), kSettings, QStringLiteral("Záloha na baterii")),
+              QStringLiteral("0"));
     EXPECT_TRUE(SectionKeys(SettingsPath(), kSources).isEmpty());
 }
 
@@ -87,7 +91,7 @@ TEST_F(SettingsLoadSave, ValuesAreLoadedIntoTheirControls) {
                  {"[Nastavení]", "Adresář zálohy=/srv/zálohy", "Soubor zálohy=data.cab",
                   "Hloubka zálohy=3", "Automatická záloha=1", "Podadresáře=5", "Středa=1",
                   "Středa čas=7:30", "Neděle=0x1", "Pátek=ano", "RadioGroup název souboru=1",
-                  "Dodatečná záloha=0"});
+                  "Dodatečná záloha=0", "Záloha na baterii=1"});
     TfoHlavni& w = NewWindow();
     EXPECT_EQ(w.Edit9->text(), QStringLiteral("/srv/zálohy"));
     EXPECT_EQ(w.Edit8->text(), QStringLiteral("data.cab"));
@@ -100,6 +104,7 @@ TEST_F(SettingsLoadSave, ValuesAreLoadedIntoTheirControls) {
     EXPECT_FALSE(w.CheckBoxX[4]->isChecked()); // no integer
     EXPECT_EQ(w.RadioGroup1->ItemIndex(), 1);
     EXPECT_FALSE(w.CheckBox4->isChecked());
+    EXPECT_TRUE(w.CheckBox5->isChecked());
     // Filling the time fields is no edit: the copy button stays on Monday's row.
     EXPECT_EQ(w.SpeedButton1->text(), QStringLiteral("Ostatní dny jako pondělí"));
     EXPECT_EQ(w.SpeedButton1->y(), w.EditTime[0]->y());
