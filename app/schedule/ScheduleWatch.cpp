@@ -25,6 +25,7 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, ScheduleHol
     on_ = settings.On;
     if (!settings.On) {
         previousTick_ = {};
+        lastCheck_ = {};
         waitingForPower_ = false;
         if (firstCheck && memory_.OnSince().isValid()) {
             memory_.SetOnSince({});
@@ -45,15 +46,19 @@ ScheduleCheck ScheduleWatch::Check(const ScheduleSettings& settings, ScheduleHol
     const bool onBattery = hold.OnBattery && !settings.RunOnBattery;
     input.runInProgress = hold.Busy || onBattery;
     if (onBattery && !hold.Busy) {
-        // What would start now waits for the power, held back as during a run.
+        // What would start now waits for the power, held back as during a run. Whether it falls
+        // on time is measured from the check before, held or not.
         TickInput unheld = input;
         unheld.runInProgress = false;
+        if (lastCheck_.isValid())
+            unheld.previousTick = lastCheck_;
         if (DecideTick(unheld).run != TickRun::None) {
             waitingForPower_ = true;
             check.WaitingForPower = true;
         }
     }
     TickDecision decision = DecideTick(input);
+    lastCheck_ = now;
     if (!input.runInProgress) {
         previousTick_ = now;
         // Released because the power came back (not because the user allowed the battery): the
@@ -115,6 +120,7 @@ void ScheduleWatch::Switched(bool on) {
     } else {
         memory_.SetOnSince({});
         previousTick_ = {};
+        lastCheck_ = {};
     }
     Write(now);
 }

@@ -97,6 +97,7 @@ private:
     Clock clock_ = [] { return QDateTime::currentDateTime(); };
     ScheduleMemory memory_;
     QDateTime previousTick_; // the last check that was not held back
+    QDateTime lastCheck_;    // the last check with the switch on, held back or not
     QDateTime lastWrite_;    // when the memory was last written
     bool on_ = false;        // the switch as the watch last took it
     bool started_ = false;   // the first check after the start was made

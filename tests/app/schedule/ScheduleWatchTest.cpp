@@ -3,7 +3,8 @@
 // what went by while the program was closed is caught up once by the next start; the switch
 // turned off and on misses nothing; the memory is written when it matters and at least once a
 // minute; the warning about an old backup comes once a day; a moment during a backup is that
-// backup's; a moment not caught up is told.
+// backup's; a moment not caught up is told; on battery a moment waits for the power and runs
+// once as missed when it returns, unless the user allows backups on battery.
 #include "app/schedule/ScheduleWatch.h"
 #include "tests/support/Scratch.h"
 
@@ -12,6 +13,7 @@
 namespace {
 
 using ostrivane::ScheduleCheck;
+using ostrivane::ScheduleHold;
 using ostrivane::ScheduleMemory;
 using ostrivane::ScheduleSettings;
 using ostrivane::ScheduleWatch;
@@ -42,6 +44,11 @@ protected:
     ScheduleCheck CheckAt(ScheduleWatch& watch, const QDateTime& at, bool busy = false) {
         now = at;
         return watch.Check(settings, busy);
+    }
+    // A check at `at` on battery power.
+    ScheduleCheck OnBatteryAt(ScheduleWatch& watch, const QDateTime& at) {
+        now = at;
+        return watch.Check(settings, ScheduleHold{false, true});
     }
 
     // Checks every second after `now` up to `until`, as the window's timer makes them.
@@ -192,6 +199,91 @@ TEST_F(Watch, AMomentDuringABackupIsItsOwnAndOneMissedWithCatchingUpOffIsToldOnc
     ASSERT_TRUE(stalled.Skipped);
     EXPECT_EQ(*stalled.Skipped, (WallTime{kWeekStart.addDays(1), QTime(18, 0)}));
     EXPECT_FALSE(CheckAt(*watch, now.addSecs(1)).Skipped);
+}
+
+TEST_F(Watch, OnBatteryAMomentWaitsForThePowerAndRunsOnceAsMissed) {
+    const QDate monday = kWeekStart;
+    auto watch = Start(QDateTime(monday, QTime(17, 59, 58)));
+    EXPECT_EQ(OnBatteryAt(*watch, now).Run, TickRun::None);
+    const ScheduleCheck held = OnBatteryAt(*watch, QDateTime(monday, QTime(18, 0, 1)));
+    EXPECT_EQ(held.Run, TickRun::None);
+    EXPECT_TRUE(held.WaitingForPower);
+    // Still on battery ten minutes later; the memory never goes past the moment meanwhile.
+    while (now < QDateTime(monday, QTime(18, 10)))
+        EXPECT_EQ(OnBatteryAt(*watch, now.addSecs(1)).Run, TickRun::None);
+    EXPECT_LT(Remembered(), QDateTime(monday, QTime(18, 0)));
+    // The power returns: the moment runs once, as a missed one that waited.
+    const ScheduleCheck back = CheckAt(*watch, now.addSecs(1));
+    EXPECT_EQ(back.Run, TickRun::Missed);
+    EXPECT_EQ(back.Moment, (WallTime{monday, QTime(18, 0)}));
+    EXPECT_TRUE(back.WaitedForPower);
+    EXPECT_EQ(CheckAt(*watch, now.addSecs(1)).Run, TickRun::None);
+
+    // On battery just for the moment, back two seconds after it: still a run that waited, so a
+    // missed one.
+    const QDate tuesday = monday.addDays(1);
+    CheckAt(*watch, QDateTime(tuesday, QTime(17, 59, 59)));
+    OnBatteryAt(*watch, QDateTime(tuesday, QTime(18, 0)));
+    const ScheduleCheck soon = CheckAt(*watch, QDateTime(tuesday, QTime(18, 0, 2)));
+    EXPECT_EQ(soon.Run, TickRun::Missed);
+    EXPECT_TRUE(soon.WaitedForPower);
+
+    // Allowed on battery: the moment runs on time.
+    settings.RunOnBattery = true;
+    const QDate wednesday = monday.addDays(2);
+    OnBatteryAt(*watch, QDateTime(wednesday, QTime(17, 59, 59)));
+    const ScheduleCheck allowed = OnBatteryAt(*watch, QDateTime(wednesday, QTime(18, 0)));
+    EXPECT_EQ(allowed.Run, TickRun::Scheduled);
+    EXPECT_FALSE(allowed.WaitedForPower);
+    settings.RunOnBattery = false;
+
+    // Thursday's moment waits when the program is closed; started on mains power on Friday
+    // morning, it is caught up as a moment missed while closed.
+    const QDate thursday = monday.addDays(3);
+    OnBatteryAt(*watch, QDateTime(thursday, QTime(17, 59, 59)));
+    OnBatteryAt(*watch, QDateTime(thursday, QTime(18, 0, 1)));
+    OnBatteryAt(*watch, QDateTime(thursday, QTime(18, 5)));
+    watch->Save();
+    watch = Start(QDateTime(thursday.addDays(1), QTime(8, 0)));
+    const ScheduleCheck restarted = CheckAt(*watch, now);
+    EXPECT_EQ(restarted.Run, TickRun::Missed);
+    EXPECT_EQ(restarted.Moment, (WallTime{thursday, QTime(18, 0)}));
+}
+
+TEST_F(Watch, AWaitEndedByTheUserOrWithCatchingUpOffOrByABackupIsToldAsSuch) {
+    const QDate monday = kWeekStart;
+    const auto watch = Start(QDateTime(monday, QTime(17, 59, 59)));
+    OnBatteryAt(*watch, now);
+    OnBatteryAt(*watch, QDateTime(monday, QTime(18, 0, 1)));
+    // Allowed while the moment waits: it runs at once, missed, but it did not wait for the power.
+    settings.RunOnBattery = true;
+    const ScheduleCheck allowed = OnBatteryAt(*watch, QDateTime(monday, QTime(18, 7)));
+    EXPECT_EQ(allowed.Run, TickRun::Missed);
+    EXPECT_FALSE(allowed.WaitedForPower);
+    settings.RunOnBattery = false;
+
+    // With catching up off, the moment that waited is told as skipped, and why.
+    settings.CatchUp = false;
+    const QDate tuesday = monday.addDays(1);
+    OnBatteryAt(*watch, QDateTime(tuesday, QTime(17, 59, 59)));
+    OnBatteryAt(*watch, QDateTime(tuesday, QTime(18, 0, 1)));
+    const ScheduleCheck skipped = CheckAt(*watch, QDateTime(tuesday, QTime(18, 30)));
+    EXPECT_EQ(skipped.Run, TickRun::None);
+    ASSERT_TRUE(skipped.Skipped);
+    EXPECT_EQ(*skipped.Skipped, (WallTime{tuesday, QTime(18, 0)}));
+    EXPECT_TRUE(skipped.WaitedForPower);
+    settings.CatchUp = true;
+
+    // A backup by hand on battery is the backup of the moment that waited.
+    const QDate wednesday = monday.addDays(2);
+    OnBatteryAt(*watch, QDateTime(wednesday, QTime(17, 59, 59)));
+    OnBatteryAt(*watch, QDateTime(wednesday, QTime(18, 0, 1)));
+    EXPECT_EQ(CheckAt(*watch, QDateTime(wednesday, QTime(18, 2)), true).Run, TickRun::None);
+    now = QDateTime(wednesday, QTime(18, 4));
+    watch->BackupEnded();
+    const ScheduleCheck afterBackup = CheckAt(*watch, QDateTime(wednesday, QTime(18, 20)));
+    EXPECT_EQ(afterBackup.Run, TickRun::None);
+    EXPECT_FALSE(afterBackup.WaitedForPower);
 }
 
 } // namespace
