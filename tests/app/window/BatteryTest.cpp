@@ -3,7 +3,8 @@
 // computer runs on battery passes without a backup, which runs, as a missed one and told as such,
 // once OnBattery turns false; with CheckBox5 ticked it runs on time on battery; a backup by hand
 // runs on battery whatever the box says; a moment held back is caught up after the program was
-// closed meanwhile. Every backup is checked with cabextract.
+// closed meanwhile; UPower missing at start, or coming and going, is followed. Every backup is
+// checked with cabextract.
 #include "UiTestSupport.h"
 
 #include "app/run/RunHistory.h"
@@ -225,6 +226,26 @@ TEST_F(Battery, AMomentHeldBackIsCaughtUpAfterTheProgramWasClosedMeanwhile) {
     ExpectBackup(Archive());
     ASSERT_EQ(Runs().size(), 1u);
     EXPECT_EQ(Runs()[0].Origin, ostrivane::run::RunOrigin::Missed);
+}
+
+TEST_F(Battery, WithoutUPowerNothingWaitsAndAServiceThatComesLaterIsFollowed) {
+    // No UPower when the program starts: mains power, at once.
+    TfoHlavni& w = NewWindow();
+    auto* power = w.findChild<BatteryPower*>();
+    ASSERT_NE(power, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !power->Asking(); }, 10000));
+    EXPECT_FALSE(power->OnBattery());
+
+    // It starts later, on battery; then the power comes and goes; then it stops.
+    upower = std::make_unique<StandInUPower>(true);
+    ASSERT_TRUE(upower->Registered());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return power->OnBattery(); }, 10000));
+    ASSERT_TRUE(upower->Announce(false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !power->OnBattery(); }, 10000));
+    ASSERT_TRUE(upower->Announce(true));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return power->OnBattery(); }, 10000));
+    upower.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !power->OnBattery(); }, 10000));
 }
 
 } // namespace
