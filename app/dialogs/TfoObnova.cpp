@@ -6,6 +6,7 @@
 #include "app/restore/FileVersions.h"
 #include "app/restore/RestoreTexts.h"
 #include "app/widgets/BrowseForFolder.h"
+#include "app/widgets/DialogControls.h"
 #include "app/widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -34,34 +35,13 @@
 using ostrivane::restore::Backup;
 using ostrivane::restore::FileRef;
 
+namespace ui = ostrivane::ui;
+
 namespace {
 
 constexpr int kWidth = 780;
 constexpr int kHeight = 560;
 constexpr int kGaugeSteps = 1000;
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
-
-QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QTreeView* MakeView(const QString& name, QWidget* parent) {
-    auto* view = new QTreeView(parent);
-    view->setObjectName(name);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return view;
-}
 
 // The backup list shows where the keyboard is: a frame in the highlight colour while it has the
 // focus, and the chosen backup marked as strongly when it has not.
@@ -104,12 +84,13 @@ TfoObnova::TfoObnova(QWidget* parent)
 
     // The backups.
     auto* top = new QWidget(this);
-    ListView1 = MakeView(QStringLiteral("ListView1"), top);
+    ListView1 = ui::MakeRowView(QStringLiteral("ListView1"), top);
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setModel(backupModel_);
     MakeFocusVisible(ListView1);
-    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Zá&lohy archivu"), ListView1, top);
+    Label1 =
+        ui::MakeLabel(QStringLiteral("Label1"), QStringLiteral("Zá&lohy archivu"), ListView1, top);
     Label1->setTextFormat(Qt::PlainText);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
@@ -122,11 +103,12 @@ TfoObnova::TfoObnova(QWidget* parent)
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setPlaceholderText(QStringLiteral("část názvu nebo cesty souboru"));
     Edit1->setClearButtonEnabled(true);
-    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
+    Label2 = ui::MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
     CheckBox1 = new QCheckBox(QStringLiteral("Hledat ve &všech zálohách"), bottom);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     TreeView1 = MakeFileView(bottom, 0, Qt::AscendingOrder);
-    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
+    Label3 =
+        ui::MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(Label2);
     searchRow->addWidget(Edit1, 1);
@@ -153,15 +135,18 @@ TfoObnova::TfoObnova(QWidget* parent)
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setTextFormat(Qt::PlainText);
 
-    BitBtn1 =
-        MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"), this);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this);
-    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this);
-    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this);
-    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this);
+    BitBtn1 = ui::MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"),
+                             this, true);
+    BitBtn2 = ui::MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this,
+                             true);
+    BitBtn3 =
+        ui::MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this, true);
+    BitBtn6 =
+        ui::MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this, true);
+    BitBtn7 = ui::MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this, true);
     AddFileActions();
-    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this);
-    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this);
+    BitBtn4 = ui::MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this, true);
+    BitBtn5 = ui::MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this, true);
     BitBtn4->setVisible(false);
     // Enter in the lists asks for a folder to restore into: the choice that overwrites nothing
     // the user did not point at.
@@ -604,7 +589,7 @@ void TfoObnova::done(int result) {
 }
 
 QTreeView* TfoObnova::MakeFileView(QWidget* parent, int sortColumn, Qt::SortOrder order) {
-    QTreeView* view = MakeView(QStringLiteral("TreeView1"), parent);
+    QTreeView* view = ui::MakeRowView(QStringLiteral("TreeView1"), parent);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Sorted by name until the user clicks another column's header.
     view->header()->setSortIndicator(sortColumn, order);
