@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 using ostrivane::restore::Backup;
 using ostrivane::restore::FileRef;
@@ -176,13 +177,13 @@ TfoObnova::TfoObnova(QWidget* parent)
             [this] { ShowFiles(); });
     connect(Edit1, &QLineEdit::textChanged, this, &TfoObnova::Edit1Change);
     connect(CheckBox1, &QCheckBox::toggled, this, &TfoObnova::Edit1Change);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfoObnova::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TfoObnova::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TfoObnova::BitBtn3Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &TfoObnova::BitBtn4Click);
-    connect(BitBtn5, &QPushButton::clicked, this, &TfoObnova::BitBtn5Click);
-    connect(BitBtn6, &QPushButton::clicked, this, &TfoObnova::BitBtn6Click);
-    connect(BitBtn7, &QPushButton::clicked, this, &TfoObnova::BitBtn7Click);
+    const std::pair<QPushButton*, void (TfoObnova::*)()> clicks[] = {
+        {BitBtn1, &TfoObnova::BitBtn1Click}, {BitBtn2, &TfoObnova::BitBtn2Click},
+        {BitBtn3, &TfoObnova::BitBtn3Click}, {BitBtn4, &TfoObnova::BitBtn4Click},
+        {BitBtn5, &TfoObnova::BitBtn5Click}, {BitBtn6, &TfoObnova::BitBtn6Click},
+        {BitBtn7, &TfoObnova::BitBtn7Click}};
+    for (const auto& [button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, handler);
     connect(work_, &ostrivane::ui::BackgroundWork::Progress, this, &TfoObnova::ShowProgress,
             Qt::QueuedConnection);
     connect(work_, &ostrivane::ui::BackgroundWork::Finished, this, &TfoObnova::EndWork,
