@@ -89,10 +89,6 @@ QString BackupTimeText(std::int64_t made) {
     return QDateTime::fromSecsSinceEpoch(made).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
 }
 
-QVariant BackupColumnTitle(int section, Qt::Orientation orientation, int role) {
-    return Title(kBackupTitles, section, orientation, role);
-}
-
 QVariant FileColumnTitle(int section, Qt::Orientation orientation, int role) {
     return Title(kFileTitles, section, orientation, role);
 }
@@ -145,7 +141,7 @@ QVariant BackupListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant BackupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    return BackupColumnTitle(section, orientation, role);
+    return Title(kBackupTitles, section, orientation, role);
 }
 
 // ---- BackupTreeModel ----

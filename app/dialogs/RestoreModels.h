@@ -39,8 +39,7 @@ private:
     const std::vector<restore::Backup>* backups_ = nullptr;
 };
 
-// The columns' titles ("Název", "Velikost", ...) for headerData: the backups' or the files'.
-QVariant BackupColumnTitle(int section, Qt::Orientation orientation, int role);
+// The files' columns' titles ("Název", "Velikost", ...) for headerData.
 QVariant FileColumnTitle(int section, Qt::Orientation orientation, int role);
 
 // What the two models of files share: the files' columns with their titles, and the sort by any
