@@ -290,9 +290,9 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
     w.show();
     const QByteArray folder = QFile::encodeName(Folder());
     ASSERT_EQ(chmod(folder.constData(), 0500), 0);
-    const bool closed = w.close();
+    const bool accepted = w.close();
     chmod(folder.constData(), 0700);
-    EXPECT_FALSE(closed);
+    EXPECT_FALSE(accepted);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(messages.Texts(),
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
