@@ -30,10 +30,14 @@ namespace {
 
 class WindowState : public ::testing::Test, public uitest::WindowFixture {
 protected:
-    // A new window, shown; `closed` tells whether it has closed since.
+    // From now on `closed` tells whether `w` has closed.
+    void WatchClose(TfoHlavni& w) {
+        QObject::connect(&w, &TfoHlavni::Closed, [this] { closed = true; });
+    }
+    // A new window, shown, its close watched.
     TfoHlavni& NewShownWindow() {
         TfoHlavni& w = NewWindow();
-        QObject::connect(&w, &TfoHlavni::Closed, [this] { closed = true; });
+        WatchClose(w);
         w.show();
         return w;
     }
@@ -312,8 +316,7 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
         GTEST_SKIP() << "cannot switch to the user 65534 here";
 
     TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    WatchClose(w);
     EXPECT_FALSE(w.CheckBox1->isChecked()) << "the defaults stand in for the file";
     w.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000));
@@ -334,8 +337,7 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
 
 TEST_F(WindowState, TheSessionEndWritesTheSettingsAndClosesWithoutABox) {
     TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    WatchClose(w);
     w.show();
     w.CheckBox1->click();
     // Asked for by the session manager: written, and the window stays.
