@@ -30,27 +30,12 @@ bool NeedsBackslashInQuotes(QChar c) {
 } // namespace
 
 QString EscapeStringValue(const QString& value) {
-    QString out;
-    out.reserve(value.size());
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case u'\\':
-            out += QStringLiteral("\\\\");
-            break;
-        case u'\n':
-            out += QStringLiteral("\\n");
-            break;
-        case u'\t':
-            out += QStringLiteral("\\t");
-            break;
-        case u'\r':
-            out += QStringLiteral("\\r");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    // The backslash first, so that the backslashes of the other escapes stay single.
+    return QString(value)
+        .replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\t'), QLatin1String("\\t"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
 
 QString QuoteExecArgument(const QString& argument) {

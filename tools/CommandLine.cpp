@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <getopt.h>
 #include <string_view>
+#include <utility>
 
 namespace cabtool {
 
@@ -48,6 +49,27 @@ const option kLongOptions[] = {
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
+};
+
+// The switches that only turn a setting on or off, and the value each gives it.
+struct Switch {
+    int code;
+    bool Options::*setting;
+    bool value;
+};
+constexpr Switch kSwitches[] = {
+    {kRecurse, &Options::recurse, true},
+    {kQuiet, &Options::quiet, true},
+    {kNoVerify, &Options::verify, false},
+    {kOverwrite, &Options::overwrite, true},
+};
+
+// The switches that choose what the program does instead of a backup of masks.
+constexpr std::pair<int, Mode> kModes[] = {
+    {kSettings, Mode::Settings},
+    {kList, Mode::List},
+    {kTest, Mode::Test},
+    {kExtract, Mode::Extract},
 };
 
 constexpr const char kSynopsis[] =
@@ -219,27 +241,17 @@ bool PlaceArguments(Options& options, const std::vector<std::string>& positional
 
 // One option with its value; false with `problem` set when it cannot be taken.
 bool TakeOption(Options& options, int code, const char* value, std::string& problem) {
+    for (const Switch& entry : kSwitches) {
+        if (entry.code == code) {
+            options.*entry.setting = entry.value;
+            return true;
+        }
+    }
+    for (const auto& [modeCode, mode] : kModes) {
+        if (modeCode == code)
+            return SetMode(options, mode, problem);
+    }
     switch (code) {
-    case kRecurse:
-        options.recurse = true;
-        return true;
-    case kQuiet:
-        options.quiet = true;
-        return true;
-    case kNoVerify:
-        options.verify = false;
-        return true;
-    case kOverwrite:
-        options.overwrite = true;
-        return true;
-    case kSettings:
-        return SetMode(options, Mode::Settings, problem);
-    case kList:
-        return SetMode(options, Mode::List, problem);
-    case kTest:
-        return SetMode(options, Mode::Test, problem);
-    case kExtract:
-        return SetMode(options, Mode::Extract, problem);
     case kPartSize:
         if (!PartSize(value, options.partSize)) {
             problem = "--part-size potřebuje počet bajtů od 1024 do 2147483647";

@@ -32,19 +32,18 @@ QString PathText(std::string_view storedName) {
     return Text(storedName).replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
-QVariant FileHeader(int section) {
-    switch (section) {
-    case kName:
-        return QStringLiteral("Název");
-    case kFileSize:
-        return QStringLiteral("Velikost");
-    case kFileTime:
-        return QStringLiteral("Datum a čas");
-    case kMatchBackup:
-        return QStringLiteral("Záloha");
-    default:
+// The columns' titles, in the order of the columns above.
+const char* const kBackupTitles[] = {"Vytvořena", "Archiv", "Souborů", "Velikost", "Stav"};
+const char* const kFileTitles[] = {"Název", "Velikost", "Datum a čas", "Záloha"};
+static_assert(std::size(kBackupTitles) == kBackupColumns);
+static_assert(std::size(kFileTitles) == kMatchBackup + 1);
+
+template <std::size_t N>
+QVariant Title(const char* const (&titles)[N], int section, Qt::Orientation orientation, int role) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        static_cast<std::size_t>(section) >= N)
         return {};
-    }
+    return QString::fromUtf8(titles[section]);
 }
 
 // Names compared as a file manager lists them: letters without regard to ASCII case.
@@ -88,6 +87,10 @@ QString DosTimeText(std::uint16_t date, std::uint16_t time) {
 
 QString BackupTimeText(std::int64_t made) {
     return QDateTime::fromSecsSinceEpoch(made).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+QVariant FileColumnTitle(int section, Qt::Orientation orientation, int role) {
+    return Title(kFileTitles, section, orientation, role);
 }
 
 // ---- BackupListModel ----
@@ -138,28 +141,13 @@ QVariant BackupListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant BackupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
-    switch (section) {
-    case kMade:
-        return QStringLiteral("Vytvořena");
-    case kArchive:
-        return QStringLiteral("Archiv");
-    case kFileCount:
-        return QStringLiteral("Souborů");
-    case kSize:
-        return QStringLiteral("Velikost");
-    case kState:
-        return QStringLiteral("Stav");
-    default:
-        return {};
-    }
+    return Title(kBackupTitles, section, orientation, role);
 }
 
 // ---- BackupTreeModel ----
 
 BackupTreeModel::BackupTreeModel(QObject* parent)
-    : QAbstractItemModel(parent),
+    : SortedFilesModel(parent),
       folderIcon_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)),
       fileIcon_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)) {
     nodes_.emplace_back();
@@ -256,13 +244,9 @@ void BackupTreeModel::SortRows() {
     }
 }
 
-void BackupTreeModel::sort(int column, Qt::SortOrder order) {
-    sortColumn_ = column;
-    sortOrder_ = order;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+QModelIndexList BackupTreeModel::Reorder(const QModelIndexList& kept) {
     SortRows();
-    // The rows the view keeps (the current one, the selection) follow their nodes.
-    const QModelIndexList kept = persistentIndexList();
+    // Each row follows its node.
     QModelIndexList moved;
     moved.reserve(kept.size());
     for (const QModelIndex& index : kept) {
@@ -270,8 +254,7 @@ void BackupTreeModel::sort(int column, Qt::SortOrder order) {
         moved.append(createIndex(nodes_[static_cast<std::size_t>(id)].Row, index.column(),
                                  static_cast<quintptr>(id)));
     }
-    changePersistentIndexList(kept, moved);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return moved;
 }
 
 std::int32_t BackupTreeModel::FileAt(const QModelIndex& index) const {
@@ -360,15 +343,10 @@ QVariant BackupTreeModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-QVariant BackupTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    return orientation == Qt::Horizontal && role == Qt::DisplayRole ? FileHeader(section)
-                                                                    : QVariant();
-}
-
 // ---- FileMatchModel ----
 
 FileMatchModel::FileMatchModel(QObject* parent)
-    : QAbstractTableModel(parent),
+    : SortedFilesModel(parent),
       fileIcon_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)) {}
 
 void FileMatchModel::SetMatches(const std::vector<restore::Backup>* backups,
@@ -420,25 +398,20 @@ void FileMatchModel::SortMatches() {
     std::stable_sort(matches_.begin(), matches_.end(), before);
 }
 
-void FileMatchModel::sort(int column, Qt::SortOrder order) {
-    sortColumn_ = column;
-    sortOrder_ = order;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+QModelIndexList FileMatchModel::Reorder(const QModelIndexList& kept) {
     const std::vector<restore::FileRef> old = matches_;
     SortMatches();
-    // The rows the view keeps follow their files.
+    // Each row follows its file.
     std::map<std::pair<std::uint32_t, std::uint32_t>, int> rowOf;
     for (std::size_t row = 0; row < matches_.size(); ++row)
         rowOf[{matches_[row].Backup, matches_[row].File}] = static_cast<int>(row);
-    const QModelIndexList kept = persistentIndexList();
     QModelIndexList moved;
     moved.reserve(kept.size());
     for (const QModelIndex& index : kept) {
         const restore::FileRef ref = old.at(static_cast<std::size_t>(index.row()));
         moved.append(this->index(rowOf[{ref.Backup, ref.File}], index.column()));
     }
-    changePersistentIndexList(kept, moved);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return moved;
 }
 
 int FileMatchModel::rowCount(const QModelIndex& parent) const {
@@ -474,11 +447,6 @@ QVariant FileMatchModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole && index.column() == kFileSize)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
-}
-
-QVariant FileMatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    return orientation == Qt::Horizontal && role == Qt::DisplayRole ? FileHeader(section)
-                                                                    : QVariant();
 }
 
 } // namespace ostrivane::ui

@@ -39,9 +39,39 @@ private:
     const std::vector<restore::Backup>* backups_ = nullptr;
 };
 
+// The files' columns' titles ("Název", "Velikost", ...) for headerData.
+QVariant FileColumnTitle(int section, Qt::Orientation orientation, int role);
+
+// What the two models of files share: the files' columns with their titles, and the sort by any
+// of them, which the rows the view keeps (the current one, the selection) follow. `QtModel` is
+// the Qt model the rows are shown as.
+template <class QtModel> class SortedFilesModel : public QtModel {
+public:
+    using QtModel::QtModel;
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        return FileColumnTitle(section, orientation, role);
+    }
+    void sort(int column, Qt::SortOrder order) override {
+        sortColumn_ = column;
+        sortOrder_ = order;
+        emit this->layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList kept = this->persistentIndexList();
+        this->changePersistentIndexList(kept, Reorder(kept));
+        emit this->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+
+protected:
+    // Puts the rows in the order chosen; where each row of `kept` stands now.
+    virtual QModelIndexList Reorder(const QModelIndexList& kept) = 0;
+
+    int sortColumn_ = 0;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+};
+
 // The files of one backup as a tree of folders, the stored names' "\" between them; folders
 // first, then files, each by the column chosen (the name, the size or the time).
-class BackupTreeModel : public QAbstractItemModel {
+class BackupTreeModel : public SortedFilesModel<QAbstractItemModel> {
     Q_OBJECT
 public:
     explicit BackupTreeModel(QObject* parent = nullptr);
@@ -59,10 +89,10 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
 private:
+    QModelIndexList Reorder(const QModelIndexList& kept) override;
+
     struct Node {
         std::int32_t Parent = -1;
         std::int32_t Row = 0;
@@ -79,15 +109,13 @@ private:
 
     const restore::Backup* backup_ = nullptr;
     std::vector<Node> nodes_; // 0 is the invisible root
-    int sortColumn_ = 0;
-    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     QIcon folderIcon_;
     QIcon fileIcon_;
 };
 
 // Files found by a search: one row each, with its path, size, time and, when the search spans
 // every backup, the time of its backup.
-class FileMatchModel : public QAbstractTableModel {
+class FileMatchModel : public SortedFilesModel<QAbstractTableModel> {
     Q_OBJECT
 public:
     explicit FileMatchModel(QObject* parent = nullptr);
@@ -100,16 +128,13 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
 private:
+    QModelIndexList Reorder(const QModelIndexList& kept) override;
     void SortMatches();
 
     const std::vector<restore::Backup>* backups_ = nullptr;
     std::vector<restore::FileRef> matches_;
-    int sortColumn_ = 0;
-    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     bool withBackup_ = false;
     QIcon fileIcon_;
 };

@@ -6,6 +6,7 @@
 #include "app/restore/FileVersions.h"
 #include "app/restore/RestoreTexts.h"
 #include "app/widgets/BrowseForFolder.h"
+#include "app/widgets/DialogControls.h"
 #include "app/widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -30,38 +31,18 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 using ostrivane::restore::Backup;
 using ostrivane::restore::FileRef;
+
+namespace ui = ostrivane::ui;
 
 namespace {
 
 constexpr int kWidth = 780;
 constexpr int kHeight = 560;
 constexpr int kGaugeSteps = 1000;
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
-
-QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QTreeView* MakeView(const QString& name, QWidget* parent) {
-    auto* view = new QTreeView(parent);
-    view->setObjectName(name);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return view;
-}
 
 // The backup list shows where the keyboard is: a frame in the highlight colour while it has the
 // focus, and the chosen backup marked as strongly when it has not.
@@ -104,12 +85,13 @@ TfoObnova::TfoObnova(QWidget* parent)
 
     // The backups.
     auto* top = new QWidget(this);
-    ListView1 = MakeView(QStringLiteral("ListView1"), top);
+    ListView1 = ui::MakeRowView(QStringLiteral("ListView1"), top);
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setModel(backupModel_);
     MakeFocusVisible(ListView1);
-    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Zá&lohy archivu"), ListView1, top);
+    Label1 =
+        ui::MakeLabel(QStringLiteral("Label1"), QStringLiteral("Zá&lohy archivu"), ListView1, top);
     Label1->setTextFormat(Qt::PlainText);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
@@ -122,11 +104,12 @@ TfoObnova::TfoObnova(QWidget* parent)
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setPlaceholderText(QStringLiteral("část názvu nebo cesty souboru"));
     Edit1->setClearButtonEnabled(true);
-    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
+    Label2 = ui::MakeLabel(QStringLiteral("Label2"), QStringLiteral("&Hledat:"), Edit1, bottom);
     CheckBox1 = new QCheckBox(QStringLiteral("Hledat ve &všech zálohách"), bottom);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     TreeView1 = MakeFileView(bottom, 0, Qt::AscendingOrder);
-    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
+    Label3 =
+        ui::MakeLabel(QStringLiteral("Label3"), QStringLiteral("&Soubory:"), TreeView1, bottom);
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(Label2);
     searchRow->addWidget(Edit1, 1);
@@ -153,15 +136,18 @@ TfoObnova::TfoObnova(QWidget* parent)
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setTextFormat(Qt::PlainText);
 
-    BitBtn1 =
-        MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"), this);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this);
-    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this);
-    BitBtn6 = MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this);
-    BitBtn7 = MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this);
+    BitBtn1 = ui::MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"),
+                             this, true);
+    BitBtn2 = ui::MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this,
+                             true);
+    BitBtn3 =
+        ui::MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("&Ověřit zálohu"), this, true);
+    BitBtn6 =
+        ui::MakeButton(QStringLiteral("BitBtn6"), QStringLiteral("V&erze souboru…"), this, true);
+    BitBtn7 = ui::MakeButton(QStringLiteral("BitBtn7"), QStringLiteral("O&tevřít"), this, true);
     AddFileActions();
-    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this);
-    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this);
+    BitBtn4 = ui::MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("Z&rušit"), this, true);
+    BitBtn5 = ui::MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("&Zavřít"), this, true);
     BitBtn4->setVisible(false);
     // Enter in the lists asks for a folder to restore into: the choice that overwrites nothing
     // the user did not point at.
@@ -191,13 +177,13 @@ TfoObnova::TfoObnova(QWidget* parent)
             [this] { ShowFiles(); });
     connect(Edit1, &QLineEdit::textChanged, this, &TfoObnova::Edit1Change);
     connect(CheckBox1, &QCheckBox::toggled, this, &TfoObnova::Edit1Change);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfoObnova::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TfoObnova::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TfoObnova::BitBtn3Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &TfoObnova::BitBtn4Click);
-    connect(BitBtn5, &QPushButton::clicked, this, &TfoObnova::BitBtn5Click);
-    connect(BitBtn6, &QPushButton::clicked, this, &TfoObnova::BitBtn6Click);
-    connect(BitBtn7, &QPushButton::clicked, this, &TfoObnova::BitBtn7Click);
+    const std::pair<QPushButton*, void (TfoObnova::*)()> clicks[] = {
+        {BitBtn1, &TfoObnova::BitBtn1Click}, {BitBtn2, &TfoObnova::BitBtn2Click},
+        {BitBtn3, &TfoObnova::BitBtn3Click}, {BitBtn4, &TfoObnova::BitBtn4Click},
+        {BitBtn5, &TfoObnova::BitBtn5Click}, {BitBtn6, &TfoObnova::BitBtn6Click},
+        {BitBtn7, &TfoObnova::BitBtn7Click}};
+    for (const auto& [button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, handler);
     connect(work_, &ostrivane::ui::BackgroundWork::Progress, this, &TfoObnova::ShowProgress,
             Qt::QueuedConnection);
     connect(work_, &ostrivane::ui::BackgroundWork::Finished, this, &TfoObnova::EndWork,
@@ -604,7 +590,7 @@ void TfoObnova::done(int result) {
 }
 
 QTreeView* TfoObnova::MakeFileView(QWidget* parent, int sortColumn, Qt::SortOrder order) {
-    QTreeView* view = MakeView(QStringLiteral("TreeView1"), parent);
+    QTreeView* view = ui::MakeRowView(QStringLiteral("TreeView1"), parent);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Sorted by name until the user clicks another column's header.
     view->header()->setSortIndicator(sortColumn, order);

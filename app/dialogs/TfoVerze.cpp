@@ -1,6 +1,7 @@
 #include "app/dialogs/TfoVerze.h"
 
 #include "app/dialogs/RestoreModels.h"
+#include "app/widgets/DialogControls.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,19 +10,14 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace ui = ostrivane::ui;
+
 namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 320;
 // The column of the backup's time in the table of files (RestoreModels).
 constexpr int kBackupColumn = 3;
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -35,14 +31,9 @@ TfoVerze::TfoVerze(const std::vector<ostrivane::restore::Backup>& backups,
     setSizeGripEnabled(true);
     resize(kWidth, kHeight);
 
-    ListView1 = new QTreeView(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1 = ui::MakeRowView(QStringLiteral("ListView1"), this);
     ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setAllColumnsShowFocus(true);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     model_->SetMatches(&backups, std::move(versions), true);
     ListView1->setModel(model_);
     // The newest backup first, as the list of backups has them.
@@ -52,19 +43,19 @@ TfoVerze::TfoVerze(const std::vector<ostrivane::restore::Backup>& backups,
         ListView1->resizeColumnToContents(column);
 
     QString shown = name;
-    Label1 = new QLabel(QStringLiteral("&Verze souboru %1 (%2):")
-                            .arg(shown.replace(QLatin1Char('&'), QStringLiteral("&&")))
-                            .arg(model_->rowCount()),
-                        this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setBuddy(ListView1);
+    Label1 = ui::MakeLabel(QStringLiteral("Label1"),
+                           QStringLiteral("&Verze souboru %1 (%2):")
+                               .arg(shown.replace(QLatin1Char('&'), QStringLiteral("&&")))
+                               .arg(model_->rowCount()),
+                           ListView1, this);
 
-    BitBtn1 =
-        MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"), this);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this);
+    BitBtn1 = ui::MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Obnovit na &původní místo"),
+                             this);
+    BitBtn2 =
+        ui::MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Obnovit &do složky…"), this);
     BitBtn2->setDefault(true);
-    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("O&tevřít"), this);
-    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Zavřít"), this);
+    BitBtn3 = ui::MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("O&tevřít"), this);
+    BitBtn4 = ui::MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("&Zavřít"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);

@@ -1,6 +1,7 @@
 #include "app/dialogs/TfoVyberSouboru.h"
 
 #include "app/widgets/BrowseForFolder.h"
+#include "app/widgets/DialogControls.h"
 #include "app/widgets/EnterAsTab.h"
 #include "app/widgets/LeaveField.h"
 #include "app/widgets/MessageBoxes.h"
@@ -17,18 +18,12 @@
 
 using ostrivane::TrimBlanks;
 
+namespace ui = ostrivane::ui;
+
 namespace {
 
 constexpr int kClientWidth = 369;
 constexpr int kClientHeight = 115;
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -65,9 +60,9 @@ TfoVyberSouboru::TfoVyberSouboru(QWidget* parent)
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(8, 64, 121, 21);
 
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&OK"), this);
+    BitBtn2 = ui::MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("&OK"), this);
     BitBtn2->setGeometry(205, 62, 75, 25);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Storno"), this);
+    BitBtn1 = ui::MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("&Storno"), this);
     BitBtn1->setGeometry(286, 62, 75, 25);
 
     StatusBar1 = new QStatusBar(this);

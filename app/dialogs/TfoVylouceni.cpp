@@ -1,5 +1,6 @@
 #include "app/dialogs/TfoVylouceni.h"
 
+#include "app/widgets/DialogControls.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/TextTrim.h"
 #include "archive/scan/ExclusionPatterns.h"
@@ -15,6 +16,8 @@
 
 using ostrivane::TrimBlanks;
 
+namespace ui = ostrivane::ui;
+
 namespace {
 
 constexpr int kWidth = 460;
@@ -28,13 +31,6 @@ const QString kRules =
                    "**/build/, Fotky/** – ** znamená libovolně mnoho složek\n"
                    "!ponechat.iso – vrátí, co předchozí vzor vynechal\n"
                    "Vynechaná složka se neprochází vůbec; na velikosti písmen záleží.");
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -58,9 +54,9 @@ TfoVylouceni::TfoVylouceni(QWidget* parent) : QDialog(parent) {
     Label2 = new QLabel(QStringLiteral("&Nový vzor:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setBuddy(Edit1);
-    BitBtn1 = MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Přid&at"), this);
-    BitBtn2 = MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Odeb&rat"), this);
-    BitBtn3 = MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("Přidat &doporučené"), this);
+    BitBtn1 = ui::MakeButton(QStringLiteral("BitBtn1"), QStringLiteral("Přid&at"), this);
+    BitBtn2 = ui::MakeButton(QStringLiteral("BitBtn2"), QStringLiteral("Odeb&rat"), this);
+    BitBtn3 = ui::MakeButton(QStringLiteral("BitBtn3"), QStringLiteral("Přidat &doporučené"), this);
     BitBtn3->setToolTip(QStringLiteral("Mezipaměti, koš a náhledy obrázků: ") + [] {
         QStringList all;
         for (const std::string_view p : ostrivane::scan::kSuggestedExclusions)
@@ -71,9 +67,9 @@ TfoVylouceni::TfoVylouceni(QWidget* parent) : QDialog(parent) {
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setTextFormat(Qt::PlainText);
     Label3->setWordWrap(true);
-    BitBtn4 = MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("OK"), this);
+    BitBtn4 = ui::MakeButton(QStringLiteral("BitBtn4"), QStringLiteral("OK"), this);
     BitBtn4->setDefault(true);
-    BitBtn5 = MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("Storno"), this);
+    BitBtn5 = ui::MakeButton(QStringLiteral("BitBtn5"), QStringLiteral("Storno"), this);
 
     auto* newRow = new QHBoxLayout;
     newRow->addWidget(Label2);

@@ -1,10 +1,11 @@
 #include "app/run/BackupReport.h"
 
 #include "archive/model/ErrorCodes.h"
+#include "cabinet/format/ReadReasons.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <utility>
 
 namespace ostrivane {
 
@@ -46,94 +47,67 @@ std::string BackupReport::Message(const std::string& archivePath, bool placed) c
     return text;
 }
 
+namespace {
+
+// The engine's codes in Czech, in the order of archive/model/ErrorCodes.h.
+constexpr std::pair<int, const char*> kEngineErrorTexts[] = {
+    {kErrWritingFile, "Chyba zápisu do souboru"},
+    {kErrDiskFull, "Disk je plný"},
+    {kErrNotAccessible, "Adresář nebo disk není přístupný"},
+    {kErrWriteProtected, "Disk je chráněn proti zápisu"},
+    {kErrFileTooLarge, "Soubor je pro archív cabinet příliš velký"},
+    {kErrNameNotStorable, "Název souboru nelze uložit do archívu cabinet"},
+    {kErrVerifyFailed, "Archív neprošel ověřením"},
+    {kErrFileChanged, "Soubor se změnil během čtení"},
+    {kErrOpeningFile, "Soubor nelze otevřít"},
+    {kErrUnsupportedArc, "Neplatný nebo nepodporovaný typ archívu"},
+    {kErrCabinetDllMissing, "Knihovna cabinet nebyla nalezena"},
+    {kErrNothingToDo, "Není co archivovat"},
+    {kErrRequiredEvent, "Není přiřazena potřebná událost"},
+    {kErrRequiredProperty, "Není nastavena potřebná vlastnost"},
+};
+
+// The system's errors that a run words otherwise than the readers do (cabinet/format/
+// ReadReasons.h): a folder is an "adresář" here, as in the window, and a run meets errors of
+// renames, locks and network disks that a reader does not.
+constexpr std::pair<int, const char*> kRunSystemErrorTexts[] = {
+    {ENOENT, "soubor nebo adresář neexistuje"},
+    {ENOTDIR, "v cestě je soubor místo adresáře"},
+    {EISDIR, "na místě souboru je adresář"},
+    {ENOTEMPTY, "adresář není prázdný"},
+    {EBUSY, "soubor nebo zařízení je používáno"},
+    {EXDEV, "soubor je na jiném disku"},
+    {ENOMEM, "nedostatek paměti"},
+    {ENOLCK, "zámek nelze získat"},
+    {EINVAL, "neplatný argument"},
+    {ENODEV, "zařízení není dostupné"},
+    {ENXIO, "zařízení není dostupné"},
+    {ESTALE, "síťový disk není dostupný"},
+    {ENOTCONN, "síťový disk není dostupný"},
+    {EHOSTDOWN, "síťový disk není dostupný"},
+    {ETIMEDOUT, "síťový disk není dostupný"},
+};
+
+template <std::size_t N>
+const char* TextOf(const std::pair<int, const char*> (&texts)[N], int number) {
+    for (const auto& [known, text] : texts)
+        if (known == number)
+            return text;
+    return nullptr;
+}
+
+} // namespace
+
 std::string EngineErrorText(int code) {
-    switch (code) {
-    case kErrWritingFile:
-        return "Chyba zápisu do souboru";
-    case kErrDiskFull:
-        return "Disk je plný";
-    case kErrNotAccessible:
-        return "Adresář nebo disk není přístupný";
-    case kErrWriteProtected:
-        return "Disk je chráněn proti zápisu";
-    case kErrFileTooLarge:
-        return "Soubor je pro archív cabinet příliš velký";
-    case kErrNameNotStorable:
-        return "Název souboru nelze uložit do archívu cabinet";
-    case kErrVerifyFailed:
-        return "Archív neprošel ověřením";
-    case kErrFileChanged:
-        return "Soubor se změnil během čtení";
-    case kErrOpeningFile:
-        return "Soubor nelze otevřít";
-    case kErrUnsupportedArc:
-        return "Neplatný nebo nepodporovaný typ archívu";
-    case kErrCabinetDllMissing:
-        return "Knihovna cabinet nebyla nalezena";
-    case kErrNothingToDo:
-        return "Není co archivovat";
-    case kErrRequiredEvent:
-        return "Není přiřazena potřebná událost";
-    case kErrRequiredProperty:
-        return "Není nastavena potřebná vlastnost";
-    case kErrUserCanceled:
+    if (code == kErrUserCanceled)
         return CancelledText();
-    default:
-        return "Chyba " + std::to_string(code);
-    }
+    const char* text = TextOf(kEngineErrorTexts, code);
+    return text != nullptr ? text : "Chyba " + std::to_string(code);
 }
 
 std::string SystemErrorText(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return "přístup odepřen";
-    case ENOENT:
-        return "soubor nebo adresář neexistuje";
-    case ENOSPC:
-        return "na disku není volné místo";
-    case EDQUOT:
-        return "byla překročena kvóta disku";
-    case EROFS:
-        return "disk je jen pro čtení";
-    case EIO:
-        return "chyba čtení nebo zápisu na disku";
-    case EEXIST:
-        return "název je obsazen";
-    case ENOTDIR:
-        return "v cestě je soubor místo adresáře";
-    case EISDIR:
-        return "na místě souboru je adresář";
-    case ENOTEMPTY:
-        return "adresář není prázdný";
-    case ENAMETOOLONG:
-        return "název je příliš dlouhý";
-    case ELOOP:
-        return "v cestě je symbolický odkaz";
-    case EBUSY:
-        return "soubor nebo zařízení je používáno";
-    case EXDEV:
-        return "soubor je na jiném disku";
-    case EMFILE:
-    case ENFILE:
-        return "je otevřeno příliš mnoho souborů";
-    case ENOMEM:
-        return "nedostatek paměti";
-    case ENOLCK:
-        return "zámek nelze získat";
-    case EINVAL:
-        return "neplatný argument";
-    case ENODEV:
-    case ENXIO:
-        return "zařízení není dostupné";
-    case ESTALE:
-    case ENOTCONN:
-    case EHOSTDOWN:
-    case ETIMEDOUT:
-        return "síťový disk není dostupný";
-    default:
-        return "systémová chyba " + std::to_string(error) + " (" + std::strerror(error) + ")";
-    }
+    const char* text = TextOf(kRunSystemErrorTexts, error);
+    return text != nullptr ? text : reasons::SystemError(error);
 }
 
 std::string CancelledText() {

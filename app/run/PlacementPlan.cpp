@@ -14,10 +14,6 @@ namespace ostrivane::run {
 
 namespace {
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -28,17 +24,28 @@ bool IsRegularFile(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The names of the entries of `folder`; nothing when it cannot be listed.
+std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get()))
+        names.emplace_back(entry->d_name);
+    return names;
+}
+
 // The numbers of the copies B_n.cab, 1 <= n <= depth, that the folder's listing shows, in
 // ascending order; nothing when the folder cannot be listed.
 std::optional<std::vector<std::int64_t>> ListedCopies(const std::string& archive,
                                                       std::int32_t depth) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(names::FolderOf(archive).c_str()));
-    if (!dir)
+    const auto listed = NamesIn(names::FolderOf(archive));
+    if (!listed)
         return std::nullopt;
     const std::string stemName = names::NameOf(names::SeriesStem(archive));
     std::vector<std::int64_t> numbers;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const auto n = names::CopyNumber(entry->d_name, stemName);
+    for (const std::string& name : *listed) {
+        const auto n = names::CopyNumber(name, stemName);
         if (n && *n <= depth && FileExists(names::SeriesCopy(archive, *n)))
             numbers.push_back(*n);
     }
@@ -212,14 +219,14 @@ bool PlacementPlanner::PlaceNew(const std::vector<std::string>& cabinets) {
 bool PlacementPlanner::Prune(std::int32_t depth) {
     if (failure_)
         return false;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(plan_.Folder.c_str()));
-    if (!dir)
+    const auto listed = NamesIn(plan_.Folder);
+    if (!listed)
         return true;
     const std::string own = names::NameOf(archive_);
     std::set<std::string> found{own};
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (names::IsDateTimeArchive(entry->d_name) && IsRegularFile(PathOf(entry->d_name)))
-            found.insert(entry->d_name);
+    for (const std::string& name : *listed) {
+        if (names::IsDateTimeArchive(name) && IsRegularFile(PathOf(name)))
+            found.insert(name);
     }
     // Twelve digits of the date and time: the order of the names is the order of the backups.
     const std::vector<std::string> sorted(found.begin(), found.end());

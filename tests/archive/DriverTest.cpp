@@ -1,6 +1,7 @@
 // The compress driver through the public surface: Compress with a recording cabinet component.
 #include "ArchiveTestSupport.h"
 #include "platform/fs/DosDateTime.h"
+#include "tests/support/ParamName.h"
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -174,57 +176,94 @@ TEST(CompressDriver, UserDefinedDefaultDirIsRequired) {
     EXPECT_EQ(f.cab.Errors[0].ExtendedMsg, "DefaultDir");
 }
 
-TEST(CompressDriver, ExplorerAutoStoresBelowTheCommonFolder) {
+// The names entries are stored under, by the rule for folder names: the files made below the
+// scratch folder (a name ending in "/" is an empty folder), the masks and exclusions, and the
+// stored names expected, one entry each.
+struct DriverNaming {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<std::string> masks;
+    std::vector<std::string> excluded;
+    TStoredDirNames rule;
+    bool withFolders; // folders match the masks too
+    std::vector<std::string> stored;
+    const char* defaultDir; // the common folder found, below the scratch folder; nullptr: none
+};
+
+class CompressDriverNames : public ::testing::TestWithParam<DriverNaming> {};
+
+TEST_P(CompressDriverNames, AreStoredByTheRule) {
+    const DriverNaming& c = GetParam();
     Fixture f;
-    MakeDir(f.dir / "r");
-    MakeDir(f.dir / "r/x");
-    MakeDir(f.dir / "r/xy");
-    WriteFile(f.dir / "r/x/1.txt");
-    WriteFile(f.dir / "r/xy/2.txt");
-    f.cab.FileSpec() = {f.dir / "r/x/*.txt", f.dir / "r/xy/*.txt"};
-    f.cab.SetStoredDirNames(sdExplorer_Auto);
-    EXPECT_EQ(f.cab.Compress(), 2);
-    EXPECT_EQ(f.cab.DefaultDir, f.dir / "r/");
-    EXPECT_EQ(f.cab.StoredNames(), (std::vector<std::string>{"x/1.txt", "xy/2.txt"}));
+    for (const std::string& file : c.files) {
+        if (file.back() == '/')
+            std::filesystem::create_directories(f.dir / file);
+        else
+            WriteFile(f.dir / file);
+    }
+    for (const std::string& mask : c.masks)
+        f.cab.FileSpec().push_back(f.dir / mask);
+    f.cab.ExcludeSpec() = c.excluded;
+    f.cab.SetStoredDirNames(c.rule);
+    f.cab.SetAttribute(fsDirectory, c.withFolders);
+    EXPECT_EQ(f.cab.Compress(), static_cast<int>(c.stored.size()));
+    EXPECT_EQ(f.cab.StoredNames(), c.stored);
+    if (c.defaultDir != nullptr) {
+        EXPECT_EQ(f.cab.DefaultDir, f.dir / c.defaultDir);
+    }
 }
 
-TEST(CompressDriver, RelativeStoreStartKeepsEachGroupsFolderName) {
-    Fixture f;
-    MakeDir(f.dir / "Data");
-    MakeDir(f.dir / "Docs");
-    MakeDir(f.dir / "Docs/Work");
-    MakeDir(f.dir / "Docs/Work/sub");
-    WriteFile(f.dir / "Data/x.txt");
-    WriteFile(f.dir / "Docs/Work/sub/y.txt");
-    f.cab.FileSpec() = {f.dir / "Docs/Work/*.*", f.dir / "Data/*.*"};
-    f.cab.SetStoredDirNames(sdRelativeStoreStart);
-    EXPECT_EQ(f.cab.Compress(), 2);
-    EXPECT_EQ(f.cab.StoredNames(), (std::vector<std::string>{"Data/x.txt", "Work/sub/y.txt"}));
-}
-
-TEST(CompressDriver, ExcludeSpecUnderRelativeStoreStart) {
-    Fixture f;
-    MakeDir(f.dir / "Dokumenty");
-    MakeDir(f.dir / "Dokumenty/a");
-    WriteFile(f.dir / "Dokumenty/a/b.tmp");
-    WriteFile(f.dir / "Dokumenty/a/c.txt");
-    f.cab.FileSpec() = {f.dir / "Dokumenty/*.*"};
-    f.cab.ExcludeSpec() = {"*.tmp"};
-    f.cab.SetStoredDirNames(sdRelativeStoreStart);
-    EXPECT_EQ(f.cab.Compress(), 1);
-    EXPECT_EQ(f.cab.StoredNames(), std::vector<std::string>{"Dokumenty/a/c.txt"});
-}
-
-TEST(CompressDriver, SameFileThroughTwoGroupsIsOneEntry) {
-    Fixture f;
-    MakeDir(f.dir / "d");
-    MakeDir(f.dir / "d/sub");
-    WriteFile(f.dir / "d/sub/x.txt");
-    WriteFile(f.dir / "d/y.txt");
-    f.cab.FileSpec() = {f.dir / "d/*.txt", f.dir / "d/sub/*.txt"};
-    EXPECT_EQ(f.cab.Compress(), 2);
-    EXPECT_EQ(f.cab.StoredNames(), (std::vector<std::string>{"sub/x.txt", "y.txt"}));
-}
+INSTANTIATE_TEST_SUITE_P(Rules, CompressDriverNames,
+                         ::testing::Values(DriverNaming{"ExplorerAutoStoresBelowTheCommonFolder",
+                                                        {"r/x/1.txt", "r/xy/2.txt"},
+                                                        {"r/x/*.txt", "r/xy/*.txt"},
+                                                        {},
+                                                        sdExplorer_Auto,
+                                                        false,
+                                                        {"x/1.txt", "xy/2.txt"},
+                                                        "r/"},
+                                           DriverNaming{
+                                               "RelativeStoreStartKeepsEachGroupsFolderName",
+                                               {"Data/x.txt", "Docs/Work/sub/y.txt"},
+                                               {"Docs/Work/*.*", "Data/*.*"},
+                                               {},
+                                               sdRelativeStoreStart,
+                                               false,
+                                               {"Data/x.txt", "Work/sub/y.txt"},
+                                               nullptr},
+                                           DriverNaming{"ExcludeSpecUnderRelativeStoreStart",
+                                                        {"Dokumenty/a/b.tmp", "Dokumenty/a/c.txt"},
+                                                        {"Dokumenty/*.*"},
+                                                        {"*.tmp"},
+                                                        sdRelativeStoreStart,
+                                                        false,
+                                                        {"Dokumenty/a/c.txt"},
+                                                        nullptr},
+                                           DriverNaming{"SameFileThroughTwoGroupsIsOneEntry",
+                                                        {"d/sub/x.txt", "d/y.txt"},
+                                                        {"d/*.txt", "d/sub/*.txt"},
+                                                        {},
+                                                        sdRelative,
+                                                        false,
+                                                        {"sub/x.txt", "y.txt"},
+                                                        nullptr},
+                                           DriverNaming{"FoldersDifferingInCaseAreBothBackedUp",
+                                                        {"Data/x.txt", "data/y.txt"},
+                                                        {"Data/*.txt", "data/*.txt"},
+                                                        {},
+                                                        sdRelativeStoreStart,
+                                                        false,
+                                                        {"Data/x.txt", "data/y.txt"},
+                                                        nullptr},
+                                           DriverNaming{"FolderEntriesAreNeverAdded",
+                                                        {"src/empty/", "src/a.txt"},
+                                                        {"src/*.*"},
+                                                        {},
+                                                        sdRelative,
+                                                        true,
+                                                        {"a.txt"},
+                                                        nullptr}),
+                         testsupport::ParamName());
 
 TEST(CompressDriver, NamesDifferingInCaseAreBothKept) {
     Fixture f;
@@ -241,18 +280,6 @@ TEST(CompressDriver, NamesDifferingInCaseAreBothKept) {
     EXPECT_EQ(second.StoredNames(), (std::vector<std::string>{"Report.txt", "report.txt"}));
 }
 
-TEST(CompressDriver, FoldersDifferingInCaseAreBothBackedUp) {
-    Fixture f;
-    MakeDir(f.dir / "Data");
-    MakeDir(f.dir / "data");
-    WriteFile(f.dir / "Data/x.txt");
-    WriteFile(f.dir / "data/y.txt");
-    f.cab.FileSpec() = {f.dir / "Data/*.txt", f.dir / "data/*.txt"};
-    f.cab.SetStoredDirNames(sdRelativeStoreStart);
-    EXPECT_EQ(f.cab.Compress(), 2);
-    EXPECT_EQ(f.cab.StoredNames(), (std::vector<std::string>{"Data/x.txt", "data/y.txt"}));
-}
-
 TEST(CompressDriver, RootGroupStoresBelowTheRoot) {
     // A group of "/" itself: the names keep everything below the root.
     RecordingCab cab;
@@ -266,17 +293,6 @@ TEST(CompressDriver, RootGroupStoresBelowTheRoot) {
     EXPECT_EQ(cab.GroupRoot, "/");
     for (const auto& call : cab.Calls)
         EXPECT_EQ("/" + call.StoredName, call.FullName);
-}
-
-TEST(CompressDriver, FolderEntriesAreNeverAdded) {
-    Fixture f;
-    MakeDir(f.dir / "src");
-    MakeDir(f.dir / "src/empty");
-    WriteFile(f.dir / "src/a.txt");
-    f.cab.FileSpec() = {f.dir / "src/*.*"};
-    f.cab.SetAttribute(fsDirectory, true);
-    EXPECT_EQ(f.cab.Compress(), 1);
-    EXPECT_EQ(f.cab.StoredNames(), std::vector<std::string>{"a.txt"});
 }
 
 TEST(CompressDriver, ScanEventsAreRouted) {

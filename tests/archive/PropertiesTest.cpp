@@ -5,7 +5,22 @@
 #include "platform/fs/FileSystem.h"
 
 #include <chrono>
+#include <initializer_list>
 #include <thread>
+#include <utility>
+
+namespace {
+
+// Sets each value of `rule` in turn; after each, the property reads as the value paired with it.
+template <class Value, class Reads, class Set, class Get>
+void ExpectRule(Set set, Get get, std::initializer_list<std::pair<Value, Reads>> rule) {
+    for (const auto& [value, reads] : rule) {
+        set(value);
+        EXPECT_EQ(get(), reads) << "after " << ::testing::PrintToString(value);
+    }
+}
+
+} // namespace
 
 TEST(Properties, CabinetDefaults) {
     RecordingCab cab;
@@ -30,43 +45,35 @@ TEST(Properties, CabinetDefaults) {
 
 TEST(Properties, CompressMethodTakesOnlyCabinetMethods) {
     RecordingCab cab;
-    cab.SetCompressMethod(cmDeflate);
-    EXPECT_EQ(cab.CompressMethod(), cmMsZip);
-    cab.SetCompressMethod(cmLzx);
-    EXPECT_EQ(cab.CompressMethod(), cmLzx);
-    cab.SetCompressMethod(cmTarGzip);
-    EXPECT_EQ(cab.CompressMethod(), cmLzx);
-    cab.SetCompressMethod(cmQuantum);
-    cab.SetCompressMethod(cmStore);
-    EXPECT_EQ(cab.CompressMethod(), cmStore);
+    ExpectRule<TCompressMethod, TCompressMethod>(
+        [&](TCompressMethod m) { cab.SetCompressMethod(m); }, [&] { return cab.CompressMethod(); },
+        {{cmDeflate, cmMsZip},
+         {cmLzx, cmLzx},
+         {cmTarGzip, cmLzx},
+         {cmQuantum, cmQuantum},
+         {cmStore, cmStore}});
 }
 
 TEST(Properties, LevelsAreClamped) {
     RecordingCab cab;
-    cab.SetLzxLevel(40);
-    EXPECT_EQ(cab.LzxLevel(), 21);
-    cab.SetLzxLevel(3);
-    EXPECT_EQ(cab.LzxLevel(), 15);
-    cab.SetQuantumMemory(0);
-    EXPECT_EQ(cab.QuantumMemory(), 10);
-    cab.SetQuantumLevel(9);
-    EXPECT_EQ(cab.QuantumLevel(), 7);
-    cab.SetQuantumLevel(0);
-    EXPECT_EQ(cab.QuantumLevel(), 1);
+    ExpectRule<int, int>([&](int level) { cab.SetLzxLevel(level); }, [&] { return cab.LzxLevel(); },
+                         {{40, 21}, {3, 15}});
+    ExpectRule<int, int>([&](int memory) { cab.SetQuantumMemory(memory); },
+                         [&] { return cab.QuantumMemory(); }, {{0, 10}});
+    ExpectRule<int, int>([&](int level) { cab.SetQuantumLevel(level); },
+                         [&] { return cab.QuantumLevel(); }, {{9, 7}, {0, 1}});
 }
 
 TEST(Properties, ArchiveFileGetsDefaultExtensionAndKeepsSlashes) {
     RecordingCab cab;
     cab.SetDefaultExt(".cab");
-    cab.SetArchiveFile("/zalohy/200212312345");
-    EXPECT_EQ(cab.ArchiveFile(), "/zalohy/200212312345.cab");
-    cab.SetArchiveFile("/zalohy/x.cab");
-    EXPECT_EQ(cab.ArchiveFile(), "/zalohy/x.cab");
-    // A dot in a folder name is no extension of the file.
-    cab.SetArchiveFile("/zalohy.d/x");
-    EXPECT_EQ(cab.ArchiveFile(), "/zalohy.d/x.cab");
-    cab.SetArchiveFile("");
-    EXPECT_EQ(cab.ArchiveFile(), "");
+    ExpectRule<std::string, std::string>(
+        [&](const std::string& name) { cab.SetArchiveFile(name); },
+        [&] { return cab.ArchiveFile(); },
+        {{"/zalohy/200212312345", "/zalohy/200212312345.cab"},
+         {"/zalohy/x.cab", "/zalohy/x.cab"},
+         {"/zalohy.d/x", "/zalohy.d/x.cab"}, // a dot in a folder name is no extension
+         {"", ""}});
 }
 
 TEST(Properties, ArchiveFileClearsCancel) {
@@ -90,14 +97,9 @@ TEST(Properties, ArchiveFileWhileLoadingNeedsAnExistingFile) {
 
 TEST(Properties, DefaultExtRules) {
     RecordingCab cab;
-    cab.SetDefaultExt("backup");
-    EXPECT_EQ(cab.DefaultExt(), ".bac");
-    cab.SetDefaultExt("");
-    EXPECT_EQ(cab.DefaultExt(), ".CAB");
-    cab.SetDefaultExt(".");
-    EXPECT_EQ(cab.DefaultExt(), ".CAB");
-    cab.SetDefaultExt(".ZIP");
-    EXPECT_EQ(cab.DefaultExt(), ".zip");
+    ExpectRule<std::string, std::string>(
+        [&](const std::string& ext) { cab.SetDefaultExt(ext); }, [&] { return cab.DefaultExt(); },
+        {{"backup", ".bac"}, {"", ".CAB"}, {".", ".CAB"}, {".ZIP", ".zip"}});
 
     cab.SetArchiveFile("/a/x.ZIP"); // extension equal to the default, ignoring case
     cab.SetDefaultExt(".cab");

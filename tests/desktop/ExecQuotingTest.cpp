@@ -48,3 +48,7 @@ TEST(ExecQuoting, NewlineInPathKeepsTheEntryOnOneLine) {
     EXPECT_FALSE(exec.contains('\n'));
     EXPECT_EQ(ParseExec(exec), QStringList{path});
 }
+
+TEST(ExecQuoting, EachStringEscapeIsWrittenOnce) {
+    EXPECT_EQ(EscapeStringValue("a\\b\nc\td\re\\n"), "a\\\\b\\nc\\td\\re\\\\n");
+}

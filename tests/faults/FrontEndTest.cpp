@@ -27,6 +27,13 @@ void WriteSettings(const std::string& path, const std::vector<std::string>& line
         Shell("iconv -f UTF-8 -t WINDOWS-1250 " + Quote(path + ".utf8") + " > " + Quote(path)), 0);
 }
 
+// The front end's quiet backup of every file of `source` into `archive`, in parts of at most
+// 100000 bytes; its exit status.
+int BackUpInParts(const std::string& archive, const std::string& source) {
+    return Shell(Quote(kTool) + " --quiet --part-size 100000 " + Quote(archive) + " " +
+                 Quote(source + "/*.*"));
+}
+
 std::vector<std::string> Settings(const std::string& destination, const std::string& source,
                                   const std::string& depth) {
     return {"[Nastavení]",        "Adresář zálohy=" + destination,
@@ -143,13 +150,8 @@ TEST(FrontEnd, AStalePartIsNeverTakenForAPartOfTheBackup) {
         WriteFile(dir / ("Data/f" + std::to_string(i)), RandomBytes(60000, i));
     ::mkdir((dir / "x").c_str(), 0755);
     ::mkdir((dir / "out").c_str(), 0755);
-    const std::string size = " --quiet --part-size 100000 ";
-    ASSERT_EQ(
-        Shell(Quote(kTool) + size + Quote(dir / "x/other.cab") + " " + Quote(dir / "other/*.*")),
-        0);
-    ASSERT_EQ(
-        Shell(Quote(kTool) + size + Quote(dir / "out/data.cab") + " " + Quote(dir / "Data/*.*")),
-        0);
+    ASSERT_EQ(BackUpInParts(dir / "x/other.cab", dir / "other"), 0);
+    ASSERT_EQ(BackUpInParts(dir / "out/data.cab", dir / "Data"), 0);
     std::filesystem::copy_file(dir / "x/other-3.cab", dir / "out/data-3.cab");
 
     std::string output;
@@ -162,9 +164,7 @@ TEST(FrontEnd, AStalePartIsNeverTakenForAPartOfTheBackup) {
     EXPECT_EQ(ReadFile(dir / "back/Data/f1"), ReadFile(dir / "Data/f1"));
 
     Shell("rm " + Quote(dir / "Data/f1"));
-    ASSERT_EQ(
-        Shell(Quote(kTool) + size + Quote(dir / "out/data.cab") + " " + Quote(dir / "Data/*.*")),
-        0);
+    ASSERT_EQ(BackUpInParts(dir / "out/data.cab", dir / "Data"), 0);
     EXPECT_EQ(Listing(dir / "out"), "data.cab");
 }
 
@@ -203,13 +203,8 @@ TEST(FrontEnd, EveryReadingCommandFailsOnASetThatIsNotWholeAndStillRestoresTheRe
     }
     ::mkdir((dir / "x").c_str(), 0755);
     ::mkdir((dir / "whole").c_str(), 0755);
-    const std::string size = " --quiet --part-size 100000 ";
-    ASSERT_EQ(
-        Shell(Quote(kTool) + size + Quote(dir / "x/other.cab") + " " + Quote(dir / "other/*.*")),
-        0);
-    ASSERT_EQ(
-        Shell(Quote(kTool) + size + Quote(dir / "whole/data.cab") + " " + Quote(dir / "Data/*.*")),
-        0);
+    ASSERT_EQ(BackUpInParts(dir / "x/other.cab", dir / "other"), 0);
+    ASSERT_EQ(BackUpInParts(dir / "whole/data.cab", dir / "Data"), 0);
     ASSERT_EQ(Listing(dir / "whole"), "data-2.cab data-3.cab data.cab");
     struct Case {
         const char* name;

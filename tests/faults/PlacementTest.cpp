@@ -139,69 +139,89 @@ void ForEveryCall(Fault fault, const std::string& original, const std::string& o
 
 const char* const kSeries[] = {"data.cab", "data_1.cab", "data_2.cab", "data_3.cab"};
 
-TEST(Placement, EveryRenameUnlinkAndSyncOfARunOverASeriesInPartsMayBeItsLast) {
+// The folder of a series of four backups, each in three parts, as Series() leaves it.
+const char* const kSeriesListing = "data-2.cab data-3.cab data.cab data_1-2.cab data_1-3.cab "
+                                   "data_1.cab data_2-2.cab data_2-3.cab data_2.cab data_3-2.cab "
+                                   "data_3-3.cab data_3.cab";
+
+// Four generations of `source` backed up in parts into `folder`, keeping three copies: data.cab
+// the newest (generation 3).
+void Series(const std::string& folder, const std::string& source) {
+    ::mkdir(folder.c_str(), 0755);
+    for (int generation = 0; generation < 4; ++generation) {
+        FillSource(source, generation);
+        ASSERT_EQ(BackUp(Request(folder + "/data.cab", source, 3)), "");
+    }
+    ASSERT_EQ(Listing(folder), kSeriesListing);
+}
+
+// The generation of each backup of the series in `folder`, newest first, as `read` finds it.
+std::vector<int> SeriesGenerations(const std::string& folder,
+                                   int (*read)(const std::string& first, int files)) {
+    std::vector<int> generations;
+    for (const char* name : kSeries)
+        generations.push_back(read(folder + "/" + name, 3));
+    return generations;
+}
+
+// The scratch folders of a placement test: `original` as the run finds the destination, `out`
+// its copy that the run works in, `source` the files backed up and `empty` a source without any.
+struct Folders {
     Scratch dir;
     const std::string original = dir / "original";
     const std::string out = dir / "out";
     const std::string source = dir / "src";
-    // Four generations, each of three parts, keeping three copies: data.cab the newest.
-    ::mkdir(original.c_str(), 0755);
-    for (int generation = 0; generation < 4; ++generation) {
-        FillSource(source, generation);
-        ASSERT_EQ(BackUp(Request(original + "/data.cab", source, 3)), "");
+    const std::string empty = dir / "empty";
+    Folders() {
+        ::mkdir(original.c_str(), 0755);
+        ::mkdir(empty.c_str(), 0755);
+        FillSource(source, 0);
     }
-    ASSERT_EQ(Listing(original), "data-2.cab data-3.cab data.cab data_1-2.cab data_1-3.cab "
-                                 "data_1.cab data_2-2.cab data_2-3.cab data_2.cab data_3-2.cab "
-                                 "data_3-3.cab data_3.cab");
+};
+
+TEST(Placement, EveryRenameUnlinkAndSyncOfARunOverASeriesInPartsMayBeItsLast) {
+    const Folders f;
+    ASSERT_NO_FATAL_FAILURE(Series(f.original, f.source));
     for (const Fault fault : {Fault::Fail, Fault::Kill}) {
         ForEveryCall(
-            fault, original, out, [&] { FillSource(source, 4); },
-            [&] { BackUp(Request(out + "/data.cab", source, 3)); },
+            fault, f.original, f.out, [&] { FillSource(f.source, 4); },
+            [&] { BackUp(Request(f.out + "/data.cab", f.source, 3)); },
             [&](const std::string& at) {
                 // Before any run finishes what this one left, our readers find every backup
                 // whole, the series in order.
-                std::vector<int> read;
-                for (const char* name : kSeries)
-                    read.push_back(GenerationReadAsSet(out + "/" + name));
+                const std::vector<int> read = SeriesGenerations(f.out, GenerationReadAsSet);
                 EXPECT_TRUE(read == std::vector<int>({4, 3, 2, 1}) ||
                             read == std::vector<int>({3, 2, 1, 0}))
                     << at << ": " << ::testing::PrintToString(read);
                 // An ordinary run; then every generation is whole, the series in order, and the
                 // run that failed or was killed either took its place or left none.
-                FillSource(source, 5);
-                EXPECT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "") << at;
-                std::vector<int> generations;
-                for (const char* name : kSeries)
-                    generations.push_back(GenerationOf(out + "/" + name));
+                FillSource(f.source, 5);
+                EXPECT_EQ(BackUp(Request(f.out + "/data.cab", f.source, 3)), "") << at;
+                const std::vector<int> generations = SeriesGenerations(f.out, GenerationOf);
                 EXPECT_TRUE(generations == std::vector<int>({5, 4, 3, 2}) ||
                             generations == std::vector<int>({5, 3, 2, 1}))
                     << at << ": " << ::testing::PrintToString(generations);
                 // Nothing but the series: no part of a backup gone, no temporary, no record.
-                EXPECT_EQ(Listing(out), Listing(original)) << at;
+                EXPECT_EQ(Listing(f.out), Listing(f.original)) << at;
             });
     }
 }
 
 TEST(Placement, AReplacedBackupInPartsIsTheOldOrTheNewOneWholeWhereverTheRunStops) {
-    Scratch dir;
-    const std::string out = dir / "out";
-    const std::string source = dir / "src";
-    const std::string original = dir / "original";
-    ::mkdir(original.c_str(), 0755);
-    ::mkdir((dir / "empty").c_str(), 0755);
-    FillSource(source, 0);
-    ASSERT_EQ(BackUp(Request(original + "/data.cab", source, 0, true)), "");
+    const Folders f;
+    const std::string& out = f.out;
+    ASSERT_EQ(BackUp(Request(f.original + "/data.cab", f.source, 0, true)), "");
     ForEveryCall(
         // The new backup has a part fewer: the old last part must go too.
-        Fault::Kill, original, out, [&] { FillSource(source, 1, 2); },
-        [&] { BackUp(Request(out + "/data.cab", source, 0, true)); },
+        Fault::Kill, f.original, out, [&] { FillSource(f.source, 1, 2); },
+        [&] { BackUp(Request(out + "/data.cab", f.source, 0, true)); },
         [&](const std::string& at) {
             // Our readers take the placement cut short as finished: the old or the new whole.
             EXPECT_TRUE(GenerationReadAsSet(out + "/data.cab", 3) == 0 ||
                         GenerationReadAsSet(out + "/data.cab", 2) == 1)
                 << "read right after being " << at;
             // A run that has nothing to back up finishes what the killed one left, and no more.
-            EXPECT_NE(BackUp(Request(out + "/data.cab", dir / "empty", 0, true)), "") << at;
+            EXPECT_NE(BackUp(Request(out + "/data.cab", f.empty, 0, true)), "") << at;
             EXPECT_TRUE(ostrivane::ReadArchiveSet(out + "/data.cab").Problems.empty()) << at;
             if (GenerationOf(out + "/data.cab", 2) == 1) {
                 EXPECT_EQ(Listing(out), "data-2.cab data.cab") << at;
@@ -216,22 +236,17 @@ TEST(Placement, AReplacedBackupInPartsIsTheOldOrTheNewOneWholeWhereverTheRunStop
 // older one beyond the number to keep: killed at each step, once finished by the next run the
 // folder holds either everything as it was or the new backup alone.
 TEST(Placement, ADateAndTimeBackupKilledAtEachStepReplacesAndPrunesWholeOrNotAtAll) {
-    Scratch dir;
-    const std::string out = dir / "out";
-    const std::string source = dir / "src";
-    const std::string original = dir / "original";
-    ::mkdir(original.c_str(), 0755);
-    ::mkdir((dir / "empty").c_str(), 0755);
-    FillSource(source, 0);
-    ASSERT_EQ(BackUp(Request(original + "/202501010000.cab", source, 1)), "");
-    FillSource(source, 1);
-    ASSERT_EQ(BackUp(Request(original + "/202601010000.cab", source, 1)), "");
-    const std::string before = Listing(original);
+    const Folders f;
+    const std::string& out = f.out;
+    ASSERT_EQ(BackUp(Request(f.original + "/202501010000.cab", f.source, 1)), "");
+    FillSource(f.source, 1);
+    ASSERT_EQ(BackUp(Request(f.original + "/202601010000.cab", f.source, 1)), "");
+    const std::string before = Listing(f.original);
     ForEveryCall(
-        Fault::Kill, original, out, [&] { FillSource(source, 2); },
-        [&] { BackUp(Request(out + "/202601010000.cab", source, 0)); },
+        Fault::Kill, f.original, out, [&] { FillSource(f.source, 2); },
+        [&] { BackUp(Request(out + "/202601010000.cab", f.source, 0)); },
         [&](const std::string& at) {
-            BackUp(Request(out + "/202601010000.cab", dir / "empty", 0));
+            BackUp(Request(out + "/202601010000.cab", f.empty, 0));
             if (Listing(out) == before) {
                 EXPECT_EQ(GenerationOf(out + "/202501010000.cab"), 0) << at;
                 EXPECT_EQ(GenerationOf(out + "/202601010000.cab"), 1) << at;
@@ -249,11 +264,7 @@ TEST(Placement, ATerminationSignalWaitsForThePlacementToEnd) {
     Scratch dir;
     const std::string out = dir / "out";
     const std::string source = dir / "src";
-    ::mkdir(out.c_str(), 0755);
-    for (int generation = 0; generation < 4; ++generation) {
-        FillSource(source, generation);
-        ASSERT_EQ(BackUp(Request(out + "/data.cab", source, 3)), "");
-    }
+    ASSERT_NO_FATAL_FAILURE(Series(out, source));
     FillSource(source, 4);
     const int status = RunGuarded(
         [&] {
@@ -268,13 +279,8 @@ TEST(Placement, ATerminationSignalWaitsForThePlacementToEnd) {
         },
         60);
     EXPECT_EQ(status, -2) << "the signal was lost";
-    std::vector<int> generations;
-    for (const char* name : kSeries)
-        generations.push_back(GenerationOf(out + "/" + name));
-    EXPECT_EQ(generations, (std::vector<int>{4, 3, 2, 1}));
-    EXPECT_EQ(Listing(out), "data-2.cab data-3.cab data.cab data_1-2.cab data_1-3.cab "
-                            "data_1.cab data_2-2.cab data_2-3.cab data_2.cab data_3-2.cab "
-                            "data_3-3.cab data_3.cab");
+    EXPECT_EQ(SeriesGenerations(out, GenerationOf), (std::vector<int>{4, 3, 2, 1}));
+    EXPECT_EQ(Listing(out), kSeriesListing);
 }
 
 // A part that no longer says where it stands by the time it is read back (here, part 3 put in

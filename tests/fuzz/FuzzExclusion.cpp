@@ -5,6 +5,8 @@
 //
 // Input: the pattern, a NUL byte, the path (no empty parts; other paths are not asked about);
 // the path is a folder when the input's length is odd.
+#include "ReferenceMatcher.h"
+
 #include "archive/scan/ExclusionPatterns.h"
 
 #include <cstddef>
@@ -50,76 +52,64 @@ std::uint32_t CharValue(std::string_view text, std::size_t at, std::size_t lengt
     return value;
 }
 
-class GlobReference {
+// One part of a pattern against one part of a path, over the characters.
+class GlobReference : public ReferenceMatcher<GlobReference> {
 public:
-    GlobReference(std::string_view glob, std::string_view name)
-        : glob_(glob), name_(name), memo_((glob.size() + 1) * (name.size() + 1), 0) {}
+    using ReferenceMatcher::ReferenceMatcher;
 
-    bool Match(std::size_t g, std::size_t n) {
-        char& known = memo_[g * (name_.size() + 1) + n];
-        if (known == 0)
-            known = Compute(g, n) ? 1 : 2;
-        return known == 1;
-    }
-
-private:
-    bool Compute(std::size_t g, std::size_t n) {
-        if (g == glob_.size())
-            return n == name_.size();
-        if (glob_[g] == '*')
-            return Match(g + 1, n) || (n < name_.size() && Match(g, n + CharLength(name_, n)));
-        if (n == name_.size())
+    bool Step(std::size_t g, std::size_t n) {
+        if (pattern_[g] == '*')
+            return Match(g + 1, n) || (n < text_.size() && Match(g, n + CharLength(text_, n)));
+        if (n == text_.size())
             return false;
-        const std::size_t length = CharLength(name_, n);
-        const std::uint32_t c = CharValue(name_, n, length);
-        if (glob_[g] == '?')
+        const std::size_t length = CharLength(text_, n);
+        const std::uint32_t c = CharValue(text_, n, length);
+        if (pattern_[g] == '?')
             return Match(g + 1, n + length);
-        if (glob_[g] == '[') {
+        if (pattern_[g] == '[') {
             std::size_t end = 0;
             const int taken = InSet(g + 1, c, end);
             if (taken >= 0)
                 return taken == 1 && Match(end, n + length);
             return c == '[' && Match(g + 1, n + 1);
         }
-        std::size_t at = glob_[g] == '\\' && g + 1 < glob_.size() ? g + 1 : g;
-        const std::size_t literal = CharLength(glob_, at);
-        return CharValue(glob_, at, literal) == c && Match(at + literal, n + length);
+        std::size_t at = pattern_[g] == '\\' && g + 1 < pattern_.size() ? g + 1 : g;
+        const std::size_t literal = CharLength(pattern_, at);
+        return CharValue(pattern_, at, literal) == c && Match(at + literal, n + length);
     }
 
+private:
     // 1 or 0 for a set that takes `c` or not (`end` past its "]"); -1 when no "]" closes it.
     int InSet(std::size_t at, std::uint32_t c, std::size_t& end) {
         bool negated = false;
-        if (at < glob_.size() && (glob_[at] == '!' || glob_[at] == '^')) {
+        if (at < pattern_.size() && (pattern_[at] == '!' || pattern_[at] == '^')) {
             negated = true;
             ++at;
         }
         bool found = false;
-        for (bool first = true; at < glob_.size() && (glob_[at] != ']' || first); first = false) {
-            if (glob_[at] == '\\' && at + 1 < glob_.size())
+        for (bool first = true; at < pattern_.size() && (pattern_[at] != ']' || first);
+             first = false) {
+            if (pattern_[at] == '\\' && at + 1 < pattern_.size())
                 ++at;
-            std::size_t length = CharLength(glob_, at);
-            const std::uint32_t low = CharValue(glob_, at, length);
+            std::size_t length = CharLength(pattern_, at);
+            const std::uint32_t low = CharValue(pattern_, at, length);
             at += length;
             std::uint32_t high = low;
-            if (at + 1 < glob_.size() && glob_[at] == '-' && glob_[at + 1] != ']') {
+            if (at + 1 < pattern_.size() && pattern_[at] == '-' && pattern_[at + 1] != ']') {
                 ++at;
-                if (glob_[at] == '\\' && at + 1 < glob_.size())
+                if (pattern_[at] == '\\' && at + 1 < pattern_.size())
                     ++at;
-                length = CharLength(glob_, at);
-                high = CharValue(glob_, at, length);
+                length = CharLength(pattern_, at);
+                high = CharValue(pattern_, at, length);
                 at += length;
             }
             found = found || (low <= c && c <= high);
         }
-        if (at >= glob_.size())
+        if (at >= pattern_.size())
             return -1;
         end = at + 1;
         return found != negated ? 1 : 0;
     }
-
-    std::string_view glob_;
-    std::string_view name_;
-    std::vector<char> memo_;
 };
 
 std::vector<std::string_view> Parts(std::string_view text) {
@@ -136,37 +126,21 @@ std::vector<std::string_view> Parts(std::string_view text) {
     return parts;
 }
 
-// The pattern's parts ("**" kept as such) against the path's, memoised on both positions.
-class PathReference {
+// The pattern's parts ("**" kept as such) against the path's.
+class PathReference : public ReferenceMatcher<PathReference, std::vector<std::string_view>> {
 public:
-    PathReference(std::vector<std::string_view> want, std::vector<std::string_view> path)
-        : want_(std::move(want)), path_(std::move(path)),
-          memo_((want_.size() + 1) * (path_.size() + 1), 0) {}
+    using ReferenceMatcher::ReferenceMatcher;
 
-    bool Match(std::size_t w, std::size_t p) {
-        char& known = memo_[w * (path_.size() + 1) + p];
-        if (known == 0)
-            known = Compute(w, p) ? 1 : 2;
-        return known == 1;
-    }
-
-private:
-    bool Compute(std::size_t w, std::size_t p) {
-        if (w == want_.size())
-            return p == path_.size();
-        if (want_[w] == "**") {
+    bool Step(std::size_t w, std::size_t p) {
+        if (pattern_[w] == "**") {
             // A "**" at the end takes at least one part.
-            if (w + 1 == want_.size() && w > 0)
-                return p < path_.size();
-            return Match(w + 1, p) || (p < path_.size() && Match(w, p + 1));
+            if (w + 1 == pattern_.size() && w > 0)
+                return p < text_.size();
+            return Match(w + 1, p) || (p < text_.size() && Match(w, p + 1));
         }
-        return p < path_.size() && GlobReference(want_[w], path_[p]).Match(0, 0) &&
+        return p < text_.size() && GlobReference(pattern_[w], text_[p]).Match(0, 0) &&
                Match(w + 1, p + 1);
     }
-
-    std::vector<std::string_view> want_;
-    std::vector<std::string_view> path_;
-    std::vector<char> memo_;
 };
 
 // Nothing when the pattern is empty, a comment or only slashes; else whether it excludes.

@@ -5,6 +5,8 @@
 //
 // Input: the mask, a NUL byte, the name (which may hold further NUL bytes; the mask cannot,
 // as a mask text ends at its first NUL wherever it comes from).
+#include "ReferenceMatcher.h"
+
 #include "archive/scan/TInternalMask.h"
 
 #include <cstddef>
@@ -40,33 +42,18 @@ std::string Normalised(std::string_view mask) {
     return out;
 }
 
-// Plain recursion, memoised on (mask position, name position) so that many stars stay cheap.
-class SlowMatcher {
+// The mask is the pattern, the name the text.
+class SlowMatcher : public ReferenceMatcher<SlowMatcher> {
 public:
-    SlowMatcher(std::string_view mask, std::string_view name)
-        : mask_(mask), name_(name), memo_((mask.size() + 1) * (name.size() + 1), 0) {}
+    using ReferenceMatcher::ReferenceMatcher;
 
-    bool Match(std::size_t m, std::size_t n) {
-        char& known = memo_[m * (name_.size() + 1) + n];
-        if (known != 0)
-            return known == 1;
-        bool result;
-        if (m == mask_.size())
-            result = n == name_.size();
-        else if (mask_[m] == '*')
-            result = Match(m + 1, n) || (n < name_.size() && Match(m, n + 1));
-        else if (mask_[m] == '?')
-            result = n < name_.size() && Match(m + 1, n + 1);
-        else
-            result = n < name_.size() && Fold(mask_[m]) == Fold(name_[n]) && Match(m + 1, n + 1);
-        known = result ? 1 : 2;
-        return result;
+    bool Step(std::size_t m, std::size_t n) {
+        if (pattern_[m] == '*')
+            return Match(m + 1, n) || (n < text_.size() && Match(m, n + 1));
+        if (pattern_[m] == '?')
+            return n < text_.size() && Match(m + 1, n + 1);
+        return n < text_.size() && Fold(pattern_[m]) == Fold(text_[n]) && Match(m + 1, n + 1);
     }
-
-private:
-    std::string_view mask_;
-    std::string_view name_;
-    std::vector<char> memo_;
 };
 
 bool Reference(std::string_view mask, std::string_view name) {

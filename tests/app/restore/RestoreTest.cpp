@@ -57,6 +57,22 @@ void Pack(const fs::path& cabinet, const Files& files,
     }
 }
 
+// Restores the whole of `backup` into `out`: every file but one comes back, `restored` (path
+// below `out` -> bytes) and nothing else, and the one is told for the reason `failure`.
+RestoreSummary RestoreAllButOne(const Backup& backup, const fs::path& out,
+                                const std::map<std::string, std::string>& restored,
+                                RestoreFailure failure) {
+    RestoreSummary summary;
+    RestoreFiles(backup, {}, out, nullptr, {}, summary);
+    EXPECT_EQ(summary.Restored, static_cast<int>(restored.size()));
+    EXPECT_EQ(TreeContents(out), restored);
+    std::vector<RestoreFailure> failures;
+    for (const RestoreProblem& problem : summary.Problems)
+        failures.push_back(problem.Kind);
+    EXPECT_EQ(failures, std::vector<RestoreFailure>{failure});
+    return summary;
+}
+
 TEST(Restore, EveryFileGoesBackWhereItsRecordSaysAndNothingIsOverwritten) {
     const Scratch work;
     const fs::path w = work.Folder();
@@ -200,15 +216,9 @@ TEST(Restore, ADamagedBackupIsListedAndADamagedFileIsNamedWhileTheOthersAreResto
     EXPECT_EQ(check.Problems.at(0).Name, "Dokumenty/c.bin");
     EXPECT_NE(CheckMessage(catalog[0], check).find("je poškozená"), std::string::npos);
 
-    RestoreSummary summary;
-    RestoreFiles(catalog[0], {}, w / "out", nullptr, {}, summary);
-    EXPECT_EQ(summary.Restored, 2);
-    ASSERT_EQ(summary.Problems.size(), 1u);
-    EXPECT_EQ(summary.Problems[0].Kind, RestoreFailure::Damaged);
-    EXPECT_EQ(ReadFile(w / "out/Dokumenty/a.txt"), "alpha");
-    EXPECT_EQ(ReadFile(w / "out/Dokumenty/b.txt"), "beta");
-    EXPECT_EQ(TreeContents(w / "out").size(), 2u);
-    const std::string message = RestoreMessage(summary);
+    const std::string message = RestoreMessage(RestoreAllButOne(
+        catalog[0], w / "out", {{"Dokumenty/a.txt", "alpha"}, {"Dokumenty/b.txt", "beta"}},
+        RestoreFailure::Damaged));
     EXPECT_NE(message.find("Dokumenty/c.bin: data v záloze jsou poškozená"), std::string::npos)
         << message;
 
@@ -248,13 +258,9 @@ TEST(Restore, ABackupWhoseSetIsNotWholeIsDamagedAndItsOtherPartsStillRestore) {
     EXPECT_NE(CheckMessage(catalog[0], check).find("chybí část 2 z 3 této zálohy"),
               std::string::npos);
 
-    RestoreSummary summary;
-    RestoreFiles(catalog[0], {}, w / "out", nullptr, {}, summary);
-    EXPECT_EQ(summary.Restored, 2);
-    ASSERT_EQ(summary.Problems.size(), 1u);
-    EXPECT_EQ(summary.Problems[0].Kind, RestoreFailure::Unreadable);
-    EXPECT_EQ(ReadFile(w / "out/Dokumenty/1.txt"), "part 1");
-    EXPECT_EQ(ReadFile(w / "out/Dokumenty/3.txt"), "part 3");
+    RestoreAllButOne(catalog[0], w / "out",
+                     {{"Dokumenty/1.txt", "part 1"}, {"Dokumenty/3.txt", "part 3"}},
+                     RestoreFailure::Unreadable);
 
     // A FIFO under the name of an earlier copy is listed as damaged at once, never waited on.
     ASSERT_EQ(::mkfifo((w / "dest/Záloha_1.cab").c_str(), 0644), 0);

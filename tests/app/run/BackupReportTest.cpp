@@ -40,6 +40,9 @@ TEST(BackupReportTest, EveryCodeAndSystemErrorIsToldInCzech) {
     EXPECT_EQ(ostrivane::EngineErrorText(kErrUserCanceled), "Zrušeno uživatelem");
     EXPECT_EQ(ostrivane::EngineErrorText(12345), "Chyba 12345");
     EXPECT_EQ(ostrivane::SystemErrorText(ENOSPC), "na disku není volné místo");
+    // A folder is an "adresář" in the run's messages, as in the window.
+    EXPECT_EQ(ostrivane::SystemErrorText(ENOENT), "soubor nebo adresář neexistuje");
+    EXPECT_EQ(ostrivane::SystemErrorText(ETIMEDOUT), "síťový disk není dostupný");
     EXPECT_NE(ostrivane::LockFailedText("/d", EACCES).find("(přístup odepřen)"), std::string::npos);
 }
 

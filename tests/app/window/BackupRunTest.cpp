@@ -58,10 +58,7 @@ QByteArray RandomBytes(qsizetype size) {
 class BackupRun : public ::testing::Test, public uitest::WindowFixture {
 protected:
     void SetUp() override {
-        if (!CabinetLoaded()) {
-            ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"))
-                << CabinetLoadError();
-        }
+        ASSERT_TRUE(uitest::CabinetReady()) << CabinetLoadError();
         source = MakeFolder(QStringLiteral("Data"));
         destination = MakeFolder(QStringLiteral("Zalohy"));
         uitest::WriteFile(source + "/a.txt", "alpha");

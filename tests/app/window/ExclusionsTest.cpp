@@ -94,9 +94,7 @@ TEST_F(Exclusions, PatternsAreEditedInTheirDialogAndSavedInOrder) {
 }
 
 TEST_F(Exclusions, TheWindowsBackupLeavesOutWhatThePatternsMatch) {
-    if (!CabinetLoaded()) {
-        ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so")) << CabinetLoadError();
-    }
+    ASSERT_TRUE(uitest::CabinetReady()) << CabinetLoadError();
     const QString source = MakeFolder(QStringLiteral("Data"));
     const QString destination = MakeFolder(QStringLiteral("Zálohy"));
     for (const char* file : {"a.txt", "disc.iso", "web/node_modules/x.js", "web/app.js"})

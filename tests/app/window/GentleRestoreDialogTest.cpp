@@ -45,23 +45,8 @@ void PressAlt(QWidget* window, Qt::Key key) {
 
 // Runs `act` on the next modal window other than those of `open`, once it is open.
 void WhenNextModal(QList<QWidget*> open, std::function<void(QWidget*)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    auto attempts = std::make_shared<int>(0);
-    *poll = [open, act, poll, attempts] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && !open.contains(modal) && modal->isVisible()) {
-            act(modal);
-            *poll = nullptr;
-            return;
-        }
-        if (++*attempts > 2000) {
-            ADD_FAILURE() << "no other modal window opened";
-            *poll = nullptr;
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    uitest::WhenModalWindow([open](QWidget* modal) { return !open.contains(modal); },
+                            std::move(act), 2000);
 }
 
 QString BoxText(QWidget* box) {
@@ -83,10 +68,7 @@ QModelIndex Child(QAbstractItemModel* model, const QModelIndex& parent, const QS
 class GentleRestoreDialog : public ::testing::Test, public uitest::WindowFixture {
 protected:
     void SetUp() override {
-        if (!CabinetLoaded()) {
-            ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"))
-                << CabinetLoadError();
-        }
+        ASSERT_TRUE(uitest::CabinetReady()) << CabinetLoadError();
         source = MakeFolder(QStringLiteral("Dokumenty"));
         const QString destination = MakeFolder(QStringLiteral("Zálohy"));
         for (int n = 1; n <= 11; ++n)

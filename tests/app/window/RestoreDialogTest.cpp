@@ -19,9 +19,7 @@ void PressAlt(QWidget* window, Qt::Key key) {
 }
 
 TEST(RestoreDialog, FromTheWindowATypedNameIsFoundAndRestoredIntoAFolderByKeyboard) {
-    if (!CabinetLoaded()) {
-        ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so")) << CabinetLoadError();
-    }
+    ASSERT_TRUE(uitest::CabinetReady()) << CabinetLoadError();
     uitest::WindowFixture fixture;
     const QString source = fixture.MakeFolder(QStringLiteral("Dokumenty"));
     const QString destination = fixture.MakeFolder(QStringLiteral("Zálohy"));

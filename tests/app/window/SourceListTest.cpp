@@ -385,9 +385,7 @@ TEST_F(SourceList, TheDeleteConfirmationSpeaksCzech) {
 // The root "/" loses its "/" when the field is left, as a drive root its backslash; that emptied
 // text names the root, while a field the user left empty names nothing.
 TEST_F(SourceList, TheRootIsASourceAndReachesTheRun) {
-    if (!CabinetLoaded()) {
-        ASSERT_TRUE(LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so"));
-    }
+    ASSERT_TRUE(uitest::CabinetReady()) << CabinetLoadError();
     TfoHlavni& w = NewWindow();
     ShowActive();
     TfoVyberSouboru& d = dialog();

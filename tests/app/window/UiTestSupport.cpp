@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "app/widgets/BrowseForFolder.h"
+#include "cabinet/component/CabinetLibrary.h"
 
 #include <QApplication>
 #include <QDir>
@@ -110,29 +111,42 @@ FolderChooserStub::~FolderChooserStub() {
     ostrivane::ui::SetFolderChooser({});
 }
 
-void WhenModal(std::function<void(QDialog*)> act) {
-    auto attempts = std::make_shared<int>(0);
+void WhenModalWindow(std::function<bool(QWidget*)> awaited, std::function<void(QWidget*)> act,
+                     int attempts) {
+    auto tries = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, attempts, poll] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->isVisible()) {
-            // Focus moves need the dialog to be the active window.
-            QApplication::setActiveWindow(dialog);
-            dialog->activateWindow();
-            if (!QTest::qWaitForWindowActive(dialog))
-                ADD_FAILURE() << "the dialog did not become active";
-            act(dialog);
+    *poll = [awaited, act, attempts, tries, poll] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal->isVisible() && awaited(modal)) {
+            act(modal);
             *poll = nullptr; // break the cycle
             return;
         }
-        if (++*attempts > 500) {
-            ADD_FAILURE() << "no modal dialog opened";
+        if (++*tries > attempts) {
+            ADD_FAILURE() << "the modal window awaited did not open";
             *poll = nullptr;
             return;
         }
         QTimer::singleShot(10, *poll);
     };
     QTimer::singleShot(0, *poll);
+}
+
+void WhenModal(std::function<void(QDialog*)> act) {
+    WhenModalWindow([](QWidget* modal) { return qobject_cast<QDialog*>(modal) != nullptr; },
+                    [act](QWidget* modal) {
+                        auto* dialog = static_cast<QDialog*>(modal);
+                        // Focus moves need the dialog to be the active window.
+                        QApplication::setActiveWindow(dialog);
+                        dialog->activateWindow();
+                        if (!QTest::qWaitForWindowActive(dialog))
+                            ADD_FAILURE() << "the dialog did not become active";
+                        act(dialog);
+                    });
+}
+
+bool CabinetReady() {
+    return CabinetLoaded() || LoadCabinetLibrary(OSTRIVANE_BUILD_DIR "/libcabinet.so");
 }
 
 void WriteFile(const QString& path, const QByteArray& content) {

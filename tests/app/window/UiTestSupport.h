@@ -59,8 +59,16 @@ public:
     QStringList starts;
 };
 
-// Runs `act` on the modal dialog once it is open (call before the code that opens it).
+// Runs `act` on the first visible modal window that `awaited` takes, once it is open (call before
+// the code that opens it); fails the test when none opens within `attempts` looks 10 ms apart.
+void WhenModalWindow(std::function<bool(QWidget*)> awaited, std::function<void(QWidget*)> act,
+                     int attempts = 500);
+// Runs `act` on the modal dialog once it is open and active (call before the code that opens it).
 void WhenModal(std::function<void(QDialog*)> act);
+
+// Loads the build's cabinet library unless an earlier test did; true when it is loaded
+// (CabinetLoadError() says why not).
+bool CabinetReady();
 
 // Waits until the backup that `window` runs has ended and the window has heard of it (the run
 // goes on a thread of its own); false when it did not end within `timeoutMs`.

@@ -30,12 +30,33 @@ namespace {
 
 class WindowState : public ::testing::Test, public uitest::WindowFixture {
 protected:
+    // From now on `closed` tells whether `w` has closed.
+    void WatchClose(TfoHlavni& w) {
+        QObject::connect(&w, &TfoHlavni::Closed, [this] { closed = true; });
+    }
+    // A new window, shown, its close watched.
+    TfoHlavni& NewShownWindow() {
+        TfoHlavni& w = NewWindow();
+        WatchClose(w);
+        w.show();
+        return w;
+    }
     // A new window, shown and then hidden to the tray.
     TfoHlavni& NewWindowInTray() {
-        TfoHlavni& w = NewWindow();
-        w.show();
+        TfoHlavni& w = NewShownWindow();
         w.HideToTray();
         return w;
+    }
+    // The window closed and wrote the settings file on the way, or did neither.
+    void ExpectClosed(bool expected) const {
+        EXPECT_EQ(closed, expected);
+        EXPECT_EQ(QFile::exists(SettingsPath()), expected);
+    }
+    // A moment after being shown, the window is still shown and not in the tray.
+    static void ExpectStillShown(TfoHlavni& w) {
+        QTest::qWait(50);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_FALSE(w.InTray());
     }
     // The window is out of the tray and shown again, without its tray icon.
     static void ExpectShownAgain(TfoHlavni& w) {
@@ -45,6 +66,9 @@ protected:
     }
 
     uitest::MessageRecorder messages;
+    bool closed = false;
+    // An about dialog for the window to open.
+    QDialog about;
 };
 
 TEST_F(WindowState, ControlsCarryTheirNamesAndCaptions) {
@@ -159,53 +183,35 @@ TEST_F(WindowState, TrayTipFollowsTheApplicationTitle) {
 }
 
 TEST_F(WindowState, CloseWritesTheSettings) {
-    TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
-    w.show();
+    TfoHlavni& w = NewShownWindow();
     w.BitBtn1->click();
-    EXPECT_TRUE(closed);
+    ExpectClosed(true);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(QFile::exists(SettingsPath()));
 }
 
 TEST_F(WindowState, CloseFromTheTrayRemovesTheIcon) {
-    TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     ASSERT_NE(w.TrayIcon(), nullptr);
     w.pmiClose->trigger();
-    EXPECT_TRUE(closed);
+    ExpectClosed(true);
     EXPECT_EQ(w.TrayIcon(), nullptr);
     EXPECT_FALSE(w.InTray());
-    EXPECT_TRUE(QFile::exists(SettingsPath()));
 }
 
 TEST_F(WindowState, TrayMenuCloseAndAboutDoNothingWhileTheirButtonsAreDisabled) {
-    TfoHlavni& w = NewWindow();
-    QDialog about;
+    TfoHlavni& w = NewWindowInTray();
     w.SetAboutDialog(&about);
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
-    w.show();
-    w.HideToTray();
     w.BitBtn1->setEnabled(false);
     w.BitBtn7->setEnabled(false);
     w.pmiClose->trigger();
     w.pmiAbout->trigger();
-    EXPECT_FALSE(closed);
+    ExpectClosed(false);
     EXPECT_TRUE(w.InTray());
-    EXPECT_FALSE(QFile::exists(SettingsPath()));
 }
 
 TEST_F(WindowState, AboutFromTheTrayReturnsToTheTray) {
-    TfoHlavni& w = NewWindow();
-    QDialog about;
+    TfoHlavni& w = NewWindowInTray();
     w.SetAboutDialog(&about);
-    w.show();
-    w.HideToTray();
     bool mainHiddenWhileAbout = false;
     bool iconGoneWhileAbout = false;
     uitest::WhenModal([&](QDialog* dialog) {
@@ -222,10 +228,8 @@ TEST_F(WindowState, AboutFromTheTrayReturnsToTheTray) {
 }
 
 TEST_F(WindowState, AboutButtonHidesTheWindowWhileTheDialogIsOpen) {
-    TfoHlavni& w = NewWindow();
-    QDialog about;
+    TfoHlavni& w = NewShownWindow();
     w.SetAboutDialog(&about);
-    w.show();
     bool mainHidden = false;
     uitest::WhenModal([&](QDialog* dialog) {
         mainHidden = !w.isVisible();
@@ -239,10 +243,9 @@ TEST_F(WindowState, AboutButtonHidesTheWindowWhileTheDialogIsOpen) {
 
 // Minimising the about dialog must not leave the program without a window to come back from.
 TEST_F(WindowState, MinimisingTheAboutDialogTakesTheWindowAlongAndEitherBringsBothBack) {
-    TfoHlavni& w = NewWindow();
-    TfoOprogramu about;
-    w.SetAboutDialog(&about);
-    w.show();
+    TfoHlavni& w = NewShownWindow();
+    TfoOprogramu program;
+    w.SetAboutDialog(&program);
     bool windowInTaskbar = false;
     bool backByRestoreApp = false;
     bool backByTaskbar = false;
@@ -265,11 +268,7 @@ TEST_F(WindowState, MinimisingTheAboutDialogTakesTheWindowAlongAndEitherBringsBo
 }
 
 TEST_F(WindowState, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
-    TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
-    w.show();
-    w.HideToTray();
+    TfoHlavni& w = NewWindowInTray();
     // A folder in the file's place cannot be replaced by a file, not even by root.
     ASSERT_TRUE(QDir().mkdir(SettingsPath()));
     w.pmiClose->trigger();
@@ -295,9 +294,9 @@ TEST_F(WindowState, UnwritableSettingsFromTheCloseBoxKeepTheWindowShown) {
     w.show();
     const QByteArray folder = QFile::encodeName(Folder());
     ASSERT_EQ(chmod(folder.constData(), 0500), 0);
-    const bool closed = w.close();
+    const bool accepted = w.close();
     chmod(folder.constData(), 0700);
-    EXPECT_FALSE(closed);
+    EXPECT_FALSE(accepted);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(messages.Texts(),
               QStringList{QStringLiteral("Unable to write to ") + SettingsPath()});
@@ -317,8 +316,7 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
         GTEST_SKIP() << "cannot switch to the user 65534 here";
 
     TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    WatchClose(w);
     EXPECT_FALSE(w.CheckBox1->isChecked()) << "the defaults stand in for the file";
     w.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000));
@@ -339,8 +337,7 @@ TEST_F(WindowState, AnUnreadableSettingsFileIsToldOnceKeptAndNeverHoldsTheWindow
 
 TEST_F(WindowState, TheSessionEndWritesTheSettingsAndClosesWithoutABox) {
     TfoHlavni& w = NewWindow();
-    bool closed = false;
-    QObject::connect(&w, &TfoHlavni::Closed, [&] { closed = true; });
+    WatchClose(w);
     w.show();
     w.CheckBox1->click();
     // Asked for by the session manager: written, and the window stays.
@@ -374,17 +371,11 @@ TEST_F(WindowState, StartedWithAnArgumentHidesOnceAfterTheFirstShow) {
     // Later shows (also around the about dialog) keep the window shown.
     w.hide();
     w.show();
-    QTest::qWait(50);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.InTray());
+    ExpectStillShown(w);
 }
 
 TEST_F(WindowState, StartedWithoutArgumentStaysShown) {
-    TfoHlavni& w = NewWindow();
-    w.show();
-    QTest::qWait(50);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.InTray());
+    ExpectStillShown(NewShownWindow());
 }
 
 TEST_F(WindowState, ActivationOfTheProgramRestoresFromTheTray) {

@@ -20,23 +20,20 @@ std::vector<fs::path> randomFiles(const fs::path& folder, int count, std::size_t
 
 } // namespace
 
-TEST(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
-    Scratch scratch;
+using LibcabinetCabinetSet = FciTest;
+
+TEST_F(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
     const auto files = randomFiles(scratch.Folder(), 4, 100000);
-    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 250000;
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(open());
     ASSERT_TRUE(harness.add(context, files[0], "part0.bin"));
     ASSERT_TRUE(harness.add(context, files[1], "part1.bin"));
-    EXPECT_FALSE(harness.add(context, files[2], "part2.bin"));
-    EXPECT_EQ(harness.erf.erfOper, FCIERR_USER_ABORT);
+    EXPECT_EQ(refusalOf(files[2], "part2.bin"), FCIERR_USER_ABORT);
     ASSERT_EQ(harness.nextCabinetSizes.size(), 1u);
     EXPECT_GT(harness.nextCabinetSizes[0], 200000u);
     EXPECT_LE(harness.nextCabinetSizes[0], 250000u);
     // The refusal wiped the names in the record it was shown; the cabinet keeps its own.
-    ASSERT_TRUE(harness.flush(context)) << harness.erf.erfOper;
-    FCIDestroy(context);
+    ASSERT_TRUE(close()) << harness.erf.erfOper;
     EXPECT_TRUE(harness.tempFilesLive.empty());
     EXPECT_LE(fs::file_size(harness.cabinetPath()), 250000u);
     const CabDirectory info = inspectCabinet(harness.cabinetPath());
@@ -44,21 +41,17 @@ TEST(LibcabinetCabinetSet, RefusedNextCabinetLeavesTheCompletedFilesReadable) {
     expectReadersAccept(harness.cabinetPath(), {{"part0.bin", files[0]}, {"part1.bin", files[1]}});
 }
 
-TEST(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
-    Scratch scratch;
+TEST_F(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
     const auto files = randomFiles(scratch.Folder(), 5, 100000);
-    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 250000;
     harness.ccab.setID = 4242;
     harness.acceptNextCabinet = true;
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(open());
     for (int i = 0; i < 5; ++i) {
         ASSERT_TRUE(harness.add(context, files[i], "part" + std::to_string(i) + ".bin"))
             << i << " error " << harness.erf.erfOper;
     }
-    ASSERT_TRUE(harness.flush(context));
-    FCIDestroy(context);
+    ASSERT_TRUE(close());
     ASSERT_EQ(harness.nextCabinetNames, (std::vector<std::string>{"test1.cab", "test2.cab"}));
     const std::vector<std::string> cabinets = {"test.cab", "test1.cab", "test2.cab"};
     const std::vector<std::vector<int>> contents = {{0, 1}, {2, 3}, {4}};
@@ -80,19 +73,15 @@ TEST(LibcabinetCabinetSet, AcceptedNextCabinetsSplitAtFileBoundaries) {
     }
 }
 
-TEST(LibcabinetCabinetSet, AFileLargerThanAnEmptyCabinetIsAFormatLimit) {
-    Scratch scratch;
+TEST_F(LibcabinetCabinetSet, AFileLargerThanAnEmptyCabinetIsAFormatLimit) {
     const auto files = randomFiles(scratch.Folder(), 1, 100000);
-    FciHarness harness(scratch.Folder());
     harness.ccab.cb = 50000;
     harness.acceptNextCabinet = true;
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
-    EXPECT_FALSE(harness.add(context, files[0], "part0.bin"));
-    EXPECT_EQ(harness.erf.erfOper, FCIERR_CAB_FORMAT_LIMIT);
+    ASSERT_TRUE(open());
+    EXPECT_EQ(refusalOf(files[0], "part0.bin"), FCIERR_CAB_FORMAT_LIMIT);
     EXPECT_TRUE(harness.nextCabinetSizes.empty());
     EXPECT_TRUE(harness.flush(context));
     EXPECT_FALSE(fs::exists(harness.cabinetPath()));
-    FCIDestroy(context);
+    destroy();
     EXPECT_TRUE(harness.tempFilesLive.empty());
 }

@@ -168,4 +168,34 @@ FCI_INT_PTR FciHarness::openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
     return open(name, FCI_O_RDONLY | FCI_O_BINARY, 0, err, pv);
 }
 
+FciTest::~FciTest() {
+    destroy();
+}
+
+std::filesystem::path FciTest::source(const std::string& name, const std::string& bytes) const {
+    return makeSource(scratch.Folder(), name, bytes);
+}
+
+bool FciTest::open() {
+    context = harness.create();
+    return context != nullptr;
+}
+
+int FciTest::refusalOf(const std::filesystem::path& source, const std::string& storedName,
+                       TCOMP type) {
+    return harness.add(context, source, storedName, type) ? FCIERR_NONE : harness.erf.erfOper;
+}
+
+bool FciTest::close() {
+    const bool flushed = harness.flush(context);
+    destroy();
+    return flushed;
+}
+
+bool FciTest::destroy() {
+    const bool destroyed = FCIDestroy(context) != 0;
+    context = nullptr;
+    return destroyed;
+}
+
 } // namespace libcabinet_test

@@ -7,6 +7,8 @@
 #include "tests/support/Shell.h"
 #include "tests/support/TestData.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -89,6 +91,30 @@ public:
     static long status(FCI_UINT type, FCI_ULONG first, FCI_ULONG second, void* pv);
     static FCI_INT_PTR openInfo(char* name, FCI_USHORT* date, FCI_USHORT* time,
                                 FCI_USHORT* attributes, int* err, void* pv);
+};
+
+// A test that packs sources of a scratch folder of its own into test.cab there through a harness.
+// The context it opens is destroyed when the test ends, unless the test destroyed it.
+class FciTest : public ::testing::Test {
+protected:
+    ~FciTest() override;
+
+    // A source file of `bytes` in the scratch folder (makeSource); its path.
+    std::filesystem::path source(const std::string& name, const std::string& bytes) const;
+    // Creates the context; false when the library refuses (erf says why).
+    bool open();
+    // Adds `source` as `storedName`, which the library must refuse: the reason it gives
+    // (erf.erfOper), FCIERR_NONE when it adds the file after all.
+    int refusalOf(const std::filesystem::path& source, const std::string& storedName,
+                  TCOMP type = tcompTYPE_MSZIP);
+    // Flushes the cabinet and destroys the context; false when the flush fails.
+    bool close();
+    // Destroys the context: FCIDestroy's result.
+    bool destroy();
+
+    Scratch scratch;
+    FciHarness harness{scratch.Folder()};
+    HFCI context = nullptr;
 };
 
 } // namespace libcabinet_test

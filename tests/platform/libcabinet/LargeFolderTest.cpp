@@ -34,21 +34,19 @@ std::string md5Of(const fs::path& path) {
 
 } // namespace
 
-TEST(LibcabinetLargeFolder, DataPast65535BlocksGoesOnInASecondFolder) {
-    Scratch scratch;
+using LibcabinetLargeFolder = FciTest;
+
+TEST_F(LibcabinetLargeFolder, DataPast65535BlocksGoesOnInASecondFolder) {
     const fs::path first = scratch.Folder() / "first.bin";
     const fs::path second = scratch.Folder() / "second.bin";
     const std::uint64_t firstSize = 1200000000;
     const std::uint64_t secondSize = 1000000000;
     makeSparse(first, firstSize, 1);
     makeSparse(second, secondSize, 2);
-    FciHarness harness(scratch.Folder());
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(open());
     ASSERT_TRUE(harness.add(context, first, "first.bin")) << harness.erf.erfOper;
     ASSERT_TRUE(harness.add(context, second, "second.bin")) << harness.erf.erfOper;
-    ASSERT_TRUE(harness.flush(context));
-    FCIDestroy(context);
+    ASSERT_TRUE(close());
     EXPECT_TRUE(harness.tempFilesLive.empty());
 
     const CabDirectory info = inspectCabinet(harness.cabinetPath());

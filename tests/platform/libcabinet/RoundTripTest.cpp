@@ -11,62 +11,65 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A file to pack: its stored name, its name in the sources' folder and its bytes.
 struct Source {
     std::string stored;
-    fs::path path;
+    std::string file;
+    std::string bytes;
     bool utf8 = false;
 };
 
-std::map<std::string, fs::path> expectedFiles(const std::vector<Source>& sources) {
-    std::map<std::string, fs::path> expected;
-    for (const Source& source : sources) {
-        std::string name = source.stored;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        expected[name] = source.path;
-    }
-    return expected;
-}
-
-void packAll(FciHarness& harness, const std::vector<Source>& sources,
-             TCOMP type = tcompTYPE_MSZIP) {
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
-    for (const Source& source : sources) {
-        harness.attributesToAdd = source.utf8 ? _A_NAME_IS_UTF : 0;
-        ASSERT_TRUE(harness.add(context, source.path, source.stored, type))
-            << source.stored << " error " << harness.erf.erfOper;
-    }
-    ASSERT_TRUE(harness.flush(context)) << harness.erf.erfOper;
-    EXPECT_TRUE(FCIDestroy(context));
-}
-
 } // namespace
 
-TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
-    Scratch scratch;
-    const fs::path src = scratch.Folder() / "src";
-    fs::create_directories(src);
-    std::vector<Source> sources = {
-        {"empty.txt", src / "empty.txt"},
-        {"exact.txt", src / "exact.txt"},
-        {"one-more.bin", src / "one-more.bin"},
-        {"big\\random.bin", src / "random.bin"},
-        {"big\\text.txt", src / "text.txt"},
-        {"adresář\\podsložka\\žluťoučký kůň.txt", src / "utf.txt", true},
-        {"a\\b\\c\\deep.bin", src / "deep.bin"},
+class LibcabinetRoundTrip : public FciTest {
+protected:
+    fs::path pathOf(const Source& source) const { return scratch.Folder() / "src" / source.file; }
+
+    // Writes the sources into the sources' folder.
+    void write(const std::vector<Source>& sources) const {
+        for (const Source& source : sources)
+            WriteFile(pathOf(source), source.bytes);
+    }
+
+    // Writes the sources and packs them in their order into one cabinet, all of `type`.
+    void pack(const std::vector<Source>& sources, TCOMP type = tcompTYPE_MSZIP) {
+        write(sources);
+        ASSERT_TRUE(open());
+        for (const Source& source : sources) {
+            harness.attributesToAdd = source.utf8 ? _A_NAME_IS_UTF : 0;
+            ASSERT_TRUE(harness.add(context, pathOf(source), source.stored, type))
+                << source.stored << " error " << harness.erf.erfOper;
+        }
+        ASSERT_TRUE(harness.flush(context)) << harness.erf.erfOper;
+        EXPECT_TRUE(destroy());
+    }
+
+    // The cabinet's records, after the testers accept it and the four readers extract exactly
+    // the sources from it, each under its stored name with "\" as "/".
+    CabDirectory readBack(const std::vector<Source>& sources) const {
+        std::map<std::string, fs::path> expected;
+        for (const Source& source : sources) {
+            std::string name = source.stored;
+            std::replace(name.begin(), name.end(), '\\', '/');
+            expected[name] = pathOf(source);
+        }
+        expectReadersAccept(harness.cabinetPath(), expected);
+        return inspectCabinet(harness.cabinetPath());
+    }
+};
+
+TEST_F(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
+    const std::vector<Source> sources = {
+        {"empty.txt", "empty.txt", CompressibleText(0, 1)},
+        {"exact.txt", "exact.txt", CompressibleText(32768, 2)},
+        {"one-more.bin", "one-more.bin", RandomBytes(32769, 3)},
+        {"big\\random.bin", "random.bin", RandomBytes(3 * 1024 * 1024 + 17, 4)},
+        {"big\\text.txt", "text.txt", CompressibleText(5 * 1024 * 1024 + 5, 5)},
+        {"adresář\\podsložka\\žluťoučký kůň.txt", "utf.txt", CompressibleText(70000, 6), true},
+        {"a\\b\\c\\deep.bin", "deep.bin", RandomBytes(65536, 7)},
     };
-    WriteFile(sources[0].path, CompressibleText(0, 1));
-    WriteFile(sources[1].path, CompressibleText(32768, 2));
-    WriteFile(sources[2].path, RandomBytes(32769, 3));
-    WriteFile(sources[3].path, RandomBytes(3 * 1024 * 1024 + 17, 4));
-    WriteFile(sources[4].path, CompressibleText(5 * 1024 * 1024 + 5, 5));
-    WriteFile(sources[5].path, CompressibleText(70000, 6));
-    WriteFile(sources[6].path, RandomBytes(65536, 7));
-
-    FciHarness harness(scratch.Folder());
-    packAll(harness, sources);
-
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    pack(sources);
+    const CabDirectory info = readBack(sources);
     ASSERT_EQ(info.Files.size(), sources.size());
     ASSERT_EQ(info.Folders.size(), 1u);
     EXPECT_EQ(info.Folders[0].Compression, tcompTYPE_MSZIP);
@@ -75,7 +78,7 @@ TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
         SCOPED_TRACE(sources[i].stored);
         EXPECT_EQ(info.Files[i].Name, sources[i].stored);
-        EXPECT_EQ(info.Files[i].Size, fs::file_size(sources[i].path));
+        EXPECT_EQ(info.Files[i].Size, sources[i].bytes.size());
         EXPECT_EQ(info.Files[i].FolderOffset, offset);
         EXPECT_EQ(info.Files[i].Attribs, sources[i].utf8 ? 0xA0 : 0x20);
         EXPECT_EQ(info.Files[i].Date, ((2024 - 1980) << 9) | (5 << 5) | 17);
@@ -84,8 +87,6 @@ TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
     }
     const std::uint32_t blocks = (offset + 32767) / 32768;
     EXPECT_EQ(info.Folders[0].BlockCount, blocks);
-
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 
     // Status: one report per block, the blocks covering every byte; the folder copied in full;
     // the cabinet's size announced once.
@@ -120,10 +121,7 @@ TEST(LibcabinetRoundTrip, SizesAroundTheBlockAndNamesReadBackEverywhere) {
     EXPECT_TRUE(harness.openHandles.empty());
 }
 
-TEST(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
-    Scratch scratch;
-    const fs::path src = scratch.Folder() / "src";
-    fs::create_directories(src);
+TEST_F(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
     std::vector<Source> sources;
     for (int i = 0; i < 1000; ++i) {
         std::string name = "f";
@@ -131,64 +129,52 @@ TEST(LibcabinetRoundTrip, AThousandSmallFilesShareOneFolder) {
         name += ".dat";
         std::string stored = "many\\";
         stored += name;
-        sources.push_back({stored, src / name});
-        if (i % 3 == 0) {
-            WriteFile(sources.back().path, RandomBytes(static_cast<std::size_t>(i * 7 % 2000), i));
-        } else {
-            WriteFile(sources.back().path,
-                      CompressibleText(static_cast<std::size_t>(i * 13 % 5000), i));
-        }
+        const auto size = static_cast<std::size_t>(i % 3 == 0 ? i * 7 % 2000 : i * 13 % 5000);
+        sources.push_back(
+            {stored, name, i % 3 == 0 ? RandomBytes(size, i) : CompressibleText(size, i)});
     }
-    FciHarness harness(scratch.Folder());
-    packAll(harness, sources);
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    pack(sources);
+    const CabDirectory info = readBack(sources);
     EXPECT_EQ(info.Files.size(), 1000u);
     EXPECT_EQ(info.Folders.size(), 1u);
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
-TEST(LibcabinetRoundTrip, StoredBlocksWithTypeNone) {
-    Scratch scratch;
-    std::vector<Source> sources = {{"raw.bin", scratch.Folder() / "raw.bin"},
-                                   {"raw.txt", scratch.Folder() / "raw.txt"}};
-    WriteFile(sources[0].path, RandomBytes(100000, 11));
-    WriteFile(sources[1].path, CompressibleText(40000, 12));
-    FciHarness harness(scratch.Folder());
-    packAll(harness, sources, tcompTYPE_NONE);
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+TEST_F(LibcabinetRoundTrip, StoredBlocksWithTypeNone) {
+    const std::vector<Source> sources = {{"raw.bin", "raw.bin", RandomBytes(100000, 11)},
+                                         {"raw.txt", "raw.txt", CompressibleText(40000, 12)}};
+    pack(sources, tcompTYPE_NONE);
+    const CabDirectory info = readBack(sources);
     ASSERT_EQ(info.Folders.size(), 1u);
     EXPECT_EQ(info.Folders[0].Compression, tcompTYPE_NONE);
     EXPECT_EQ(info.Folders[0].BlockCount, (140000 + 32767) / 32768);
     // Raw blocks: the data plus 8 header bytes per block.
     EXPECT_GE(fs::file_size(harness.cabinetPath()), 140000u + 8 * 5);
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
-TEST(LibcabinetRoundTrip, TypeChangesFlushFolderAndThresholdStartNewFolders) {
-    Scratch scratch;
+TEST_F(LibcabinetRoundTrip, TypeChangesFlushFolderAndThresholdStartNewFolders) {
     std::vector<Source> sources;
     for (int i = 0; i < 6; ++i) {
-        sources.push_back(
-            {"part" + std::to_string(i), scratch.Folder() / ("part" + std::to_string(i))});
-        WriteFile(sources.back().path, CompressibleText(60000, 20 + i));
+        const std::string name = "part" + std::to_string(i);
+        sources.push_back({name, name, CompressibleText(60000, 20 + i)});
     }
-    FciHarness harness(scratch.Folder());
+    write(sources);
     harness.ccab.cbFolderThresh = 100000;
-    HFCI context = harness.create();
-    ASSERT_NE(context, nullptr);
-    ASSERT_TRUE(harness.add(context, sources[0].path, sources[0].stored, tcompTYPE_MSZIP));
-    ASSERT_TRUE(harness.add(context, sources[1].path, sources[1].stored, tcompTYPE_NONE));
-    ASSERT_TRUE(harness.add(context, sources[2].path, sources[2].stored, tcompTYPE_MSZIP));
+    ASSERT_TRUE(open());
+    const auto add = [&](std::size_t i, TCOMP type, bool execute = false) {
+        return harness.add(context, pathOf(sources[i]), sources[i].stored, type, execute);
+    };
+    ASSERT_TRUE(add(0, tcompTYPE_MSZIP));
+    ASSERT_TRUE(add(1, tcompTYPE_NONE));
+    ASSERT_TRUE(add(2, tcompTYPE_MSZIP));
     ASSERT_TRUE(FCIFlushFolder(context, FciHarness::nextCabinet, FciHarness::status));
     ASSERT_TRUE(FCIFlushFolder(context, FciHarness::nextCabinet, FciHarness::status));
-    ASSERT_TRUE(harness.add(context, sources[3].path, sources[3].stored, tcompTYPE_MSZIP));
+    ASSERT_TRUE(add(3, tcompTYPE_MSZIP));
     // 60000 bytes are below the threshold: the next file joins; after 120000 a new folder.
-    ASSERT_TRUE(harness.add(context, sources[4].path, sources[4].stored, tcompTYPE_MSZIP));
-    ASSERT_TRUE(harness.add(context, sources[5].path, sources[5].stored, tcompTYPE_MSZIP, true));
-    ASSERT_TRUE(harness.flush(context));
-    FCIDestroy(context);
+    ASSERT_TRUE(add(4, tcompTYPE_MSZIP));
+    ASSERT_TRUE(add(5, tcompTYPE_MSZIP, true));
+    ASSERT_TRUE(close());
 
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+    const CabDirectory info = readBack(sources);
     ASSERT_EQ(info.Folders.size(), 5u);
     const std::vector<std::uint16_t> folderOf = {0, 1, 2, 3, 3, 4};
     const std::vector<std::uint16_t> typeOf = {1, 0, 1, 1, 1};
@@ -200,33 +186,23 @@ TEST(LibcabinetRoundTrip, TypeChangesFlushFolderAndThresholdStartNewFolders) {
     }
     EXPECT_EQ(info.Files[4].FolderOffset, 60000u);
     EXPECT_EQ(info.Files[5].Attribs, _A_ARCH | _A_EXEC);
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
-TEST(LibcabinetRoundTrip, FilesOfZeroBytesOnlyMakeAReadableCabinet) {
-    Scratch scratch;
-    std::vector<Source> sources = {{"nothing-1", scratch.Folder() / "n1"},
-                                   {"nothing-2", scratch.Folder() / "n2"}};
-    WriteFile(sources[0].path, CompressibleText(0, 1));
-    WriteFile(sources[1].path, CompressibleText(0, 2));
-    FciHarness harness(scratch.Folder());
-    packAll(harness, sources);
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
+TEST_F(LibcabinetRoundTrip, FilesOfZeroBytesOnlyMakeAReadableCabinet) {
+    const std::vector<Source> sources = {{"nothing-1", "n1", CompressibleText(0, 1)},
+                                         {"nothing-2", "n2", CompressibleText(0, 2)}};
+    pack(sources);
+    const CabDirectory info = readBack(sources);
     ASSERT_EQ(info.Folders.size(), 1u);
     EXPECT_EQ(info.Folders[0].BlockCount, 0);
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
 }
 
-TEST(LibcabinetRoundTrip, ReservedAreasAreWrittenAndSkippedByReaders) {
-    Scratch scratch;
-    std::vector<Source> sources = {{"with-reserve.txt", scratch.Folder() / "r.txt"}};
-    WriteFile(sources[0].path, CompressibleText(100000, 31));
-    FciHarness harness(scratch.Folder());
+TEST_F(LibcabinetRoundTrip, ReservedAreasAreWrittenAndSkippedByReaders) {
+    const std::vector<Source> sources = {
+        {"with-reserve.txt", "r.txt", CompressibleText(100000, 31)}};
     harness.ccab.cbReserveCFHeader = 20;
     harness.ccab.cbReserveCFFolder = 5;
     harness.ccab.cbReserveCFData = 7;
-    packAll(harness, sources);
-    const CabDirectory info = inspectCabinet(harness.cabinetPath());
-    EXPECT_EQ(info.Flags, 0x0004);
-    expectReadersAccept(harness.cabinetPath(), expectedFiles(sources));
+    pack(sources);
+    EXPECT_EQ(readBack(sources).Flags, 0x0004);
 }
