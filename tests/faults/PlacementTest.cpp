@@ -15,7 +15,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,14 +116,41 @@ int WithFaultAt(int n, Fault fault, const std::function<void()>& step) {
         60);
 }
 
+// $TMPDIR set to `folder` while it lives, then as it was.
+class OwnTempFolder {
+public:
+    explicit OwnTempFolder(const std::string& folder) {
+        if (const char* shared = std::getenv("TMPDIR"))
+            shared_ = shared;
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~OwnTempFolder() {
+        if (shared_)
+            ::setenv("TMPDIR", shared_->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    OwnTempFolder(const OwnTempFolder&) = delete;
+    OwnTempFolder& operator=(const OwnTempFolder&) = delete;
+
+private:
+    std::optional<std::string> shared_;
+};
+
 // For every call n of `run` (counted in an undisturbed run): the folder `out` afresh as
 // `original` was, the source made by `source`, then `run` with a fault at its call n, then
 // `check` with a text that names the call.
 void ForEveryCall(Fault fault, const std::string& original, const std::string& out,
                   const std::function<void()>& source, const std::function<void()>& run,
                   const std::function<void(const std::string& at)>& check) {
+    // The engine's temporary folder is the run's own, emptied before each run: a temporary that
+    // a killed run or another test's run left in the shared one would be removed by the next run
+    // and change the count of its calls.
+    const std::string temp = out + ".tmp";
+    const OwnTempFolder ownTemp(temp);
     const auto fresh = [&] {
-        Shell("rm -rf " + Quote(out) + " && cp -a " + Quote(original) + " " + Quote(out));
+        Shell("rm -rf " + Quote(out) + " " + Quote(temp) + " && cp -a " + Quote(original) + " " +
+              Quote(out) + " && mkdir " + Quote(temp));
         source();
     };
     fresh();
