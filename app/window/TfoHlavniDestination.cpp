@@ -10,20 +10,25 @@
 
 using ostrivane::TrimBlanks;
 
+namespace {
+
+// Puts the normal spelling `normal` makes of the field's text into the field, where it differs.
+void Normalise(QLineEdit* field, std::string (*normal)(const std::string&)) {
+    const QString text = QString::fromStdString(normal(field->text().toStdString()));
+    if (text != field->text())
+        field->setText(text);
+}
+
+} // namespace
+
 void TfoHlavni::Edit8Exit() {
-    const QString name =
-        QString::fromStdString(ostrivane::job::NormalArchiveName(Edit8->text().toStdString()));
-    if (name != Edit8->text())
-        Edit8->setText(name);
+    Normalise(Edit8, ostrivane::job::NormalArchiveName);
     // Another archive is another job: the status line tells of its runs.
     ReadRunHistory();
 }
 
 void TfoHlavni::Edit9Exit() {
-    const QString folder =
-        QString::fromStdString(ostrivane::job::NormalDestination(Edit9->text().toStdString()));
-    if (folder != Edit9->text())
-        Edit9->setText(folder);
+    Normalise(Edit9, ostrivane::job::NormalDestination);
     ReadRunHistory();
 }
 

@@ -22,21 +22,6 @@ constexpr std::string_view kMovedMark = "MOVED";
 // A record is a few hundred bytes per backup moved; anything beyond this is no record of ours.
 constexpr off_t kLargestRecord = 64 << 20;
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 void AddField(std::string& text, std::string_view field) {
     text += field;
     text += '\0';
@@ -126,7 +111,7 @@ bool WritePlacementRecord(const std::string& folder, const std::vector<Placement
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.Valid())
         return false;
-    if (WriteAll(fd.Get(), text) && fs::SyncDescriptor(fd.Get(), path) && fd.Close() &&
+    if (fs::WriteAll(fd.Get(), text) && fs::SyncDescriptor(fd.Get(), path) && fd.Close() &&
         fs::SyncFolder(folder, path))
         return true;
     const int error = errno;
@@ -141,7 +126,7 @@ bool MarkPlacementMoved(const std::string& folder) {
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
     std::string mark(kMovedMark);
     mark += '\0';
-    return fd.Valid() && WriteAll(fd.Get(), mark) && fs::SyncDescriptor(fd.Get(), path) &&
+    return fd.Valid() && fs::WriteAll(fd.Get(), mark) && fs::SyncDescriptor(fd.Get(), path) &&
            fd.Close();
 }
 

@@ -413,10 +413,12 @@ private:
         Fail(entry.Name, failure);
     }
 
-    bool CreateLink(const std::string& target, Failure& failure) {
+    // Makes a temporary with `make` under a fresh name, the next one while a name is taken
+    // (EEXIST); the name is kept for putting it in place.
+    template <typename Make> bool CreateUnderFreshName(Make make, Failure& failure) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = NextTemporaryName();
-            if (::symlinkat(target.c_str(), parent_, name.c_str()) == 0) {
+            if (make(name)) {
                 temporaryName_ = name;
                 return true;
             }
@@ -425,6 +427,14 @@ private:
         }
         failure = {RestoreFailure::WriteFailed, errno, reasons::NotCreated(errno)};
         return false;
+    }
+
+    bool CreateLink(const std::string& target, Failure& failure) {
+        return CreateUnderFreshName(
+            [&](const std::string& name) {
+                return ::symlinkat(target.c_str(), parent_, name.c_str()) == 0;
+            },
+            failure);
     }
 
     void CommitLink(const CabinetEntry& entry, Failure& failure) {
@@ -518,20 +528,16 @@ private:
 
     // The temporary file is its user's alone until it is whole; it gets its mode at the end.
     bool CreateTemporary(Failure& failure) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = NextTemporaryName();
-            const int fd = ::openat(parent_, name.c_str(),
-                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0) {
+        return CreateUnderFreshName(
+            [&](const std::string& name) {
+                const int fd = ::openat(parent_, name.c_str(),
+                                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                if (fd < 0)
+                    return false;
                 temporary_.Reset(fd);
-                temporaryName_ = name;
                 return true;
-            }
-            if (errno != EEXIST)
-                break;
-        }
-        failure = {RestoreFailure::WriteFailed, errno, reasons::NotCreated(errno)};
-        return false;
+            },
+            failure);
     }
 
     // The mode a restored file gets: the catalog's permission bits (never set-user-ID,

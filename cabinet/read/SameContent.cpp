@@ -1,6 +1,7 @@
 #include "cabinet/read/SameContent.h"
 
 #include "platform/fs/DosDateTime.h"
+#include "platform/fs/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,38 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-namespace {
-
-// Reads `count` bytes at `offset` into `out`; false when fewer can be had.
-bool ReadAt(int fd, std::uint8_t* out, std::size_t count, std::uint64_t offset) {
-    while (count > 0) {
-        const ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        count -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t n = ::write(fd, bytes, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
 
 bool SameContent::Begin(int folder, const std::string& name, std::uint32_t size, std::uint16_t date,
                         std::uint16_t time) {
@@ -61,7 +30,7 @@ bool SameContent::Match(const std::uint8_t* bytes, std::size_t count) {
     if (!Comparing() || equal_ + count > size_)
         return false;
     buffer_.resize(std::max(buffer_.size(), count));
-    if (!ReadAt(file_.Get(), buffer_.data(), count, equal_) ||
+    if (!ostrivane::fs::ReadAt(file_.Get(), buffer_.data(), count, equal_) ||
         std::memcmp(buffer_.data(), bytes, count) != 0)
         return false;
     equal_ += count;
@@ -75,9 +44,10 @@ int SameContent::CopyEqualPart(int fd) const {
     for (std::uint64_t at = 0; at < equal_;) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, equal_ - at));
         errno = 0;
-        if (!ReadAt(file_.Get(), chunk.data(), count, at))
+        if (!ostrivane::fs::ReadAt(file_.Get(), chunk.data(), count, at))
             return errno != 0 ? errno : EIO;
-        if (!WriteAll(fd, chunk.data(), count))
+        if (!ostrivane::fs::WriteAll(
+                fd, std::string_view(reinterpret_cast<const char*>(chunk.data()), count)))
             return errno != 0 ? errno : EIO;
         at += count;
     }

@@ -194,6 +194,36 @@ bool SyncFile(const std::string& path, bool dropFromCache) {
     return SyncPath(path, O_RDONLY, dropFromCache);
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool ReadAt(int fd, void* out, std::size_t count, std::uint64_t offset) {
+    auto* into = static_cast<char*>(out);
+    while (count > 0) {
+        const ssize_t n = ::pread(fd, into, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        count -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
 bool SyncDescriptor(int fd, const std::string& path) {
     return Allowed(FileCall::Sync, path) && SyncOpened(fd, false);
 }

@@ -2,10 +2,12 @@
 // Paths are byte strings (UTF-8 on this platform) with "/" as the separator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ostrivane::fs {
 
@@ -63,6 +65,13 @@ enum class FileCall { Rename, Unlink, Sync };
 // asked. Tests only; not to be changed while calls are being made.
 using FileCallHook = std::function<int(FileCall call, const std::string& path)>;
 void SetFileCallHook(FileCallHook hook);
+
+// Writes all of `bytes` to `fd`, again after an interruption; false (errno set, EIO when the
+// file takes no more) when it could not.
+bool WriteAll(int fd, std::string_view bytes);
+// Reads exactly `count` bytes at `offset` of `fd` into `out`; false at an error or when the file
+// ends before.
+bool ReadAt(int fd, void* out, std::size_t count, std::uint64_t offset);
 
 // Renames `from` to `to` without ever replacing an existing `to`. False (errno set) when the
 // rename did not happen.

@@ -17,19 +17,6 @@ namespace ostrivane::profile {
 
 namespace {
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // The file a symbolic link at `path` leads to, else `path` itself.
 std::string ResolveTarget(const std::string& path) {
     struct stat st {};
@@ -119,7 +106,7 @@ ReplaceResult ReplaceFile(const std::string& path, std::string_view contents,
         [[maybe_unused]] const bool ownerKept =
             ::fchown(fd.Get(), existing.st_uid, existing.st_gid) == 0;
     }
-    ok = ok && WriteAll(fd.Get(), contents) && ::fsync(fd.Get()) == 0;
+    ok = ok && fs::WriteAll(fd.Get(), contents) && ::fsync(fd.Get()) == 0;
     ok = fd.Close() && ok;
     ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
     if (!ok) {

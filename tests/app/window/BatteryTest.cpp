@@ -250,17 +250,4 @@ TEST_F(Battery, WithoutUPowerNothingWaitsAndAServiceThatComesLaterIsFollowed) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    Q_INIT_RESOURCE(ostrivane);
-    ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The private bus stands in for the system bus, where UPower tells the power source.
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    return RUN_ALL_TESTS();
-}
-
 #include "BatteryTest.moc"

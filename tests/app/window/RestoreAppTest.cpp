@@ -77,15 +77,3 @@ TEST_F(RestoreApp, ServiceNamesAreGivenUpWithTheObject) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    // Listing the tests (CTest's discovery) runs without the suite's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The private bus also stands in for the system bus, where logind announces sleep.
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
