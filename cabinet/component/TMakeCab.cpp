@@ -531,6 +531,7 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     addingSource_ = sourceFile;
     adding_ = true;
     errorsDuringAdd_ = 0;
+    sourceChanged_ = false;
     CabError = ERF{};
     FCI_BOOL result = 0;
     try {
@@ -543,6 +544,12 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     }
     adding_ = false;
     const bool added = result != 0;
+    // A file that changed while it was read is told once it is in the cabinet (one that could
+    // not be taken is told as such).
+    if (added && sourceChanged_ && changedReported_.insert(sourceFile).second) {
+        DoError(sourceFile, "", kErrFileChanged, "0");
+    }
+    sourceChanged_ = false;
     if (added) {
         addSucceeded_ = true;
         if (sourceCrcKnown_)

@@ -168,10 +168,12 @@ private:
     // Writes every cabinet's set record into its header reserve, and the record of the sources
     // after it in the first one's.
     void RecordPlaces();
-    // A source file as it was when opened; compared with the file after its last read.
+    // A source file as it was when opened; compared with the file after its last read, which is
+    // reported as changed once the library took it (sourceChanged_ meanwhile).
     void NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
                           const std::timespec& modified, std::uint16_t mode);
-    void CheckSourceUnchanged(FCI_INT_PTR handle);
+    // False when the source is no regular file any more (a FIFO or a folder in its place).
+    bool CheckSourceUnchanged(FCI_INT_PTR handle);
 
     // The checks before a build writes anything; false ends the build.
     bool ArchivePathAcceptable();
@@ -187,7 +189,7 @@ private:
     // it anew.
     void BeginSourceChecksum(std::int32_t handle);
     void NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT count);
-    void NoteSourceSeek(FCI_INT_PTR handle, long position);
+    void NoteSourceSeek(FCI_INT_PTR handle, long position, bool toStart);
     // Records the file just added with its checksum.
     void NotePackedFile(const std::string& storedName);
     // Whether the stored name `cabName` repeats one given to the library in this build.
@@ -263,6 +265,7 @@ private:
     bool completing_ = false; // the component itself completes the cabinet
     bool addingCatalog_ = false;
     std::set<std::string> changedReported_;
+    bool sourceChanged_ = false;
     bool archiveDamaged_ = false;
     bool verifiedWhole_ = false;
     bool backupComplete_ = false;

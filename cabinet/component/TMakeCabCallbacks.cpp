@@ -135,8 +135,15 @@ int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
     e = 0;
     try {
         TMakeCab& self = Self(pv);
-        self.CheckSourceUnchanged(hf);
-        return self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        const bool aFile = self.CheckSourceUnchanged(hf);
+        const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        if (!aFile) {
+            // No file to take (it turned into a FIFO or a folder since the scan): the library
+            // undoes it, and the failed add is reported as a file that could not be read.
+            e = EINVAL;
+            return -1;
+        }
+        return result;
     } catch (...) {
         e = -1;
         return -1;
@@ -154,7 +161,7 @@ long TMakeCab::FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* 
         e = 0;
         const long position = self.FileHandler->CabSeek(
             static_cast<std::int32_t>(hf), static_cast<std::int32_t>(dist), seektype, e);
-        self.NoteSourceSeek(hf, position);
+        self.NoteSourceSeek(hf, position, seektype == 0 && dist == 0);
         return position;
     } catch (...) {
         e = -1;
@@ -265,9 +272,9 @@ void TMakeCab::NoteOpenedSource(std::int32_t handle, const std::string& name, st
     statTime_ = modified;
 }
 
-void TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
+bool TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
     if (handle != statHandle_) {
-        return;
+        return true;
     }
     statHandle_ = -1;
     // Compared with the file as it was known when it was opened (for a scanned file, as the
@@ -276,20 +283,23 @@ void TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
     // so it cannot tell). Its permission bits are taken from here, after the last read.
     struct stat now {};
     if (::fstat(static_cast<int>(handle), &now) != 0) {
-        return;
+        return true;
+    }
+    if (!S_ISREG(now.st_mode)) {
+        return false;
     }
     statMode_ = static_cast<std::uint16_t>(now.st_mode & 07777);
     const bool readOtherSize = sourceHandle_ == static_cast<std::int64_t>(handle) &&
                                sourceCrcKnown_ &&
                                sourceChecked_ != static_cast<std::uint64_t>(statSize_);
-    bool changed = !S_ISREG(now.st_mode) || now.st_size != statSize_ || readOtherSize ||
+    bool changed = now.st_size != statSize_ || readOtherSize ||
                    now.st_mtim.tv_sec != statTime_.tv_sec ||
                    now.st_mtim.tv_nsec != statTime_.tv_nsec;
     // A scanned file may have changed between the scan and its open, not while it was read: its
     // last change (ctime, which no program can set) lies before the open, on the clock the
     // system stamps files with. It was read whole as it is now, and is recorded so.
     const bool changedBeforeOpen =
-        changed && S_ISREG(now.st_mode) && statOpenedAt_.tv_sec != 0 &&
+        changed && statOpenedAt_.tv_sec != 0 &&
         (now.st_ctim.tv_sec < statOpenedAt_.tv_sec ||
          (now.st_ctim.tv_sec == statOpenedAt_.tv_sec &&
           now.st_ctim.tv_nsec < statOpenedAt_.tv_nsec)) &&
@@ -299,9 +309,8 @@ void TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
         changed = false;
         statTime_ = now.st_mtim;
     }
-    if (changed && changedReported_.insert(statName_).second) {
-        DoError(statName_, "", kErrFileChanged, "0");
-    }
+    sourceChanged_ = sourceChanged_ || changed;
+    return true;
 }
 
 void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,

@@ -16,11 +16,18 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <set>
 
 namespace fs = ostrivane::fs;
 namespace reasons = ostrivane::reasons;
 
 namespace {
+
+std::string Slashed(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
 
 // At most this many files are reported one by one; the rest are counted in one more report.
 constexpr int kMostFileReports = 20;
@@ -61,6 +68,8 @@ public:
         }
         if (!problem.empty()) {
             failures_.push_back({entry.Part, entry.Name + ": " + problem});
+            if (current_ < damaged_.size())
+                damaged_[current_] = true;
         } else {
             ++verified_;
             if (current_ < clean_.size())
@@ -72,24 +81,21 @@ public:
         failures_.push_back({part, problem});
     }
 
-    // A cabinet that does not hold exactly the files packed into it fails with all of its files.
+    // A cabinet that does not hold exactly the files packed into it: unless a damaged file
+    // explains it, the cabinet's catalog (what was packed, guarded by its own CRC-64) is set
+    // against its directory to name what is missing and what is there instead; failing that, the
+    // cabinet fails with all of its files.
     void Finish() {
         for (std::size_t k = 0; k < parts_.size(); ++k) {
             const TMakeCab::PackedCabinet packed =
                 k < packed_.size() ? packed_[k] : TMakeCab::PackedCabinet{};
             const TMakeCab::PackedCabinet& found = found_[k];
-            if (found.Files < packed.Files) {
-                failures_.push_back({parts_[k], std::to_string(packed.Files - found.Files) +
-                                                    " files: " + reasons::MissingFromArchive()});
-            } else if (found.Files > packed.Files) {
-                failures_.push_back({parts_[k], std::to_string(found.Files - packed.Files) +
-                                                    " files: " + reasons::NotPacked()});
-            } else if (found.Digest != packed.Digest || found.Bytes != packed.Bytes) {
-                failures_.push_back({parts_[k], reasons::DiffersFromPacked()});
-            } else {
+            if ((found.Files == packed.Files && found.Digest == packed.Digest &&
+                 found.Bytes == packed.Bytes) ||
+                damaged_[k])
                 continue;
-            }
-            verified_ -= clean_[k];
+            if (!NameDifferences(k))
+                failures_.push_back({parts_[k], reasons::DiffersFromPacked()});
         }
     }
 
@@ -98,6 +104,41 @@ public:
     const std::vector<Failure>& Failures() const { return failures_; }
 
 private:
+    // Names the files of part `k` that its catalog and its directory do not share; false when
+    // they share them all (or the catalog cannot be read), and the part's files fail.
+    bool NameDifferences(std::size_t k) {
+        std::string problem;
+        const std::optional<ostrivane::cabformat::Catalog> catalog =
+            ReadPartCatalog(parts_[k], problem);
+        std::set<std::string, std::less<>> packed;
+        if (catalog) {
+            for (const ostrivane::cabformat::CatalogEntry& entry : catalog->Entries)
+                if (entry.Kind == ostrivane::cabformat::CatalogKind::File)
+                    packed.emplace(catalog->Name(entry));
+        }
+        bool named = false;
+        int notPacked = 0;
+        if (catalog) {
+            ListCabinetSet(
+                {parts_[k]},
+                [&](const CabinetEntry& entry) {
+                    if (packed.erase(entry.StoredName) > 0)
+                        return;
+                    failures_.push_back({parts_[k], entry.Name + ": " + reasons::NotPacked()});
+                    ++notPacked;
+                    named = true;
+                },
+                [](const std::string&, const std::string&) {});
+            for (const std::string& name : packed) {
+                failures_.push_back(
+                    {parts_[k], Slashed(name) + ": " + reasons::MissingFromArchive()});
+                named = true;
+            }
+        }
+        verified_ -= named ? notPacked : clean_[k];
+        return named;
+    }
+
     std::size_t PartIndex(const std::string& part) {
         if (current_ < parts_.size() && parts_[current_] == part)
             return current_;
@@ -109,6 +150,7 @@ private:
     const std::vector<TMakeCab::PackedCabinet>& packed_;
     std::vector<TMakeCab::PackedCabinet> found_;
     std::vector<int> clean_;
+    std::vector<bool> damaged_ = std::vector<bool>(parts_.size(), false);
     std::size_t current_ = 0;
     int verified_ = 0;
     std::uint64_t bytesRead_ = 0;
@@ -138,7 +180,7 @@ void TMakeCab::NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT co
     sourcePosition_ += count;
 }
 
-void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position) {
+void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position, bool toStart) {
     if (handle != sourceHandle_)
         return;
     if (position < 0) {
@@ -146,7 +188,9 @@ void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position) {
         return;
     }
     sourcePosition_ = static_cast<std::uint64_t>(position);
-    if (position == 0)
+    // Only a move back to the start begins the file anew (a look at its size by a seek to its
+    // end, even of an empty file, and back does not).
+    if (toStart && position == 0)
         BeginSourceChecksum(static_cast<std::int32_t>(handle));
 }
 

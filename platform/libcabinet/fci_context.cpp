@@ -154,6 +154,13 @@ bool FciContext::atEnd(Source& source, std::uint64_t got) {
                                                FCIERR_READ_SRC)) <= got;
 }
 
+std::uint64_t FciContext::sizeOf(Source& source, std::uint64_t position) {
+    const auto size =
+        static_cast<std::uint64_t>(io_.seek(source.handle.get(), 0, kSeekEnd, FCIERR_READ_SRC));
+    io_.seek(source.handle.get(), static_cast<std::int64_t>(position), kSeekSet, FCIERR_READ_SRC);
+    return size;
+}
+
 bool FciContext::moreToRead(Source& source) {
     std::uint8_t probe = 0;
     int err = 0;
@@ -211,6 +218,20 @@ FciContext::Placement FciContext::tryPlace(Source& source, FileEntry& entry, TCO
                 }
                 break;
             }
+            // A first read that fills all it asked for may belong to a file too large for a
+            // folder: only then is its size asked for, so that such a file is refused before
+            // anything of it is written (a small file is never asked).
+            if (got == 0 && count == ask) {
+                const std::uint64_t size = sizeOf(source, count);
+                if (size > kMostFolderBytes) {
+                    throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
+                }
+                if (size > folderRoom) {
+                    folderFull = true;
+                    fits = false;
+                    break;
+                }
+            }
             got += count;
             source.size = got;
             folder_.commit(count, written);
@@ -219,8 +240,8 @@ FciContext::Placement FciContext::tryPlace(Source& source, FileEntry& entry, TCO
                 break;
             }
         }
-        if (fits && got == limit && moreToRead(source)) {
-            // Larger than a file may be, or than the open folder has room for.
+        if (fits && !folderFull && got == limit && moreToRead(source)) {
+            // Grown past what a file may be, or than the open folder has room for.
             if (limit == kLargestFile || folderRoom == kMostFolderBytes) {
                 throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
             }
@@ -228,6 +249,12 @@ FciContext::Placement FciContext::tryPlace(Source& source, FileEntry& entry, TCO
             fits = false;
         }
         fits = fits && fitsAfterFile(entryBytes, status);
+        // The source is closed before it is placed: a caller that finds, as it closes it, that
+        // it was no file to take (it turned into a folder or a FIFO since it was chosen) fails
+        // the close, and the file is undone.
+        if (fits && !source.handle.release()) {
+            throw FciFailure{FCIERR_READ_SRC, EIO};
+        }
         if (fits) {
             entry.size = static_cast<std::uint32_t>(got);
             std::vector<char> placedName = writableCopy(entry.name);

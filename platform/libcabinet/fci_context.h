@@ -68,6 +68,8 @@ private:
     Placement tryPlace(Source& source, FileEntry& entry, TCOMP type, const StatusSink& status);
     // Whether the source's position `got` is its end (the size asked for by a seek).
     bool atEnd(Source& source, std::uint64_t got);
+    // The source's size, asked for by a seek to its end; it is left at `position`.
+    std::uint64_t sizeOf(Source& source, std::uint64_t position);
     // Whether a source read up to a limit holds more bytes.
     bool moreToRead(Source& source);
     bool prepareFolder(TCOMP type, const StatusSink& status);
