@@ -36,9 +36,14 @@ int TCompHeaderObj::Add(const std::string& name, int rootLength, const std::uint
     const std::size_t split = slash == std::string::npos ? 0 : slash + 1;
     const std::string_view folder = std::string_view(name).substr(0, split);
     const std::string_view own = std::string_view(name).substr(split);
-    if (own.size() > std::numeric_limits<std::uint16_t>::max() ||
-        names_.size() + own.size() > std::numeric_limits<std::uint32_t>::max())
+    if (own.size() >= kNameChunk)
         throw std::length_error("entry name");
+    if (names_.empty() || names_.back().size() + own.size() > kNameChunk) {
+        if (names_.size() >= kNameChunk)
+            throw std::length_error("entry names");
+        names_.emplace_back();
+        names_.back().reserve(kNameChunk);
+    }
 
     if (lastFolder_ == UINT32_MAX || folders_[lastFolder_] != folder) {
         const auto found = folderIds_.find(folder);
@@ -52,16 +57,17 @@ int TCompHeaderObj::Add(const std::string& name, int rootLength, const std::uint
     }
     Record record;
     record.folder = lastFolder_;
-    record.nameAt = static_cast<std::uint32_t>(names_.size());
+    record.nameAt = static_cast<std::uint32_t>(((names_.size() - 1) << 16) | names_.back().size());
     record.nameSize = static_cast<std::uint16_t>(own.size());
     record.rootLength = static_cast<std::uint32_t>(std::max(0, rootLength));
-    names_.append(own);
+    names_.back().append(own);
+    const std::size_t slot = records_.size() % kBlocksPerChunk;
+    if (slot == 0 && headSize_ > 0)
+        blocks_.push_back(std::make_unique<std::uint8_t[]>(kBlocksPerChunk * headSize_));
     records_.push_back(record);
     actions_.push_back(TEntryActionRecord{action});
-    const std::size_t offset = blocks_.size();
-    blocks_.resize(offset + headSize_);
     if (header && headSize_)
-        std::memcpy(blocks_.data() + offset, header, headSize_);
+        std::memcpy(blocks_.back().get() + slot * headSize_, header, headSize_);
     allAbsolute_ = allAbsolute_ && !name.empty() && name.front() == '/';
     const std::size_t index = records_.size() - 1;
     if (!slots_.empty())
@@ -75,7 +81,8 @@ std::string_view TCompHeaderObj::FolderPart(int index) const {
 
 std::string_view TCompHeaderObj::NamePart(int index) const {
     const Record& record = records_.at(static_cast<std::size_t>(index));
-    return std::string_view(names_).substr(record.nameAt, record.nameSize);
+    return std::string_view(names_[record.nameAt >> 16]).substr(record.nameAt & 0xFFFF,
+                                                                 record.nameSize);
 }
 
 std::string TCompHeaderObj::FileName(int index) const {
@@ -87,7 +94,9 @@ std::string TCompHeaderObj::FileName(int index) const {
 std::uint8_t* TCompHeaderObj::Header(int index) {
     if (index < 0 || index >= Count())
         throw std::out_of_range("entry index");
-    return headSize_ ? blocks_.data() + static_cast<std::size_t>(index) * headSize_ : nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    return headSize_ ? blocks_[at / kBlocksPerChunk].get() + at % kBlocksPerChunk * headSize_
+                     : nullptr;
 }
 
 const std::uint8_t* TCompHeaderObj::Header(int index) const {
@@ -153,7 +162,8 @@ int TCompHeaderObj::IndexOf(std::string_view name) const {
 void TCompHeaderObj::Clear() {
     records_ = {};
     actions_ = {};
-    blocks_ = {};
+    blocks_.clear();
+    blocks_.shrink_to_fit();
     names_ = {};
     folderIds_ = {};
     folders_ = {};

@@ -2,7 +2,9 @@
 // found on disk), the length of its group root, an action record and a header block of the
 // component's GetHeadSize bytes. Kept compact, so that a build of any number of files holds
 // little per file: every folder's text once, each entry's own name in one shared buffer, the
-// header blocks side by side, and an index of the names only while someone looks names up.
+// header blocks side by side, and an index of the names only while someone looks names up. Every
+// part grows in chunks of a fixed size, never by copying what it holds into a larger block, so
+// that a long list costs no passing doubles of itself.
 #pragma once
 
 #include "archive/model/ArchiveTypes.h"
@@ -10,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +52,7 @@ public:
 private:
     struct Record {
         std::uint32_t folder = 0;  // into folders_
-        std::uint32_t nameAt = 0;  // into names_
+        std::uint32_t nameAt = 0;  // the chunk of names_ (high 16 bits) and the place in it
         std::uint32_t rootLength = 0;
         std::uint16_t nameSize = 0;
     };
@@ -58,11 +61,15 @@ private:
     void IndexInsert(std::uint64_t hash, std::size_t index);
     void RebuildIndex();
 
-    std::vector<Record> records_;
-    std::vector<TEntryActionRecord> actions_;
-    std::vector<std::uint8_t> blocks_; // Count() blocks of headSize_ bytes
+    std::deque<Record> records_;
+    std::deque<TEntryActionRecord> actions_;
+    // The header blocks, kBlocksPerChunk to a chunk.
+    static constexpr std::size_t kBlocksPerChunk = 1024;
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
     std::size_t headSize_ = 0;
-    std::string names_;               // the entries' names below their folders, one after another
+    // The entries' names below their folders, one after another in chunks of 64 KiB.
+    static constexpr std::size_t kNameChunk = 1u << 16;
+    std::vector<std::string> names_;
     std::deque<std::string> folders_; // each folder part once (stable, for the lookup's views)
     std::unordered_map<std::string_view, std::uint32_t> folderIds_;
     std::uint32_t lastFolder_ = UINT32_MAX;

@@ -340,6 +340,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             ScanAndWriteEntries(nullptr, nullptr, entries);
         } catch (...) {
         }
+        // Every entry is in the cabinets or left out: the list goes before the read-back.
+        entries.Clear();
         // The last cabinet gets its catalog too.
         const bool catalogued =
             CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
