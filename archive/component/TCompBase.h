@@ -147,7 +147,7 @@ private:
     std::size_t hashedGroups_ = 0;
     std::vector<std::uint64_t> storedHashes_;
     int groupFirstEntry_ = 0; // first entry of the group being scanned
-    std::string excludeRoot_;           // GroupRoot the compiled exclude masks belong to
+    std::string excludeRoot_; // GroupRoot the compiled exclude masks belong to
     std::vector<TInternalMask> excludeMasks_;
     bool excludeCompiled_ = false;
     std::set<std::string> reportedTooLarge_; // too large files already reported in this run

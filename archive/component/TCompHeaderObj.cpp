@@ -81,8 +81,8 @@ std::string_view TCompHeaderObj::FolderPart(int index) const {
 
 std::string_view TCompHeaderObj::NamePart(int index) const {
     const Record& record = records_.at(static_cast<std::size_t>(index));
-    return std::string_view(names_[record.nameAt >> 16]).substr(record.nameAt & 0xFFFF,
-                                                                 record.nameSize);
+    return std::string_view(names_[record.nameAt >> 16])
+        .substr(record.nameAt & 0xFFFF, record.nameSize);
 }
 
 std::string TCompHeaderObj::FileName(int index) const {

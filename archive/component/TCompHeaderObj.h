@@ -51,8 +51,8 @@ public:
 
 private:
     struct Record {
-        std::uint32_t folder = 0;  // into folders_
-        std::uint32_t nameAt = 0;  // the chunk of names_ (high 16 bits) and the place in it
+        std::uint32_t folder = 0; // into folders_
+        std::uint32_t nameAt = 0; // the chunk of names_ (high 16 bits) and the place in it
         std::uint32_t rootLength = 0;
         std::uint16_t nameSize = 0;
     };

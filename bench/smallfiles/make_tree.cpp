@@ -15,12 +15,12 @@
 namespace {
 
 constexpr std::array<std::string_view, 48> kWords = {
-    "the",      "backup",   "file",    "folder",  "of",       "and",     "a",        "cabinet",
-    "is",       "to",       "written", "read",    "in",       "every",   "block",    "with",
-    "data",     "archive",  "time",    "on",      "disk",     "copy",    "each",     "run",
-    "restore",  "name",     "size",    "it",      "not",      "what",    "was",      "when",
-    "program",  "user",     "window",  "list",    "report",   "change",  "from",     "by",
-    "document", "letter",   "invoice", "summary", "meeting",  "project", "schedule", "notes"};
+    "the",      "backup",  "file",    "folder",  "of",      "and",     "a",        "cabinet",
+    "is",       "to",      "written", "read",    "in",      "every",   "block",    "with",
+    "data",     "archive", "time",    "on",      "disk",    "copy",    "each",     "run",
+    "restore",  "name",    "size",    "it",      "not",     "what",    "was",      "when",
+    "program",  "user",    "window",  "list",    "report",  "change",  "from",     "by",
+    "document", "letter",  "invoice", "summary", "meeting", "project", "schedule", "notes"};
 
 // A small generator of its own, so that the tree is the same on every system.
 struct Random {

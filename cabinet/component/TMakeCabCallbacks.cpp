@@ -298,13 +298,13 @@ bool TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
     // A scanned file may have changed between the scan and its open, not while it was read: its
     // last change (ctime, which no program can set) lies before the open, on the clock the
     // system stamps files with. It was read whole as it is now, and is recorded so.
-    const bool changedBeforeOpen =
-        changed && statOpenedAt_.tv_sec != 0 &&
-        (now.st_ctim.tv_sec < statOpenedAt_.tv_sec ||
-         (now.st_ctim.tv_sec == statOpenedAt_.tv_sec &&
-          now.st_ctim.tv_nsec < statOpenedAt_.tv_nsec)) &&
-        sourceHandle_ == static_cast<std::int64_t>(handle) && sourceCrcKnown_ &&
-        sourceChecked_ == static_cast<std::uint64_t>(now.st_size);
+    const bool changedBeforeOpen = changed && statOpenedAt_.tv_sec != 0 &&
+                                   (now.st_ctim.tv_sec < statOpenedAt_.tv_sec ||
+                                    (now.st_ctim.tv_sec == statOpenedAt_.tv_sec &&
+                                     now.st_ctim.tv_nsec < statOpenedAt_.tv_nsec)) &&
+                                   sourceHandle_ == static_cast<std::int64_t>(handle) &&
+                                   sourceCrcKnown_ &&
+                                   sourceChecked_ == static_cast<std::uint64_t>(now.st_size);
     if (changedBeforeOpen) {
         changed = false;
         statTime_ = now.st_mtim;

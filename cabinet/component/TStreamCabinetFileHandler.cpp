@@ -48,8 +48,8 @@ std::int32_t TStreamCabinetFileHandler::CabOpen(const std::string& FileName, int
 
 std::int32_t TStreamCabinetFileHandler::CabOpenSource(int FolderFd, const std::string& Name,
                                                       const std::string& Path, int& Err) {
-    const int fd = ::openat(FolderFd, Name.c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::openat(FolderFd, Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         Err = -1;
         return -1;

@@ -150,8 +150,8 @@ FCI_BOOL FciContext::addFile(const char* source, const char* name, bool execute,
 }
 
 bool FciContext::atEnd(Source& source, std::uint64_t got) {
-    return static_cast<std::uint64_t>(io_.seek(source.handle.get(), 0, kSeekEnd,
-                                               FCIERR_READ_SRC)) <= got;
+    return static_cast<std::uint64_t>(
+               io_.seek(source.handle.get(), 0, kSeekEnd, FCIERR_READ_SRC)) <= got;
 }
 
 std::uint64_t FciContext::sizeOf(Source& source, std::uint64_t position) {
