@@ -1,5 +1,6 @@
 #include "cabinet/component/SourceFolders.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 
