@@ -16,13 +16,18 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# tree FOLDER COUNT: COUNT text files of 0.5 to 4 kB in ten folders.
+# tree FOLDER COUNT: COUNT text files of 0.5 to 4 kB in ten folders, written by one process.
 tree() {
-    local i
-    for ((i = 0; i < $2; i++)); do
-        mkdir -p "$1/d$((i % 10))"
-        head -c $((512 + (i * 7919) % 3585)) /usr/share/common-licenses/GPL-3 > "$1/d$((i % 10))/f$i.txt"
-    done
+    mkdir -p "$1"/d{0..9}
+    awk -v root="$1" -v count="$2" '
+        { text = text $0 "\n" }
+        END {
+            for (i = 0; i < count; i++) {
+                file = root "/d" (i % 10) "/f" i ".txt"
+                printf "%s", substr(text, 1, 512 + (i * 7919) % 3585) > file
+                close(file)
+            }
+        }' /usr/share/common-licenses/GPL-3
 }
 
 # calls FOLDER: the system calls on the files and folders of FOLDER during one backup of it
