@@ -15,7 +15,7 @@ build_packages=(
 test_packages=(
     libgtest-dev qt6-translations-l10n fonts-dejavu-core man-db
     dbus dbus-bin locales
-    cabextract gcab 7zip libarchive-tools pigz time bc
+    cabextract gcab 7zip libarchive-tools pigz zstd strace time bc
     xvfb xauth openbox imagemagick x11-utils xdotool
     tesseract-ocr tesseract-ocr-ces
     clang libclang-rt-14-dev

@@ -166,6 +166,7 @@ void BackupTreeModel::SetBackup(const restore::Backup* backup) {
 void BackupTreeModel::Build() {
     // A new vector, so that a large tree's memory goes back when the dialog lets go of it.
     std::vector<Node>(1).swap(nodes_);
+    std::vector<std::int32_t>().swap(children_);
     if (backup_ == nullptr)
         return;
     nodes_.reserve(backup_->Files.size() + backup_->Files.size() / 8 + 1);
@@ -178,10 +179,9 @@ void BackupTreeModel::Build() {
         node.File = file;
         node.NameAt = at;
         node.NameSize = static_cast<std::uint16_t>(size);
-        nodes_.push_back(std::move(node));
-        const auto id = static_cast<std::int32_t>(nodes_.size() - 1);
-        nodes_[static_cast<std::size_t>(parent)].Children.push_back(id);
-        return id;
+        nodes_.push_back(node);
+        ++nodes_[static_cast<std::size_t>(parent)].Rows;
+        return static_cast<std::int32_t>(nodes_.size() - 1);
     };
     for (std::size_t i = 0; i < backup_->Files.size(); ++i) {
         const restore::BackupFile& file = backup_->Files[i];
@@ -203,6 +203,18 @@ void BackupTreeModel::Build() {
             name.size() - start);
         for (std::int32_t up = parent; up > 0; up = nodes_[static_cast<std::size_t>(up)].Parent)
             nodes_[static_cast<std::size_t>(up)].Bytes += file.Size;
+    }
+    // Each node's rows in one stretch, in the order they were made.
+    std::uint32_t first = 0;
+    for (Node& node : nodes_) {
+        node.FirstChild = first;
+        first += node.Rows;
+        node.Rows = 0;
+    }
+    children_.resize(first);
+    for (std::size_t id = 1; id < nodes_.size(); ++id) {
+        Node& parent = nodes_[static_cast<std::size_t>(nodes_[id].Parent)];
+        children_[parent.FirstChild + parent.Rows++] = static_cast<std::int32_t>(id);
     }
     SortRows();
 }
@@ -236,11 +248,11 @@ void BackupTreeModel::SortRows() {
             return NameBefore(nameOf(first), nameOf(second));
         return NameBefore(nameOf(a), nameOf(b));
     };
-    for (Node& node : nodes_) {
-        std::sort(node.Children.begin(), node.Children.end(), before);
-        for (std::size_t row = 0; row < node.Children.size(); ++row)
-            nodes_[static_cast<std::size_t>(node.Children[row])].Row =
-                static_cast<std::int32_t>(row);
+    for (const Node& node : nodes_) {
+        const auto rows = children_.begin() + node.FirstChild;
+        std::sort(rows, rows + node.Rows, before);
+        for (std::uint32_t row = 0; row < node.Rows; ++row)
+            nodes_[static_cast<std::size_t>(rows[row])].Row = static_cast<std::int32_t>(row);
     }
 }
 
@@ -277,7 +289,8 @@ std::vector<std::uint32_t> BackupTreeModel::FilesOf(const QModelIndexList& rows)
         pending.pop_back();
         if (node.File >= 0)
             chosen[static_cast<std::size_t>(node.File)] = 1;
-        pending.insert(pending.end(), node.Children.begin(), node.Children.end());
+        const auto rows = children_.begin() + node.FirstChild;
+        pending.insert(pending.end(), rows, rows + node.Rows);
     }
     std::vector<std::uint32_t> files;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
@@ -290,10 +303,11 @@ std::vector<std::uint32_t> BackupTreeModel::FilesOf(const QModelIndexList& rows)
 QModelIndex BackupTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const Node& node = nodes_[static_cast<std::size_t>(NodeOf(parent))];
     if (row < 0 || column < 0 || column >= kFileColumns ||
-        static_cast<std::size_t>(row) >= node.Children.size())
+        static_cast<std::uint32_t>(row) >= node.Rows)
         return {};
-    return createIndex(row, column,
-                       static_cast<quintptr>(node.Children[static_cast<std::size_t>(row)]));
+    return createIndex(
+        row, column,
+        static_cast<quintptr>(children_[node.FirstChild + static_cast<std::uint32_t>(row)]));
 }
 
 QModelIndex BackupTreeModel::parent(const QModelIndex& child) const {
@@ -310,7 +324,7 @@ QModelIndex BackupTreeModel::parent(const QModelIndex& child) const {
 int BackupTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0)
         return 0;
-    return static_cast<int>(nodes_[static_cast<std::size_t>(NodeOf(parent))].Children.size());
+    return static_cast<int>(nodes_[static_cast<std::size_t>(NodeOf(parent))].Rows);
 }
 
 int BackupTreeModel::columnCount(const QModelIndex&) const {

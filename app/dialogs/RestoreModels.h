@@ -99,8 +99,9 @@ private:
         std::int32_t File = -1;   // index in the backup's Files; -1 for a folder
         std::uint32_t NameAt = 0; // the node's own name in the backup's Names
         std::uint16_t NameSize = 0;
-        std::uint64_t Bytes = 0; // a folder: the size of everything below it
-        std::vector<std::int32_t> Children;
+        std::uint64_t Bytes = 0;      // a folder: the size of everything below it
+        std::uint32_t FirstChild = 0; // its rows: children_[FirstChild, FirstChild + Rows)
+        std::uint32_t Rows = 0;
     };
     void Build();
     // Orders every folder's rows by the chosen column and renumbers them.
@@ -109,6 +110,8 @@ private:
 
     const restore::Backup* backup_ = nullptr;
     std::vector<Node> nodes_; // 0 is the invisible root
+    // Every node's rows, one stretch a node (a list for each would cost a file 24 bytes more).
+    std::vector<std::int32_t> children_;
     QIcon folderIcon_;
     QIcon fileIcon_;
 };

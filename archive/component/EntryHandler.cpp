@@ -121,6 +121,9 @@ void TCompBase::AddScannedEntry(const std::string& dir, const TFindData& data,
     info.DateTime = DosDateToDateTime(info.DosDateTime);
     info.Size = data.Size;
     info.Attributes = data.Attributes;
+    info.ModifiedSeconds = static_cast<std::int64_t>(data.LastWriteTime.tv_sec);
+    info.ModifiedNanoseconds = static_cast<std::uint32_t>(data.LastWriteTime.tv_nsec);
+    info.Mode = data.Mode;
     NewestDosDate = std::max(NewestDosDate, info.DosDateTime);
 
     if (OperationMode == omUpdate)
@@ -147,6 +150,7 @@ void TCompBase::AddGroupFolder(TCompHeaderObj& entries) {
     data.Name = ostrivane::fs::NameOf(folder);
     data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
     data.LastWriteTime = st.st_mtim;
+    data.Mode = static_cast<std::uint16_t>(st.st_mode & 07777);
     data.Device = static_cast<std::uint64_t>(st.st_dev);
     data.Inode = static_cast<std::uint64_t>(st.st_ino);
     // Named by the group's own folder with its "/", so that nothing of its path lies below it.

@@ -7,6 +7,7 @@
 #include "platform/fs/Paths.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -19,39 +20,74 @@ std::string LastNames(const std::vector<std::string>& names, std::size_t count) 
     return part;
 }
 
+// A 64-bit hash of the texts one after another (FNV-1a, mixed at the end). Names are compared
+// by it alone: two names that differ but hash alike (one chance in 2^64 a pair) only make a
+// group take more of its path.
+struct NameHash {
+    std::uint64_t value = 14695981039346656037ull;
+    NameHash& operator<<(std::string_view bytes) {
+        for (const char c : bytes) {
+            value ^= static_cast<unsigned char>(c);
+            value *= 1099511628211ull;
+        }
+        return *this;
+    }
+    std::uint64_t Done() const {
+        std::uint64_t hash = value;
+        hash ^= hash >> 33;
+        hash *= 0xff51afd7ed558ccdull;
+        return hash ^ (hash >> 33);
+    }
+};
+
 } // namespace
+
+bool TCompBase::IsFolderEntry(const TCompHeaderObj& entries, int index) {
+    TEntryInfo info;
+    if (const std::uint8_t* header = entries.Header(index)) {
+        GetEntryInfo(header, 0, info);
+        return (info.Attributes & 0x10) != 0;
+    }
+    return false;
+}
+
+std::uint64_t TCompBase::StoredNameHash(const TCompHeaderObj& entries, int index,
+                                        std::string_view part) {
+    // The part of the file's name below the group's folder.
+    const std::string_view folder = entries.FolderPart(index);
+    const auto root = std::min(folder.size(), static_cast<std::size_t>(entries.RootLength(index)));
+    return (NameHash() << part << folder.substr(root) << entries.NamePart(index)).Done();
+}
 
 void TCompBase::SettleGroupNames(const TCompHeaderObj& entries) {
     const int first = groupFirstEntry_;
     groupFirstEntry_ = entries.Count();
-    if (first >= entries.Count())
+    // The other rules store paths, unique in themselves; the cabinet refuses what repeats.
+    if (first >= entries.Count() || storedDirNames_ != sdRelativeStoreStart)
         return;
-    // The part of each file's name below the group's folder (folders and links recorded beside
-    // the files are no members of the cabinet: only files must not repeat).
-    std::vector<std::string> tails;
-    for (int i = first; i < entries.Count(); ++i) {
-        const std::string& path = entries.FileName(i);
-        TEntryInfo info;
-        if (const std::uint8_t* header = entries.Header(i)) {
-            GetEntryInfo(header, 0, info);
-            if (info.Attributes & 0x10)
-                continue;
-        }
-        tails.push_back(
-            path.substr(std::min(path.size(), static_cast<std::size_t>(entries.RootLength(i)))));
+    // The stored names of the groups settled before, taken once a later group needs them
+    // (folders and links recorded beside the files are no members of the cabinet: only files
+    // must not repeat).
+    for (; hashedGroups_ < settledGroups_.size(); ++hashedGroups_) {
+        const SettledGroup& group = settledGroups_[hashedGroups_];
+        for (int i = group.First; i < group.End; ++i)
+            if (!IsFolderEntry(entries, i))
+                storedHashes_.push_back(StoredNameHash(entries, i, group.Part));
+        std::sort(storedHashes_.begin(), storedHashes_.end());
     }
-    const std::string root =
-        entries.FileName(first).substr(0, static_cast<std::size_t>(entries.RootLength(first)));
-    const auto collides = [this, &tails](const std::string& part) {
-        for (const std::string& tail : tails)
-            if (storedNames_.count(part + tail) > 0)
+    const auto collides = [&](const std::string& part) {
+        if (storedHashes_.empty())
+            return false;
+        for (int i = first; i < entries.Count(); ++i)
+            if (!IsFolderEntry(entries, i) &&
+                std::binary_search(storedHashes_.begin(), storedHashes_.end(),
+                                   StoredNameHash(entries, i, part)))
                 return true;
         return false;
     };
 
-    // The other rules store paths, unique in themselves; the cabinet refuses what repeats.
-    if (storedDirNames_ != sdRelativeStoreStart)
-        return;
+    const std::string root =
+        entries.FileName(first).substr(0, static_cast<std::size_t>(entries.RootLength(first)));
     const std::vector<std::string> names = ostrivane::fs::NamesOf(root);
     const std::string own = names.empty() ? std::string() : LastNames(names, 1);
     std::string part = own;
@@ -62,6 +98,5 @@ void TCompBase::SettleGroupNames(const TCompHeaderObj& entries) {
         part = last + "~" + std::to_string(number) + "/";
     if (part != own)
         GroupNameParts[root] = part;
-    for (const std::string& tail : tails)
-        storedNames_.insert(part + tail);
+    settledGroups_.push_back({first, entries.Count(), part});
 }

@@ -7,27 +7,37 @@
 using ostrivane::cabformat::LoadU32;
 using ostrivane::cabformat::StoreU32;
 
+namespace {
+
+void StoreU64(std::uint8_t* at, std::uint64_t value) {
+    StoreU32(at, static_cast<std::uint32_t>(value));
+    StoreU32(at + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+std::uint64_t LoadU64(const std::uint8_t* at) {
+    return LoadU32(at) | (static_cast<std::uint64_t>(LoadU32(at + 4)) << 32);
+}
+
+} // namespace
+
 void StoreCabEntryHeader(std::uint8_t* block, const TEntryInfo& info) {
     std::memset(block, 0, kCabHeadSize);
     StoreU32(block, info.DosDateTime);
-    std::uint64_t bits = 0;
-    static_assert(sizeof bits == sizeof info.DateTime);
-    std::memcpy(&bits, &info.DateTime, sizeof bits);
-    StoreU32(block + 4, static_cast<std::uint32_t>(bits));
-    StoreU32(block + 8, static_cast<std::uint32_t>(bits >> 32));
-    StoreU32(block + 12, static_cast<std::uint32_t>(info.Size));
-    StoreU32(block + 16, static_cast<std::uint32_t>(info.Size >> 32));
+    StoreU64(block + 4, static_cast<std::uint64_t>(info.ModifiedSeconds));
+    StoreU64(block + 12, info.Size);
     StoreU32(block + 20, info.Attributes);
+    StoreU32(block + 24, info.ModifiedNanoseconds);
+    ostrivane::cabformat::StoreU16(block + 28, info.Mode);
 }
 
 TEntryInfo LoadCabEntryHeader(const std::uint8_t* block) {
     TEntryInfo info;
     info.DosDateTime = LoadU32(block);
-    std::uint64_t bits =
-        LoadU32(block + 4) | (static_cast<std::uint64_t>(LoadU32(block + 8)) << 32);
-    std::memcpy(&info.DateTime, &bits, sizeof bits);
-    info.Size = LoadU32(block + 12) | (static_cast<std::uint64_t>(LoadU32(block + 16)) << 32);
+    info.ModifiedSeconds = static_cast<std::int64_t>(LoadU64(block + 4));
+    info.Size = LoadU64(block + 12);
     info.Attributes = LoadU32(block + 20);
+    info.ModifiedNanoseconds = LoadU32(block + 24);
+    info.Mode = ostrivane::cabformat::LoadU16(block + 28);
     return info;
 }
 
@@ -58,5 +68,6 @@ void TCabInterface::PutEntryInfo(std::uint8_t* header, const TEntryInfo& info) {
 
 void TCabInterface::GetEntryInfo(const std::uint8_t* header, int /*kind*/, TEntryInfo& info) {
     info = LoadCabEntryHeader(header);
+    info.DateTime = DosDateToDateTime(info.DosDateTime);
     SetCurrentEntryInfo(info);
 }

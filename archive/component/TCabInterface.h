@@ -8,9 +8,10 @@
 #include <array>
 #include <cstdint>
 
-// Layout of a cabinet entry's header block (little-endian, 36 bytes): DOS date-time (4),
-// date-time as a double (8), size low (4), size high (4), attributes (4), reserved (12).
-inline constexpr int kCabHeadSize = 36;
+// Layout of a cabinet entry's header block (little-endian, 32 bytes): DOS date-time (4), the
+// modification time's seconds (8), size (8), attributes (4), its nanoseconds (4), the permission
+// bits (2), reserved (2). The date-time as a number follows from the DOS date-time.
+inline constexpr int kCabHeadSize = 32;
 void StoreCabEntryHeader(std::uint8_t* block, const TEntryInfo& info);
 TEntryInfo LoadCabEntryHeader(const std::uint8_t* block);
 

@@ -147,7 +147,9 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
             info.Attributes |= ostrivane::fs::kAttrEmptyFolder;
             PutEntryInfo(header, info);
         };
-        storedNames_.clear();
+        settledGroups_.clear();
+        hashedGroups_ = 0;
+        storedHashes_ = {};
         GroupNameParts.clear();
         groupFirstEntry_ = entries.Count();
         scanner.OnRootDirChange = [this, &entries](TComponent*, const std::string& dir) {
@@ -221,7 +223,6 @@ void TCompBase::ScanAndWriteEntries(TStream* output, TStream* work, TCompHeaderO
                 ++FilesAdded;
                 if (OperationMode == omMove && !(info.Attributes & 0x10))
                     MoveList.push_back(entries.FileName(index));
-                entries.SetFileName(index, CurrentEntry.StoredName);
             } else {
                 if (GetCancel()) {
                     --CurrentEntry.Number;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TFindData;
@@ -121,6 +122,10 @@ private:
     // earlier group (two source folders with the same last name), the group gets a folder part
     // of its own in GroupNameParts; then its names join those of the cabinet.
     void SettleGroupNames(const TCompHeaderObj& entries);
+    bool IsFolderEntry(const TCompHeaderObj& entries, int index);
+    // The hash of entry `index`'s stored name with the group folder part `part`.
+    static std::uint64_t StoredNameHash(const TCompHeaderObj& entries, int index,
+                                        std::string_view part);
     // The folder of the group that begins (GroupRoot) as an entry of its own.
     void AddGroupFolder(TCompHeaderObj& entries);
 
@@ -131,9 +136,18 @@ private:
     bool archiveDirKnown_ = false;
     std::uint64_t archiveDev_ = 0, archiveIno_ = 0;
     bool archiveKnown_ = false;
-    std::set<std::string> storedNames_; // stored names of the groups already settled
-    int groupFirstEntry_ = 0;           // first entry of the group being scanned
-    std::string excludeRoot_;           // GroupRoot the compiled exclude masks belong to
+    // The groups already settled (their entries and stored folder part), and the hashes of
+    // their files' stored names, sorted, for those of them hashed so far.
+    struct SettledGroup {
+        int First = 0;
+        int End = 0;
+        std::string Part;
+    };
+    std::vector<SettledGroup> settledGroups_;
+    std::size_t hashedGroups_ = 0;
+    std::vector<std::uint64_t> storedHashes_;
+    int groupFirstEntry_ = 0; // first entry of the group being scanned
+    std::string excludeRoot_; // GroupRoot the compiled exclude masks belong to
     std::vector<TInternalMask> excludeMasks_;
     bool excludeCompiled_ = false;
     std::set<std::string> reportedTooLarge_; // too large files already reported in this run

@@ -152,4 +152,9 @@ struct TEntryInfo {
     TDateTime DateTime = 0.0;
     std::uint64_t Size = 0;
     std::uint32_t Attributes = 0;
+    // The modification time as the scan found it (seconds since 1970, UTC, and nanoseconds) and
+    // the permission bits (st_mode & 07777).
+    std::int64_t ModifiedSeconds = 0;
+    std::uint32_t ModifiedNanoseconds = 0;
+    std::uint16_t Mode = 0;
 };

@@ -41,6 +41,7 @@ void FillFromStat(TFindData& data, const struct stat& st) {
     data.Attributes = ostrivane::fs::AttributesFromMode(st.st_mode, data.Name);
     data.Size = static_cast<std::uint64_t>(st.st_size);
     data.LastWriteTime = st.st_mtim;
+    data.Mode = static_cast<std::uint16_t>(st.st_mode & 07777);
     data.Device = static_cast<std::uint64_t>(st.st_dev);
     data.Inode = static_cast<std::uint64_t>(st.st_ino);
 }

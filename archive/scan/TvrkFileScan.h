@@ -25,6 +25,7 @@ struct TFindData {
     std::uint32_t Attributes = 0; // mapped attribute bits (0x10 folder, 0x01, 0x20, 0x02)
     std::uint64_t Size = 0;
     std::timespec LastWriteTime{}; // UTC
+    std::uint16_t Mode = 0;        // permission bits (st_mode & 07777)
     std::uint64_t Device = 0;      // identity of the file itself
     std::uint64_t Inode = 0;
     std::uint64_t DirDevice = 0; // identity of the folder holding the entry

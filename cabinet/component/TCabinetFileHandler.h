@@ -22,4 +22,9 @@ public:
     virtual std::int32_t CabSeek(std::int32_t Handle, std::int32_t Distance, int SeekType,
                                  int& Err) = 0;
     virtual std::int32_t CabDelete(const std::string& FileName, int& Err) = 0;
+    // Opens for reading the source file `Name` of the folder open as `FolderFd`, relative to
+    // that folder and never through a symbolic link; `Path` is the file's full path (for the
+    // reports). A failed open leaves errno set.
+    virtual std::int32_t CabOpenSource(int FolderFd, const std::string& Name,
+                                       const std::string& Path, int& Err) = 0;
 };

@@ -177,10 +177,18 @@ TMakeCab::SourceGroups(const TCompHeaderObj& entries) {
     std::vector<ostrivane::cabformat::SourceGroup> groups;
     std::set<std::string> seen;
     const std::string groupRoot = GroupRoot;
+    std::string lastRoot;
     for (int i = 0; i < entries.Count(); ++i) {
-        const std::string& path = entries.FileName(i);
         const auto rootLength = static_cast<std::size_t>(entries.RootLength(i));
+        const std::string_view folderPart = entries.FolderPart(i);
+        // Entries of one group come one after another: only a new root is looked at.
+        if (i > 0 && folderPart.size() >= rootLength && lastRoot.size() == rootLength &&
+            folderPart.substr(0, rootLength) == lastRoot) {
+            continue;
+        }
+        const std::string path = entries.FileName(i);
         const std::string root = path.substr(0, rootLength);
+        lastRoot = root;
         if (!seen.insert(root).second) {
             continue;
         }
@@ -312,7 +320,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         }
         partRefusalReported_ = false;
         partsAnswered_ = 0;
-        packed_.clear();
+        packedCabinets_.clear();
+        packing_ = PackedCabinet{};
         parts_.clear();
         changedReported_.clear();
         statHandle_ = -1;
@@ -331,6 +340,8 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             ScanAndWriteEntries(nullptr, nullptr, entries);
         } catch (...) {
         }
+        // Every entry is in the cabinets or left out: the list goes before the read-back.
+        entries.Clear();
         // The last cabinet gets its catalog too.
         const bool catalogued =
             CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
@@ -348,6 +359,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             ostrivane::RemoveArchiveParts(ArchiveFile(), static_cast<int>(parts_.size()) + 1);
         }
         DestroyCabContext();
+        sourceFolders_.Close();
         // The cabinets are complete (or, failed, deleted): written under the archive's own names
         // they stay, whatever ends the process later. Under names of their own they are not the
         // archive yet: whoever named them places or removes them.
@@ -396,6 +408,12 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
         RecordFolderOrLink(fullName);
         return;
     }
+    // The file is opened relative to its folder, with what the scan found of it.
+    sourceInfo_ = LoadCabEntryHeader(entries.Header(index));
+    sourceFolderFd_ = sourceFolders_.Open(entries.FolderPart(index),
+                                          static_cast<std::size_t>(entries.RootLength(index)));
+    sourceFolderError_ = sourceFolderFd_ < 0 ? errno : 0;
+    sourceLeaf_.assign(entries.NamePart(index));
     if (OnBegin) {
         OnBegin(this, fullName, CurrentEntry.Number, extract);
     }
@@ -409,7 +427,7 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     // name: every reader would restore only one of them.
     const std::string cabName = CabStoredName(CurrentEntry.StoredName);
     if (CurrentEntry.StoredName.find('\\') != std::string::npos ||
-        cabName.size() > kMaxCabPathPart || !namesAdded_.insert(cabName).second) {
+        cabName.size() > kMaxCabPathPart || NameRepeats(cabName)) {
         DoError(fullName, "", kErrNameNotStorable, "0");
         if (OnEnd) {
             OnEnd(this, fullName, false);
@@ -420,9 +438,12 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     try {
         NextFolderFor(CurrentEntry.Size);
         MakeRoomFor(CurrentEntry.Size, cabName.size(), 0, true);
+        sourceScanned_ = true;
         added = AddFileToCabinet(fullName, false);
+        sourceScanned_ = false;
         done = added && !GetCancel();
     } catch (...) {
+        sourceScanned_ = false;
         done = false;
         if (OnEnd) {
             OnEnd(this, fullName, false);
@@ -432,6 +453,18 @@ void TMakeCab::CompressFile(TStream* /*stream*/, int index, bool& done, TCompHea
     if (OnEnd) {
         OnEnd(this, fullName, added && !GetCancel());
     }
+}
+
+bool TMakeCab::NameRepeats(const std::string& cabName) {
+    if (cabName == cf::kCatalogName) {
+        return true;
+    }
+    // Under the backup's rule every name lies below its group's folder part, which no two groups
+    // share (GroupNames.cpp): the names of one build cannot repeat, and none is kept.
+    if (StoredDirNames() == sdRelativeStoreStart) {
+        return false;
+    }
+    return !namesAdded_.insert(cabName).second;
 }
 
 void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::string& diskName,
@@ -500,6 +533,7 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     addingSource_ = sourceFile;
     adding_ = true;
     errorsDuringAdd_ = 0;
+    sourceChanged_ = false;
     CabError = ERF{};
     FCI_BOOL result = 0;
     try {
@@ -512,6 +546,12 @@ bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
     }
     adding_ = false;
     const bool added = result != 0;
+    // A file that changed while it was read is told once it is in the cabinet (one that could
+    // not be taken is told as such).
+    if (added && sourceChanged_ && changedReported_.insert(sourceFile).second) {
+        DoError(sourceFile, "", kErrFileChanged, "0");
+    }
+    sourceChanged_ = false;
     if (added) {
         addSucceeded_ = true;
         if (sourceCrcKnown_)

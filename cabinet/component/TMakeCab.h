@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/component/TCabInterface.h"
+#include "cabinet/component/SourceFolders.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
 #include "cabinet/format/FileCatalog.h"
 #include "cabinet/format/SetRecord.h"
@@ -20,6 +21,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TMakeCab : public TCabInterface {
@@ -87,14 +89,19 @@ public:
     // reported as 25183 "Archive failed verification". On unless switched off (the command-line
     // front end's --no-verify).
     bool VerifyArchive = true;
-    // A file the library took, with the CRC-64 of the bytes it read (CrcKnown false when they
-    // were not read in order from the start); the same value goes into the cabinet's catalog.
-    struct PackedFile {
-        std::string StoredName;
-        std::uint64_t Crc = 0;
-        std::uint64_t Size = 0;
-        bool CrcKnown = true;
+    // What the build packed into one cabinet, for its read-back: the number of files, their
+    // bytes, and the sum of a 64-bit hash of each file's stored name, size and the CRC-64 of the
+    // bytes the library read (PackedDigest). Nothing is kept per file: the read-back takes the
+    // files from the cabinet's own directory and catalog and sums them alike.
+    struct PackedCabinet {
+        std::uint32_t Files = 0;
+        std::uint64_t Bytes = 0;
+        std::uint64_t Digest = 0;
     };
+    // One file's share of PackedCabinet::Digest; `crcKnown` false when its bytes were not read
+    // in order, so that no CRC-64 of them could be taken.
+    static std::uint64_t PackedDigest(std::string_view storedName, std::uint64_t size,
+                                      std::uint64_t crc, bool crcKnown);
     // The last build's read-back: files found whole, and the seconds it took.
     int VerifiedFiles = 0;
     double VerificationSeconds = 0.0;
@@ -161,10 +168,12 @@ private:
     // Writes every cabinet's set record into its header reserve, and the record of the sources
     // after it in the first one's.
     void RecordPlaces();
-    // A source file as it was when opened; compared with the file after its last read.
+    // A source file as it was when opened; compared with the file after its last read, which is
+    // reported as changed once the library took it (sourceChanged_ meanwhile).
     void NoteOpenedSource(std::int32_t handle, const std::string& name, std::int64_t size,
                           const std::timespec& modified, std::uint16_t mode);
-    void CheckSourceUnchanged(FCI_INT_PTR handle);
+    // False when the source is no regular file any more (a FIFO or a folder in its place).
+    bool CheckSourceUnchanged(FCI_INT_PTR handle);
 
     // The checks before a build writes anything; false ends the build.
     bool ArchivePathAcceptable();
@@ -180,9 +189,11 @@ private:
     // it anew.
     void BeginSourceChecksum(std::int32_t handle);
     void NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT count);
-    void NoteSourceSeek(FCI_INT_PTR handle, long position);
+    void NoteSourceSeek(FCI_INT_PTR handle, long position, bool toStart);
     // Records the file just added with its checksum.
     void NotePackedFile(const std::string& storedName);
+    // Whether the stored name `cabName` repeats one given to the library in this build.
+    bool NameRepeats(const std::string& cabName);
     // After a successful flush: every part and its folder synced to the disk, then (with
     // VerifyArchive) read back and compared with what was packed, and every part's place in the
     // set checked.
@@ -238,6 +249,8 @@ private:
     std::int64_t statSize_ = 0;
     std::timespec statTime_{};
     std::uint16_t statMode_ = 0;
+    // For a scanned file, the time just before it was opened (zero for any other).
+    std::timespec statOpenedAt_{};
     // The cabinet being filled: its catalog, the data of its closed folders (exact: a folder is
     // closed by the component, and the library reports every block of it before the flush
     // returns), the data reported so far, the open folder's bytes and files, and its records.
@@ -252,6 +265,7 @@ private:
     bool completing_ = false; // the component itself completes the cabinet
     bool addingCatalog_ = false;
     std::set<std::string> changedReported_;
+    bool sourceChanged_ = false;
     bool archiveDamaged_ = false;
     bool verifiedWhole_ = false;
     bool backupComplete_ = false;
@@ -262,18 +276,28 @@ private:
     int errorsDuringAdd_ = 0;
     bool diskFullReported_ = false;
     bool addSucceeded_ = false;
-    // The names handed to the library in this build.
+    // The names handed to the library in this build, kept only under a stored-name rule that
+    // does not make them unique by itself (a backup's rule does).
     std::set<std::string> namesAdded_;
     // Parts given to the library and whether a refused part name was reported already.
     int partsAnswered_ = 0; // parts after the first asked for and given
     std::uint16_t buildSetId_ = 0;
     bool partRefusalReported_ = false;
 
-    // The files packed with their checksums, and the cabinets the library created for this
-    // build in their order (the parts of a set); each is removed should a signal end the
-    // process before it is complete.
-    std::vector<PackedFile> packed_;
+    // What went into each cabinet completed and into the one being filled, and the cabinets the
+    // library created for this build in their order (the parts of a set); each is removed should
+    // a signal end the process before it is complete.
+    std::vector<PackedCabinet> packedCabinets_;
+    PackedCabinet packing_;
     std::vector<std::string> parts_;
+    // The source being added as the scan found it: its folder (opened relative to its group's
+    // folder), its name in that folder, and what the scan knew of it.
+    SourceFolders sourceFolders_;
+    int sourceFolderFd_ = -1;
+    int sourceFolderError_ = 0;
+    std::string sourceLeaf_;
+    bool sourceScanned_ = false;
+    TEntryInfo sourceInfo_;
     std::int64_t sourceHandle_ = -1;
     std::uint64_t sourceCrc_ = 0;
     std::uint64_t sourcePosition_ = 0;

@@ -135,8 +135,15 @@ int TMakeCab::FciClose(FCI_INT_PTR hf, int* err, void* pv) {
     e = 0;
     try {
         TMakeCab& self = Self(pv);
-        self.CheckSourceUnchanged(hf);
-        return self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        const bool aFile = self.CheckSourceUnchanged(hf);
+        const int result = self.FileHandler->CabClose(static_cast<std::int32_t>(hf), e);
+        if (!aFile) {
+            // No file to take (it turned into a FIFO or a folder since the scan): the library
+            // undoes it, and the failed add is reported as a file that could not be read.
+            e = EINVAL;
+            return -1;
+        }
+        return result;
     } catch (...) {
         e = -1;
         return -1;
@@ -154,7 +161,7 @@ long TMakeCab::FciSeek(FCI_INT_PTR hf, long dist, int seektype, int* err, void* 
         e = 0;
         const long position = self.FileHandler->CabSeek(
             static_cast<std::int32_t>(hf), static_cast<std::int32_t>(dist), seektype, e);
-        self.NoteSourceSeek(hf, position);
+        self.NoteSourceSeek(hf, position, seektype == 0 && dist == 0);
         return position;
     } catch (...) {
         e = -1;
@@ -224,6 +231,8 @@ long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv
         if (!self.completing_)
             self.catalog_.Finish();
         self.ForgetCabinet();
+        self.packedCabinets_.push_back(self.packing_);
+        self.packing_ = PackedCabinet{};
     }
     return typeStatus <= statusCabinet ? 0 : -1;
 }
@@ -263,30 +272,70 @@ void TMakeCab::NoteOpenedSource(std::int32_t handle, const std::string& name, st
     statTime_ = modified;
 }
 
-void TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
+bool TMakeCab::CheckSourceUnchanged(FCI_INT_PTR handle) {
     if (handle != statHandle_) {
-        return;
+        return true;
     }
     statHandle_ = -1;
-    // Written to while it was read, the file is stored as it was read, which may be a mix of
-    // its old and new contents (the read-back compares with those bytes, so it cannot tell).
+    // Compared with the file as it was known when it was opened (for a scanned file, as the
+    // scan's one look at it found it): written to meanwhile, the file is stored as it was read,
+    // which may be a mix of its old and new contents (the read-back compares with those bytes,
+    // so it cannot tell). Its permission bits are taken from here, after the last read.
     struct stat now {};
     if (::fstat(static_cast<int>(handle), &now) != 0) {
-        return;
+        return true;
     }
-    const bool changed = now.st_size != statSize_ || now.st_mtim.tv_sec != statTime_.tv_sec ||
-                         now.st_mtim.tv_nsec != statTime_.tv_nsec;
-    if (changed && changedReported_.insert(statName_).second) {
-        DoError(statName_, "", kErrFileChanged, "0");
+    if (!S_ISREG(now.st_mode)) {
+        return false;
     }
+    statMode_ = static_cast<std::uint16_t>(now.st_mode & 07777);
+    const bool readOtherSize = sourceHandle_ == static_cast<std::int64_t>(handle) &&
+                               sourceCrcKnown_ &&
+                               sourceChecked_ != static_cast<std::uint64_t>(statSize_);
+    bool changed = now.st_size != statSize_ || readOtherSize ||
+                   now.st_mtim.tv_sec != statTime_.tv_sec ||
+                   now.st_mtim.tv_nsec != statTime_.tv_nsec;
+    // A scanned file may have changed between the scan and its open, not while it was read: its
+    // last change (ctime, which no program can set) lies before the open, on the clock the
+    // system stamps files with. It was read whole as it is now, and is recorded so.
+    const bool changedBeforeOpen = changed && statOpenedAt_.tv_sec != 0 &&
+                                   (now.st_ctim.tv_sec < statOpenedAt_.tv_sec ||
+                                    (now.st_ctim.tv_sec == statOpenedAt_.tv_sec &&
+                                     now.st_ctim.tv_nsec < statOpenedAt_.tv_nsec)) &&
+                                   sourceHandle_ == static_cast<std::int64_t>(handle) &&
+                                   sourceCrcKnown_ &&
+                                   sourceChecked_ == static_cast<std::uint64_t>(now.st_size);
+    if (changedBeforeOpen) {
+        changed = false;
+        statTime_ = now.st_mtim;
+    }
+    sourceChanged_ = sourceChanged_ || changed;
+    return true;
 }
 
 void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std::uint16_t& time,
                               std::uint16_t& attribs, std::int32_t& handle, int& err) {
-    // The file is opened first, so that its attributes, date and time come from one fstat of
-    // what was opened; only after a failed open does a look by path tell a file that is gone
-    // (no report here, the library's error follows) from one that cannot be opened.
-    handle = FileHandler->CabOpen(name, FCI_O_BINARY, 0, err, 1);
+    // A file of the scan is opened relative to its folder, and what the scan's look at it found
+    // (size, time, mode) is what the file is compared with after its last read. Any other file
+    // (the catalog) is opened by its path first, so that its attributes, date and time come from
+    // one fstat of what was opened. Only after a failed open does a look by path tell a file that
+    // is gone (no report here, the library's error follows) from one that cannot be opened.
+    const bool scanned = sourceScanned_ && name == addingSource_;
+    std::timespec openedAt{};
+    if (scanned && sourceFolderFd_ < 0) {
+        errno = sourceFolderError_;
+        handle = -1;
+        err = LastError();
+        if (err == 0) {
+            err = -1;
+        }
+    } else if (scanned) {
+        // The coarse clock is the one file times are stamped from (read without a system call).
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &openedAt);
+        handle = FileHandler->CabOpenSource(sourceFolderFd_, sourceLeaf_, name, err);
+    } else {
+        handle = FileHandler->CabOpen(name, FCI_O_BINARY, 0, err, 1);
+    }
     if (err != 0) {
         handle = -1;
         const int openError = err;
@@ -305,9 +354,19 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
         return;
     }
     struct stat info {};
-    const bool statted = ::fstat(handle, &info) == 0;
-    const std::uint32_t attributes = statted ? fs::PathAttributesFromMode(info.st_mode, name)
-                                             : fs::FileAttributes(name).value_or(0);
+    bool statted = true;
+    std::uint32_t attributes = 0;
+    if (scanned) {
+        info.st_size = static_cast<off_t>(sourceInfo_.Size);
+        info.st_mtim.tv_sec = static_cast<time_t>(sourceInfo_.ModifiedSeconds);
+        info.st_mtim.tv_nsec = static_cast<long>(sourceInfo_.ModifiedNanoseconds);
+        info.st_mode = S_IFREG | sourceInfo_.Mode;
+        attributes = sourceInfo_.Attributes;
+    } else {
+        statted = ::fstat(handle, &info) == 0;
+        attributes = statted ? fs::PathAttributesFromMode(info.st_mode, name)
+                             : fs::FileAttributes(name).value_or(0);
+    }
     // 0x80 is the cabinet's UTF-8 name mark, not the system's "normal" attribute: it is set
     // only for the names the component stored as UTF-8.
     attribs = static_cast<std::uint16_t>(attributes & 0xFFFF & ~std::uint32_t{_A_NAME_IS_UTF});
@@ -318,11 +377,12 @@ void TMakeCab::OpenSourceFile(const std::string& name, std::uint16_t& date, std:
     if (statted) {
         NoteOpenedSource(handle, name, static_cast<std::int64_t>(info.st_size), info.st_mtim,
                          static_cast<std::uint16_t>(info.st_mode & 07777));
+        statOpenedAt_ = openedAt;
     }
     date = 0;
     time = 0;
     if (statted) {
-        const std::uint32_t packed = ApplyDateAttribute(fs::DosDateTimeOf(info.st_mtime));
+        const std::uint32_t packed = ApplyDateAttribute(fs::DosDateTimeOf(info.st_mtim.tv_sec));
         date = static_cast<std::uint16_t>(packed >> 16);
         time = static_cast<std::uint16_t>(packed & 0xFFFF);
     }

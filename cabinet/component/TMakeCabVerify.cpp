@@ -16,7 +16,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
-#include <map>
+#include <optional>
 #include <set>
 
 namespace fs = ostrivane::fs;
@@ -24,34 +24,31 @@ namespace reasons = ostrivane::reasons;
 
 namespace {
 
-// At most this many files are reported one by one; the rest are counted in one more report.
-constexpr int kMostFileReports = 20;
-
 std::string Slashed(std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
     return name;
 }
+
+// At most this many files are reported one by one; the rest are counted in one more report.
+constexpr int kMostFileReports = 20;
 
 struct Failure {
     std::string Part;
     std::string Text;
 };
 
-// The read-back: each entry of the cabinet against the file packed under its name.
+// The read-back: every file of each cabinet, as its own directory and catalog give them, summed
+// as the build summed what it packed into that cabinet; a file whose bytes are damaged or differ
+// from its catalog's CRC-64 is named, and a cabinet whose files do not sum up as packed fails as a
+// whole. Nothing is held per file.
 class PackedComparison : public CabinetVisitor {
 public:
-    explicit PackedComparison(const std::vector<TMakeCab::PackedFile>& packed) {
-        for (const TMakeCab::PackedFile& file : packed)
-            expected_.emplace(file.StoredName, &file);
-    }
+    PackedComparison(const std::vector<std::string>& parts,
+                     const std::vector<TMakeCab::PackedCabinet>& packed)
+        : parts_(parts), packed_(packed), found_(parts.size()), clean_(parts.size(), 0) {}
 
     bool Begin(const CabinetEntry& entry) override {
-        const auto found = expected_.find(entry.StoredName);
-        if (found == expected_.end() || !seen_.insert(entry.StoredName).second) {
-            failures_.push_back({entry.Part, entry.Name + ": " + reasons::NotPacked()});
-            return false;
-        }
-        current_ = found->second;
+        current_ = PartIndex(entry.Part);
         return true;
     }
 
@@ -61,13 +58,22 @@ public:
 
     void End(const CabinetEntry& entry, const std::string& problem) override {
         bytesRead_ += entry.Size;
+        const bool crcKnown = entry.Recorded == nullptr || entry.Recorded->Checksummed();
+        if (current_ < found_.size()) {
+            TMakeCab::PackedCabinet& found = found_[current_];
+            ++found.Files;
+            found.Bytes += entry.Size;
+            found.Digest +=
+                TMakeCab::PackedDigest(entry.StoredName, entry.Size, entry.Crc64, crcKnown);
+        }
         if (!problem.empty()) {
             failures_.push_back({entry.Part, entry.Name + ": " + problem});
-        } else if (current_->CrcKnown &&
-                   (entry.Size != current_->Size || entry.Crc64 != current_->Crc)) {
-            failures_.push_back({entry.Part, entry.Name + ": " + reasons::DiffersFromPacked()});
+            if (current_ < damaged_.size())
+                damaged_[current_] = true;
         } else {
             ++verified_;
+            if (current_ < clean_.size())
+                ++clean_[current_];
         }
     }
 
@@ -75,12 +81,21 @@ public:
         failures_.push_back({part, problem});
     }
 
-    // Files packed that the cabinet does not hold are failures too.
-    void Finish(const std::string& firstPart) {
-        for (const auto& [name, file] : expected_) {
-            if (seen_.count(name) == 0)
-                failures_.push_back(
-                    {firstPart, Slashed(name) + ": " + reasons::MissingFromArchive()});
+    // A cabinet that does not hold exactly the files packed into it: unless a damaged file
+    // explains it, the cabinet's catalog (what was packed, guarded by its own CRC-64) is set
+    // against its directory to name what is missing and what is there instead; failing that, the
+    // cabinet fails with all of its files.
+    void Finish() {
+        for (std::size_t k = 0; k < parts_.size(); ++k) {
+            const TMakeCab::PackedCabinet packed =
+                k < packed_.size() ? packed_[k] : TMakeCab::PackedCabinet{};
+            const TMakeCab::PackedCabinet& found = found_[k];
+            if ((found.Files == packed.Files && found.Digest == packed.Digest &&
+                 found.Bytes == packed.Bytes) ||
+                damaged_[k])
+                continue;
+            if (!NameDifferences(k))
+                failures_.push_back({parts_[k], reasons::DiffersFromPacked()});
         }
     }
 
@@ -89,9 +104,54 @@ public:
     const std::vector<Failure>& Failures() const { return failures_; }
 
 private:
-    std::map<std::string, const TMakeCab::PackedFile*> expected_;
-    std::set<std::string> seen_;
-    const TMakeCab::PackedFile* current_ = nullptr;
+    // Names the files of part `k` that its catalog and its directory do not share; false when
+    // they share them all (or the catalog cannot be read), and the part's files fail.
+    bool NameDifferences(std::size_t k) {
+        std::string problem;
+        const std::optional<ostrivane::cabformat::Catalog> catalog =
+            ReadPartCatalog(parts_[k], problem);
+        std::set<std::string, std::less<>> packed;
+        if (catalog) {
+            for (const ostrivane::cabformat::CatalogEntry& entry : catalog->Entries)
+                if (entry.Kind == ostrivane::cabformat::CatalogKind::File)
+                    packed.emplace(catalog->Name(entry));
+        }
+        bool named = false;
+        int notPacked = 0;
+        if (catalog) {
+            ListCabinetSet(
+                {parts_[k]},
+                [&](const CabinetEntry& entry) {
+                    if (packed.erase(entry.StoredName) > 0)
+                        return;
+                    failures_.push_back({parts_[k], entry.Name + ": " + reasons::NotPacked()});
+                    ++notPacked;
+                    named = true;
+                },
+                [](const std::string&, const std::string&) {});
+            for (const std::string& name : packed) {
+                failures_.push_back(
+                    {parts_[k], Slashed(name) + ": " + reasons::MissingFromArchive()});
+                named = true;
+            }
+        }
+        verified_ -= named ? notPacked : clean_[k];
+        return named;
+    }
+
+    std::size_t PartIndex(const std::string& part) {
+        if (current_ < parts_.size() && parts_[current_] == part)
+            return current_;
+        const auto found = std::find(parts_.begin(), parts_.end(), part);
+        return static_cast<std::size_t>(found - parts_.begin());
+    }
+
+    const std::vector<std::string>& parts_;
+    const std::vector<TMakeCab::PackedCabinet>& packed_;
+    std::vector<TMakeCab::PackedCabinet> found_;
+    std::vector<int> clean_;
+    std::vector<bool> damaged_ = std::vector<bool>(parts_.size(), false);
+    std::size_t current_ = 0;
     int verified_ = 0;
     std::uint64_t bytesRead_ = 0;
     std::vector<Failure> failures_;
@@ -120,7 +180,7 @@ void TMakeCab::NoteSourceRead(FCI_INT_PTR handle, const void* bytes, FCI_UINT co
     sourcePosition_ += count;
 }
 
-void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position) {
+void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position, bool toStart) {
     if (handle != sourceHandle_)
         return;
     if (position < 0) {
@@ -128,19 +188,42 @@ void TMakeCab::NoteSourceSeek(FCI_INT_PTR handle, long position) {
         return;
     }
     sourcePosition_ = static_cast<std::uint64_t>(position);
-    if (position == 0)
+    // Only a move back to the start begins the file anew (a look at its size by a seek to its
+    // end, even of an empty file, and back does not).
+    if (toStart && position == 0)
         BeginSourceChecksum(static_cast<std::int32_t>(handle));
 }
 
+std::uint64_t TMakeCab::PackedDigest(std::string_view storedName, std::uint64_t size,
+                                     std::uint64_t crc, bool crcKnown) {
+    // FNV-1a over the name, then the size and the CRC-64 mixed in (splitmix64's finalizer).
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : storedName) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    const auto mix = [](std::uint64_t value) {
+        value ^= value >> 30;
+        value *= 0xbf58476d1ce4e5b9ull;
+        value ^= value >> 27;
+        value *= 0x94d049bb133111ebull;
+        return value ^ (value >> 31);
+    };
+    hash = mix(hash ^ mix(size + 0x9e3779b97f4a7c15ull));
+    return mix(hash ^ (crcKnown ? crc : 0x6a09e667f3bcc909ull));
+}
+
 std::uint64_t TMakeCab::PackedBytes() const {
-    std::uint64_t bytes = 0;
-    for (const PackedFile& file : packed_)
-        bytes += file.Size;
+    std::uint64_t bytes = packing_.Bytes;
+    for (const PackedCabinet& cabinet : packedCabinets_)
+        bytes += cabinet.Bytes;
     return bytes;
 }
 
 void TMakeCab::NotePackedFile(const std::string& storedName) {
-    packed_.push_back({storedName, sourceCrc_, sourceChecked_, sourceCrcKnown_});
+    ++packing_.Files;
+    packing_.Bytes += sourceChecked_;
+    packing_.Digest += PackedDigest(storedName, sourceChecked_, sourceCrc_, sourceCrcKnown_);
     sourceHandle_ = -1;
 }
 
@@ -173,7 +256,7 @@ void TMakeCab::SecureWrittenArchive() {
 
 void TMakeCab::VerifyWrittenArchive() {
     const auto start = std::chrono::steady_clock::now();
-    PackedComparison comparison(packed_);
+    PackedComparison comparison(parts_, packedCabinets_);
     const std::uint64_t total = PackedBytes();
     int shownPercent = -1;
     const auto showProgress = [&](std::uint64_t done) {
@@ -201,7 +284,7 @@ void TMakeCab::VerifyWrittenArchive() {
     if (!completed)
         return; // cancelled by the user: nothing more to say
     showProgress(total);
-    comparison.Finish(parts_.front());
+    comparison.Finish();
     VerifiedFiles = comparison.Verified();
     // Each cabinet read back must also say where it stands in the set.
     for (const ostrivane::PartProblem& problem : ostrivane::CheckWrittenSet(parts_, setToken_))
@@ -217,7 +300,10 @@ void TMakeCab::VerifyWrittenArchive() {
                     " more problems",
                 kErrVerifyFailed, "0");
     // Only the files that read back whole are backed up.
-    const int failedFiles = static_cast<int>(packed_.size()) - VerifiedFiles;
+    int packedFiles = 0;
+    for (const PackedCabinet& cabinet : packedCabinets_)
+        packedFiles += static_cast<int>(cabinet.Files);
+    const int failedFiles = packedFiles - VerifiedFiles;
     FilesAdded = std::max(0, FilesAdded - failedFiles);
     verifiedWhole_ = failures.empty();
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 TStreamCabinetFileHandler::TStreamCabinetFileHandler(TComponent* owner)
@@ -43,6 +44,19 @@ std::int32_t TStreamCabinetFileHandler::CabOpen(const std::string& FileName, int
     OpenStreams.push_back(std::move(stream));
     Err = 0;
     return handle;
+}
+
+std::int32_t TStreamCabinetFileHandler::CabOpenSource(int FolderFd, const std::string& Name,
+                                                      const std::string& Path, int& Err) {
+    const int fd =
+        ::openat(FolderFd, Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        Err = -1;
+        return -1;
+    }
+    OpenStreams.push_back(std::make_unique<TFileStream32>(fd, Path));
+    Err = 0;
+    return fd;
 }
 
 TFileStream32* TStreamCabinetFileHandler::FindStream(std::int32_t Handle) const {

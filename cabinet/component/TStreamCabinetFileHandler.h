@@ -26,6 +26,11 @@ public:
     std::int32_t CabClose(std::int32_t Handle, int& Err) override;
     std::int32_t CabSeek(std::int32_t Handle, std::int32_t Distance, int SeekType,
                          int& Err) override;
+    // Opens with O_NOFOLLOW and O_NONBLOCK (an open never blocks, nor does a read of what is not
+    // a regular file; the flag changes nothing for one) and without a look at what was opened:
+    // the component compares the file with the scan's look at it after its last read.
+    std::int32_t CabOpenSource(int FolderFd, const std::string& Name, const std::string& Path,
+                               int& Err) override;
     // Always 0; Err tells whether the file was deleted.
     std::int32_t CabDelete(const std::string& FileName, int& Err) override;
 

@@ -67,6 +67,11 @@ TFileStream32::TFileStream32(const std::string& FileName, std::uint16_t Mode,
     }
 }
 
+TFileStream32::TFileStream32(int OpenHandle, const std::string& FileName)
+    : fileName_(FileName), mode_(fmOpenRead) {
+    Handle = OpenHandle;
+}
+
 TFileStream32::~TFileStream32() {
     if (Handle >= 0) {
         ::close(Handle);

@@ -28,6 +28,9 @@ public:
     // Opens FileName by Mode. Only regular files are opened (a folder, a FIFO or a device name
     // fails), so that a read can never block or act on something that is not a file.
     TFileStream32(const std::string& FileName, std::uint16_t Mode, std::uint8_t& OpenError);
+    // Takes over `OpenHandle`, a descriptor opened for reading the file `FileName` elsewhere;
+    // closes it when it goes.
+    TFileStream32(int OpenHandle, const std::string& FileName);
     ~TFileStream32() override;
 
     const std::string& FileName() const { return fileName_; }

@@ -125,38 +125,64 @@ FCI_BOOL FciContext::addFile(const char* source, const char* name, bool execute,
         entry.time = time;
         entry.attributes = static_cast<std::uint16_t>(attributes | (execute ? _A_EXEC : 0));
 
-        const std::int64_t end = io_.seek(opened, 0, kSeekEnd, FCIERR_READ_SRC);
-        io_.seek(opened, 0, kSeekSet, FCIERR_READ_SRC);
-        if (static_cast<std::uint64_t>(end) > kLargestFile) {
-            throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
-        }
-        file.size = static_cast<std::uint64_t>(end);
-
-        while (!tryPlace(file, entry, kind, sink)) {
-            // The file does not fit beside the files already placed: it goes into the next
-            // cabinet, whole, if the caller gives one.
-            if (cabinet_.files == 0) {
-                throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
+        // The size is never asked for: the file is read to its end (a file that grows or shrinks
+        // meanwhile is taken as it was read), bounded by what a folder and a file may hold.
+        while (true) {
+            const Placement placed = tryPlace(file, entry, kind, sink);
+            if (placed == Placement::Placed) {
+                break;
             }
-            advanceCabinet(nextCabinet);
-            writeCabinet(sink);
+            if (placed == Placement::FolderFull) {
+                // Too large for what the open folder has left: a folder of its own.
+                closeFolder(sink);
+            } else {
+                // The file does not fit beside the files already placed: it goes into the next
+                // cabinet, whole, if the caller gives one.
+                if (cabinet_.files == 0) {
+                    throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
+                }
+                advanceCabinet(nextCabinet);
+                writeCabinet(sink);
+            }
             io_.seek(opened, 0, kSeekSet, FCIERR_READ_SRC);
         }
     });
 }
 
-bool FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type, const StatusSink& status) {
+bool FciContext::atEnd(Source& source, std::uint64_t got) {
+    return static_cast<std::uint64_t>(
+               io_.seek(source.handle.get(), 0, kSeekEnd, FCIERR_READ_SRC)) <= got;
+}
+
+std::uint64_t FciContext::sizeOf(Source& source, std::uint64_t position) {
+    const auto size =
+        static_cast<std::uint64_t>(io_.seek(source.handle.get(), 0, kSeekEnd, FCIERR_READ_SRC));
+    io_.seek(source.handle.get(), static_cast<std::int64_t>(position), kSeekSet, FCIERR_READ_SRC);
+    return size;
+}
+
+bool FciContext::moreToRead(Source& source) {
+    std::uint8_t probe = 0;
+    int err = 0;
+    const FCI_UINT count = io_.read(source.handle.get(), &probe, 1, err);
+    if (count == kFailedCount || count > 1) {
+        throw FciFailure{FCIERR_READ_SRC, err != 0 ? err : EIO};
+    }
+    return count == 1 || (err != 0 && !atEnd(source, source.size));
+}
+
+FciContext::Placement FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type,
+                                           const StatusSink& status) {
     if (!cabinet_.started) {
         cabinet_.started = true;
         cabinet_.params = ccab_;
     }
-    if (cabinet_.files >= cabformat::kMostFilesPerCabinet ||
-        !prepareFolder(type, source.size, status)) {
-        return false;
+    if (cabinet_.files >= cabformat::kMostFilesPerCabinet || !prepareFolder(type, status)) {
+        return Placement::NextCabinet;
     }
     const std::uint64_t entryBytes = fileEntrySize(entry.name);
-    const std::uint64_t limit =
-        std::min<std::uint64_t>(kMostFolderBytes - folder_.uncompressed(), kLargestFile);
+    const std::uint64_t folderRoom = kMostFolderBytes - folder_.uncompressed();
+    const std::uint64_t limit = std::min<std::uint64_t>(folderRoom, kLargestFile);
     const BlockWritten written = [&status](std::uint32_t compressed, std::uint32_t plain) {
         status.blockDone(compressed, plain);
     };
@@ -169,6 +195,7 @@ bool FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type, const St
     entry.folderOffset = static_cast<std::uint32_t>(folder_.uncompressed());
     entry.folder = static_cast<std::uint16_t>(cabinet_.folders.size());
     bool fits = true;
+    bool folderFull = false;
     try {
         std::uint64_t got = 0;
         while (got < limit) {
@@ -180,23 +207,54 @@ bool FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type, const St
             if (count == kFailedCount || count > ask) {
                 throw FciFailure{FCIERR_READ_SRC, err != 0 ? err : EIO};
             }
-            // A short read before the size found at the start is a failure when the callback
-            // says so (a cancel, an I/O error); at or past that size it is the end of the file,
-            // whatever error value a caller leaves behind.
-            if (count < ask && err != 0 && got + count < source.size) {
-                throw FciFailure{FCIERR_READ_SRC, err};
-            }
+            // Nothing read is the end of the file, unless the callback reports an error (a
+            // cancel, an I/O error). A caller that mirrors the Windows handle routines leaves a
+            // stale error on every short read, the last one included: only then is the size
+            // asked for, to tell the end from a failure. A short read that delivers bytes says
+            // nothing yet; the next read tells.
             if (count == 0) {
+                if (err != 0 && !atEnd(source, got)) {
+                    throw FciFailure{FCIERR_READ_SRC, err};
+                }
                 break;
             }
+            // A first read that fills all it asked for may belong to a file too large for a
+            // folder: only then is its size asked for, so that such a file is refused before
+            // anything of it is written (a small file is never asked).
+            if (got == 0 && count == ask) {
+                const std::uint64_t size = sizeOf(source, count);
+                if (size > kMostFolderBytes) {
+                    throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
+                }
+                if (size > folderRoom) {
+                    folderFull = true;
+                    fits = false;
+                    break;
+                }
+            }
             got += count;
+            source.size = got;
             folder_.commit(count, written);
             if (cabinetBytes(entryBytes, true) + data_.size() > cabinetLimit_) {
                 fits = false;
                 break;
             }
         }
+        if (fits && !folderFull && got == limit && moreToRead(source)) {
+            // Grown past what a file may be, or than the open folder has room for.
+            if (limit == kLargestFile || folderRoom == kMostFolderBytes) {
+                throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
+            }
+            folderFull = true;
+            fits = false;
+        }
         fits = fits && fitsAfterFile(entryBytes, status);
+        // The source is closed before it is placed: a caller that finds, as it closes it, that
+        // it was no file to take (it turned into a folder or a FIFO since it was chosen) fails
+        // the close, and the file is undone.
+        if (fits && !source.handle.release()) {
+            throw FciFailure{FCIERR_READ_SRC, EIO};
+        }
         if (fits) {
             entry.size = static_cast<std::uint32_t>(got);
             std::vector<char> placedName = writableCopy(entry.name);
@@ -217,24 +275,22 @@ bool FciContext::tryPlace(Source& source, FileEntry& entry, TCOMP type, const St
     }
     if (!fits) {
         folder_.rollback(snapshot, writtenQuietly);
+        return folderFull ? Placement::FolderFull : Placement::NextCabinet;
     }
-    return fits;
+    return Placement::Placed;
 }
 
-bool FciContext::prepareFolder(TCOMP type, std::uint64_t size, const StatusSink& status) {
+bool FciContext::prepareFolder(TCOMP type, const StatusSink& status) {
     if (folder_.isOpen()) {
         const std::uint64_t used = folder_.uncompressed();
         const bool otherType = folder_.type() != type;
         const bool pastThreshold = used > 0 && used >= folderThreshold_;
-        const bool noRoom = used + size > kMostFolderBytes;
+        const bool noRoom = used >= kMostFolderBytes;
         if (otherType || pastThreshold || noRoom) {
             closeFolder(status);
         }
     }
     if (!folder_.isOpen()) {
-        if (size > kMostFolderBytes) {
-            throw FciFailure{FCIERR_CAB_FORMAT_LIMIT, EFBIG};
-        }
         if (cabinet_.folders.size() >= cabformat::kMostFilesPerCabinet) {
             return false;
         }

@@ -63,8 +63,16 @@ private:
     template <typename Body> FCI_BOOL guarded(Body&& body);
     void checkUsable() const;
 
-    bool tryPlace(Source& source, FileEntry& entry, TCOMP type, const StatusSink& status);
-    bool prepareFolder(TCOMP type, std::uint64_t size, const StatusSink& status);
+    // Where one attempt to place a file left it.
+    enum class Placement { Placed, NextCabinet, FolderFull };
+    Placement tryPlace(Source& source, FileEntry& entry, TCOMP type, const StatusSink& status);
+    // Whether the source's position `got` is its end (the size asked for by a seek).
+    bool atEnd(Source& source, std::uint64_t got);
+    // The source's size, asked for by a seek to its end; it is left at `position`.
+    std::uint64_t sizeOf(Source& source, std::uint64_t position);
+    // Whether a source read up to a limit holds more bytes.
+    bool moreToRead(Source& source);
+    bool prepareFolder(TCOMP type, const StatusSink& status);
     void closeFolder(const StatusSink& status);
     std::uint64_t cabinetBytes(std::uint64_t extraFileBytes, bool withOpenFolder) const;
     bool fitsAfterFile(std::uint64_t entryBytes, const StatusSink& status);

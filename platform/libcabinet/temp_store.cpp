@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kTempNameSize = 1024;
 constexpr std::size_t kCopyChunk = 256 * 1024;
+constexpr std::size_t kBufferBytes = 128 * 1024;
 
 } // namespace
 
@@ -47,21 +48,52 @@ void TempStore::seekTo(std::uint64_t position) {
 }
 
 void TempStore::append(const void* bytes, std::size_t count) {
-    seekTo(length_);
-    // Until the write is through, the position is not known.
-    position_ = UINT64_MAX;
-    io_.writeAll(handle_, bytes, count, FCIERR_TEMP_FILE);
+    if (buffer_.size() + count > kBufferBytes) {
+        flush();
+    }
+    if (count >= kBufferBytes) {
+        seekTo(written_);
+        // Until the write is through, the position is not known.
+        position_ = UINT64_MAX;
+        io_.writeAll(handle_, bytes, count, FCIERR_TEMP_FILE);
+        written_ += count;
+        position_ = written_;
+    } else {
+        if (buffer_.capacity() < kBufferBytes) {
+            buffer_.reserve(kBufferBytes);
+        }
+        const auto* at = static_cast<const std::uint8_t*>(bytes);
+        buffer_.insert(buffer_.end(), at, at + count);
+    }
     length_ += count;
-    position_ = length_;
+}
+
+void TempStore::flush() {
+    if (buffer_.empty()) {
+        return;
+    }
+    seekTo(written_);
+    position_ = UINT64_MAX;
+    io_.writeAll(handle_, buffer_.data(), buffer_.size(), FCIERR_TEMP_FILE);
+    written_ += buffer_.size();
+    position_ = written_;
+    buffer_.clear();
 }
 
 void TempStore::truncate(std::uint64_t length) {
     length_ = std::min(length_, length);
+    if (length_ >= written_) {
+        buffer_.resize(static_cast<std::size_t>(length_ - written_));
+    } else {
+        buffer_.clear();
+        written_ = length_;
+    }
 }
 
 void TempStore::copyTo(FCI_INT_PTR target, std::uint64_t offset, std::uint64_t count,
                        FCIERROR targetFailure,
                        const std::function<void(std::uint64_t copied)>& copied) {
+    flush();
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(
         std::min<std::uint64_t>(kCopyChunk, std::max<std::uint64_t>(count, 1))));
     seekTo(offset);

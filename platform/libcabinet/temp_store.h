@@ -1,6 +1,9 @@
 // One temporary file of the library, named by the caller's temp-file callback and used through
 // the file callbacks. Its length is kept here: cutting it back (when an add is undone) only moves
-// the logical end, so the callbacks need no truncate operation. Closed and deleted when it goes.
+// the logical end, so the callbacks need no truncate operation. What is appended gathers in a
+// buffer and goes to the file in blocks (a cabinet of many small files would otherwise cost one
+// write callback per file record), so a failed write shows at a later append or copy. Closed
+// and deleted when it goes.
 #pragma once
 
 #include "platform/libcabinet/callback_io.h"
@@ -8,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ostrivane::cabinet {
 
@@ -32,12 +36,16 @@ public:
 
 private:
     void seekTo(std::uint64_t position);
+    // Writes the buffered bytes to the file.
+    void flush();
 
     const CallbackIo& io_;
     std::string path_;
     FCI_INT_PTR handle_ = kNoHandle;
-    std::uint64_t length_ = 0;
-    std::uint64_t position_ = 0;
+    std::uint64_t length_ = 0;   // the logical length, the buffered bytes included
+    std::uint64_t written_ = 0;  // the bytes of it in the file
+    std::uint64_t position_ = 0; // the file's position
+    std::vector<std::uint8_t> buffer_;
 };
 
 } // namespace ostrivane::cabinet

@@ -133,8 +133,8 @@ TEST(TMakeCabDefaultsTest, FormValuesAndArchiveType) {
     EXPECT_FALSE(cab.RecurseDirs());
     // The stored "C:\WINDOWS\TEMP\" names no folder here: reading gives the system's folder.
     EXPECT_EQ(cab.TempDir(), ostrivane::fs::SystemTempPath());
-    EXPECT_EQ(cab.GetHeadSize(), 36);
-    EXPECT_EQ(cab.GetHeadSizeEx(), 36);
+    EXPECT_EQ(cab.GetHeadSize(), 32);
+    EXPECT_EQ(cab.GetHeadSizeEx(), 32);
     EXPECT_NE(cab.GetHeadPtr(), nullptr);
     cab.SetCompressMethod(cmDeflate);
     EXPECT_EQ(cab.CompressMethod(), cmMsZip);
