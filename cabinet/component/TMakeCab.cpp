@@ -152,6 +152,7 @@ void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
     name = MakeTempFileName(tempFolder_.empty() ? TempDir() : tempFolder_);
     ok = !name.empty();
     if (ok) {
+        libraryTemps_.push_back(name);
         RegisterOwnFile(name);
         fs::RemoveOnTermination(name);
         UniqueFd lock(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
@@ -314,6 +315,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         partsAnswered_ = 0;
         packed_.clear();
         parts_.clear();
+        BeginProofs();
         changedReported_.clear();
         statHandle_ = -1;
         VerifiedFiles = 0;
@@ -334,6 +336,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         // The last cabinet gets its catalog too.
         const bool catalogued =
             CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
+        lastCabinet_ = true;
         const bool flushed = CabContext != nullptr && catalogued && FlushCabinet(false);
         if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
@@ -360,6 +363,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             RecordPlaces();
             SecureWrittenArchive();
         }
+        prover_.Stop();
         backupComplete_ = flushed && addSucceeded_ && !parts_.empty() && !GetCancel() &&
                           !archiveDamaged_ && verifiedWhole_;
         if (OnElapsedTime) {
@@ -454,9 +458,11 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     // The library's workers start here and keep the termination signals held back, so that the
     // handler that removes the build's files runs on this thread, never beside it.
     const fs::TerminationDeferred onThisThreadOnly;
+    libraryTemps_.clear();
     CabContext = CabinetEntryPoints().FCICreate(&CabError, FciFilePlaced, FciAlloc, FciFree,
                                                 FciOpen, FciRead, FciWrite, FciClose, FciSeek,
                                                 FciDelete, FciGetTempFile, &ccab_, this);
+    UseDataFileOfContext();
 }
 
 bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
@@ -585,6 +591,7 @@ bool TMakeCab::FlushFolder() {
         CabinetEntryPoints().FCIFlushFolder(CabContext, FciGetNextCabinet, FciStatus) == 0)
         return false;
     // Every block of the folder has been reported.
+    ProveClosedFolder(closedFolders_, closedBytes_, reportedBytes_);
     closedBytes_ = reportedBytes_;
     ++closedFolders_;
     openFolderBytes_ = 0;

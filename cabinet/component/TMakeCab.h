@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/component/TCabInterface.h"
+#include "cabinet/component/FolderProver.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
 #include "cabinet/format/FileCatalog.h"
 #include "cabinet/format/SetRecord.h"
@@ -279,4 +280,18 @@ private:
     std::uint64_t sourcePosition_ = 0;
     std::uint64_t sourceChecked_ = 0;
     bool sourceCrcKnown_ = true;
+
+    // --- Folders proved while the packing goes on (FolderProver) ---
+    // A new build; the library's data file, the first temporary file it asks for; a closed
+    // folder, the `folder`th of the cabinet being filled, its records at [start, end) of the
+    // data file; a cabinet written (told by the library before it copies the records).
+    void BeginProofs();
+    void UseDataFileOfContext();
+    void ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end);
+    void NoteCabinetWritten();
+    FolderProver prover_;
+    std::vector<std::string> libraryTemps_; // made since the context was asked for
+    std::size_t cabinetsWritten_ = 0;
+    std::size_t folderFirstPacked_ = 0; // the first of packed_ in the open folder
+    bool lastCabinet_ = false;          // the final flush: no record is written after it
 };

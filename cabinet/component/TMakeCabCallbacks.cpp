@@ -224,6 +224,7 @@ long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv
         if (!self.completing_)
             self.catalog_.Finish();
         self.ForgetCabinet();
+        self.NoteCabinetWritten();
     }
     return typeStatus <= statusCabinet ? 0 : -1;
 }
