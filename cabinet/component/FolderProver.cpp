@@ -65,6 +65,11 @@ void FolderProver::DataOverwritten() {
     jobs_.clear();
 }
 
+std::size_t FolderProver::Count() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return proofs_.size();
+}
+
 FolderProver::Proofs FolderProver::Stop() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);

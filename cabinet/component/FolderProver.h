@@ -55,6 +55,8 @@ public:
     void Prove(Folder folder);
     // The data file's records may be written over from now on.
     void DataOverwritten();
+    // The folders proved so far.
+    std::size_t Count();
     // Ends the proving (the folder under way and those waiting stay unproved) and gives the
     // proofs made.
     Proofs Stop();

@@ -96,6 +96,9 @@ public:
         std::uint64_t Size = 0;
         bool CrcKnown = true;
     };
+    // The folders of the build under way proved so far while the packing goes on (from any
+    // thread); the read-back only checks that the cabinet holds the bytes proved of those.
+    std::size_t FoldersProved() { return prover_.Count(); }
     // The last build's read-back: files found whole, and the seconds it took.
     int VerifiedFiles = 0;
     double VerificationSeconds = 0.0;
