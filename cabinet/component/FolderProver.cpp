@@ -2,6 +2,7 @@
 
 #include "platform/fs/RemoveOnTermination.h"
 
+#include <exception>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -101,9 +102,14 @@ void FolderProver::Work() {
             jobs_.pop_front();
         }
         const Folder& folder = job.Place;
-        std::optional<FolderProof> proof = ProveFolder(
-            job.Data->Get(), folder.Start, folder.Length, folder.Compression, folder.DataReserve,
-            folder.Files, [this, &job] { return Current(job.Generation); });
+        std::optional<FolderProof> proof;
+        try {
+            proof = ProveFolder(job.Data->Get(), folder.Start, folder.Length, folder.Compression,
+                                folder.DataReserve, folder.Files,
+                                [this, &job] { return Current(job.Generation); });
+        } catch (const std::exception&) {
+            // Out of memory: the folder stays unproved, for the read-back to decode.
+        }
         const std::lock_guard<std::mutex> lock(mutex_);
         // Counted only when every read came before the records could be written over.
         if (proof && !stop_ && generation_.load() == job.Generation)

@@ -156,8 +156,12 @@ private:
             if (found.back() == nullptr)
                 return false;
         }
-        if (!HoldsProvedBytes(fd_, dir_, task.Folder, ends_[task.Folder], *proof))
-            return false;
+        try {
+            if (!HoldsProvedBytes(fd_, dir_, task.Folder, ends_[task.Folder], *proof))
+                return false;
+        } catch (const std::exception&) {
+            return false; // decoded as any folder, which tells the failure
+        }
         for (const FolderProof::File* file : found) {
             Item end;
             end.End = true;
