@@ -20,14 +20,19 @@ void LowestPriority() {
 
 FolderProver::~FolderProver() {
     Stop();
-    if (worker_.joinable())
-        worker_.join();
+    Join();
+}
+
+void FolderProver::Join() {
+    for (std::thread* thread : {&worker_, &helper_}) {
+        if (thread->joinable())
+            thread->join();
+    }
 }
 
 void FolderProver::Begin() {
     Stop();
-    if (worker_.joinable())
-        worker_.join();
+    Join();
     const std::lock_guard<std::mutex> lock(mutex_);
     stop_ = false;
     stopping_ = false;
@@ -54,10 +59,18 @@ void FolderProver::Prove(Folder folder) {
         if (!worker_.joinable()) {
             // Like the library's workers, this one keeps the termination signals held back.
             const ostrivane::fs::TerminationDeferred onTheCallersThreadOnly;
-            worker_ = std::thread([this] { Work(); });
+            worker_ = std::thread([this] { Work(true); });
         }
     }
     ready_.notify_one();
+}
+
+void FolderProver::Hurry() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (stop_ || jobs_.empty() || helper_.joinable())
+        return;
+    const ostrivane::fs::TerminationDeferred onTheCallersThreadOnly;
+    helper_ = std::thread([this] { Work(false); });
 }
 
 void FolderProver::DataOverwritten() {
@@ -89,8 +102,9 @@ bool FolderProver::Current(std::uint64_t generation) const {
     return !stopping_.load() && generation_.load() == generation;
 }
 
-void FolderProver::Work() {
-    LowestPriority();
+void FolderProver::Work(bool lowest) {
+    if (lowest)
+        LowestPriority();
     for (;;) {
         Job job;
         {

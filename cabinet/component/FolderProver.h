@@ -55,6 +55,9 @@ public:
     void Prove(Folder folder);
     // The data file's records may be written over from now on.
     void DataOverwritten();
+    // The packing is over: a second worker, of the caller's priority, joins the first one for
+    // the folders still waiting, while the cabinet is written and synced.
+    void Hurry();
     // The folders proved so far.
     std::size_t Count();
     // Ends the proving (the folder under way and those waiting stay unproved) and gives the
@@ -67,7 +70,8 @@ private:
         std::shared_ptr<const UniqueFd> Data;
         std::uint64_t Generation = 0;
     };
-    void Work();
+    void Work(bool lowest);
+    void Join();
     bool Current(std::uint64_t generation) const;
 
     std::shared_ptr<const UniqueFd> data_;
@@ -79,4 +83,5 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> generation_{0};
     std::thread worker_;
+    std::thread helper_;
 };

@@ -336,7 +336,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         // The last cabinet gets its catalog too.
         const bool catalogued =
             CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
-        lastCabinet_ = true;
+        PackingDone();
         const bool flushed = CabContext != nullptr && catalogued && FlushCabinet(false);
         if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();

@@ -292,6 +292,8 @@ private:
     void UseDataFileOfContext();
     void ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end);
     void NoteCabinetWritten();
+    // Every file is packed and the last cabinet about to be written.
+    void PackingDone();
     FolderProver prover_;
     std::vector<std::string> libraryTemps_; // made since the context was asked for
     std::size_t cabinetsWritten_ = 0;

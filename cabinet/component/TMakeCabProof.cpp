@@ -50,3 +50,10 @@ void TMakeCab::NoteCabinetWritten() {
     ++cabinetsWritten_;
     folderFirstPacked_ = packed_.size();
 }
+
+void TMakeCab::PackingDone() {
+    lastCabinet_ = true;
+    // The folders still waiting are proved beside the writing and the sync of the cabinet,
+    // which mostly wait for the disk, rather than left to the read-back after them.
+    prover_.Hurry();
+}
