@@ -2,6 +2,7 @@
 
 #include "platform/fs/RemoveOnTermination.h"
 
+#include <algorithm>
 #include <exception>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -24,10 +25,11 @@ FolderProver::~FolderProver() {
 }
 
 void FolderProver::Join() {
-    for (std::thread* thread : {&worker_, &helper_}) {
-        if (thread->joinable())
-            thread->join();
-    }
+    if (worker_.joinable())
+        worker_.join();
+    for (std::thread& helper : helpers_)
+        helper.join();
+    helpers_.clear();
 }
 
 void FolderProver::Begin() {
@@ -65,12 +67,13 @@ void FolderProver::Prove(Folder folder) {
     ready_.notify_one();
 }
 
-void FolderProver::Hurry() {
+void FolderProver::Hurry(unsigned threads) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (stop_ || jobs_.empty() || helper_.joinable())
+    if (stop_ || !helpers_.empty())
         return;
     const ostrivane::fs::TerminationDeferred onTheCallersThreadOnly;
-    helper_ = std::thread([this] { Work(false); });
+    for (std::size_t i = 0; i < std::min<std::size_t>(threads, jobs_.size()); ++i)
+        helpers_.emplace_back([this] { Work(false); });
 }
 
 void FolderProver::DataOverwritten() {

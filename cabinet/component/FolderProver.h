@@ -55,9 +55,10 @@ public:
     void Prove(Folder folder);
     // The data file's records may be written over from now on.
     void DataOverwritten();
-    // The packing is over: a second worker, of the caller's priority, joins the first one for
-    // the folders still waiting, while the cabinet is written and synced.
-    void Hurry();
+    // The packing is over: workers of the caller's priority, one per core as the read-back
+    // has, join the first one for the folders still waiting, while the cabinet is written and
+    // synced.
+    void Hurry(unsigned threads);
     // The folders proved so far.
     std::size_t Count();
     // Ends the proving (the folder under way and those waiting stay unproved) and gives the
@@ -83,5 +84,5 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> generation_{0};
     std::thread worker_;
-    std::thread helper_;
+    std::vector<std::thread> helpers_;
 };

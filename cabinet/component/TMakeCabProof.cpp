@@ -2,6 +2,7 @@
 // file of the library's is its data file, where each closed folder's records lie in it and
 // which files it holds, and when the records may be written over.
 #include "cabinet/component/TMakeCab.h"
+#include "cabinet/read/ParallelFolders.h"
 
 void TMakeCab::BeginProofs() {
     prover_.Begin();
@@ -55,5 +56,5 @@ void TMakeCab::PackingDone() {
     lastCabinet_ = true;
     // The folders still waiting are proved beside the writing and the sync of the cabinet,
     // which mostly wait for the disk, rather than left to the read-back after them.
-    prover_.Hurry();
+    prover_.Hurry(ParallelFolders::Threads());
 }
