@@ -152,6 +152,7 @@ void TMakeCab::GetTempFileName(std::string& name, bool& ok) {
     name = MakeTempFileName(tempFolder_.empty() ? TempDir() : tempFolder_);
     ok = !name.empty();
     if (ok) {
+        libraryTemps_.push_back(name);
         RegisterOwnFile(name);
         fs::RemoveOnTermination(name);
         UniqueFd lock(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
@@ -323,6 +324,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         packedCabinets_.clear();
         packing_ = PackedCabinet{};
         parts_.clear();
+        BeginProofs();
         changedReported_.clear();
         statHandle_ = -1;
         VerifiedFiles = 0;
@@ -345,6 +347,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
         // The last cabinet gets its catalog too.
         const bool catalogued =
             CabContext == nullptr || cabinetFiles_ == 0 || GetCancel() || AddCatalogMember();
+        PackingDone();
         const bool flushed = CabContext != nullptr && catalogued && FlushCabinet(false);
         if (CabContext != nullptr && !flushed) {
             ReportFailedFlush();
@@ -372,6 +375,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             RecordPlaces();
             SecureWrittenArchive();
         }
+        prover_.Stop();
         backupComplete_ = flushed && addSucceeded_ && !parts_.empty() && !GetCancel() &&
                           !archiveDamaged_ && verifiedWhole_;
         if (OnElapsedTime) {
@@ -487,9 +491,11 @@ void TMakeCab::CreateCabContext(const std::string& cabFileName, const std::strin
     // The library's workers start here and keep the termination signals held back, so that the
     // handler that removes the build's files runs on this thread, never beside it.
     const fs::TerminationDeferred onThisThreadOnly;
+    libraryTemps_.clear();
     CabContext = CabinetEntryPoints().FCICreate(&CabError, FciFilePlaced, FciAlloc, FciFree,
                                                 FciOpen, FciRead, FciWrite, FciClose, FciSeek,
                                                 FciDelete, FciGetTempFile, &ccab_, this);
+    UseDataFileOfContext();
 }
 
 bool TMakeCab::AddFileToCabinet(const std::string& sourceFile, bool execute) {
@@ -625,6 +631,7 @@ bool TMakeCab::FlushFolder() {
         CabinetEntryPoints().FCIFlushFolder(CabContext, FciGetNextCabinet, FciStatus) == 0)
         return false;
     // Every block of the folder has been reported.
+    ProveClosedFolder(closedFolders_, closedBytes_, reportedBytes_);
     closedBytes_ = reportedBytes_;
     ++closedFolders_;
     openFolderBytes_ = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/component/TCabInterface.h"
+#include "cabinet/component/FolderProver.h"
 #include "cabinet/component/SourceFolders.h"
 #include "cabinet/component/TStreamCabinetFileHandler.h"
 #include "cabinet/format/FileCatalog.h"
@@ -102,6 +103,9 @@ public:
     // in order, so that no CRC-64 of them could be taken.
     static std::uint64_t PackedDigest(std::string_view storedName, std::uint64_t size,
                                       std::uint64_t crc, bool crcKnown);
+    // The folders of the build under way proved so far while the packing goes on (from any
+    // thread); the read-back only checks that the cabinet holds the bytes proved of those.
+    std::size_t FoldersProved() { return prover_.Count(); }
     // The last build's read-back: files found whole, and the seconds it took.
     int VerifiedFiles = 0;
     double VerificationSeconds = 0.0;
@@ -303,4 +307,21 @@ private:
     std::uint64_t sourcePosition_ = 0;
     std::uint64_t sourceChecked_ = 0;
     bool sourceCrcKnown_ = true;
+
+    // --- Folders proved while the packing goes on (FolderProver) ---
+    // A new build; the library's data file, the first temporary file it asks for; a closed
+    // folder, the `folder`th of the cabinet being filled, its records at [start, end) of the
+    // data file; a cabinet written (told by the library before it copies the records).
+    void BeginProofs();
+    void UseDataFileOfContext();
+    void ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end);
+    void NoteCabinetWritten();
+    // Every file is packed and the last cabinet about to be written.
+    void PackingDone();
+    FolderProver prover_;
+    std::vector<std::string> libraryTemps_; // made since the context was asked for
+    std::size_t cabinetsWritten_ = 0;
+    // The sizes of the files packed into the open folder, in order (a folder holds a few dozen).
+    std::vector<std::uint64_t> openFolderSizes_;
+    bool lastCabinet_ = false; // the final flush: no record is written after it
 };

@@ -233,6 +233,7 @@ long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv
         self.ForgetCabinet();
         self.packedCabinets_.push_back(self.packing_);
         self.packing_ = PackedCabinet{};
+        self.NoteCabinetWritten();
     }
     return typeStatus <= statusCabinet ? 0 : -1;
 }

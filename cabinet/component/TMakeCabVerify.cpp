@@ -44,8 +44,19 @@ struct Failure {
 class PackedComparison : public CabinetVisitor {
 public:
     PackedComparison(const std::vector<std::string>& parts,
-                     const std::vector<TMakeCab::PackedCabinet>& packed)
-        : parts_(parts), packed_(packed), found_(parts.size()), clean_(parts.size(), 0) {}
+                     const std::vector<TMakeCab::PackedCabinet>& packed,
+                     FolderProver::Proofs proofs)
+        : parts_(parts), packed_(packed), proofs_(std::move(proofs)), found_(parts.size()),
+          clean_(parts.size(), 0) {}
+
+    // The folders proved while they were packed: the part is the build's cabinet of its index.
+    const FolderProof* Proved(const std::string& part, std::uint16_t folder) const override {
+        const auto at = std::find(parts_.begin(), parts_.end(), part);
+        if (at == parts_.end())
+            return nullptr;
+        const auto found = proofs_.find({static_cast<std::size_t>(at - parts_.begin()), folder});
+        return found == proofs_.end() ? nullptr : &found->second;
+    }
 
     bool Begin(const CabinetEntry& entry) override {
         current_ = PartIndex(entry.Part);
@@ -148,6 +159,7 @@ private:
 
     const std::vector<std::string>& parts_;
     const std::vector<TMakeCab::PackedCabinet>& packed_;
+    const FolderProver::Proofs proofs_;
     std::vector<TMakeCab::PackedCabinet> found_;
     std::vector<int> clean_;
     std::vector<bool> damaged_ = std::vector<bool>(parts_.size(), false);
@@ -224,6 +236,7 @@ void TMakeCab::NotePackedFile(const std::string& storedName) {
     ++packing_.Files;
     packing_.Bytes += sourceChecked_;
     packing_.Digest += PackedDigest(storedName, sourceChecked_, sourceCrc_, sourceCrcKnown_);
+    openFolderSizes_.push_back(sourceChecked_);
     sourceHandle_ = -1;
 }
 
@@ -256,7 +269,9 @@ void TMakeCab::SecureWrittenArchive() {
 
 void TMakeCab::VerifyWrittenArchive() {
     const auto start = std::chrono::steady_clock::now();
-    PackedComparison comparison(parts_, packedCabinets_);
+    // The folders proved while the packing went on are only checked to hold the bytes proved;
+    // the rest are decoded here.
+    PackedComparison comparison(parts_, packedCabinets_, prover_.Stop());
     const std::uint64_t total = PackedBytes();
     int shownPercent = -1;
     const auto showProgress = [&](std::uint64_t done) {

@@ -320,6 +320,9 @@ public:
                 visitor_.End(entry, Checked(entry, problem, 0, 0));
             }
         };
+        std::vector<const FolderProof*> proved(dir.Folders.size(), nullptr);
+        for (std::size_t f = 0; f < proved.size(); ++f)
+            proved[f] = visitor_.Proved(part_, static_cast<std::uint16_t>(f));
         bool wantsMore = false;
         const bool completed = ParallelFolders::Run(
             fd_, dir, decoded, visitor_.NeedsBytes(),
@@ -340,7 +343,7 @@ public:
                     result.Problem.empty() ? std::string() : reasons::NotRead(result.Problem);
                 visitor_.End(entry, Checked(entry, problem, result.Crc64, result.Delivered));
             },
-            keepGoing_);
+            keepGoing_, proved);
         if (!completed)
             return false;
         tellUpTo(dir.Files.size());

@@ -12,6 +12,7 @@
 
 #include "cabinet/format/CabinetLayout.h"
 #include "cabinet/format/FileCatalog.h"
+#include "cabinet/read/FolderProof.h"
 
 #include <optional>
 
@@ -58,6 +59,13 @@ public:
     // Whether Data is wanted at all; without it only each file's End counts, and the files'
     // bytes stay on the threads that decode them.
     virtual bool NeedsBytes() const { return true; }
+    // What folder `folder` of `part` was proved to hold before it was written there, if
+    // anything: the reader's own decoding (CabinetDecoder::Own) then only checks that the
+    // folder's stored bytes are the ones proved, when the visitor needs no bytes.
+    virtual const FolderProof* Proved(const std::string& part, std::uint16_t folder) const {
+        (void)part, (void)folder;
+        return nullptr;
+    }
     // A folder or a link the part's catalog records, after the part's files.
     virtual void Recorded(const std::string& part, const ostrivane::cabformat::Catalog& catalog,
                           const ostrivane::cabformat::CatalogEntry& entry) {

@@ -38,8 +38,10 @@ struct Task {
 
 class Pool {
 public:
-    Pool(int fd, const CabinetDirectory& dir, std::vector<Task>& tasks, bool withBytes)
-        : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes), ends_(dir.Folders.size()) {
+    Pool(int fd, const CabinetDirectory& dir, std::vector<Task>& tasks, bool withBytes,
+         const std::vector<const FolderProof*>& proved)
+        : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes), proved_(proved),
+          ends_(dir.Folders.size()) {
         // Each folder's data ends where the next folder's begins: nothing past it is read.
         std::vector<std::uint64_t> starts;
         for (const CabinetFolderRecord& folder : dir.Folders)
@@ -141,7 +143,37 @@ private:
 
     bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
 
+    // The files of `task` told from the folder's proof, when its stored bytes are those proved.
+    bool TakeProved(Task& task) {
+        const FolderProof* proof =
+            withBytes_ || task.Folder >= proved_.size() ? nullptr : proved_[task.Folder];
+        if (proof == nullptr)
+            return false;
+        std::vector<const FolderProof::File*> found;
+        for (const std::size_t index : task.Files) {
+            const CabinetFileRecord& file = dir_.Files[index];
+            found.push_back(proof->Find({file.FolderOffset, file.Size}));
+            if (found.back() == nullptr)
+                return false;
+        }
+        try {
+            if (!HoldsProvedBytes(fd_, dir_, task.Folder, ends_[task.Folder], *proof))
+                return false;
+        } catch (const std::exception&) {
+            return false; // decoded as any folder, which tells the failure
+        }
+        for (const FolderProof::File* file : found) {
+            Item end;
+            end.End = true;
+            end.Result = {{}, file->Crc64, file->Span.Size};
+            Put(task, std::move(end));
+        }
+        return true;
+    }
+
     void Decode(Task& task) {
+        if (TakeProved(task))
+            return;
         const auto going = [this] { return !Stopped(); };
         std::string failure;
         std::optional<FolderDecoding> decoding;
@@ -208,6 +240,7 @@ private:
     const CabinetDirectory& dir_;
     std::vector<Task>& tasks_;
     bool withBytes_;
+    const std::vector<const FolderProof*>& proved_;
     std::vector<std::uint64_t> ends_;
     std::mutex mutex_;
     std::condition_variable workReady_;
@@ -256,7 +289,8 @@ bool ParallelFolders::Run(int fd, const CabinetDirectory& dir,
                           const std::function<bool(std::size_t)>& begin,
                           const std::function<void(const std::uint8_t*, std::size_t)>& data,
                           const std::function<void(std::size_t, const DecodedFile&)>& end,
-                          const std::function<bool()>& keepGoing) {
+                          const std::function<bool()>& keepGoing,
+                          const std::vector<const FolderProof*>& proved) {
     std::vector<Task> tasks;
     for (const std::size_t index : files) {
         const std::uint16_t folder = dir.Files[index].Folder;
@@ -264,7 +298,7 @@ bool ParallelFolders::Run(int fd, const CabinetDirectory& dir,
             tasks.push_back(Task{folder, {}, {}, 0});
         tasks.back().Files.push_back(index);
     }
-    Pool pool(fd, dir, tasks, withBytes);
+    Pool pool(fd, dir, tasks, withBytes, proved);
     pool.Start(std::min<unsigned>(Threads(),
                                   static_cast<unsigned>(std::max<std::size_t>(1, tasks.size()))));
     for (std::size_t t = 0; t < tasks.size(); ++t) {

@@ -6,10 +6,13 @@
 #include "tests/support/ParamName.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -34,6 +37,8 @@ public:
         auto position = positions_.find(Handle);
         if (position == positions_.end())
             return Written(Handle, Buffer, Count, Err);
+        if (beforeWriting)
+            std::exchange(beforeWriting, nullptr)();
         std::string bytes(static_cast<const char*>(Buffer), Count);
         for (const std::uint32_t at : at_) {
             if (at >= position->second && at < position->second + Count) {
@@ -58,6 +63,8 @@ public:
     }
 
     int flipped = 0;
+    // Called once, before the first bytes of the target are written.
+    std::function<void()> beforeWriting;
 
 private:
     std::uint32_t Written(std::int32_t Handle, const void* Buffer, std::uint32_t Count, int& Err) {
@@ -188,4 +195,35 @@ TEST(VerificationOfTheCatalog, DamageTheBlockChecksumCannotSeeFailsTheReadBack) 
                     &output),
               1);
     EXPECT_NE(output.find("src/random.bin: obsah se liší"), std::string::npos) << output;
+}
+
+// The folder is proved from the library's data file before the cabinet is written; damage on the
+// way into the cabinet after that proof is still found by the read-back from the disk.
+TEST(VerificationOfTheCatalog, DamageAfterTheFolderWasProvedFailsTheReadBack) {
+    Scratch work;
+    WriteFile(work / "src/random.bin", RandomBytes(200000, 9));
+    const std::string archive = work / "backup.cab";
+    std::vector<std::uint32_t> at;
+    for (std::uint32_t i = 0; i < 16; ++i)
+        at.push_back(100000 + 4 * i);
+    TMakeCab cab;
+    ErrorRecorder errors(cab);
+    auto handler = std::make_unique<CorruptingWrites>(archive, at, 0xFF);
+    CorruptingWrites& corrupting = *handler;
+    std::size_t provedBeforeWriting = 0;
+    corrupting.beforeWriting = [&cab, &provedBeforeWriting] {
+        for (int wait = 0; wait < 2000 && cab.FoldersProved() == 0; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        provedBeforeWriting = cab.FoldersProved();
+    };
+    cab.FileHandler = std::move(handler);
+    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
+    EXPECT_EQ(cab.Compress(), 0) << errors.Describe();
+    ASSERT_EQ(provedBeforeWriting, 1u);
+    ASSERT_EQ(corrupting.flipped, 16);
+    ASSERT_EQ(errors.Count(kErrVerifyFailed), 1) << errors.Describe();
+    EXPECT_NE(errors.Errors()[0].ExtendedMsg.find("src/random.bin: obsah se liší"),
+              std::string::npos)
+        << errors.Describe();
+    EXPECT_FALSE(cab.BackupComplete());
 }

@@ -1,0 +1,50 @@
+// A folder proved before it reached its cabinet: its data records read from the file they were
+// written to first, every record's checksum and inflate checked, each file's CRC-64 taken, and a
+// CRC-64 of the records' stored bytes. A later reading of the cabinet that finds exactly those
+// stored bytes (the same length, block count, compression and CRC-64) knows what they decode to
+// without inflating them again; anything else is decoded in full.
+#pragma once
+
+#include "cabinet/format/CabinetLayout.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// A file's bytes in its folder's uncompressed data.
+struct FolderFileSpan {
+    std::uint32_t Offset = 0;
+    std::uint32_t Size = 0;
+};
+
+struct FolderProof {
+    struct File {
+        FolderFileSpan Span;
+        std::uint64_t Crc64 = 0;
+    };
+    std::uint64_t StoredBytes = 0; // of the data records, heads included
+    std::uint64_t StoredCrc64 = 0;
+    std::uint16_t Blocks = 0;
+    std::uint16_t Compression = 0; // the folder record's field
+    std::uint8_t DataReserve = 0;
+    std::vector<File> Files; // in the order of their offsets
+
+    // The proved file at `span`, or nullptr.
+    const File* Find(FolderFileSpan span) const;
+};
+
+// Proves the folder whose data records fill [start, start + length) of `fd` exactly, with
+// record heads carrying `reserve` bytes, for the files `files` (in the order of their offsets).
+// Nothing when a record is damaged, the records do not end at the end, a file cannot be read
+// whole, or `keepGoing` (asked between blocks) says stop. The bytes must not change meanwhile.
+std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_t length,
+                                       std::uint16_t compression, std::uint8_t reserve,
+                                       const std::vector<FolderFileSpan>& files,
+                                       const std::function<bool()>& keepGoing);
+
+// Whether folder `folder` of the cabinet open as `fd` (directory `dir`), its data ending at
+// `end`, holds exactly the stored bytes `proof` proved: its record agrees, and its bytes read
+// from the file have the proof's length and CRC-64.
+bool HoldsProvedBytes(int fd, const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
+                      const FolderProof& proof);
