@@ -165,33 +165,42 @@ TEST(VerificationOfParts, ADamagedLaterPartIsNamed) {
     EXPECT_EQ(cab.VerifiedFiles, 2);
 }
 
-// Sixteen bytes inverted at a step of four inside a stored block leave its XOR checksum as it was:
-// the catalog's CRC-64 of the file finds them, and names the file.
-TEST(VerificationOfTheCatalog, DamageTheBlockChecksumCannotSeeFailsTheReadBack) {
+// A backup of one random file whose cabinet gets, as it is written, sixteen bytes inverted at a
+// step of four inside a stored block: damage that leaves the block's XOR checksum as it was.
+struct InvisiblyDamagedBackup {
     Scratch work;
-    WriteFile(work / "src/random.bin", RandomBytes(200000, 9));
     const std::string archive = work / "backup.cab";
-    std::vector<std::uint32_t> at;
-    for (std::uint32_t i = 0; i < 16; ++i)
-        at.push_back(100000 + 4 * i);
     TMakeCab cab;
-    ErrorRecorder errors(cab);
-    auto handler = std::make_unique<CorruptingWrites>(archive, at, 0xFF);
-    CorruptingWrites& corrupting = *handler;
-    cab.FileHandler = std::move(handler);
-    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
-    EXPECT_EQ(cab.Compress(), 0) << errors.Describe();
-    ASSERT_EQ(corrupting.flipped, 16);
-    ASSERT_EQ(errors.Count(kErrVerifyFailed), 1) << errors.Describe();
-    EXPECT_NE(errors.Errors()[0].ExtendedMsg.find("src/random.bin: obsah se liší od kontrolního "
-                                                  "součtu CRC-64 v katalogu zálohy"),
+    ErrorRecorder errors{cab};
+    CorruptingWrites* corrupting = nullptr;
+
+    InvisiblyDamagedBackup() {
+        WriteFile(work / "src/random.bin", RandomBytes(200000, 9));
+        std::vector<std::uint32_t> at;
+        for (std::uint32_t i = 0; i < 16; ++i)
+            at.push_back(100000 + 4 * i);
+        auto handler = std::make_unique<CorruptingWrites>(archive, at, 0xFF);
+        corrupting = handler.get();
+        cab.FileHandler = std::move(handler);
+        ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
+    }
+};
+
+// The catalog's CRC-64 of the file finds the damage, and names the file.
+TEST(VerificationOfTheCatalog, DamageTheBlockChecksumCannotSeeFailsTheReadBack) {
+    InvisiblyDamagedBackup backup;
+    EXPECT_EQ(backup.cab.Compress(), 0) << backup.errors.Describe();
+    ASSERT_EQ(backup.corrupting->flipped, 16);
+    ASSERT_EQ(backup.errors.Count(kErrVerifyFailed), 1) << backup.errors.Describe();
+    EXPECT_NE(backup.errors.Errors()[0].ExtendedMsg.find(
+                  "src/random.bin: obsah se liší od kontrolního součtu CRC-64 v katalogu zálohy"),
               std::string::npos)
-        << errors.Describe();
+        << backup.errors.Describe();
     // Every cabinet tool takes it for a sound archive; ours does not.
-    EXPECT_TRUE(testsupport::CabextractAccepts(archive));
+    EXPECT_TRUE(testsupport::CabextractAccepts(backup.archive));
     std::string output;
     EXPECT_EQ(Shell(Quote(std::string(OSTRIVANE_BUILD_DIR) + "/ostrivane-cab") + " --test " +
-                        Quote(archive),
+                        Quote(backup.archive),
                     &output),
               1);
     EXPECT_NE(output.find("src/random.bin: obsah se liší"), std::string::npos) << output;
@@ -200,30 +209,20 @@ TEST(VerificationOfTheCatalog, DamageTheBlockChecksumCannotSeeFailsTheReadBack) 
 // The folder is proved from the library's data file before the cabinet is written; damage on the
 // way into the cabinet after that proof is still found by the read-back from the disk.
 TEST(VerificationOfTheCatalog, DamageAfterTheFolderWasProvedFailsTheReadBack) {
-    Scratch work;
-    WriteFile(work / "src/random.bin", RandomBytes(200000, 9));
-    const std::string archive = work / "backup.cab";
-    std::vector<std::uint32_t> at;
-    for (std::uint32_t i = 0; i < 16; ++i)
-        at.push_back(100000 + 4 * i);
-    TMakeCab cab;
-    ErrorRecorder errors(cab);
-    auto handler = std::make_unique<CorruptingWrites>(archive, at, 0xFF);
-    CorruptingWrites& corrupting = *handler;
+    InvisiblyDamagedBackup backup;
+    TMakeCab& cab = backup.cab;
     std::size_t provedBeforeWriting = 0;
-    corrupting.beforeWriting = [&cab, &provedBeforeWriting] {
+    backup.corrupting->beforeWriting = [&cab, &provedBeforeWriting] {
         for (int wait = 0; wait < 2000 && cab.FoldersProved() == 0; ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         provedBeforeWriting = cab.FoldersProved();
     };
-    cab.FileHandler = std::move(handler);
-    ConfigureForBackup(cab, archive, {work / "src/*.*"}, false, "");
-    EXPECT_EQ(cab.Compress(), 0) << errors.Describe();
+    EXPECT_EQ(cab.Compress(), 0) << backup.errors.Describe();
     ASSERT_EQ(provedBeforeWriting, 1u);
-    ASSERT_EQ(corrupting.flipped, 16);
-    ASSERT_EQ(errors.Count(kErrVerifyFailed), 1) << errors.Describe();
-    EXPECT_NE(errors.Errors()[0].ExtendedMsg.find("src/random.bin: obsah se liší"),
+    ASSERT_EQ(backup.corrupting->flipped, 16);
+    ASSERT_EQ(backup.errors.Count(kErrVerifyFailed), 1) << backup.errors.Describe();
+    EXPECT_NE(backup.errors.Errors()[0].ExtendedMsg.find("src/random.bin: obsah se liší"),
               std::string::npos)
-        << errors.Describe();
+        << backup.errors.Describe();
     EXPECT_FALSE(cab.BackupComplete());
 }
