@@ -51,10 +51,7 @@ public:
 
     // The folders proved while they were packed: the part is the build's cabinet of its index.
     const FolderProof* Proved(const std::string& part, std::uint16_t folder) const override {
-        const auto at = std::find(parts_.begin(), parts_.end(), part);
-        if (at == parts_.end())
-            return nullptr;
-        const auto found = proofs_.find({static_cast<std::size_t>(at - parts_.begin()), folder});
+        const auto found = proofs_.find({PartIndex(part), folder});
         return found == proofs_.end() ? nullptr : &found->second;
     }
 
@@ -150,7 +147,8 @@ private:
         return named;
     }
 
-    std::size_t PartIndex(const std::string& part) {
+    // The build's index of cabinet `part`; parts_.size() for a cabinet not of the build.
+    std::size_t PartIndex(const std::string& part) const {
         if (current_ < parts_.size() && parts_[current_] == part)
             return current_;
         const auto found = std::find(parts_.begin(), parts_.end(), part);
