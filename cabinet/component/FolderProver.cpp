@@ -3,6 +3,7 @@
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -73,7 +74,42 @@ void FolderProver::Hurry(unsigned threads) {
         return;
     const ostrivane::fs::TerminationDeferred onTheCallersThreadOnly;
     for (std::size_t i = 0; i < std::min<std::size_t>(threads, jobs_.size()); ++i)
-        helpers_.emplace_back([this] { Work(false); });
+        helpers_.emplace_back([this] { Work(true); });
+}
+
+void FolderProver::ProveFromCabinet(UniqueFd written, std::size_t cabinet,
+                                    const std::vector<std::uint64_t>& starts) {
+    auto fd = std::make_shared<const UniqueFd>(std::move(written));
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The folders under way stop between two blocks and start again from the cabinet with those
+    // waiting. The data file is let go here, on the caller's thread, before the library deletes
+    // it: were a worker of the lowest priority the last to close it, the file system's work of
+    // dropping a deleted file would wait for that worker, and a sync with it.
+    data_.reset();
+    const std::uint64_t generation = ++generation_;
+    {
+        std::deque<Job> moved;
+        const auto move = [&](Folder folder) {
+            const auto [part, index] = folder.Place;
+            if (!fd->Valid() || part != cabinet || index >= starts.size())
+                return;
+            folder.Start = starts[index];
+            moved.push_back({std::move(folder), fd, generation});
+        };
+        for (const auto& [serial, taken] : underWay_)
+            move(taken.Place);
+        for (Job& job : jobs_)
+            move(std::move(job.Place));
+        jobs_ = std::move(moved);
+    }
+    ready_.notify_all();
+    // A worker notices between two blocks; a machine too busy to let it get there within the
+    // bound only costs the drop's time.
+    released_.wait_for(lock, std::chrono::milliseconds(200), [this, generation] {
+        return std::none_of(underWay_.begin(), underWay_.end(), [generation](const auto& taken) {
+            return taken.second.Generation < generation;
+        });
+    });
 }
 
 void FolderProver::DataOverwritten() {
@@ -110,6 +146,7 @@ void FolderProver::Work(bool lowest) {
         LowestPriority();
     for (;;) {
         Job job;
+        std::uint64_t serial = 0;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             ready_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
@@ -117,6 +154,7 @@ void FolderProver::Work(bool lowest) {
                 return;
             job = std::move(jobs_.front());
             jobs_.pop_front();
+            underWay_.emplace(serial = ++serials_, Job{job.Place, nullptr, job.Generation});
         }
         const Folder& folder = job.Place;
         std::optional<FolderProof> proof;
@@ -127,7 +165,10 @@ void FolderProver::Work(bool lowest) {
         } catch (const std::exception&) {
             // Out of memory: the folder stays unproved, for the read-back to decode.
         }
+        job.Data.reset();
         const std::lock_guard<std::mutex> lock(mutex_);
+        underWay_.erase(serial);
+        released_.notify_all();
         // Counted only when every read came before the records could be written over.
         if (proof && !stop_ && generation_.load() == job.Generation)
             proofs_.emplace(folder.Place, std::move(*proof));

@@ -2,7 +2,9 @@
 // read back from the library's data file by a worker of the lowest priority, which takes only
 // the time the packing leaves idle (cabinet/read/FolderProof). The read-back after the flush
 // then checks for each proved folder that the cabinet on the disk holds the very bytes proved,
-// and decodes only the folders left unproved.
+// and decodes only the folders left unproved. Once the cabinet is written, the folders still
+// waiting are proved from the cabinet itself (ProveFromCabinet) while the data file is deleted
+// and the cabinet synced.
 //
 // The library writes no byte of a closed folder's records until its cabinet is written; after
 // that it may write the next cabinet's records over them. DataOverwritten says so: every proof
@@ -55,14 +57,19 @@ public:
     void Prove(Folder folder);
     // The data file's records may be written over from now on.
     void DataOverwritten();
-    // The packing is over: workers of the caller's priority, one per core as the read-back
-    // has, join the first one for the folders still waiting, while the cabinet is written and
-    // synced.
+    // The packing is over: more workers of the lowest priority, one per core as the read-back
+    // has, join the first one for the folders still waiting, in the time the writing and the
+    // sync of the cabinet leave idle.
     void Hurry(unsigned threads);
+    // The data file is about to be deleted and the build's cabinet `cabinet` is written, open
+    // as `written`, the records of its folder k at `starts[k]`: its folders still waiting are
+    // proved from there; the data file is let go, any other folder waiting stays unproved.
+    void ProveFromCabinet(UniqueFd written, std::size_t cabinet,
+                          const std::vector<std::uint64_t>& starts);
     // The folders proved so far.
     std::size_t Count();
-    // Ends the proving (the folder under way and those waiting stay unproved) and gives the
-    // proofs made.
+    // Ends the proving (the folder under way and those waiting stay unproved), lets go of the
+    // data file and gives the proofs made.
     Proofs Stop();
 
 private:
@@ -78,7 +85,10 @@ private:
     std::shared_ptr<const UniqueFd> data_;
     std::mutex mutex_;
     std::condition_variable ready_;
+    std::condition_variable released_; // a folder under way is done
     std::deque<Job> jobs_;
+    std::map<std::uint64_t, Job> underWay_; // by a serial number of the take, without the file
+    std::uint64_t serials_ = 0;
     Proofs proofs_;
     bool stop_ = false;
     std::atomic<bool> stopping_{false};

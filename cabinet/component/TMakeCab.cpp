@@ -361,6 +361,7 @@ void TMakeCab::ExecuteCompress(TCompHeaderObj& entries) {
             // Parts of an earlier, larger set of the same name would pass for parts of this one.
             ostrivane::RemoveArchiveParts(ArchiveFile(), static_cast<int>(parts_.size()) + 1);
         }
+        ProveRestFromCabinet(flushed);
         DestroyCabContext();
         sourceFolders_.Close();
         // The cabinets are complete (or, failed, deleted): written under the archive's own names

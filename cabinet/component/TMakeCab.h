@@ -318,6 +318,8 @@ private:
     void NoteCabinetWritten();
     // Every file is packed and the last cabinet about to be written.
     void PackingDone();
+    // The cabinets are written (`flushed`) and the library is about to delete its data file.
+    void ProveRestFromCabinet(bool flushed);
     FolderProver prover_;
     std::vector<std::string> libraryTemps_; // made since the context was asked for
     std::size_t cabinetsWritten_ = 0;

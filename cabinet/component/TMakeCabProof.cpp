@@ -2,7 +2,11 @@
 // file of the library's is its data file, where each closed folder's records lie in it and
 // which files it holds, and when the records may be written over.
 #include "cabinet/component/TMakeCab.h"
+#include "cabinet/format/CabinetLayout.h"
 #include "cabinet/read/ParallelFolders.h"
+
+#include <fcntl.h>
+#include <utility>
 
 void TMakeCab::BeginProofs() {
     prover_.Begin();
@@ -56,4 +60,23 @@ void TMakeCab::PackingDone() {
     // The folders still waiting are proved beside the writing and the sync of the cabinet,
     // which mostly wait for the disk, rather than left to the read-back after them.
     prover_.Hurry(ParallelFolders::Threads());
+}
+
+void TMakeCab::ProveRestFromCabinet(bool flushed) {
+    // The folders of the last cabinet still waiting are proved from the cabinet itself, which
+    // holds their records as the data file did, while the data file is deleted and the cabinet
+    // synced; nothing holds the deleted file open, so its pages are dropped rather than written
+    // to the disk beside the cabinet's.
+    UniqueFd cabinet;
+    std::vector<std::uint64_t> starts;
+    if (flushed && VerifyArchive && !parts_.empty()) {
+        cabinet = UniqueFd(::open(parts_.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const CabinetDirectory dir =
+            cabinet.Valid() ? ReadCabinetDirectory(cabinet.Get()) : CabinetDirectory{};
+        if (dir.Problem.empty()) {
+            for (const CabinetFolderRecord& folder : dir.Folders)
+                starts.push_back(folder.DataOffset);
+        }
+    }
+    prover_.ProveFromCabinet(std::move(cabinet), parts_.size() - 1, starts);
 }

@@ -309,6 +309,9 @@ void FciContext::closeFolder(const StatusSink& status) {
     if (folder_.files() > 0) {
         cabinet_.folders.push_back(FolderRecord{folder_.start(), data_.size() - folder_.start(),
                                                 folder_.blocks(), folder_.type()});
+        // A closed folder's records are in the data file, for a caller that reads them back
+        // while the packing goes on.
+        data_.flush();
     } else {
         data_.truncate(folder_.start());
     }

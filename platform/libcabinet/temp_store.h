@@ -34,10 +34,11 @@ public:
                 FCIERROR targetFailure,
                 const std::function<void(std::uint64_t copied)>& copied = {});
 
+    // Writes the buffered bytes to the file: everything appended so far can be read from it.
+    void flush();
+
 private:
     void seekTo(std::uint64_t position);
-    // Writes the buffered bytes to the file.
-    void flush();
 
     const CallbackIo& io_;
     std::string path_;

@@ -226,3 +226,30 @@ TEST(VerificationOfTheCatalog, DamageAfterTheFolderWasProvedFailsTheReadBack) {
         << backup.errors.Describe();
     EXPECT_FALSE(cab.BackupComplete());
 }
+
+// A folder is proved from the library's data file as soon as it is closed, while the packing
+// goes on: its records are all in the file by then, however few they are.
+TEST(VerificationOfTheCatalog, EveryFolderIsProvedAsSoonAsItIsClosed) {
+    Scratch work;
+    constexpr int kFiles = 4;
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(work / ("src/f" + std::to_string(i) + ".txt"), CompressibleText(60000, i + 1));
+    TMakeCab cab;
+    ErrorRecorder errors(cab);
+    ConfigureForBackup(cab, work / "backup.cab", {work / "src/*.*"}, false, "");
+    cab.FolderFiles = 1;
+    std::vector<std::size_t> provedWhenAdded;
+    cab.OnRead = [&cab, &provedWhenAdded](TComponent*, int, int) {
+        // The file just added closed the folder of each file before it.
+        const std::size_t closed = provedWhenAdded.size();
+        for (int wait = 0; wait < 500 && cab.FoldersProved() < closed; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        provedWhenAdded.push_back(cab.FoldersProved());
+    };
+    EXPECT_EQ(cab.Compress(), kFiles) << errors.Describe();
+    ASSERT_GE(provedWhenAdded.size(), static_cast<std::size_t>(kFiles));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kFiles); ++i)
+        EXPECT_EQ(provedWhenAdded[i], i) << "after file " << i;
+    EXPECT_EQ(cab.VerifiedFiles, kFiles);
+    EXPECT_TRUE(cab.BackupComplete()) << errors.Describe();
+}
