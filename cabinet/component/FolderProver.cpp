@@ -159,8 +159,8 @@ void FolderProver::Work(bool lowest) {
         const Folder& folder = job.Place;
         std::optional<FolderProof> proof;
         try {
-            proof = ProveFolder(job.Data->Get(), folder.Start, folder.Length, folder.Compression,
-                                folder.DataReserve, folder.Files,
+            proof = ProveFolder(job.Data->Get(), folder.Start, folder.Length, folder.Blocks,
+                                folder.Compression, folder.DataReserve, folder.Files,
                                 [this, &job] { return Current(job.Generation); });
         } catch (const std::exception&) {
             // Out of memory: the folder stays unproved, for the read-back to decode.

@@ -38,6 +38,7 @@ public:
         Key Place;
         std::uint64_t Start = 0; // of its records in the data file
         std::uint64_t Length = 0;
+        std::uint16_t Blocks = 0;
         std::uint16_t Compression = 0;
         std::uint8_t DataReserve = 0;
         std::vector<FolderFileSpan> Files;

@@ -616,6 +616,8 @@ void TMakeCab::DestroyCabContext() {
 void TMakeCab::ForgetCabinet() {
     closedBytes_ = 0;
     reportedBytes_ = 0;
+    closedBlocks_ = 0;
+    reportedBlocks_ = 0;
     openFolderBytes_ = 0;
     openFolderFiles_ = 0;
     closedFolders_ = 0;
@@ -632,8 +634,10 @@ bool TMakeCab::FlushFolder() {
         CabinetEntryPoints().FCIFlushFolder(CabContext, FciGetNextCabinet, FciStatus) == 0)
         return false;
     // Every block of the folder has been reported.
-    ProveClosedFolder(closedFolders_, closedBytes_, reportedBytes_);
+    ProveClosedFolder(closedFolders_, closedBytes_, reportedBytes_,
+                      reportedBlocks_ - closedBlocks_);
     closedBytes_ = reportedBytes_;
+    closedBlocks_ = reportedBlocks_;
     ++closedFolders_;
     openFolderBytes_ = 0;
     openFolderFiles_ = 0;

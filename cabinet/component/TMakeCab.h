@@ -261,6 +261,8 @@ private:
     ostrivane::cabformat::CatalogWriter catalog_;
     std::uint64_t closedBytes_ = 0;
     std::uint64_t reportedBytes_ = 0;
+    std::uint64_t closedBlocks_ = 0;
+    std::uint64_t reportedBlocks_ = 0;
     std::uint64_t openFolderBytes_ = 0;
     std::uint32_t openFolderFiles_ = 0;
     std::uint32_t closedFolders_ = 0;
@@ -310,11 +312,12 @@ private:
 
     // --- Folders proved while the packing goes on (FolderProver) ---
     // A new build; the library's data file, the first temporary file it asks for; a closed
-    // folder, the `folder`th of the cabinet being filled, its records at [start, end) of the
-    // data file; a cabinet written (told by the library before it copies the records).
+    // folder, the `folder`th of the cabinet being filled, its `blocks` records at [start, end)
+    // of the data file; a cabinet written (told by the library before it copies the records).
     void BeginProofs();
     void UseDataFileOfContext();
-    void ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end);
+    void ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end,
+                           std::uint64_t blocks);
     void NoteCabinetWritten();
     // Every file is packed and the last cabinet about to be written.
     void PackingDone();

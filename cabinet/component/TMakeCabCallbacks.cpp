@@ -225,6 +225,7 @@ long TMakeCab::FciStatus(FCI_UINT typeStatus, FCI_ULONG cb1, FCI_ULONG, void* pv
         // A data block written: its payload and its record's head.
         self.reportedBytes_ +=
             cb1 + ostrivane::cabformat::kDataRecordBytes + self.ccab_.cbReserveCFData;
+        ++self.reportedBlocks_;
     } else if (typeStatus == statusCabinet) {
         // A cabinet is complete. When the library split the set on its own (a file grew beyond
         // what the component counted on), the cabinet went without a catalog: its entries go.

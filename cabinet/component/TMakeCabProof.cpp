@@ -23,7 +23,8 @@ void TMakeCab::UseDataFileOfContext() {
     prover_.UseDataFile(proving ? libraryTemps_.front() : std::string());
 }
 
-void TMakeCab::ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end) {
+void TMakeCab::ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std::uint64_t end,
+                                 std::uint64_t blocks) {
     // The files with data that went into the folder since the one before was closed, each at
     // the sum of the sizes before it. A folder the library closed on its own (a file that grew)
     // shifts this account: its proof then fails or does not match, and nothing is lost.
@@ -36,11 +37,13 @@ void TMakeCab::ProveClosedFolder(std::uint32_t folder, std::uint64_t start, std:
         offset += size;
     }
     openFolderSizes_.clear();
-    if (!VerifyArchive || end <= start || folder > UINT16_MAX || offset > UINT32_MAX)
+    if (!VerifyArchive || end <= start || folder > UINT16_MAX || offset > UINT32_MAX ||
+        blocks > ostrivane::cabformat::kMostBlocksPerFolder)
         return;
     closed.Place = {cabinetsWritten_, static_cast<std::uint16_t>(folder)};
     closed.Start = start;
     closed.Length = end - start;
+    closed.Blocks = static_cast<std::uint16_t>(blocks);
     closed.Compression = CompressMethod() == cmStore ? ostrivane::cabformat::kCompressionNone
                                                      : ostrivane::cabformat::kCompressionMszip;
     closed.DataReserve = static_cast<std::uint8_t>(ccab_.cbReserveCFData);
@@ -72,7 +75,7 @@ void TMakeCab::ProveRestFromCabinet(bool flushed) {
     if (flushed && VerifyArchive && !parts_.empty()) {
         cabinet = UniqueFd(::open(parts_.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         const CabinetDirectory dir =
-            cabinet.Valid() ? ReadCabinetDirectory(cabinet.Get()) : CabinetDirectory{};
+            cabinet.Valid() ? ReadCabinetDirectory(cabinet.Get(), false) : CabinetDirectory{};
         if (dir.Problem.empty()) {
             for (const CabinetFolderRecord& folder : dir.Folders)
                 starts.push_back(folder.DataOffset);

@@ -1,5 +1,6 @@
 #include "cabinet/format/CabinetBytes.h"
 
+#include "cabinet/format/FileCatalog.h"
 #include "platform/cabformat/CabChecksum.h"
 #include "platform/cabformat/CabinetFormat.h"
 
@@ -36,7 +37,10 @@ const std::uint8_t* BlockStream::Take(std::size_t count) {
             return nullptr;
     }
     at_ += count;
-    return buffer_.get() + at_ - count;
+    const std::uint8_t* taken = buffer_.get() + at_ - count;
+    if (summing_)
+        crc_ = ostrivane::cabformat::Crc64(crc_, taken, count);
+    return taken;
 }
 
 DataBlock TakeDataBlock(BlockStream& stream, std::size_t recordHead, std::size_t index,

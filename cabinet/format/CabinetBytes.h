@@ -25,6 +25,12 @@ public:
     // stay valid until the next call.
     const std::uint8_t* Take(std::size_t count);
 
+    // From now on every byte taken is summed (CRC-64, as the catalog takes it).
+    void SumTaken() { summing_ = true; }
+    std::uint64_t TakenCrc64() const { return crc_; }
+    // The offset of the next byte Take gives.
+    std::uint64_t Position() const { return next_ - (have_ - at_); }
+
 private:
     int fd_;
     std::uint64_t next_;
@@ -35,6 +41,8 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t at_ = 0;
     std::size_t have_ = 0;
+    bool summing_ = false;
+    std::uint64_t crc_ = 0;
 };
 
 enum class BlockCheck {

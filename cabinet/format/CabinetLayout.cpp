@@ -72,7 +72,7 @@ private:
 
 } // namespace
 
-CabinetDirectory ReadCabinetDirectory(int fd) {
+CabinetDirectory ReadCabinetDirectory(int fd, bool withFiles) {
     CabinetDirectory dir;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -131,6 +131,8 @@ CabinetDirectory ReadCabinetDirectory(int fd) {
         dir.Folders.clear();
         return dir;
     }
+    if (!withFiles)
+        return dir;
 
     const std::vector<std::uint8_t> fileBytes =
         BytesAt(fd, filesAt, dir.FileSize,

@@ -37,8 +37,8 @@ struct CabinetDirectory {
 };
 
 // Reads the directory of the cabinet open as `fd` (read with pread; the file position is left
-// alone).
-CabinetDirectory ReadCabinetDirectory(int fd);
+// alone); without `withFiles`, the header and the folder records only (Files stays empty).
+CabinetDirectory ReadCabinetDirectory(int fd, bool withFiles = true);
 
 // A stretch of a folder's uncompressed bytes that cannot be trusted, and why.
 struct DamagedStretch {

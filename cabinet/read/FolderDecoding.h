@@ -41,6 +41,13 @@ public:
     std::string Read(std::uint64_t count, const Sink& sink, const std::function<bool()>& keepGoing,
                      bool& stopped);
 
+    // From now on the stored bytes of every record read are summed (CRC-64).
+    void SumStoredBytes() { stream_.SumTaken(); }
+    std::uint64_t StoredCrc64() const { return stream_.TakenCrc64(); }
+    // The blocks decoded so far, and the offset in the file where the next record would begin.
+    std::uint16_t BlocksDecoded() const { return decoded_; }
+    std::uint64_t StoredPosition() const { return stream_.Position(); }
+
 private:
     // Decodes the next block into current_; the problem met, or "".
     std::string NextBlock();

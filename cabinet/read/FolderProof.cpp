@@ -47,43 +47,27 @@ const FolderProof::File* FolderProof::Find(FolderFileSpan span) const {
 }
 
 std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_t length,
-                                       std::uint16_t compression, std::uint8_t reserve,
+                                       std::uint16_t blocks, std::uint16_t compression,
+                                       std::uint8_t reserve,
                                        const std::vector<FolderFileSpan>& files,
                                        const std::function<bool()>& keepGoing) {
     const std::uint64_t end = start + length;
-    if (length == 0 || end > UINT32_MAX)
+    if (length == 0 || blocks == 0 || end > UINT32_MAX)
         return std::nullopt;
     FolderProof proof;
     proof.StoredBytes = length;
+    proof.Blocks = blocks;
     proof.Compression = compression;
     proof.DataReserve = reserve;
-    // The records, counted to the end and summed as they are stored.
-    const std::size_t head = cf::kDataRecordBytes + reserve;
-    BlockStream stream(fd, start, end);
-    std::uint64_t at = start;
-    std::uint32_t blocks = 0;
-    while (at < end) {
-        const std::uint8_t* record = stream.Take(head);
-        if (record == nullptr || ++blocks > cf::kMostBlocksPerFolder)
-            return std::nullopt;
-        const std::size_t packed = cf::LoadU16(record + 4);
-        proof.StoredCrc64 = cf::Crc64(proof.StoredCrc64, record, head);
-        const std::uint8_t* payload = stream.Take(packed);
-        if (payload == nullptr)
-            return std::nullopt;
-        proof.StoredCrc64 = cf::Crc64(proof.StoredCrc64, payload, packed);
-        at += head + packed;
-    }
-    if (at != end)
-        return std::nullopt;
-    proof.Blocks = static_cast<std::uint16_t>(blocks);
 
-    // The same records decoded as a reader decodes a cabinet's folder.
+    // The records decoded as a reader decodes a cabinet's folder, in one pass that also sums
+    // their stored bytes.
     CabinetDirectory dir;
     dir.FileSize = end;
     dir.DataReserve = reserve;
-    dir.Folders.push_back({static_cast<std::uint32_t>(start), proof.Blocks, compression});
+    dir.Folders.push_back({static_cast<std::uint32_t>(start), blocks, compression});
     FolderDecoding decoding(fd, dir, 0, end);
+    decoding.SumStoredBytes();
     bool halted = false;
     for (const FolderFileSpan& span : files) {
         if (span.Offset < decoding.Position())
@@ -102,6 +86,10 @@ std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_
             return std::nullopt;
         proof.Files.push_back({span, crc});
     }
+    // The last file ends in the last record, and the last record at the end.
+    if (decoding.BlocksDecoded() != blocks || decoding.StoredPosition() != end)
+        return std::nullopt;
+    proof.StoredCrc64 = decoding.StoredCrc64();
     return proof;
 }
 

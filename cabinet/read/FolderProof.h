@@ -34,12 +34,14 @@ struct FolderProof {
     const File* Find(FolderFileSpan span) const;
 };
 
-// Proves the folder whose data records fill [start, start + length) of `fd` exactly, with
-// record heads carrying `reserve` bytes, for the files `files` (in the order of their offsets).
-// Nothing when a record is damaged, the records do not end at the end, a file cannot be read
-// whole, or `keepGoing` (asked between blocks) says stop. The bytes must not change meanwhile.
+// Proves the folder whose `blocks` data records fill [start, start + length) of `fd` exactly,
+// with record heads carrying `reserve` bytes, for the files `files` (in the order of their
+// offsets, the last one ending in the last record). Nothing when a record is damaged, the
+// records are not exactly those, a file cannot be read whole, or `keepGoing` (asked between
+// blocks) says stop. The bytes must not change meanwhile.
 std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_t length,
-                                       std::uint16_t compression, std::uint8_t reserve,
+                                       std::uint16_t blocks, std::uint16_t compression,
+                                       std::uint8_t reserve,
                                        const std::vector<FolderFileSpan>& files,
                                        const std::function<bool()>& keepGoing);
 
