@@ -6,32 +6,15 @@
 #include "platform/cabformat/CabinetFormat.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <memory>
 
 namespace cf = ostrivane::cabformat;
 
 namespace {
 
-// Stored bytes are summed in reads of this size.
+// The stored bytes are read front to back in reads of this size, so that the kernel's
+// read-ahead keeps the storage busy.
 constexpr std::size_t kSumChunk = 1u << 20;
-
-// The CRC-64 of [start, start + length) of `fd`; nothing when the bytes are not all there.
-std::optional<std::uint64_t> StoredCrc(int fd, std::uint64_t start, std::uint64_t length) {
-    ::posix_fadvise(fd, static_cast<off_t>(start), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
-    const auto chunk = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kSumChunk, std::max<std::uint64_t>(length, 1)));
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[chunk]);
-    std::uint64_t crc = 0;
-    for (std::uint64_t done = 0; done < length;) {
-        const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, length - done));
-        if (ReadAt(fd, start + done, buffer.get(), step) != step)
-            return std::nullopt;
-        crc = cf::Crc64(crc, buffer.get(), step);
-        done += step;
-    }
-    return crc;
-}
 
 } // namespace
 
@@ -93,13 +76,54 @@ std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_
     return proof;
 }
 
-bool HoldsProvedBytes(int fd, const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
-                      const FolderProof& proof) {
+void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
+                     const std::function<void(std::size_t, std::optional<std::uint64_t>)>& summed,
+                     const std::function<bool()>& keepGoing) {
+    if (ranges.empty())
+        return;
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kSumChunk]);
+    std::size_t next = 0; // the first range not summed yet
+    std::uint64_t crc = 0;
+    std::uint64_t at = ranges.front().Begin;
+    const std::uint64_t last = ranges.back().End;
+    while (next < ranges.size() && at < last) {
+        if (keepGoing && !keepGoing())
+            return;
+        at = std::max(at, ranges[next].Begin);
+        const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(kSumChunk, last - at));
+        const std::size_t got = ReadAt(fd, at, buffer.get(), step);
+        // Each range that begins or goes on in what was read takes its part of it.
+        for (std::size_t used = 0; used < got && next < ranges.size();) {
+            const StoredRange& range = ranges[next];
+            const std::uint64_t here = at + used;
+            if (here < range.Begin) {
+                used += static_cast<std::size_t>(
+                    std::min<std::uint64_t>(range.Begin - here, got - used));
+                continue;
+            }
+            const auto part =
+                static_cast<std::size_t>(std::min<std::uint64_t>(range.End - here, got - used));
+            crc = cf::Crc64(crc, buffer.get() + used, part);
+            used += part;
+            if (here + part == range.End) {
+                summed(next++, crc);
+                crc = 0;
+            }
+        }
+        if (got < step)
+            break;
+        at += got;
+    }
+    // What the file did not hold (cut short, or an error) is not there.
+    for (; next < ranges.size(); ++next)
+        summed(next, std::nullopt);
+}
+
+bool HoldsProvedBytes(const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
+                      std::optional<std::uint64_t> storedCrc, const FolderProof& proof) {
     const CabinetFolderRecord& record = dir.Folders.at(folder);
-    if (record.DataBlocks != proof.Blocks || record.Compression != proof.Compression ||
-        dir.DataReserve != proof.DataReserve || end < record.DataOffset ||
-        end - record.DataOffset != proof.StoredBytes)
-        return false;
-    const std::optional<std::uint64_t> crc = StoredCrc(fd, record.DataOffset, proof.StoredBytes);
-    return crc && *crc == proof.StoredCrc64;
+    return record.DataBlocks == proof.Blocks && record.Compression == proof.Compression &&
+           dir.DataReserve == proof.DataReserve && end >= record.DataOffset &&
+           end - record.DataOffset == proof.StoredBytes && storedCrc &&
+           *storedCrc == proof.StoredCrc64;
 }

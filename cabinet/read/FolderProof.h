@@ -45,8 +45,22 @@ std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_
                                        const std::vector<FolderFileSpan>& files,
                                        const std::function<bool()>& keepGoing);
 
-// Whether folder `folder` of the cabinet open as `fd` (directory `dir`), its data ending at
-// `end`, holds exactly the stored bytes `proof` proved: its record agrees, and its bytes read
-// from the file have the proof's length and CRC-64.
-bool HoldsProvedBytes(int fd, const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
-                      const FolderProof& proof);
+// A stretch [Begin, End) of a cabinet's bytes.
+struct StoredRange {
+    std::uint64_t Begin = 0;
+    std::uint64_t End = 0;
+};
+
+// Reads the file open as `fd` once, front to back, from the first of `ranges` (sorted, none
+// overlapping) to the end of the last, and tells `summed` each range's CRC-64 (by its index) as
+// soon as its last byte is read; nothing for a range the file does not hold whole. `keepGoing`
+// is asked between reads; false ends it with nothing more told.
+void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
+                     const std::function<void(std::size_t, std::optional<std::uint64_t>)>& summed,
+                     const std::function<bool()>& keepGoing);
+
+// Whether folder `folder` of a cabinet (directory `dir`), its data ending at `end` and its
+// stored bytes summing to `storedCrc` (nothing: not all there), holds exactly the stored bytes
+// `proof` proved: its record agrees, and its bytes have the proof's length and CRC-64.
+bool HoldsProvedBytes(const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
+                      std::optional<std::uint64_t> storedCrc, const FolderProof& proof);
