@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t count) {
@@ -20,6 +21,12 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+void ReadSoon(int fd, std::uint64_t from, std::uint64_t to) {
+    if (to > from)
+        ::posix_fadvise(fd, static_cast<off_t>(from), static_cast<off_t>(to - from),
+                        POSIX_FADV_WILLNEED);
 }
 
 const std::uint8_t* BlockStream::Take(std::size_t count) {

@@ -11,6 +11,12 @@
 // Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
 std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t count);
 
+// How far ahead of a front-to-back reading the storage is asked for the bytes: a cabinet just
+// written is read back no faster than the storage is kept busy.
+inline constexpr std::uint64_t kReadAheadBytes = 128u << 20;
+// Asks the storage for [from, to) of `fd` now, for reads that follow (a hint; nothing fails).
+void ReadSoon(int fd, std::uint64_t from, std::uint64_t to);
+
 // Sequential reading from `start` up to `limit` through a buffer of at most 1 MiB (less for a
 // short stretch).
 class BlockStream {

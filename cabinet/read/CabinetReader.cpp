@@ -1,5 +1,6 @@
 #include "cabinet/read/CabinetReader.h"
 
+#include "cabinet/format/CabinetBytes.h"
 #include "cabinet/format/ReadReasons.h"
 #include "cabinet/read/FolderDecoding.h"
 #include "cabinet/read/ParallelFolders.h"
@@ -460,6 +461,10 @@ bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visit
             visitor.PartProblem(part, problem);
             continue;
         }
+        // Our own reading goes through the whole cabinet: the storage is asked for it at once,
+        // its directory first.
+        if (decoder == CabinetDecoder::Own)
+            ReadSoon(fd.Get(), 0, kReadAheadBytes);
         const CabinetDirectory dir = ReadCabinetDirectory(fd.Get());
         if (!dir.Problem.empty()) {
             visitor.PartProblem(part, dir.Problem);

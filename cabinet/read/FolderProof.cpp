@@ -12,8 +12,8 @@ namespace cf = ostrivane::cabformat;
 
 namespace {
 
-// The stored bytes are read front to back in reads of this size, so that the kernel's
-// read-ahead keeps the storage busy.
+// The stored bytes are read front to back in reads of this size, the storage asked for them
+// kReadAheadBytes ahead.
 constexpr std::size_t kSumChunk = 1u << 20;
 
 } // namespace
@@ -86,10 +86,16 @@ void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
     std::uint64_t crc = 0;
     std::uint64_t at = ranges.front().Begin;
     const std::uint64_t last = ranges.back().End;
+    std::uint64_t asked = at; // the bytes before it are asked for
     while (next < ranges.size() && at < last) {
         if (keepGoing && !keepGoing())
             return;
         at = std::max(at, ranges[next].Begin);
+        if (asked < last && asked < at + kReadAheadBytes / 2) {
+            const std::uint64_t to = std::min(last, at + kReadAheadBytes);
+            ReadSoon(fd, std::max(asked, at), to);
+            asked = to;
+        }
         const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(kSumChunk, last - at));
         const std::size_t got = ReadAt(fd, at, buffer.get(), step);
         // Each range that begins or goes on in what was read takes its part of it.
