@@ -280,8 +280,8 @@ private:
 class OwnPartReading {
 public:
     OwnPartReading(const std::string& part, int fd, CabinetVisitor& visitor,
-                   const std::function<bool()>& keepGoing)
-        : part_(part), fd_(fd), visitor_(visitor), keepGoing_(keepGoing) {}
+                   const std::function<bool()>& keepGoing, ProvedSums* proved)
+        : part_(part), fd_(fd), visitor_(visitor), keepGoing_(keepGoing), proved_(proved) {}
 
     static bool Decodes(const CabinetDirectory& dir) {
         return std::all_of(dir.Folders.begin(), dir.Folders.end(),
@@ -321,9 +321,6 @@ public:
                 visitor_.End(entry, Checked(entry, problem, 0, 0));
             }
         };
-        std::vector<const FolderProof*> proved(dir.Folders.size(), nullptr);
-        for (std::size_t f = 0; f < proved.size(); ++f)
-            proved[f] = visitor_.Proved(part_, static_cast<std::uint16_t>(f));
         bool wantsMore = false;
         const bool completed = ParallelFolders::Run(
             fd_, dir, decoded, visitor_.NeedsBytes(),
@@ -344,7 +341,7 @@ public:
                     result.Problem.empty() ? std::string() : reasons::NotRead(result.Problem);
                 visitor_.End(entry, Checked(entry, problem, result.Crc64, result.Delivered));
             },
-            keepGoing_, proved);
+            keepGoing_, proved_);
         if (!completed)
             return false;
         tellUpTo(dir.Files.size());
@@ -402,6 +399,7 @@ private:
     int fd_;
     CabinetVisitor& visitor_;
     const std::function<bool()>& keepGoing_;
+    ProvedSums* proved_;
     std::optional<FolderDecoding> decoding_;
     std::uint64_t crc_ = 0;
     std::uint64_t delivered_ = 0;
@@ -452,6 +450,26 @@ std::optional<cf::Catalog> ReadPartCatalog(const std::string& path, std::string&
     return ReadPartCatalog(fd.Get(), dir, problem);
 }
 
+namespace {
+
+// The folders of `part` proved before it was written, their stored bytes summed from now on;
+// nothing when none was proved.
+std::unique_ptr<ProvedSums> ProvedFolders(const std::string& part, int fd,
+                                          const CabinetVisitor& visitor) {
+    const CabinetDirectory folders = ReadCabinetDirectory(fd, false);
+    std::vector<const FolderProof*> proved(folders.Folders.size(), nullptr);
+    bool any = false;
+    for (std::size_t f = 0; folders.Problem.empty() && f < proved.size(); ++f) {
+        proved[f] = visitor.Proved(part, static_cast<std::uint16_t>(f));
+        any = any || proved[f] != nullptr;
+    }
+    if (!any)
+        return nullptr;
+    return std::make_unique<ProvedSums>(fd, folders, std::move(proved));
+}
+
+} // namespace
+
 bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visitor,
                     const std::function<bool()>& keepGoing, CabinetDecoder decoder) {
     for (const std::string& part : parts) {
@@ -462,9 +480,14 @@ bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visit
             continue;
         }
         // Our own reading goes through the whole cabinet: the storage is asked for it at once,
-        // its directory first.
-        if (decoder == CabinetDecoder::Own)
+        // its directory first, and the proved folders' bytes are summed while the rest of the
+        // directory is read and the other folders decoded.
+        std::unique_ptr<ProvedSums> proved;
+        if (decoder == CabinetDecoder::Own) {
             ReadSoon(fd.Get(), 0, kReadAheadBytes);
+            if (!visitor.NeedsBytes())
+                proved = ProvedFolders(part, fd.Get(), visitor);
+        }
         const CabinetDirectory dir = ReadCabinetDirectory(fd.Get());
         if (!dir.Problem.empty()) {
             visitor.PartProblem(part, dir.Problem);
@@ -472,7 +495,7 @@ bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visit
         }
         const PartCatalog prepared = PrepareCatalog(part, fd.Get(), dir, visitor);
         if (decoder == CabinetDecoder::Own && OwnPartReading::Decodes(dir)) {
-            OwnPartReading reading(part, fd.Get(), visitor, keepGoing);
+            OwnPartReading reading(part, fd.Get(), visitor, keepGoing, proved ? &*proved : nullptr);
             if (!reading.Run(dir, prepared))
                 return false;
             TellRecorded(part, prepared, visitor);

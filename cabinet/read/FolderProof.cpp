@@ -6,6 +6,7 @@
 #include "platform/cabformat/CabinetFormat.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 
 namespace cf = ostrivane::cabformat;
@@ -125,11 +126,92 @@ void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
         summed(next, std::nullopt);
 }
 
-bool HoldsProvedBytes(const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
-                      std::optional<std::uint64_t> storedCrc, const FolderProof& proof) {
-    const CabinetFolderRecord& record = dir.Folders.at(folder);
-    return record.DataBlocks == proof.Blocks && record.Compression == proof.Compression &&
-           dir.DataReserve == proof.DataReserve && end >= record.DataOffset &&
-           end - record.DataOffset == proof.StoredBytes && storedCrc &&
-           *storedCrc == proof.StoredCrc64;
+ProvedSums::ProvedSums(int fd, const CabinetDirectory& folders,
+                       std::vector<const FolderProof*> proved)
+    : proved_(std::move(proved)), ends_(folders.Folders.size()), sums_(folders.Folders.size()),
+      summed_(folders.Folders.size(), false) {
+    proved_.resize(folders.Folders.size(), nullptr);
+    // Each folder's data ends where the next folder's begins.
+    std::vector<std::uint64_t> starts;
+    for (const CabinetFolderRecord& folder : folders.Folders)
+        starts.push_back(folder.DataOffset);
+    std::sort(starts.begin(), starts.end());
+    for (std::size_t f = 0; f < folders.Folders.size(); ++f) {
+        const auto next =
+            std::upper_bound(starts.begin(), starts.end(), folders.Folders[f].DataOffset);
+        ends_[f] = next == starts.end() ? folders.FileSize : *next;
+        if (proved_[f] != nullptr)
+            order_.push_back(static_cast<std::uint16_t>(f));
+    }
+    std::sort(order_.begin(), order_.end(), [&folders](std::uint16_t a, std::uint16_t b) {
+        return folders.Folders[a].DataOffset < folders.Folders[b].DataOffset;
+    });
+    std::vector<StoredRange> ranges;
+    for (const std::uint16_t f : order_)
+        ranges.push_back({folders.Folders[f].DataOffset, ends_[f]});
+    if (!ranges.empty())
+        summer_ = std::thread(
+            [this, fd, ranges = std::move(ranges)]() mutable { Sum(fd, std::move(ranges)); });
+}
+
+ProvedSums::~ProvedSums() {
+    Stop();
+    if (summer_.joinable())
+        summer_.join();
+}
+
+void ProvedSums::Stop() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+    }
+    ready_.notify_all();
+}
+
+const FolderProof* ProvedSums::Proof(std::uint16_t folder) const {
+    return folder < proved_.size() ? proved_[folder] : nullptr;
+}
+
+void ProvedSums::Sum(int fd, std::vector<StoredRange> ranges) {
+    try {
+        SumStoredRanges(
+            fd, ranges,
+            [this](std::size_t index, std::optional<std::uint64_t> crc) {
+                {
+                    const std::lock_guard<std::mutex> lock(mutex_);
+                    sums_[order_[index]] = crc;
+                    summed_[order_[index]] = true;
+                }
+                ready_.notify_all();
+            },
+            [this] { return !stopped_.load(); });
+    } catch (const std::exception&) {
+        // Out of memory: the folders not summed are decoded.
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::uint16_t f : order_)
+            summed_[f] = true;
+    }
+    ready_.notify_all();
+}
+
+bool ProvedSums::Holds(std::uint16_t folder, const CabinetDirectory& dir) {
+    const FolderProof* proof = Proof(folder);
+    if (proof == nullptr || folder >= dir.Folders.size())
+        return false;
+    std::optional<std::uint64_t> storedCrc;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [&] { return stopped_.load() || summed_[folder]; });
+        if (!summed_[folder])
+            return false;
+        storedCrc = sums_[folder];
+    }
+    const CabinetFolderRecord& record = dir.Folders[folder];
+    const std::uint64_t end = ends_[folder];
+    return record.DataBlocks == proof->Blocks && record.Compression == proof->Compression &&
+           dir.DataReserve == proof->DataReserve && end >= record.DataOffset &&
+           end - record.DataOffset == proof->StoredBytes && storedCrc &&
+           *storedCrc == proof->StoredCrc64;
 }

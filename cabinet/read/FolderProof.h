@@ -7,9 +7,13 @@
 
 #include "cabinet/format/CabinetLayout.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 // A file's bytes in its folder's uncompressed data.
@@ -59,8 +63,36 @@ void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
                      const std::function<void(std::size_t, std::optional<std::uint64_t>)>& summed,
                      const std::function<bool()>& keepGoing);
 
-// Whether folder `folder` of a cabinet (directory `dir`), its data ending at `end` and its
-// stored bytes summing to `storedCrc` (nothing: not all there), holds exactly the stored bytes
-// `proof` proved: its record agrees, and its bytes have the proof's length and CRC-64.
-bool HoldsProvedBytes(const CabinetDirectory& dir, std::uint16_t folder, std::uint64_t end,
-                      std::optional<std::uint64_t> storedCrc, const FolderProof& proof);
+// The proved folders of a cabinet, their stored bytes summed front to back (SumStoredRanges)
+// on a thread of its own from the moment it is made, while the caller reads the directory and
+// decodes the rest.
+class ProvedSums {
+public:
+    // `folders`: the cabinet's directory, its folder records at least; `proved`: by folder,
+    // nullptr for a folder without a proof.
+    ProvedSums(int fd, const CabinetDirectory& folders, std::vector<const FolderProof*> proved);
+    ProvedSums(const ProvedSums&) = delete;
+    ProvedSums& operator=(const ProvedSums&) = delete;
+    ~ProvedSums();
+
+    const FolderProof* Proof(std::uint16_t folder) const;
+    // Whether folder `folder` (of `dir`, the same cabinet's directory) holds exactly the stored
+    // bytes its proof proved: its record agrees, and its bytes read from the file have the
+    // proof's length and CRC-64. Waits for its sum; false once stopped.
+    bool Holds(std::uint16_t folder, const CabinetDirectory& dir);
+    // Ends the summing; a Holds waiting returns false.
+    void Stop();
+
+private:
+    void Sum(int fd, std::vector<StoredRange> ranges);
+
+    std::vector<const FolderProof*> proved_;
+    std::vector<std::uint16_t> order_; // the proved folders, by their place in the file
+    std::vector<std::uint64_t> ends_;  // by folder: where its data ends
+    std::vector<std::optional<std::uint64_t>> sums_;
+    std::vector<bool> summed_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::atomic<bool> stopped_{false};
+    std::thread summer_;
+};

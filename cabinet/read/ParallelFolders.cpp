@@ -39,7 +39,7 @@ struct Task {
 class Pool {
 public:
     Pool(int fd, const CabinetDirectory& dir, std::vector<Task>& tasks, bool withBytes,
-         const std::vector<const FolderProof*>& proved)
+         ProvedSums* proved)
         : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes), proved_(proved),
           ends_(dir.Folders.size()) {
         // Each folder's data ends where the next folder's begins: nothing past it is read.
@@ -52,24 +52,9 @@ public:
                 std::upper_bound(starts.begin(), starts.end(), dir.Folders[f].DataOffset);
             ends_[f] = next == starts.end() ? dir.FileSize : *next;
         }
-        // The proved folders' stored bytes, in the order they lie in the file.
-        for (std::size_t f = 0; !withBytes_ && f < proved_.size() && f < dir.Folders.size(); ++f) {
-            if (proved_[f] != nullptr)
-                summedFolders_.push_back(static_cast<std::uint16_t>(f));
-        }
-        std::sort(summedFolders_.begin(), summedFolders_.end(),
-                  [&dir](std::uint16_t a, std::uint16_t b) {
-                      return dir.Folders[a].DataOffset < dir.Folders[b].DataOffset;
-                  });
-        sums_.resize(dir.Folders.size());
-        summed_.resize(dir.Folders.size(), false);
     }
 
     void Start(unsigned threads) {
-        // One thread reads the proved folders' bytes front to back, as the storage reads best,
-        // while the others decode the rest.
-        if (!summedFolders_.empty())
-            summer_ = std::thread([this] { SumProved(); });
         window_ = std::max<std::size_t>(1, threads * kAheadPerThread);
         for (unsigned i = 0; i < threads; ++i)
             threads_.emplace_back([this] { Work(); });
@@ -85,12 +70,11 @@ public:
         }
         workReady_.notify_all();
         itemReady_.notify_all();
-        sumReady_.notify_all();
+        if (proved_ != nullptr)
+            proved_->Stop();
         for (std::thread& thread : threads_)
             thread.join();
         threads_.clear();
-        if (summer_.joinable())
-            summer_.join();
     }
 
     // The next item of task `t` for the caller; false when `keepGoing` said stop meanwhile.
@@ -161,37 +145,10 @@ private:
 
     bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
 
-    void SumProved() {
-        std::vector<StoredRange> ranges;
-        for (const std::uint16_t f : summedFolders_)
-            ranges.push_back({dir_.Folders[f].DataOffset, ends_[f]});
-        try {
-            SumStoredRanges(
-                fd_, ranges,
-                [this](std::size_t index, std::optional<std::uint64_t> crc) {
-                    {
-                        const std::lock_guard<std::mutex> lock(mutex_);
-                        sums_[summedFolders_[index]] = crc;
-                        summed_[summedFolders_[index]] = true;
-                    }
-                    sumReady_.notify_all();
-                },
-                [this] { return !Stopped(); });
-        } catch (const std::exception&) {
-            // Out of memory: the folders not summed are decoded.
-        }
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            for (const std::uint16_t f : summedFolders_)
-                summed_[f] = true;
-        }
-        sumReady_.notify_all();
-    }
-
     // The files of `task` told from the folder's proof, when its stored bytes are those proved.
     bool TakeProved(Task& task) {
         const FolderProof* proof =
-            withBytes_ || task.Folder >= proved_.size() ? nullptr : proved_[task.Folder];
+            withBytes_ || proved_ == nullptr ? nullptr : proved_->Proof(task.Folder);
         if (proof == nullptr)
             return false;
         std::vector<const FolderProof::File*> found;
@@ -201,14 +158,8 @@ private:
             if (found.back() == nullptr)
                 return false;
         }
-        std::optional<std::uint64_t> storedCrc;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            sumReady_.wait(lock, [&] { return stop_ || summed_[task.Folder]; });
-            storedCrc = sums_[task.Folder];
-        }
         // Anything else is decoded as any folder, which tells the failure.
-        if (!HoldsProvedBytes(dir_, task.Folder, ends_[task.Folder], storedCrc, *proof))
+        if (!proved_->Holds(task.Folder, dir_))
             return false;
         for (const FolderProof::File* file : found) {
             Item end;
@@ -288,18 +239,13 @@ private:
     const CabinetDirectory& dir_;
     std::vector<Task>& tasks_;
     bool withBytes_;
-    const std::vector<const FolderProof*>& proved_;
+    ProvedSums* proved_;
     std::vector<std::uint64_t> ends_;
     std::mutex mutex_;
     std::condition_variable workReady_;
     std::condition_variable itemReady_;
     std::condition_variable roomMade_;
     std::vector<std::thread> threads_;
-    std::vector<std::uint16_t> summedFolders_;       // proved, by their place in the file
-    std::vector<std::optional<std::uint64_t>> sums_; // by folder
-    std::vector<bool> summed_;                       // by folder
-    std::condition_variable sumReady_;
-    std::thread summer_;
     std::size_t window_ = 1;
     std::size_t next_ = 0;
     std::size_t taken_ = 0;
@@ -342,8 +288,7 @@ bool ParallelFolders::Run(int fd, const CabinetDirectory& dir,
                           const std::function<bool(std::size_t)>& begin,
                           const std::function<void(const std::uint8_t*, std::size_t)>& data,
                           const std::function<void(std::size_t, const DecodedFile&)>& end,
-                          const std::function<bool()>& keepGoing,
-                          const std::vector<const FolderProof*>& proved) {
+                          const std::function<bool()>& keepGoing, ProvedSums* proved) {
     std::vector<Task> tasks;
     for (const std::size_t index : files) {
         const std::uint16_t folder = dir.Files[index].Folder;

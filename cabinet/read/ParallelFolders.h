@@ -31,14 +31,13 @@ public:
     // each file in turn: `begin` (false: its bytes are not wanted), `data` with its bytes when
     // `withBytes` and it was wanted, then `end`. `keepGoing` is asked while the caller waits;
     // false stops every thread and the result is false. Without `withBytes`, a folder with a
-    // proof (`proved`, by folder; nullptr or none: not proved) whose stored bytes are found
-    // unchanged gives its files' CRC-64 from the proof, undecoded.
+    // proof in `proved` whose stored bytes are found unchanged gives its files' CRC-64 from the
+    // proof, undecoded.
     static bool Run(int fd, const CabinetDirectory& dir, const std::vector<std::size_t>& files,
                     bool withBytes, const std::function<bool(std::size_t file)>& begin,
                     const std::function<void(const std::uint8_t*, std::size_t)>& data,
                     const std::function<void(std::size_t file, const DecodedFile&)>& end,
-                    const std::function<bool()>& keepGoing,
-                    const std::vector<const FolderProof*>& proved = {});
+                    const std::function<bool()>& keepGoing, ProvedSums* proved = nullptr);
 
     // The number of threads that decode (one per core, eight at most; OSTRIVANE_READ_THREADS
     // overrides it).
