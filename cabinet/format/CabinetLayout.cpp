@@ -156,6 +156,19 @@ CabinetDirectory ReadCabinetDirectory(int fd, bool withFiles) {
     return dir;
 }
 
+std::vector<std::uint64_t> FolderDataEnds(const CabinetDirectory& directory) {
+    std::vector<std::uint64_t> starts;
+    for (const CabinetFolderRecord& folder : directory.Folders)
+        starts.push_back(folder.DataOffset);
+    std::sort(starts.begin(), starts.end());
+    std::vector<std::uint64_t> ends;
+    for (const CabinetFolderRecord& folder : directory.Folders) {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), folder.DataOffset);
+        ends.push_back(next == starts.end() ? directory.FileSize : *next);
+    }
+    return ends;
+}
+
 std::vector<DamagedStretch> CheckDataBlocks(int fd, const CabinetDirectory& directory,
                                             const std::function<bool()>& keepGoing,
                                             bool& completed) {

@@ -40,6 +40,10 @@ struct CabinetDirectory {
 // alone); without `withFiles`, the header and the folder records only (Files stays empty).
 CabinetDirectory ReadCabinetDirectory(int fd, bool withFiles = true);
 
+// Where each folder's data ends (by folder): where the next folder's data begins, the last one's
+// at the end of the file. Nothing past it belongs to the folder.
+std::vector<std::uint64_t> FolderDataEnds(const CabinetDirectory& directory);
+
 // A stretch of a folder's uncompressed bytes that cannot be trusted, and why.
 struct DamagedStretch {
     std::uint16_t Folder = 0;

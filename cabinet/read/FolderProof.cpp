@@ -38,11 +38,11 @@ std::optional<FolderProof> ProveFolder(int fd, std::uint64_t start, std::uint64_
     const std::uint64_t end = start + length;
     if (length == 0 || blocks == 0 || end > UINT32_MAX)
         return std::nullopt;
-    FolderProof proof;
-    proof.StoredBytes = length;
-    proof.Blocks = blocks;
-    proof.Compression = compression;
-    proof.DataReserve = reserve;
+    FolderProof proof{.StoredBytes = length,
+                      .Blocks = blocks,
+                      .Compression = compression,
+                      .DataReserve = reserve,
+                      .Files = {}};
 
     // The records decoded as a reader decodes a cabinet's folder, in one pass that also sums
     // their stored bytes.
@@ -128,18 +128,10 @@ void SumStoredRanges(int fd, const std::vector<StoredRange>& ranges,
 
 ProvedSums::ProvedSums(int fd, const CabinetDirectory& folders,
                        std::vector<const FolderProof*> proved)
-    : proved_(std::move(proved)), ends_(folders.Folders.size()), sums_(folders.Folders.size()),
+    : proved_(std::move(proved)), ends_(FolderDataEnds(folders)), sums_(folders.Folders.size()),
       summed_(folders.Folders.size(), false) {
     proved_.resize(folders.Folders.size(), nullptr);
-    // Each folder's data ends where the next folder's begins.
-    std::vector<std::uint64_t> starts;
-    for (const CabinetFolderRecord& folder : folders.Folders)
-        starts.push_back(folder.DataOffset);
-    std::sort(starts.begin(), starts.end());
     for (std::size_t f = 0; f < folders.Folders.size(); ++f) {
-        const auto next =
-            std::upper_bound(starts.begin(), starts.end(), folders.Folders[f].DataOffset);
-        ends_[f] = next == starts.end() ? folders.FileSize : *next;
         if (proved_[f] != nullptr)
             order_.push_back(static_cast<std::uint16_t>(f));
     }

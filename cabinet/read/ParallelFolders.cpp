@@ -41,18 +41,7 @@ public:
     Pool(int fd, const CabinetDirectory& dir, std::vector<Task>& tasks, bool withBytes,
          ProvedSums* proved)
         : fd_(fd), dir_(dir), tasks_(tasks), withBytes_(withBytes), proved_(proved),
-          ends_(dir.Folders.size()) {
-        // Each folder's data ends where the next folder's begins: nothing past it is read.
-        std::vector<std::uint64_t> starts;
-        for (const CabinetFolderRecord& folder : dir.Folders)
-            starts.push_back(folder.DataOffset);
-        std::sort(starts.begin(), starts.end());
-        for (std::size_t f = 0; f < dir.Folders.size(); ++f) {
-            const auto next =
-                std::upper_bound(starts.begin(), starts.end(), dir.Folders[f].DataOffset);
-            ends_[f] = next == starts.end() ? dir.FileSize : *next;
-        }
-    }
+          ends_(FolderDataEnds(dir)) {}
 
     void Start(unsigned threads) {
         window_ = std::max<std::size_t>(1, threads * kAheadPerThread);
