@@ -3,7 +3,6 @@
 #include "platform/fs/RemoveOnTermination.h"
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -80,14 +79,12 @@ void FolderProver::Hurry(unsigned threads) {
 void FolderProver::ProveFromCabinet(UniqueFd written, std::size_t cabinet,
                                     const std::vector<std::uint64_t>& starts) {
     auto fd = std::make_shared<const UniqueFd>(std::move(written));
-    std::unique_lock<std::mutex> lock(mutex_);
-    // The folders under way stop between two blocks and start again from the cabinet with those
-    // waiting. The data file is let go here, on the caller's thread, before the library deletes
-    // it: were a worker of the lowest priority the last to close it, the file system's work of
-    // dropping a deleted file would wait for that worker, and a sync with it.
-    data_.reset();
-    const std::uint64_t generation = ++generation_;
     {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        // The folders under way stop between two blocks and start again from the cabinet with
+        // those waiting.
+        data_.reset();
+        const std::uint64_t generation = ++generation_;
         std::deque<Job> moved;
         const auto move = [&](Folder folder) {
             const auto [part, index] = folder.Place;
@@ -103,13 +100,6 @@ void FolderProver::ProveFromCabinet(UniqueFd written, std::size_t cabinet,
         jobs_ = std::move(moved);
     }
     ready_.notify_all();
-    // A worker notices between two blocks; a machine too busy to let it get there within the
-    // bound only costs the drop's time.
-    released_.wait_for(lock, std::chrono::milliseconds(200), [this, generation] {
-        return std::none_of(underWay_.begin(), underWay_.end(), [generation](const auto& taken) {
-            return taken.second.Generation < generation;
-        });
-    });
 }
 
 void FolderProver::DataOverwritten() {
@@ -165,10 +155,8 @@ void FolderProver::Work(bool lowest) {
         } catch (const std::exception&) {
             // Out of memory: the folder stays unproved, for the read-back to decode.
         }
-        job.Data.reset();
         const std::lock_guard<std::mutex> lock(mutex_);
         underWay_.erase(serial);
-        released_.notify_all();
         // Counted only when every read came before the records could be written over.
         if (proof && !stop_ && generation_.load() == job.Generation)
             proofs_.emplace(folder.Place, std::move(*proof));

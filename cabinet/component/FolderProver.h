@@ -86,7 +86,6 @@ private:
     std::shared_ptr<const UniqueFd> data_;
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::condition_variable released_; // a folder under way is done
     std::deque<Job> jobs_;
     std::map<std::uint64_t, Job> underWay_; // by a serial number of the take, without the file
     std::uint64_t serials_ = 0;

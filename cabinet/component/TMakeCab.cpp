@@ -605,6 +605,12 @@ bool TMakeCab::FlushCabinet(bool getNextCab) {
 
 void TMakeCab::DestroyCabContext() {
     if (CabContext != nullptr) {
+        // The library's temporary files are emptied before it deletes them, here, on this
+        // thread: a prover's worker of the lowest priority that still has the data file open
+        // for a moment then holds none of its pages, whose dropping the sync of the cabinet
+        // would otherwise wait for.
+        for (const std::string& temp : libraryTemps_)
+            ::truncate(temp.c_str(), 0);
         CabinetEntryPoints().FCIDestroy(CabContext);
         CabContext = nullptr;
     }

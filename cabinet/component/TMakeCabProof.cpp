@@ -68,8 +68,7 @@ void TMakeCab::PackingDone() {
 void TMakeCab::ProveRestFromCabinet(bool flushed) {
     // The folders of the last cabinet still waiting are proved from the cabinet itself, which
     // holds their records as the data file did, while the data file is deleted and the cabinet
-    // synced; nothing holds the deleted file open, so its pages are dropped rather than written
-    // to the disk beside the cabinet's.
+    // synced.
     UniqueFd cabinet;
     std::vector<std::uint64_t> starts;
     if (flushed && VerifyArchive && !parts_.empty()) {
