@@ -495,7 +495,7 @@ bool ReadCabinetSet(const std::vector<std::string>& parts, CabinetVisitor& visit
         }
         const PartCatalog prepared = PrepareCatalog(part, fd.Get(), dir, visitor);
         if (decoder == CabinetDecoder::Own && OwnPartReading::Decodes(dir)) {
-            OwnPartReading reading(part, fd.Get(), visitor, keepGoing, proved ? &*proved : nullptr);
+            OwnPartReading reading(part, fd.Get(), visitor, keepGoing, proved.get());
             if (!reading.Run(dir, prepared))
                 return false;
             TellRecorded(part, prepared, visitor);
