@@ -94,7 +94,7 @@ void FolderProver::ProveFromCabinet(UniqueFd written, std::size_t cabinet,
             moved.push_back({std::move(folder), fd, generation});
         };
         for (const auto& [serial, taken] : underWay_)
-            move(taken.Place);
+            move(taken);
         for (Job& job : jobs_)
             move(std::move(job.Place));
         jobs_ = std::move(moved);
@@ -144,7 +144,7 @@ void FolderProver::Work(bool lowest) {
                 return;
             job = std::move(jobs_.front());
             jobs_.pop_front();
-            underWay_.emplace(serial = ++serials_, Job{job.Place, nullptr, job.Generation});
+            underWay_.emplace(serial = ++serials_, job.Place);
         }
         const Folder& folder = job.Place;
         std::optional<FolderProof> proof;

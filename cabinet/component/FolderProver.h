@@ -69,8 +69,8 @@ public:
                           const std::vector<std::uint64_t>& starts);
     // The folders proved so far.
     std::size_t Count();
-    // Ends the proving (the folder under way and those waiting stay unproved), lets go of the
-    // data file and gives the proofs made.
+    // Ends the proving (the folder under way and those waiting stay unproved) and gives the
+    // proofs made.
     Proofs Stop();
 
 private:
@@ -87,7 +87,7 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<Job> jobs_;
-    std::map<std::uint64_t, Job> underWay_; // by a serial number of the take, without the file
+    std::map<std::uint64_t, Folder> underWay_; // by a serial number of the take
     std::uint64_t serials_ = 0;
     Proofs proofs_;
     bool stop_ = false;
